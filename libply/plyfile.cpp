@@ -1,0 +1,1 @@
+#include "libply/plyfile.h"

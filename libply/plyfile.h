@@ -1,0 +1,2 @@
+// PLY library interface (placeholder until the library lands).
+#pragma once

@@ -1,0 +1,57 @@
+// Mesh construction, defaults, bounds and the building interface.
+#include <cfloat>
+
+#include "scene/dmesh.h"
+#include "scene/materials.h"
+
+Mesh::Mesh(int id_) : SceneObject(id_, colourBlack) { initDefaults(); }
+
+Mesh::~Mesh() = default;
+
+void Mesh::initDefaults() {
+    loaded = false;
+    gridStep = 1;
+    isRangeGrid = false;
+    gridRows = -1;
+    gridCols = -1;
+    grazingThreshold = 0.15f;
+    maxEdgeLength = 0.001f;
+}
+
+void Mesh::resetBounds() {
+    bboxMax = Point3(-FLT_MAX, -FLT_MAX, -FLT_MAX);
+    bboxMin = Point3(FLT_MAX, FLT_MAX, FLT_MAX);
+    centroid = Vec3(0.0f, 0.0f, 0.0f);
+    displayMode = Smooth;
+    maxExtent = 1.0f;
+}
+
+void Mesh::setDisplayMode(int mode) {
+    if (mode < 5) displayMode = mode;
+}
+
+void Mesh::resetTransform() { SceneObject::resetTransform(); }
+
+void Mesh::setMaterial(Material m) {
+    SceneObject::setMaterial(m);
+    for (Face& f : faces) f.material = m;
+}
+
+void Mesh::clearGeometry() {
+    faces.clear();
+    vertices.clear();
+    vertexNormals.clear();
+    edges.clear();
+    resetBounds();
+}
+
+void Mesh::addVertex(const Point3& p) {
+    vertices.push_back(p);
+    centroid += toVec3(p);
+    if (p.x > bboxMax.x) bboxMax.x = p.x;
+    if (p.y > bboxMax.y) bboxMax.y = p.y;
+    if (p.z > bboxMax.z) bboxMax.z = p.z;
+    if (p.x < bboxMin.x) bboxMin.x = p.x;
+    if (p.y < bboxMin.y) bboxMin.y = p.y;
+    if (p.z < bboxMin.z) bboxMin.z = p.z;
+}

@@ -1,0 +1,40 @@
+// Process-wide scene state shared by the loaders, the analysis, drawing and
+// the window callbacks. Constructed before main; objects in sceneList are
+// created with new during start-up and never destroyed while the program runs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "scene/dmesh.h"
+
+// Visibility of the objects by scene index. The keys address the first ten
+// indices; the flags grow with the scene so that a configuration of more than
+// ten scans shows every scan (an index never set stays hidden).
+class VisibilityFlags {
+public:
+    static constexpr std::size_t kKeyed = 10;  // indices reachable from the keyboard
+
+    VisibilityFlags() : flags_(kKeyed, 0) {}
+
+    bool isVisible(std::size_t index) const { return index < flags_.size() && flags_[index] != 0; }
+    void set(std::size_t index, bool visible) {
+        if (index >= flags_.size()) flags_.resize(index + 1, 0);
+        flags_[index] = visible ? 1 : 0;
+    }
+    void toggle(std::size_t index) { set(index, !isVisible(index)); }
+    // Back to the ten hidden flags of start-up.
+    void clear() { flags_.assign(kKeyed, 0); }
+
+private:
+    std::vector<uint8_t> flags_;
+};
+
+extern std::vector<Mesh*> sceneList;  // every object, by scene index
+extern VisibilityFlags visibilityFlags;
+extern Mesh* gridMesh;        // the lattice mesh of a configuration, or null
+extern bool singlePlyFile;    // a lone .ply file is being loaded
+extern int nextScanId;        // id of the next scan of a configuration (from 1)
+extern float tossThreshold;   // removal threshold for overlap values (0.002)
+extern bool showTossedPoints; // mark values above tossThreshold when drawing

@@ -1,0 +1,17 @@
+// Helpers shared by the test suites.
+#pragma once
+
+#include <string>
+
+namespace testing_support {
+
+// A fresh empty directory under the build's temporary folder, unique per call.
+std::string makeTempDir(const std::string& tag);
+// Writes text (or bytes) to a file, replacing it.
+void writeFile(const std::string& path, const std::string& content);
+// The whole content of a file ("" if it cannot be read).
+std::string readFile(const std::string& path);
+// Path of a file under the source tree's tests/ folder.
+std::string testDataPath(const std::string& relative);
+
+}  // namespace testing_support
