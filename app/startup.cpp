@@ -6,6 +6,8 @@
 #include <iostream>
 
 #include "app/input.h"
+#include "app/keyboard.h"
+#include "app/mouse.h"
 #include "app/view.h"
 #include "scene/dmesh.h"
 #include "scene/scene_state.h"
@@ -24,6 +26,14 @@ InputKind inputKindOf(const std::string& name) {
 }
 
 namespace {
+
+void registerCallbacks() {
+    glutDisplayFunc(onDisplay);
+    glutKeyboardFunc(onKeyboard);
+    glutReshapeFunc(onReshape);
+    glutMouseFunc(onMouse);
+    glutMotionFunc(onMotion);
+}
 
 void openWindow(int argc, char** argv) {
     glutInit(&argc, argv);

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Sets up (installs missing packages, builds) and starts rangeloom.
+#   ./run.sh           opens the built-in sample scans
+#   ./run.sh FILE      opens FILE (.m, .ply or .conf)
+# Without a display (DISPLAY unset) it runs the viewer under Xvfb, saves a
+# screenshot of the window as a PNG and says where it is.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+"$ROOT/scripts/setup.sh" run
+# Release-style build for running: the test builds live elsewhere.
+BIN="$ROOT/build/app/rangeloom"
+
+ARGS=("$@")
+if [ ${#ARGS[@]} -eq 0 ] && [ -x "$ROOT/scripts/sample.sh" ]; then
+  ARGS=("$("$ROOT/scripts/sample.sh")")
+fi
+
+if [ -n "${DISPLAY:-}" ]; then
+  exec "$BIN" "${ARGS[@]}"
+fi
+
+echo "No display (DISPLAY is not set): running rangeloom under a virtual X server (Xvfb)" \
+     "and saving a screenshot of its window."
+exec "$ROOT/scripts/headless-run.sh" "$BIN" "${ARGS[@]}"

@@ -1,0 +1,122 @@
+# Shared functions of the end-to-end tests: an own Xvfb per test, the real
+# rangeloom binary with its output captured, keys and drags through xdotool,
+# screenshots through ImageMagick. Everything started is stopped by PID on exit.
+#
+# A test script sources this file, then calls:
+#   e2e_init NAME                 output folder $OUT, Xvfb started, DISPLAY set
+#   e2e_start ARGS...             starts $RANGELOOM (in $RUNDIR if set) with stdout/stderr captured
+#   e2e_wait_window               sets $WID once the window is mapped
+#   e2e_key KEY...                sends keys to the window
+#   e2e_wait_stdout TEXT          waits until stdout contains TEXT (fixed string)
+#   e2e_shot FILE                 screenshot of the window
+#   e2e_pixel FILE X Y            prints "R G B" of one pixel
+#   e2e_quit                      sends 'q' and checks exit status 0
+#   e2e_golden EXPECTED           compares the captured stdout byte for byte
+#   fail MESSAGE                  prints the captured output and fails
+set -u
+
+E2E_SKIP=77
+XVFB_PID=""
+PROG_PID=""
+WID=""
+
+for tool in Xvfb xdotool import convert; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit $E2E_SKIP; }
+done
+: "${RANGELOOM:?RANGELOOM must name the binary under test}"
+
+e2e_cleanup() {
+  if [ -n "$PROG_PID" ]; then
+    kill "$PROG_PID" 2>/dev/null
+    wait "$PROG_PID" 2>/dev/null
+  fi
+  if [ -n "$XVFB_PID" ]; then
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
+  fi
+}
+trap e2e_cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  echo "--- stdout:"
+  cat "$OUT/stdout" 2>/dev/null
+  echo "--- stderr:"
+  cat "$OUT/stderr" 2>/dev/null
+  exit 1
+}
+
+# retry a command for up to $WAIT_SECONDS (default 20) seconds
+wait_for() {
+  local tries=$(( ${WAIT_SECONDS:-20} * 10 ))
+  for _ in $(seq 1 "$tries"); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+e2e_init() {
+  OUT=${E2E_OUT:-$(mktemp -d)}/$1
+  rm -rf "$OUT"
+  mkdir -p "$OUT"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$OUT/display" 2>"$OUT/xvfb.log" &
+  XVFB_PID=$!
+  wait_for test -s "$OUT/display" || fail "Xvfb did not start"
+  export DISPLAY=":$(cat "$OUT/display")"
+}
+
+e2e_start() {
+  (cd "${RUNDIR:-$OUT}" && exec "$RANGELOOM" "$@") >"$OUT/stdout" 2>"$OUT/stderr" &
+  PROG_PID=$!
+}
+
+window_id() {
+  WID=$(xdotool search --onlyvisible --name '^Mesh display$' 2>/dev/null | head -1)
+  [ -n "$WID" ]
+}
+
+e2e_wait_window() {
+  WAIT_SECONDS=${WINDOW_WAIT:-60} wait_for window_id || fail "no window titled 'Mesh display'"
+  # The first frame: wait until a screenshot can be taken.
+  wait_for import -window "$WID" "$OUT/first.png" 2>/dev/null || fail "cannot take a screenshot"
+}
+
+e2e_key() {
+  local k
+  for k in "$@"; do
+    xdotool key --window "$WID" "$k" 2>/dev/null
+  done
+}
+
+stdout_has() { grep -qF -- "$1" "$OUT/stdout"; }
+e2e_wait_stdout() { wait_for stdout_has "$1" || fail "output never contained: $1"; }
+
+e2e_shot() { import -window "$WID" "$1" || fail "screenshot $1"; }
+
+e2e_pixel() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)] %[fx:int(255*p{$2,$3}.g+0.5)] %[fx:int(255*p{$2,$3}.b+0.5)]" info:
+}
+
+# Number of pixels that are not black.
+e2e_lit_pixels() {
+  convert "$1" -colorspace gray -threshold 1% -format "%[fx:int(mean*w*h+0.5)]" info:
+}
+
+e2e_window_size() { xdotool getwindowgeometry "$WID" | sed -n 's/.*Geometry: //p'; }
+
+e2e_quit() {
+  xdotool key --window "$WID" q 2>/dev/null
+  local rc
+  wait "$PROG_PID"
+  rc=$?
+  PROG_PID=""
+  [ "$rc" = 0 ] || fail "exit status $rc after 'q'"
+}
+
+e2e_golden() {
+  if ! cmp -s "$1" "$OUT/stdout"; then
+    diff -u "$1" "$OUT/stdout" | head -60
+    fail "console output differs from $1"
+  fi
+}
