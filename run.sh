@@ -12,8 +12,11 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BIN="$ROOT/build/app/rangeloom"
 
 ARGS=("$@")
-if [ ${#ARGS[@]} -eq 0 ] && [ -x "$ROOT/scripts/sample.sh" ]; then
-  ARGS=("$("$ROOT/scripts/sample.sh")")
+if [ ${#ARGS[@]} -eq 0 ]; then
+  # The sample configuration names its scans relative to its own folder.
+  SAMPLE=$("$ROOT/scripts/sample.sh")
+  cd "$(dirname "$SAMPLE")"
+  ARGS=("$(basename "$SAMPLE")")
 fi
 
 if [ -n "${DISPLAY:-}" ]; then

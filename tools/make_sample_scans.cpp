@@ -1,0 +1,306 @@
+// rangeloom-sample: writes a small, deterministic set of simulated range scans
+// and the scan configuration that places them.
+//
+// The simulated scanner casts a raster of parallel rays down its own -z axis
+// onto a solid (a sphere inside a ring, about 6 cm across) and records the
+// first hit of each ray, with a little noise along the ray, in its own frame.
+// Each scan is taken from another direction; its pose (the rotation and
+// translation from the scanner's frame into the common frame) goes into the
+// configuration. A few points per scan are moved towards the scanner, as dust
+// or a stray reflection would: those are the points the overlap analysis
+// should toss.
+//
+// Output, all in the output folder:
+//   sample.conf       "camera ..." then one "bmesh scanNN.ply tx ty tz qx qy qz qw" per scan
+//   scanNN.ply        ASCII PLY range images (obj_info num_cols / num_rows,
+//                     vertex x y z, range_grid lists "0" or "1 k")
+//   sample.strays     one line per scan: the file name and its stray vertex indices
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct V3 {
+    double x, y, z;
+};
+V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+V3 operator*(double s, V3 a) { return {s * a.x, s * a.y, s * a.z}; }
+double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+V3 cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+V3 unit(V3 a) { return (1.0 / std::sqrt(dot(a, a))) * a; }
+
+// A small deterministic generator (xorshift64*), the same on every platform.
+class Random {
+public:
+    explicit Random(uint64_t seed) : s_(seed * 0x9E3779B97F4A7C15ull + 1) {}
+    uint64_t next() {
+        s_ ^= s_ >> 12;
+        s_ ^= s_ << 25;
+        s_ ^= s_ >> 27;
+        return s_ * 0x2545F4914F6CDD1Dull;
+    }
+    double uniform() { return (next() >> 11) * (1.0 / 9007199254740992.0); }
+    // Approximately normal: the sum of four uniforms, centred and scaled.
+    double normal() { return (uniform() + uniform() + uniform() + uniform() - 2.0) * std::sqrt(3.0); }
+
+private:
+    uint64_t s_;
+};
+
+// Signed distance to the solid: a sphere of radius 18 mm inside a ring
+// (torus about the y axis, radius 24 mm, tube radius 6 mm).
+double solidDistance(V3 p) {
+    const double sphere = std::sqrt(dot(p, p)) - 0.018;
+    const double ringX = std::sqrt(p.x * p.x + p.z * p.z) - 0.024;
+    const double ring = std::sqrt(ringX * ringX + p.y * p.y) - 0.006;
+    return sphere < ring ? sphere : ring;
+}
+
+// First hit of the ray origin + t * dir (dir of unit length), by sphere tracing.
+bool castRay(V3 origin, V3 dir, double maxT, double* hitT) {
+    double t = 0.0;
+    for (int i = 0; i < 2000 && t < maxT; ++i) {
+        const double d = solidDistance(origin + t * dir);
+        if (d < 1e-9) {
+            *hitT = t;
+            return true;
+        }
+        t += d;
+    }
+    return false;
+}
+
+struct Pose {
+    V3 axisX, axisY, axisZ;  // scanner axes in the common frame (columns of the rotation)
+    V3 origin;               // scanner frame origin in the common frame
+};
+
+// The scanner looks from direction `from` (a unit vector from the object
+// towards the scanner) with the given up direction.
+Pose poseLookingFrom(V3 from, V3 up, V3 origin) {
+    Pose p;
+    p.axisZ = unit(from);
+    p.axisX = unit(cross(up, p.axisZ));
+    p.axisY = cross(p.axisZ, p.axisX);
+    p.origin = origin;
+    return p;
+}
+
+// The quaternion (x, y, z, w) whose configuration matrix, with rows
+//   (w2+x2-y2-z2, 2(wz+xy), 2(xz-wy)), (2(xy-wz), w2-x2+y2-z2, 2(wx+yz)),
+//   (2(xz+wy), 2(yz-wx), w2-x2-y2+z2),
+// is the pose's rotation. That matrix is the usual rotation matrix of the
+// conjugate quaternion, so this takes the usual quaternion of the transpose.
+void poseQuaternion(const Pose& p, double q[4]) {
+    // Transpose of R: rows of R^T are the columns of R.
+    const double m[3][3] = {{p.axisX.x, p.axisX.y, p.axisX.z},
+                            {p.axisY.x, p.axisY.y, p.axisY.z},
+                            {p.axisZ.x, p.axisZ.y, p.axisZ.z}};
+    const double trace = m[0][0] + m[1][1] + m[2][2];
+    double x, y, z, w;
+    if (trace > 0) {
+        const double s = 0.5 / std::sqrt(trace + 1.0);
+        w = 0.25 / s;
+        x = (m[2][1] - m[1][2]) * s;
+        y = (m[0][2] - m[2][0]) * s;
+        z = (m[1][0] - m[0][1]) * s;
+    } else if (m[0][0] > m[1][1] && m[0][0] > m[2][2]) {
+        const double s = 2.0 * std::sqrt(1.0 + m[0][0] - m[1][1] - m[2][2]);
+        w = (m[2][1] - m[1][2]) / s;
+        x = 0.25 * s;
+        y = (m[0][1] + m[1][0]) / s;
+        z = (m[0][2] + m[2][0]) / s;
+    } else if (m[1][1] > m[2][2]) {
+        const double s = 2.0 * std::sqrt(1.0 + m[1][1] - m[0][0] - m[2][2]);
+        w = (m[0][2] - m[2][0]) / s;
+        x = (m[0][1] + m[1][0]) / s;
+        y = 0.25 * s;
+        z = (m[1][2] + m[2][1]) / s;
+    } else {
+        const double s = 2.0 * std::sqrt(1.0 + m[2][2] - m[0][0] - m[1][1]);
+        w = (m[1][0] - m[0][1]) / s;
+        x = (m[0][2] + m[2][0]) / s;
+        y = (m[1][2] + m[2][1]) / s;
+        z = 0.25 * s;
+    }
+    q[0] = x;
+    q[1] = y;
+    q[2] = z;
+    q[3] = w;
+}
+
+// Checks that the quaternion reproduces the rotation through the
+// configuration's matrix; a wrong convention would misplace every scan.
+bool quaternionMatches(const Pose& p, const double q[4]) {
+    const double x = q[0], y = q[1], z = q[2], w = q[3];
+    const double m[3][3] = {{w * w + x * x - y * y - z * z, 2 * (w * z + x * y), 2 * (x * z - w * y)},
+                            {2 * (x * y - w * z), w * w - x * x + y * y - z * z, 2 * (w * x + y * z)},
+                            {2 * (x * z + w * y), 2 * (y * z - w * x), w * w - x * x - y * y + z * z}};
+    const V3 cols[3] = {p.axisX, p.axisY, p.axisZ};
+    for (int c = 0; c < 3; ++c) {
+        const double col[3] = {cols[c].x, cols[c].y, cols[c].z};
+        for (int r = 0; r < 3; ++r)
+            if (std::fabs(m[r][c] - col[r]) > 1e-9) return false;
+    }
+    return true;
+}
+
+struct Options {
+    std::string outDir = ".";
+    int scans = 6;
+    int cols = 128;
+    int rows = 128;
+    double spacing = 0.0005;  // metres between neighbouring rays
+    int strays = 8;           // stray points per scan
+    uint64_t seed = 1;
+};
+
+struct Scan {
+    std::vector<V3> points;      // scanner frame
+    std::vector<int32_t> grid;   // row-major raster: vertex index or -1
+    std::vector<int32_t> strays; // vertex indices moved off the surface
+};
+
+Scan takeScan(const Pose& pose, const Options& o, Random& random) {
+    Scan scan;
+    scan.grid.assign(static_cast<std::size_t>(o.cols) * o.rows, -1);
+    // The raster is centred on the object's centre as the scanner sees it.
+    const V3 centre = {-dot(pose.origin, pose.axisX), -dot(pose.origin, pose.axisY),
+                       -dot(pose.origin, pose.axisZ)};
+    const double startZ = centre.z + 0.1;
+    const V3 dirWorld = -1.0 * pose.axisZ;
+    for (int row = 0; row < o.rows; ++row) {
+        for (int col = 0; col < o.cols; ++col) {
+            const double x = centre.x + (col - (o.cols - 1) / 2.0) * o.spacing;
+            const double y = centre.y + ((o.rows - 1) / 2.0 - row) * o.spacing;
+            const V3 originWorld =
+                pose.origin + x * pose.axisX + y * pose.axisY + startZ * pose.axisZ;
+            double t;
+            if (!castRay(originWorld, dirWorld, 0.2, &t)) continue;
+            const double z = startZ - t + 0.00002 * random.normal();
+            scan.grid[static_cast<std::size_t>(row) * o.cols + col] =
+                static_cast<int32_t>(scan.points.size());
+            scan.points.push_back({x, y, z});
+        }
+    }
+    // Strays: points near the middle of the raster, lifted 1.5 mm towards
+    // the scanner.
+    for (int k = 0; k < o.strays && !scan.points.empty(); ++k) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const int row = o.rows / 4 + static_cast<int>(random.uniform() * o.rows / 2);
+            const int col = o.cols / 4 + static_cast<int>(random.uniform() * o.cols / 2);
+            const int32_t v = scan.grid[static_cast<std::size_t>(row) * o.cols + col];
+            if (v < 0) continue;
+            bool already = false;
+            for (int32_t s : scan.strays) already = already || s == v;
+            if (already) continue;
+            scan.points[v].z += 0.0015;
+            scan.strays.push_back(v);
+            break;
+        }
+    }
+    return scan;
+}
+
+bool writeScan(const std::string& path, const Scan& scan, const Options& o) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::fprintf(f, "ply\nformat ascii 1.0\n");
+    std::fprintf(f, "comment simulated range scan written by rangeloom-sample\n");
+    std::fprintf(f, "obj_info num_cols %d\nobj_info num_rows %d\n", o.cols, o.rows);
+    std::fprintf(f, "element vertex %zu\n", scan.points.size());
+    std::fprintf(f, "property float x\nproperty float y\nproperty float z\n");
+    std::fprintf(f, "element range_grid %zu\n", scan.grid.size());
+    std::fprintf(f, "property list uchar int vertex_indices\nend_header\n");
+    for (const V3& p : scan.points) std::fprintf(f, "%g %g %g \n", p.x, p.y, p.z);
+    for (int32_t g : scan.grid) {
+        if (g < 0)
+            std::fprintf(f, "0 \n");
+        else
+            std::fprintf(f, "1 %d \n", g);
+    }
+    return std::fclose(f) == 0;
+}
+
+void usage() {
+    std::fprintf(stderr,
+                 "usage: rangeloom-sample [--out DIR] [--scans N] [--cols N] [--rows N]\n"
+                 "                        [--spacing METRES] [--strays N] [--seed N]\n"
+                 "Writes DIR/sample.conf, DIR/scanNN.ply and DIR/sample.strays.\n");
+}
+
+bool parseOptions(int argc, char** argv, Options* o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help") return false;
+        if (i + 1 >= argc) return false;
+        const char* v = argv[++i];
+        if (a == "--out") o->outDir = v;
+        else if (a == "--scans") o->scans = std::atoi(v);
+        else if (a == "--cols") o->cols = std::atoi(v);
+        else if (a == "--rows") o->rows = std::atoi(v);
+        else if (a == "--spacing") o->spacing = std::atof(v);
+        else if (a == "--strays") o->strays = std::atoi(v);
+        else if (a == "--seed") o->seed = std::strtoull(v, nullptr, 10);
+        else return false;
+    }
+    return o->scans >= 1 && o->scans <= 99 && o->cols >= 2 && o->rows >= 2 &&
+           o->cols <= 4096 && o->rows <= 4096 && o->spacing > 0 && o->strays >= 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!parseOptions(argc, argv, &o)) {
+        usage();
+        return 1;
+    }
+    Random random(o.seed);
+    const std::string confPath = o.outDir + "/sample.conf";
+    const std::string straysPath = o.outDir + "/sample.strays";
+    FILE* conf = std::fopen(confPath.c_str(), "w");
+    FILE* strays = std::fopen(straysPath.c_str(), "w");
+    if (!conf || !strays) {
+        std::fprintf(stderr, "rangeloom-sample: cannot write in %s\n", o.outDir.c_str());
+        return 1;
+    }
+    std::fprintf(conf, "camera 0 0 0.3 0 0 0 1\n");
+    for (int i = 0; i < o.scans; ++i) {
+        // Around the object at a slight elevation; with four scans or more,
+        // the last one looks from above.
+        const bool fromAbove = o.scans >= 4 && i == o.scans - 1;
+        const int around = o.scans >= 4 ? o.scans - 1 : o.scans;
+        const double azimuth = 2.0 * M_PI * i / around;
+        const V3 from = fromAbove ? V3{0.2, 1.0, 0.1}
+                                  : V3{std::sin(azimuth), 0.25, std::cos(azimuth)};
+        const V3 up = fromAbove ? V3{0, 0, -1} : V3{0, 1, 0};
+        const V3 origin = {0.001 * std::sin(3.0 * i), -0.0015 * std::cos(2.0 * i), 0.0007 * i};
+        const Pose pose = poseLookingFrom(from, up, origin);
+        double q[4];
+        poseQuaternion(pose, q);
+        if (!quaternionMatches(pose, q)) {
+            std::fprintf(stderr, "rangeloom-sample: internal error: pose %d\n", i);
+            return 2;
+        }
+        const Scan scan = takeScan(pose, o, random);
+        char name[32];
+        std::snprintf(name, sizeof name, "scan%02d.ply", i);
+        if (!writeScan(o.outDir + "/" + name, scan, o)) {
+            std::fprintf(stderr, "rangeloom-sample: cannot write %s/%s\n", o.outDir.c_str(), name);
+            return 1;
+        }
+        std::fprintf(conf, "bmesh %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n", name, pose.origin.x,
+                     pose.origin.y, pose.origin.z, q[0], q[1], q[2], q[3]);
+        std::fprintf(strays, "%s", name);
+        for (int32_t s : scan.strays) std::fprintf(strays, " %d", s);
+        std::fprintf(strays, "\n");
+    }
+    const bool ok = std::fclose(conf) == 0 && std::fclose(strays) == 0;
+    return ok ? 0 : 1;
+}
