@@ -12,6 +12,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BIN="$ROOT/build/app/rangeloom"
 
 ARGS=("$@")
+export RANGELOOM_SCREENSHOT=${RANGELOOM_SCREENSHOT:-$PWD/rangeloom-screenshot.png}
 if [ ${#ARGS[@]} -eq 0 ]; then
   # The sample configuration names its scans relative to its own folder.
   SAMPLE=$("$ROOT/scripts/sample.sh")
