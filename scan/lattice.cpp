@@ -1,0 +1,83 @@
+#include "scan/lattice.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "scene/dmesh.h"
+
+namespace {
+
+// trunc(extent / cellSize + 1) in float, or -1 when it does not fit an int.
+int cellsAlong(float extent) {
+    const float cells = extent / cellSize + 1.0f;
+    if (!(cells >= 1.0f && cells < 2147483520.0f)) return -1;
+    return static_cast<int>(cells);
+}
+
+bool axisCell(float v, float min, int n, int* out) {
+    const float f = (v - min) / cellSize;
+    // trunc(f) lies in [0, n) exactly when -1 < f < n; this also rejects NaN.
+    if (!(f > -1.0f && f < static_cast<float>(n))) return false;
+    *out = static_cast<int>(f);
+    return true;
+}
+
+}  // namespace
+
+bool Lattice::fromBox(const BoundingBox& box) {
+    minX = box.minX();
+    minY = box.minY();
+    minZ = box.minZ();
+    nx = cellsAlong(box.extentX());
+    ny = cellsAlong(box.extentY());
+    nz = cellsAlong(box.extentZ());
+    return nx > 0 && ny > 0 && nz > 0;
+}
+
+bool Lattice::cellOf(const Point3& p, int* x, int* y, int* z) const {
+    return axisCell(p.x, minX, nx, x) && axisCell(p.y, minY, ny, y) && axisCell(p.z, minZ, nz, z);
+}
+
+void SparseCells::build(std::vector<std::pair<CellKey, int32_t>>& entries) {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    runs.clear();
+    items.clear();
+    items.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (runs.empty() || !(runs.back().key == entries[i].first)) {
+            const uint32_t at = static_cast<uint32_t>(items.size());
+            runs.push_back({entries[i].first, at, at});
+        }
+        items.push_back(entries[i].second);
+        runs.back().end = static_cast<uint32_t>(items.size());
+    }
+}
+
+bool isMeasurableFace(const Face& face, const std::vector<Point3>& positions) {
+    if (face.vertexIndices.empty()) return false;
+    for (int32_t vi : face.vertexIndices)
+        if (vi < 0 || static_cast<std::size_t>(vi) >= positions.size()) return false;
+    return true;
+}
+
+void sortIntoCells(const Lattice& lattice, const Mesh& scan, SparseCells* points,
+                   SparseCells* faces) {
+    std::vector<std::pair<CellKey, int32_t>> entries;
+    entries.reserve(scan.worldVertices.size());
+    int x, y, z;
+    for (std::size_t k = 0; k < scan.worldVertices.size(); ++k) {
+        if (lattice.cellOf(scan.worldVertices[k], &x, &y, &z))
+            entries.push_back({CellKey{z, y, x}, static_cast<int32_t>(k)});
+    }
+    points->build(entries);
+
+    entries.clear();
+    entries.reserve(scan.faces.size());
+    for (std::size_t f = 0; f < scan.faces.size(); ++f) {
+        if (!isMeasurableFace(scan.faces[f], scan.worldVertices)) continue;
+        if (lattice.cellOf(scan.faces[f].computeCentroid(), &x, &y, &z))
+            entries.push_back({CellKey{z, y, x}, static_cast<int32_t>(f)});
+    }
+    faces->build(entries);
+}

@@ -1,0 +1,38 @@
+// The overlap analysis: every scan is compared with every other scan, cell by
+// cell of a lattice of cubes laid over all scans, and each point keeps in its
+// scan's vertexValues the smallest distance to a polygon of another scan whose
+// centroid lies in the point's cell. Points that share a cell with no such
+// polygon stay unmeasured (-FLT_MAX).
+//
+// The scans must have been baked (world positions, values, world normals).
+#pragma once
+
+#include <vector>
+
+#include "scan/lattice.h"
+#include "scene/dmesh.h"
+
+struct AnalysisOptions {
+    // false: the fast path (occupied cells only, several threads, polygons
+    //        whose distance bound cannot beat a point's value are skipped);
+    // true:  the plain path, a dense lattice walked cell by cell, pass by
+    //        pass, exactly as the analysis is defined. Both give identical
+    //        values; the plain one is the reference for tests and benchmarks.
+    bool plain = false;
+    // Worker threads of the fast path; 0 uses every hardware thread.
+    int threads = 0;
+    // Print the pass headings and the progress figures on standard output.
+    bool progress = true;
+};
+
+// Analyses the scans (in list order, scan i is image i) and, when latticeOut
+// is given, stores a new lattice mesh (id 10, hidden wireframe) there; the
+// caller owns it. Nothing is analysed, and no lattice mesh is made, when the
+// scans have no world positions; a lattice too large for cell coordinates is
+// reported and skipped as well.
+void analyzeOverlap(std::vector<Mesh*> scans, Mesh** latticeOut,
+                    const AnalysisOptions& options = AnalysisOptions());
+
+// The progress text of one pass (target image on base image) over a lattice
+// of nz layers, as the analysis prints it.
+std::string passProgressText(int target, int base, int nz);
