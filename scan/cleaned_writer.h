@@ -1,0 +1,8 @@
+// Writing every scan of a configuration back out without its tossed points.
+#pragma once
+
+// writeCleaned on every scan of the scene (objects read from a configuration
+// and analysed), in scene order; the lattice mesh and lone meshes are
+// skipped. Says so when there was nothing to write. Returns the number of
+// files that could not be written.
+int writeAllCleaned();

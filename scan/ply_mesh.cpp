@@ -1,0 +1,251 @@
+#include "scan/ply_mesh.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "libply/plyfile.h"
+#include "scene/scene_state.h"
+
+namespace {
+
+// Records the library fills, one per instance.
+struct VertexRecord {
+    float x, y, z;
+};
+struct FaceRecord {
+    unsigned char intensity;  // read and not used
+    unsigned char count;      // number of vertex indices
+    int32_t* indices;         // list storage handed over by the library (freed here)
+};
+struct GridRecord {
+    unsigned char count;  // number of vertex indices of the raster cell (0 or 1)
+    int32_t* indices;     // list storage handed over by the library (freed here)
+};
+
+ply_property_def property(const char* name, int diskType, int memoryType, std::size_t offset,
+                          int isList = 0, int countType = 0, std::size_t countOffset = 0) {
+    ply_property_def p{};
+    p.name = const_cast<char*>(name);
+    p.disk_type = diskType;
+    p.memory_type = memoryType;
+    p.memory_offset = static_cast<int>(offset);
+    p.is_list = isList;
+    p.count_disk_type = countType;
+    p.count_memory_type = countType;
+    p.count_offset = static_cast<int>(countOffset);
+    return p;
+}
+
+const ply_property_def vertexProps[] = {
+    property("x", PLY_FLOAT, PLY_FLOAT, offsetof(VertexRecord, x)),
+    property("y", PLY_FLOAT, PLY_FLOAT, offsetof(VertexRecord, y)),
+    property("z", PLY_FLOAT, PLY_FLOAT, offsetof(VertexRecord, z)),
+};
+const ply_property_def faceProps[] = {
+    property("intensity", PLY_UCHAR, PLY_UCHAR, offsetof(FaceRecord, intensity)),
+    property("vertex_indices", PLY_INT, PLY_INT, offsetof(FaceRecord, indices), 1, PLY_UCHAR,
+             offsetof(FaceRecord, count)),
+};
+ply_property_def gridProps[] = {
+    property("vertex_indices", PLY_INT, PLY_INT, offsetof(GridRecord, indices), 1, PLY_UCHAR,
+             offsetof(GridRecord, count)),
+};
+
+bool isHandled(const char* element) {
+    return words_equal("vertex", element) || words_equal("range_grid", element) ||
+           words_equal("face", element);
+}
+
+// The integer after the first word of an obj_info line ("num_cols 640").
+void readRasterSize(const char* line, int* out) {
+    int value;
+    if (std::sscanf(line, "%*s%d", &value) == 1) *out = value;
+}
+
+bool inVertexRange(int32_t index, std::size_t vertexCount) {
+    return index >= 0 && static_cast<std::size_t>(index) < vertexCount;
+}
+
+}  // namespace
+
+void PlyMesh::dropInvalidIndices() {
+    const std::size_t n = vertices.size();
+    std::size_t badCells = 0;
+    for (int32_t& g : gridIndex) {
+        if (g != -1 && !inVertexRange(g, n)) {
+            g = -1;
+            ++badCells;
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        bool valid = true;
+        for (int32_t vi : faces[f].vertexIndices) valid = valid && inVertexRange(vi, n);
+        if (valid) {
+            if (kept != f) faces[kept] = std::move(faces[f]);
+            ++kept;
+        }
+    }
+    const std::size_t badFaces = faces.size() - kept;
+    faces.resize(kept);
+    if (badCells > 0)
+        std::printf("%zu range_grid cells of %s name no vertex; they are treated as empty\n",
+                    badCells, fileName.c_str());
+    if (badFaces > 0)
+        std::printf("%zu faces of %s name vertices outside the %zu read; they are left out\n",
+                    badFaces, fileName.c_str(), n);
+}
+
+PlyMesh::PlyMesh(int id_, const char* fileName_) : Mesh(id_) {
+    initDefaults();
+    loadFile(fileName_ != nullptr ? fileName_ : "");
+}
+
+bool PlyMesh::captureHeader(const std::string& name) {
+    FILE* f = std::fopen(name.c_str(), "r");
+    if (f == nullptr) return false;
+    char line[256];
+    bool inTail = false;
+    while (std::fgets(line, sizeof line, f) != nullptr) {
+        if (!inTail) {
+            if (std::strstr(line, "element vertex") != nullptr) {
+                inTail = true;
+                continue;
+            }
+            headerHead_ += line;
+        } else {
+            headerTail_ += line;
+            if (std::strstr(line, "end_header") != nullptr) break;
+        }
+    }
+    std::fclose(f);
+    return true;
+}
+
+void PlyMesh::loadFile(const std::string& name) {
+    fileName = name;
+    clearGeometry();
+    std::printf("Reading coordinates from %s\n", fileName.c_str());
+    if (!captureHeader(fileName)) {
+        std::printf("Could not open file %s\n", fileName.c_str());
+        return;
+    }
+
+    int elementCount = 0, fileType = 0;
+    char** elementNames = nullptr;
+    float version = 0.0f;
+    ply_handle* ply = ply_open_read(fileName.c_str(), &elementCount, &elementNames, &fileType, &version);
+    if (ply == nullptr) {
+        std::printf("Could not read file %s\n", fileName.c_str());
+        return;
+    }
+    std::printf("version %f\n", static_cast<double>(version));
+    std::printf("type %d\n", fileType);
+
+    int infoCount = 0;
+    char** infos = ply_obj_infos(ply, &infoCount);
+    for (int i = 0; i < infoCount; ++i) {
+        if (std::strstr(infos[i], "num_cols") != nullptr) readRasterSize(infos[i], &gridCols);
+        if (std::strstr(infos[i], "num_rows") != nullptr) readRasterSize(infos[i], &gridRows);
+    }
+
+    // Elements the loader does not handle are read past only while a handled
+    // one still follows; trailing ones are never read.
+    int lastHandled = -1;
+    for (int e = 0; e < elementCount; ++e)
+        if (isHandled(elementNames[e])) lastHandled = e;
+
+    // Whether the cleaned file can reuse this header: ASCII, then exactly
+    // "vertex" with x, y, z and "range_grid" with one list, in that order.
+    bool rewritable = fileType == PLY_ASCII && elementCount == 2;
+    for (int e = 0; e < elementCount; ++e) {
+        const char* element = elementNames[e];
+        int instances = 0, propertyCount = 0;
+        ply_property_def** props = ply_element_properties(ply, element, &instances, &propertyCount);
+        std::printf("element %s %d\n", element, instances);
+
+        if (words_equal("vertex", element)) {
+            bool xyz = e == 0 && propertyCount == 3;
+            for (int p = 0; p < propertyCount && xyz; ++p)
+                xyz = words_equal(props[p]->name, vertexProps[p].name) && props[p]->is_list == 0;
+            rewritable = rewritable && xyz;
+            for (const ply_property_def& d : vertexProps) ply_select_property(ply, element, &d);
+            for (int i = 0; i < instances; ++i) {
+                VertexRecord v{0.0f, 0.0f, 0.0f};
+                ply_get_element(ply, &v);
+                addVertex(Point3(v.x, v.y, v.z));
+            }
+        } else if (words_equal("range_grid", element)) {
+            rewritable = rewritable && e == 1 && propertyCount == 1 && props[0]->is_list == 1;
+            isRangeGrid = true;
+            ply_select_properties(ply, element, 1, gridProps);
+            for (int k = 0; k < instances; ++k) {
+                gridIndex.push_back(-1);
+                GridRecord g{0, nullptr};
+                ply_get_element(ply, &g);
+                if (g.count >= 1 && g.indices != nullptr) gridIndex[k] = g.indices[0];
+                std::free(g.indices);
+            }
+        } else if (words_equal("face", element)) {
+            rewritable = false;
+            for (const ply_property_def& d : faceProps) ply_select_property(ply, element, &d);
+            for (int i = 0; i < instances; ++i) {
+                FaceRecord r{0, 0, nullptr};
+                ply_get_element(ply, &r);
+                Face face(this, Vec4(0.0f, 0.0f, 0.0f, 1.0f));
+                for (int j = 0; j < r.count && r.indices != nullptr; ++j)
+                    face.vertexIndices.push_back(r.indices[j]);
+                if (r.count < 3) std::printf("Invalid Polygon\n");
+                faces.push_back(std::move(face));
+                std::free(r.indices);
+            }
+        } else {
+            rewritable = false;
+            if (e < lastHandled) {
+                // Nothing selected: every property is read and dropped.
+                ply_select_properties(ply, element, 0, nullptr);
+                unsigned char unused[16];
+                for (int i = 0; i < instances; ++i) ply_get_element(ply, unused);
+            }
+        }
+        for (int p = 0; p < propertyCount; ++p) std::printf("property %s\n", props[p]->name);
+        ply_free_properties(propertyCount, props);
+    }
+
+    int commentCount = 0;
+    char** comments = ply_comments(ply, &commentCount);
+    for (int i = 0; i < commentCount; ++i) {
+        std::printf("comment = '%s'\n", comments[i]);
+        comments_.push_back(comments[i]);
+    }
+    infos = ply_obj_infos(ply, &infoCount);
+    for (int i = 0; i < infoCount; ++i) {
+        std::printf("obj_info = '%s'\n", infos[i]);
+        objInfos_.push_back(infos[i]);
+    }
+    // The split of the captured header must be at the element line itself.
+    headerRewritable_ = rewritable && headerTail_.find("element vertex") == std::string::npos &&
+                        headerTail_.find("end_header") != std::string::npos;
+    ply_free_element_list(elementCount, elementNames);
+    ply_close_file(ply);
+    loaded = true;
+
+    dropInvalidIndices();
+    printFirstElements();
+    reportPlacement(singlePlyFile);
+    if (faces.empty() || isRangeGrid) {
+        std::cout << "Finding faces..." << std::endl;
+        triangulateRangeGrid(gridStep);
+    }
+    std::cout << "Finding normals..." << std::endl;
+    computeNormals();
+    std::cout << "Finding edges..." << std::endl;
+    buildEdges();
+    std::printf("Vertices: %d\n", vertexCount());
+    std::printf("Edges: %d\n", edgeCount());
+    std::printf("Faces: %d\n", faceCount());
+    std::printf("Genus: %d (2-(V - E + F))/2\n", genus());
+}

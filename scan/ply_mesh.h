@@ -1,0 +1,55 @@
+// PlyMesh: a mesh read from a PLY file, either an ordinary polygon mesh or a
+// range image whose range_grid element names, for every cell of the
+// scanner's raster, the point measured there. The whole load runs in the
+// constructor and reports on standard output; isLoaded() tells whether the
+// file could be read.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scene/dmesh.h"
+
+class PlyMesh : public Mesh {
+public:
+    // Loads fileName. A lone .ply file (singlePlyFile set) is also scaled to
+    // a unit extent and centred; a scan of a configuration keeps its scanner
+    // coordinates.
+    PlyMesh(int id, const char* fileName);
+
+    // Header text before the first line containing "element vertex", and the
+    // text after that line through the first line containing "end_header",
+    // each line with its line end.
+    const std::string& headerHead() const { return headerHead_; }
+    const std::string& headerTail() const { return headerTail_; }
+
+    // True when the file is an ASCII range image whose vertex element has
+    // exactly x, y, z and whose only other element is range_grid: its header
+    // can be written back unchanged around a new vertex count.
+    bool headerRewritable() const { return headerRewritable_; }
+    const std::vector<std::string>& comments() const { return comments_; }
+    const std::vector<std::string>& objInfos() const { return objInfos_; }
+
+    // Writes this scan without its tossed points (values above tossThreshold)
+    // beside its source, as "<name>.cln.ply". Returns false, with a message
+    // naming the file, when the file could not be written; an earlier file of
+    // that name is then left as it was.
+    bool writeCleaned() const;
+
+    // Name of the cleaned file: the source's folder, and its file name cut at
+    // the first ".ply" (or kept whole without one) followed by ".cln.ply".
+    static std::string cleanedName(const std::string& source);
+
+private:
+    void loadFile(const std::string& name);
+    bool captureHeader(const std::string& name);
+    // Raster cells naming no vertex become empty, faces naming a missing
+    // vertex are left out; each kind is reported once, with its count.
+    void dropInvalidIndices();
+
+    std::string headerHead_;
+    std::string headerTail_;
+    bool headerRewritable_ = false;
+    std::vector<std::string> comments_;
+    std::vector<std::string> objInfos_;
+};
