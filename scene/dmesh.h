@@ -7,6 +7,7 @@
 // with new by the loaders and live until the process ends.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <string>
@@ -91,6 +92,12 @@ struct Edge {
     Mesh* owner = nullptr;    // not owned
 };
 
+// What the .m reader left out of the mesh.
+struct MeshReadReport {
+    std::size_t droppedFaces = 0;  // Face lines not added (bad or missing vertex numbers)
+    std::string firstDroppedLine;  // the first of them as parsed (at most 255 characters)
+};
+
 class Mesh : public SceneObject {
 public:
     // Builds an empty mesh with the given id and loads a .m file into it.
@@ -134,10 +141,19 @@ public:
     void triangulateRangeGrid(int step);
     void addTriangle(int first, int second, int third, Vec3 viewDirection, bool keepGrazing);
 
-    // .m reader.
+    // .m reader. load reads the file, normalises the placement (centroid to
+    // the origin, scale 1/maxExtent) and builds normals and edges, reporting
+    // each step on standard output.
     void load(const char* fileName);
-    void readLines(std::istream& in);
-    void parseLine(const char* line);
+    // Parses every line of the input (at most 255 characters of each). Face
+    // lines may name vertices listed later; a face whose vertex numbers are 0,
+    // not numbers, or beyond the last Vertex line at the end of the input is
+    // dropped and counted in the result.
+    MeshReadReport readLines(std::istream& in);
+    // Applies one line. A Face line naming a vertex not read yet, or with a
+    // vertex number that is 0 or not a number, is not added; returns false
+    // exactly then.
+    bool parseLine(const char* line);
 
     // Report counts: V, E (paired edges only), F and the genus
     // (2 - (V - E + F)) / 2 in truncating integer arithmetic.

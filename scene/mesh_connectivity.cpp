@@ -1,0 +1,187 @@
+// Face and vertex normals, edge pairing, baking a pose into world positions,
+// and the short console summary of a freshly read mesh.
+#include <cfloat>
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+#include <limits>
+#include <vector>
+
+#include "scene/dmesh.h"
+#include "scene/radix_sort.h"
+
+namespace {
+
+// True when index i addresses an entry of a list of the given size.
+bool inRange(int32_t i, std::size_t size) {
+    return i >= 0 && static_cast<std::size_t>(i) < size;
+}
+
+// Unit normal of a face from its first three corners:
+// (P[i1] - P[i2]) x (P[i0] - P[i1]), normalised. A face with fewer than three
+// corners, or with a corner outside P, gets the zero vector.
+Vec3 faceNormal(const Face& face, const std::vector<Point3>& P) {
+    if (face.vertexIndices.size() < 3) return Vec3();
+    const int32_t i0 = face.vertexIndices[0];
+    const int32_t i1 = face.vertexIndices[1];
+    const int32_t i2 = face.vertexIndices[2];
+    if (!inRange(i0, P.size()) || !inRange(i1, P.size()) || !inRange(i2, P.size())) return Vec3();
+    Vec3 n = (P[i1] - P[i2]).cross(P[i0] - P[i1]);
+    n.normalise();
+    return n;
+}
+
+// Corner k of a face for the console summary; -1 stands for a missing corner.
+int32_t cornerOrNone(const Face& face, std::size_t k) {
+    return k < face.vertexIndices.size() ? face.vertexIndices[k] : -1;
+}
+
+}  // namespace
+
+void Mesh::computeNormals() {
+    vertexNormals.clear();
+    const std::vector<Point3>& P = worldVertices.empty() ? vertices : worldVertices;
+    for (Face& face : faces) face.normal = faceNormal(face, P);
+
+    vertexNormals.assign(vertices.size(), Vec3(0.0f, 0.0f, 0.0f));
+    // Unweighted sum in face order: every face counts once per corner.
+    for (const Face& face : faces) {
+        for (int32_t vi : face.vertexIndices) {
+            if (inRange(vi, vertexNormals.size())) vertexNormals[vi] += face.normal;
+        }
+    }
+    for (Vec3& n : vertexNormals) n.normalise();
+}
+
+// Pairs the faces that share a vertex pair. The result is the one of an
+// ordered map keyed by (high << 32 | low) over all half-edges in face order:
+// the first half-edge with a key is stored, every later one appends a copy of
+// the stored record completed with its own face. Here the half-edges are
+// grouped by a stable radix sort of their keys instead, which yields the same
+// records in the same order in linear time.
+void Mesh::buildEdges() {
+    std::size_t halfEdgeCount = 0;
+    for (const Face& face : faces) halfEdgeCount += face.vertexIndices.size();
+
+    edges.clear();
+    // The payload packs the half-edge number (high 32 bits) with the face and
+    // direction of the half-edge (low 32 bits); Edge records hold faces as
+    // 32-bit signed numbers, so larger meshes are beyond the data model.
+    if (halfEdgeCount >= 0xFFFFFFFFu || faces.size() > static_cast<std::size_t>(INT32_MAX)) {
+        std::cout << "too many face corners to pair edges: " << halfEdgeCount << std::endl;
+        return;
+    }
+
+    // 1. Key and first-face record of every half-edge, in face order.
+    std::vector<KeyedRecord> records;
+    records.reserve(halfEdgeCount);
+    std::size_t orderProblems = 0;
+    uint64_t halfEdge = 0;
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        const IndexList& corners = faces[f].vertexIndices;
+        const std::size_t n = corners.size();
+        for (std::size_t j = 0; j < n; ++j) {
+            const int32_t a = corners[j];
+            const int32_t b = corners[(j + 1) % n];
+            const bool forward = a < b;  // the face runs low -> high
+            const uint32_t low = static_cast<uint32_t>(forward ? a : b);
+            const uint32_t high = static_cast<uint32_t>(forward ? b : a);
+            if (low > high) ++orderProblems;
+            const uint64_t key = (static_cast<uint64_t>(high) << 32) | low;
+            const uint32_t faceAndDirection =
+                static_cast<uint32_t>(f) | (forward ? 0x80000000u : 0u);
+            records.push_back({key, (halfEdge << 32) | faceAndDirection});
+            ++halfEdge;
+        }
+    }
+    for (std::size_t k = 0; k < orderProblems; ++k) std::cout << "order problem!!!\n";
+
+    // 2. Group equal keys; within a group the first half-edge comes first.
+    std::vector<KeyedRecord> scratch;
+    radixSortStable(records, scratch);
+    scratch.clear();
+    scratch.shrink_to_fit();
+
+    // 3. Every later half-edge of a group remembers the group's first one.
+    constexpr uint32_t kFirst = 0xFFFFFFFFu;  // no earlier half-edge with this key
+    std::vector<uint32_t> firstOfGroup(halfEdgeCount, kFirst);
+    std::size_t mapSize = 0;
+    for (std::size_t s = 0; s < records.size();) {
+        std::size_t e = s + 1;
+        while (e < records.size() && records[e].key == records[s].key) ++e;
+        const uint32_t first = static_cast<uint32_t>(records[s].payload);
+        for (std::size_t t = s + 1; t < e; ++t) firstOfGroup[records[t].payload >> 32] = first;
+        ++mapSize;
+        s = e;
+    }
+    records.clear();
+    records.shrink_to_fit();
+
+    // 4. Emit the paired edges in the order of their later half-edge.
+    halfEdge = 0;
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        const IndexList& corners = faces[f].vertexIndices;
+        const std::size_t n = corners.size();
+        for (std::size_t j = 0; j < n; ++j, ++halfEdge) {
+            const uint32_t first = firstOfGroup[halfEdge];
+            if (first == kFirst) continue;
+            const int32_t a = corners[j];
+            const int32_t b = corners[(j + 1) % n];
+            const int32_t firstFace = static_cast<int32_t>(first & 0x7FFFFFFFu);
+            const bool firstForward = (first & 0x80000000u) != 0;
+            Edge edge;
+            edge.lowVertex = a < b ? a : b;
+            edge.highVertex = a < b ? b : a;
+            // The stored record holds the first face in face0 when that face
+            // runs low -> high, else in face1; the free field takes this face.
+            edge.face0 = firstForward ? firstFace : static_cast<int32_t>(f);
+            edge.face1 = firstForward ? static_cast<int32_t>(f) : firstFace;
+            edge.owner = this;
+            edges.push_back(edge);
+        }
+    }
+    std::cout << "processed " << edges.size() << " edges in map" << mapSize << std::endl;
+}
+
+void Mesh::bakeWorldPositions() {
+    worldVertices.reserve(worldVertices.size() + vertices.size());
+    vertexValues.reserve(vertexValues.size() + vertices.size());
+    for (const Point3& v : vertices) {
+        Point3 w = v;
+        vertexValues.push_back(-FLT_MAX);
+        w.transform(rotation);
+        w += position;
+        worldVertices.push_back(w);
+    }
+    computeNormals();
+    resetTransform();  // virtual: the pose now lives in worldVertices
+}
+
+void Mesh::printFirstElements() const {
+    if (vertices.size() < 3 || faces.size() < 3) return;
+    static const char* const kOrdinal[3] = {"first", "second", "third"};
+    for (std::size_t k = 0; k < 3; ++k) {
+        const Point3& v = vertices[k];
+        std::printf("%s vertex: %f %f %f \n", kOrdinal[k], static_cast<double>(v.x),
+                    static_cast<double>(v.y), static_cast<double>(v.z));
+        const Face& face = faces[k];
+        std::printf("%s face: %d %d %d \n", kOrdinal[k], cornerOrNone(face, 0),
+                    cornerOrNone(face, 1), cornerOrNone(face, 2));
+    }
+}
+
+Point3 Face::computeCentroid() const {
+    const std::vector<Point3>& P = owner->worldVertices;
+    float sx = 0.0f, sy = 0.0f, sz = 0.0f;
+    std::size_t counted = 0;
+    for (int32_t vi : vertexIndices) {
+        if (!inRange(vi, P.size())) continue;  // never baked, or a bad index
+        sx += P[vi].x;
+        sy += P[vi].y;
+        sz += P[vi].z;
+        ++counted;
+    }
+    if (counted == 0) return Point3(0.0f, 0.0f, 0.0f);
+    const float n = static_cast<float>(counted);
+    return Point3(sx / n, sy / n, sz / n);
+}
