@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
-#include <limits>
 #include <vector>
 
 #include "scene/dmesh.h"
-#include "scene/radix_sort.h"
+#include "scene/half_edge_pairs.h"
 
 namespace {
 
@@ -56,91 +55,40 @@ void Mesh::computeNormals() {
 // Pairs the faces that share a vertex pair. The result is the one of an
 // ordered map keyed by (high << 32 | low) over all half-edges in face order:
 // the first half-edge with a key is stored, every later one appends a copy of
-// the stored record completed with its own face. Here the half-edges are
-// grouped by a stable radix sort of their keys instead, which yields the same
-// records in the same order in linear time.
+// the stored record completed with its own face. The half-edges are grouped
+// by sorting instead (see half_edge_pairs.h), which yields the same records
+// in the same order without a tree lookup per half-edge.
 void Mesh::buildEdges() {
     std::size_t halfEdgeCount = 0;
     for (const Face& face : faces) halfEdgeCount += face.vertexIndices.size();
 
     edges.clear();
-    // The payload packs the half-edge number (high 32 bits) with the face and
-    // direction of the half-edge (low 32 bits); Edge records hold faces as
-    // 32-bit signed numbers, so larger meshes are beyond the data model.
-    if (halfEdgeCount >= 0xFFFFFFFFu || faces.size() > static_cast<std::size_t>(INT32_MAX)) {
+    // Edge records hold faces as 32-bit signed numbers and the grouping
+    // numbers half-edges in 32 bits: larger meshes are beyond the data model.
+    if (halfEdgeCount >= kFirstOfPair || faces.size() > static_cast<std::size_t>(INT32_MAX)) {
         std::cout << "too many face corners to pair edges: " << halfEdgeCount << std::endl;
         return;
     }
+    const HalfEdgePairs pairs = pairHalfEdges(faces, halfEdgeCount);
+    for (std::size_t k = 0; k < pairs.orderProblems; ++k) std::cout << "order problem!!!\n";
 
-    // 1. Key and first-face record of every half-edge, in face order.
-    std::vector<KeyedRecord> records;
-    records.reserve(halfEdgeCount);
-    std::size_t orderProblems = 0;
-    uint64_t halfEdge = 0;
-    for (std::size_t f = 0; f < faces.size(); ++f) {
-        const IndexList& corners = faces[f].vertexIndices;
-        const std::size_t n = corners.size();
-        for (std::size_t j = 0; j < n; ++j) {
-            const int32_t a = corners[j];
-            const int32_t b = corners[(j + 1) % n];
-            const bool forward = a < b;  // the face runs low -> high
-            const uint32_t low = static_cast<uint32_t>(forward ? a : b);
-            const uint32_t high = static_cast<uint32_t>(forward ? b : a);
-            if (low > high) ++orderProblems;
-            const uint64_t key = (static_cast<uint64_t>(high) << 32) | low;
-            const uint32_t faceAndDirection =
-                static_cast<uint32_t>(f) | (forward ? 0x80000000u : 0u);
-            records.push_back({key, (halfEdge << 32) | faceAndDirection});
-            ++halfEdge;
-        }
+    // Emit the paired edges in the order of their later half-edge.
+    edges.reserve(pairs.halfEdges.size() - pairs.pairCount);
+    for (std::size_t h = 0; h < pairs.halfEdges.size(); ++h) {
+        const uint32_t first = pairs.firstOf[h];
+        if (first == kFirstOfPair) continue;
+        const HalfEdge& later = pairs.halfEdges[h];
+        Edge edge;
+        edge.lowVertex = static_cast<int32_t>(later.low);
+        edge.highVertex = static_cast<int32_t>(later.high);
+        // The stored record holds the first face in face0 when that face
+        // runs low -> high, else in face1; the free field takes this face.
+        edge.face0 = tagForward(first) ? tagFace(first) : tagFace(later.tag);
+        edge.face1 = tagForward(first) ? tagFace(later.tag) : tagFace(first);
+        edge.owner = this;
+        edges.push_back(edge);
     }
-    for (std::size_t k = 0; k < orderProblems; ++k) std::cout << "order problem!!!\n";
-
-    // 2. Group equal keys; within a group the first half-edge comes first.
-    std::vector<KeyedRecord> scratch;
-    radixSortStable(records, scratch);
-    scratch.clear();
-    scratch.shrink_to_fit();
-
-    // 3. Every later half-edge of a group remembers the group's first one.
-    constexpr uint32_t kFirst = 0xFFFFFFFFu;  // no earlier half-edge with this key
-    std::vector<uint32_t> firstOfGroup(halfEdgeCount, kFirst);
-    std::size_t mapSize = 0;
-    for (std::size_t s = 0; s < records.size();) {
-        std::size_t e = s + 1;
-        while (e < records.size() && records[e].key == records[s].key) ++e;
-        const uint32_t first = static_cast<uint32_t>(records[s].payload);
-        for (std::size_t t = s + 1; t < e; ++t) firstOfGroup[records[t].payload >> 32] = first;
-        ++mapSize;
-        s = e;
-    }
-    records.clear();
-    records.shrink_to_fit();
-
-    // 4. Emit the paired edges in the order of their later half-edge.
-    halfEdge = 0;
-    for (std::size_t f = 0; f < faces.size(); ++f) {
-        const IndexList& corners = faces[f].vertexIndices;
-        const std::size_t n = corners.size();
-        for (std::size_t j = 0; j < n; ++j, ++halfEdge) {
-            const uint32_t first = firstOfGroup[halfEdge];
-            if (first == kFirst) continue;
-            const int32_t a = corners[j];
-            const int32_t b = corners[(j + 1) % n];
-            const int32_t firstFace = static_cast<int32_t>(first & 0x7FFFFFFFu);
-            const bool firstForward = (first & 0x80000000u) != 0;
-            Edge edge;
-            edge.lowVertex = a < b ? a : b;
-            edge.highVertex = a < b ? b : a;
-            // The stored record holds the first face in face0 when that face
-            // runs low -> high, else in face1; the free field takes this face.
-            edge.face0 = firstForward ? firstFace : static_cast<int32_t>(f);
-            edge.face1 = firstForward ? static_cast<int32_t>(f) : firstFace;
-            edge.owner = this;
-            edges.push_back(edge);
-        }
-    }
-    std::cout << "processed " << edges.size() << " edges in map" << mapSize << std::endl;
+    std::cout << "processed " << edges.size() << " edges in map" << pairs.pairCount << std::endl;
 }
 
 void Mesh::bakeWorldPositions() {

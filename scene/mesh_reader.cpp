@@ -4,6 +4,7 @@
 // A line is at most 255 characters (the rest of a longer line is discarded,
 // up to 9999 characters through its newline), leading white space and blank
 // lines are skipped, and a last line without a newline is still read.
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -93,30 +94,45 @@ std::string lineAt(const std::string& text, std::size_t offset) {
     return text.substr(offset, end - offset);
 }
 
-// "Vertex %d %g %g %g" with the result of sscanf. The common case is read
-// with strtol/strtof; when a number is directly followed by a letter or "("
-// (where scanf would consume a longer, possibly invalid, prefix) the line is
-// handed to sscanf itself.
-bool scanVertex(const char* line, Point3& out) {
+// True for the characters of a plain decimal number.
+bool isPlainNumberChar(char c) {
+    return isDigit(c) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// Reads "Vertex %d %g %g %g" when all four fields are plain decimal numbers
+// in float range, each followed by white space or the end of the line or
+// a character that cannot continue it. For exactly these lines sscanf yields
+// the same fields (both round correctly); everything else is left to sscanf.
+bool scanPlainVertex(const char* line, Point3& out) {
+    const char* const end = line + std::strlen(line);
     const char* p = line + 6;  // after "Vertex"
-    char* end = nullptr;
-    (void)std::strtol(p, &end, 10);
-    if (end == p) return false;
-    p = end;
+    while (isSpace(*p)) ++p;
+    if (*p == '-' || *p == '+') ++p;
+    if (!isDigit(*p)) return false;
+    while (isDigit(*p)) ++p;
     float v[3];
     for (float& value : v) {
-        value = std::strtof(p, &end);
-        if (end == p) return false;
-        if (isLetter(*end) || *end == '(') {
-            int number = 0;
-            float x = 0.0f, y = 0.0f, z = 0.0f;
-            if (std::sscanf(line, "Vertex %d %g %g %g", &number, &x, &y, &z) != 4) return false;
-            out = Point3(x, y, z);
-            return true;
+        while (isSpace(*p)) ++p;
+        const std::from_chars_result r = std::from_chars(p, end, value);
+        if (r.ec != std::errc() || r.ptr == p) return false;
+        for (const char* q = p; q < r.ptr; ++q) {
+            if (!isPlainNumberChar(*q)) return false;  // inf, nan, hexadecimal
         }
-        p = end;
+        // scanf would read on into an exponent or a longer word.
+        if (isLetter(*r.ptr) || *r.ptr == '(') return false;
+        p = r.ptr;
     }
     out = Point3(v[0], v[1], v[2]);
+    return true;
+}
+
+// "Vertex %d %g %g %g": true with the position when all four fields are read.
+bool scanVertex(const char* line, Point3& out) {
+    if (scanPlainVertex(line, out)) return true;
+    int number = 0;
+    float x = 0.0f, y = 0.0f, z = 0.0f;
+    if (std::sscanf(line, "Vertex %d %g %g %g", &number, &x, &y, &z) != 4) return false;
+    out = Point3(x, y, z);
     return true;
 }
 
@@ -190,6 +206,21 @@ LineOutcome applyLine(Mesh& mesh, const char* line, bool acceptLaterVertices) {
     }
     if (std::strncmp(line, "Face ", 5) == 0) return parseFace(mesh, line, acceptLaterVertices);
     return {};
+}
+
+// Makes room for every Vertex and Face line of the text at once, so that the
+// lists (a face is a large record) are not moved while they grow.
+void reserveForLines(Mesh& mesh, const std::string& text) {
+    LineCursor cursor(text);
+    char line[kLineChars + 1];
+    std::size_t offset = 0;
+    std::size_t vertexLines = 0, faceLines = 0;
+    while (cursor.next(line, offset)) {
+        if (std::strncmp(line, "Vertex ", 7) == 0) ++vertexLines;
+        if (std::strncmp(line, "Face ", 5) == 0) ++faceLines;
+    }
+    mesh.vertices.reserve(mesh.vertices.size() + vertexLines);
+    mesh.faces.reserve(mesh.faces.size() + faceLines);
 }
 
 // A face that names a vertex beyond those read when its line was parsed.
@@ -284,6 +315,7 @@ MeshReadReport Mesh::readLines(std::istream& in) {
     const std::string text = readAll(in);
     in.setstate(std::ios::eofbit);
 
+    reserveForLines(*this, text);
     LineCursor cursor(text);
     char line[kLineChars + 1];
     std::size_t offset = 0;

@@ -183,8 +183,9 @@ TEST(MReader, VertexLinesAcceptExactlyWhatScanfAccepts) {
     // Fields glued from number-like pieces, separated by varied white space.
     const char* const pieces[] = {"1",  "-2", "+3", ".5", "7",   "9.", "1e3", "-0.25", "3E-2", "0x1p2",
                                   "e",  "E5", "e-", "x",  "0x1", "p2", "in",  "f",     "nan",  "(",
-                                  ")",  "a",  "-",  "."};
-    const std::size_t numbers = 10;  // the first pieces are whole numbers
+                                  ")",  "a",  "-",  ".",     "nan()", "inf", "0x1p-2", "1e-45",
+                                  "1e39", "-0", "+.", "1e-39"};
+    const std::size_t numbers = 10;  // the first ten pieces are numbers on their own
     const char* const separators[] = {" ", " ", "\t", "  ", ""};
     std::mt19937 random(7);
     int accepted = 0;
