@@ -25,16 +25,23 @@ const std::string& torusText() {
     return text;
 }
 
-// The torus written to a temporary .m file, once; main removes it.
+// A file removed when the program ends.
+struct TemporaryFile {
+    std::string path;
+    ~TemporaryFile() { std::filesystem::remove(path); }
+};
+
+// The torus written to a temporary .m file, once.
 const std::string& torusFile() {
-    static const std::string path = [] {
-        const std::string p = (std::filesystem::temp_directory_path() /
-                               ("rangeloom-bench-" + std::to_string(getpid()) + ".m"))
-                                  .string();
-        std::ofstream(p, std::ios::binary) << torusText();
-        return p;
+    static const TemporaryFile file{(std::filesystem::temp_directory_path() /
+                                     ("rangeloom-bench-" + std::to_string(getpid()) + ".m"))
+                                        .string()};
+    static const bool written = [] {
+        std::ofstream(file.path, std::ios::binary) << torusText();
+        return true;
     }();
-    return path;
+    (void)written;
+    return file.path;
 }
 
 // Sends standard output to /dev/null while alive (the loader reports each step).
@@ -155,11 +162,4 @@ BENCHMARK(buildEdgesSpeedup)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::remove(torusFile());
-    return 0;
-}
+BENCHMARK_MAIN();
