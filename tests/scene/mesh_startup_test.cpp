@@ -32,7 +32,7 @@ std::string runIn(const std::string& dir, std::string name) {
 }  // namespace
 
 TEST(MeshStartup, LoadsTheMeshHiddenInSmoothModeWithTheGoldenTranscript) {
-    const std::string dir = std::string(RANGELOOM_SOURCE_DIR) + "/tests/e2e/data";
+    const std::string dir = testing_support::testDataPath("e2e/data");
     EXPECT_EQ(runIn(dir, "tetra.m"), testing_support::readFile(dir + "/tetra.m.stdout"));
     ASSERT_EQ(sceneList.size(), 1u);
     Mesh* mesh = sceneList[0];
