@@ -255,30 +255,6 @@ std::size_t dropLateFaces(Mesh& mesh, const std::vector<LateFace>& late, std::si
     return drop.size();
 }
 
-// Steps after reading: extent, scale, centroid and the four report lines.
-void normalisePlacement(Mesh& mesh) {
-    float extent = mesh.bboxMax.x - mesh.bboxMin.x;
-    if (mesh.bboxMax.y - mesh.bboxMin.y > extent) extent = mesh.bboxMax.y - mesh.bboxMin.y;
-    // Without vertices the box is empty, and with all of them on one line
-    // parallel to z its x and y extents are 0: no scaling then.
-    mesh.maxExtent = extent > 0.0f ? extent : 1.0f;
-    const float inverse = 1.0f / mesh.maxExtent;
-    mesh.inverseExtent = Vec3(inverse, inverse, inverse);
-    mesh.scale(mesh.inverseExtent);
-    std::cout << "max_extent " << mesh.maxExtent << " max_x " << mesh.bboxMax.x << " min_x "
-              << mesh.bboxMin.x << std::endl;
-    std::cout << "max_y " << mesh.bboxMax.y << " min_y " << mesh.bboxMin.y << " max_z "
-              << mesh.bboxMax.z << " min_z " << mesh.bboxMin.z << std::endl;
-
-    if (!mesh.vertices.empty()) {
-        mesh.centroid = mesh.centroid.divided(static_cast<float>(mesh.vertices.size()));
-    }
-    mesh.translate(-mesh.centroid.x, -mesh.centroid.y, -mesh.centroid.z);
-    std::cout << "center " << mesh.centroid.x << " " << mesh.centroid.y << " " << mesh.centroid.z
-              << std::endl;
-    std::cout << "scale by " << 1.0 / static_cast<double>(mesh.maxExtent) << std::endl;
-}
-
 }  // namespace
 
 Mesh::Mesh(int id_, const char* path) : SceneObject(id_, colourBlack) {
@@ -298,7 +274,7 @@ void Mesh::load(const char* path) {
     loaded = true;
     const MeshReadReport report = readLines(in);
     if (vertices.size() > 4) printFirstElements();
-    normalisePlacement(*this);
+    reportPlacement(true);
     computeNormals();
     buildEdges();
     in.close();
@@ -339,4 +315,28 @@ MeshReadReport Mesh::readLines(std::istream& in) {
 
 bool Mesh::parseLine(const char* line) {
     return applyLine(*this, line, false).kind != LineKind::DroppedFace;
+}
+
+void Mesh::reportPlacement(bool moveAndScale) {
+    Mesh& mesh = *this;
+    float extent = mesh.bboxMax.x - mesh.bboxMin.x;
+    if (mesh.bboxMax.y - mesh.bboxMin.y > extent) extent = mesh.bboxMax.y - mesh.bboxMin.y;
+    // Without vertices the box is empty, and with all of them on one line
+    // parallel to z its x and y extents are 0: no scaling then.
+    mesh.maxExtent = extent > 0.0f ? extent : 1.0f;
+    const float inverse = 1.0f / mesh.maxExtent;
+    mesh.inverseExtent = Vec3(inverse, inverse, inverse);
+    if (moveAndScale) mesh.scale(mesh.inverseExtent);
+    std::cout << "max_extent " << mesh.maxExtent << " max_x " << mesh.bboxMax.x << " min_x "
+              << mesh.bboxMin.x << std::endl;
+    std::cout << "max_y " << mesh.bboxMax.y << " min_y " << mesh.bboxMin.y << " max_z "
+              << mesh.bboxMax.z << " min_z " << mesh.bboxMin.z << std::endl;
+
+    if (!mesh.vertices.empty()) {
+        mesh.centroid = mesh.centroid.divided(static_cast<float>(mesh.vertices.size()));
+    }
+    if (moveAndScale) mesh.translate(-mesh.centroid.x, -mesh.centroid.y, -mesh.centroid.z);
+    std::cout << "center " << mesh.centroid.x << " " << mesh.centroid.y << " " << mesh.centroid.z
+              << std::endl;
+    std::cout << "scale by " << 1.0 / static_cast<double>(mesh.maxExtent) << std::endl;
 }
