@@ -103,6 +103,45 @@ e2e_lit_pixels() {
   convert "$1" -colorspace gray -threshold 1% -format "%[fx:int(mean*w*h+0.5)]" info:
 }
 
+# Centre of the lit pixels, "X Y" rounded to whole pixels.
+e2e_centroid() {
+  convert "$1" -colorspace gray -threshold 1% -define identify:moments -verbose info: 2>/dev/null |
+    sed -n 's/^ *Centroid: \([0-9.]*\),\([0-9.]*\).*/\1 \2/p' | head -1 |
+    awk '{ printf "%d %d\n", $1 + 0.5, $2 + 0.5 }'
+}
+
+# Number of pixels that differ between two screenshots.
+e2e_diff_pixels() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
+
+# Takes screenshots into FILE until the shell test "$2" (which may use $SHOT)
+# holds, for up to 10 s.
+e2e_shot_until() {
+  local file=$1 condition=$2
+  for _ in $(seq 1 50); do
+    import -window "$WID" "$file" 2>/dev/null && SHOT=$file && eval "$condition" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# A left-button drag from (X0, Y0) to (X1, Y1), in window pixels, in steps.
+e2e_drag() {
+  local x0=$1 y0=$2 x1=$3 y1=$4
+  xdotool mousemove --window "$WID" "$x0" "$y0" mousedown 1 \
+    mousemove --window "$WID" $(( (x0 + x1) / 2 )) $(( (y0 + y1) / 2 )) \
+    mousemove --window "$WID" "$x1" "$y1" mouseup 1
+}
+
+# Picks entry INDEX (0 = Translate, 1 = Rotate) of the right-button menu.
+e2e_menu() {
+  local index=$1 mid X Y WIDTH HEIGHT SCREEN
+  xdotool mousemove --window "$WID" 200 200 click 3
+  WAIT_SECONDS=5 wait_for eval 'mid=$(xdotool search --onlyvisible --name "^freeglut menu$" 2>/dev/null | head -1); [ -n "$mid" ]' ||
+    fail "the pop-up menu did not open"
+  eval "$(xdotool getwindowgeometry --shell "$mid")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + 2 + 25 * index + 12)) click 1
+}
+
 e2e_window_size() { xdotool getwindowgeometry "$WID" | sed -n 's/.*Geometry: //p'; }
 
 e2e_quit() {
