@@ -92,6 +92,12 @@ int runStartup(int argc, char** argv) {
     }
 
     centreScene();
+    setUpLightsAndCamera();
+    glutMainLoop();
+    return 0;
+}
+
+void setUpLightsAndCamera() {
     setUpLights();
     camera.zoom(-1.2f);
     glEnable(GL_LIGHT0 + rightLight.number);
@@ -99,6 +105,4 @@ int runStartup(int argc, char** argv) {
     rightLight.applyLight();
     leftLight.applyLight();
     glEnable(GL_LIGHTING);
-    glutMainLoop();
-    return 0;
 }

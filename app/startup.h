@@ -12,6 +12,10 @@ std::string fileExtension(const std::string& name);
 // ".m", ".ply" and ".conf" in any letter case; anything else is None.
 InputKind inputKindOf(const std::string& name);
 
+// The two grey lights (fixed in eye coordinates), the camera distance, and
+// lighting switched on: the last steps before the event loop.
+void setUpLightsAndCamera();
+
 // Runs the whole start-up and enters the GLUT main loop, which does not
 // return with the real GLUT. Returns 0 if it does (recording stand-in).
 int runStartup(int argc, char** argv);
