@@ -68,7 +68,15 @@ ProbeResult runProbe(const std::vector<std::string>& args) {
     posix_spawn_file_actions_destroy(&actions);
     ProbeResult result;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1000 - WTERMSIG(status);
-    result.err = testing_support::readFile(err_path);
+    // Lines a sanitizer adds ("==pid==WARNING: ...") are not the program's.
+    std::string err = testing_support::readFile(err_path);
+    size_t start = 0;
+    while (start < err.size()) {
+        size_t end = err.find('\n', start);
+        end = end == std::string::npos ? err.size() : end + 1;
+        if (err.compare(start, 2, "==") != 0) result.err += err.substr(start, end - start);
+        start = end;
+    }
     result.out = testing_support::readFile(out_path);
     std::remove(err_path.c_str());
     std::remove(out_path.c_str());
