@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/view.h"
+#include "scan/cleaned_writer.h"
 #include "scene/materials.h"
 #include "scene/scene_state.h"
 
@@ -130,7 +131,7 @@ void onKeyboard(unsigned char key, int, int) {
         case 'r': case 'R':
             for (Mesh* object : sceneList) object->resetTransform();
             break;
-        case 'p': case 'P': break;
+        case 'p': case 'P': writeAllCleaned(); break;
         case 'h': case 'H': std::fputs(helpText().c_str(), stdout); break;
         case 'q': case 'Q': std::exit(0);
         case '0': visibilityFlags.toggle(9); break;
