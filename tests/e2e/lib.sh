@@ -56,14 +56,32 @@ wait_for() {
   return 1
 }
 
+display_answers() { xdotool getdisplaygeometry >/dev/null 2>&1; }
+
+start_xvfb() {
+  rm -f "$OUT/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$OUT/display" 2>"$OUT/xvfb.log" &
+  XVFB_PID=$!
+  wait_for test -s "$OUT/display" || return 1
+  export DISPLAY=":$(cat "$OUT/display")"
+  # Only a server that answers is ready for the program.
+  WAIT_SECONDS=10 wait_for display_answers
+}
+
 e2e_init() {
   OUT=${E2E_OUT:-$(mktemp -d)}/$1
   rm -rf "$OUT"
   mkdir -p "$OUT"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$OUT/display" 2>"$OUT/xvfb.log" &
-  XVFB_PID=$!
-  wait_for test -s "$OUT/display" || fail "Xvfb did not start"
-  export DISPLAY=":$(cat "$OUT/display")"
+  # Servers of tests running side by side can race for a display number;
+  # try a fresh one when a server does not answer.
+  local attempt
+  for attempt in 1 2 3; do
+    start_xvfb && return 0
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=""
+  done
+  fail "Xvfb did not start: $(cat "$OUT/xvfb.log")"
 }
 
 e2e_start() {
@@ -76,8 +94,12 @@ window_id() {
   [ -n "$WID" ]
 }
 
+# The window, or the program's end: no point in waiting for a dead program.
+window_or_exit() { window_id || ! kill -0 "$PROG_PID" 2>/dev/null; }
+
 e2e_wait_window() {
-  WAIT_SECONDS=${WINDOW_WAIT:-60} wait_for window_id || fail "no window titled 'Mesh display'"
+  WAIT_SECONDS=${WINDOW_WAIT:-60} wait_for window_or_exit
+  window_id || fail "no window titled 'Mesh display' (display $DISPLAY)"
   # The first frame: wait until a screenshot can be taken.
   wait_for import -window "$WID" "$OUT/first.png" 2>/dev/null || fail "cannot take a screenshot"
 }
