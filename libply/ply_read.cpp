@@ -184,7 +184,7 @@ public:
                 return true;
             }
         }
-        std::memcpy(dest, bytes, size_t(size));
+        copy_item_bytes(dest, bytes, size);
         return true;
     }
     // A negative count cannot be read: it ends as a short file does.
@@ -197,13 +197,16 @@ public:
     int first_list_room(int count) const { return count < kFirstListRoom ? count : kFirstListRoom; }
 
 private:
+    // Reads one item of the size; an item of size 0 (a type not in the
+    // table) fails as a read of nothing does.
     void read(unsigned char* bytes, int size) {
+        if (size <= 0 || size > 8) ply_fread_failed();
         bool ok;
         if (plain_) {
-            ok = size > 0 && std::fread(bytes, size_t(size), 1, fp_) == 1;
-        } else if (size == 4 && plyio::buffered(fp_) >= 4) {
-            std::memcpy(bytes, plyio::buffer_at(fp_), 4);
-            plyio::consume(fp_, 4);
+            ok = std::fread(bytes, size_t(size), 1, fp_) == 1;
+        } else if (plyio::buffered(fp_) >= size_t(size)) {
+            copy_item_bytes(bytes, plyio::buffer_at(fp_), size);
+            plyio::consume(fp_, size_t(size));
             ok = true;
         } else {
             ok = plyio::read_exact(fp_, bytes, size_t(size));
