@@ -22,16 +22,17 @@ void verify_type_sizes();
 [[noreturn]] void ply_machine_fatal(const char* text);
 
 // Allocates size bytes (at least one). On failure prints "Memory allocation
-// bombed on line %d in %s\n" and ends the process (status -1). Free with free().
+// bombed on line %d in %s\n" (with the base name of file) and ends the
+// process (status -1). Free with free().
 void* checked_alloc(size_t size, int line, const char* file);
 // Grows a malloc'd array to new_count entries of elem_size bytes (same
 // failure handling). The caller keeps owning the result.
 void* checked_realloc(void* ptr, size_t new_count, size_t elem_size, int line, const char* file);
 // Base name of a source path, for the allocation messages.
 const char* ply_source_name(const char* path);
-#define PLY_ALLOC(size) checked_alloc((size), __LINE__, ply_source_name(__FILE__))
+#define PLY_ALLOC(size) checked_alloc((size), __LINE__, __FILE__)
 #define PLY_REALLOC(ptr, count, elem_size) \
-    checked_realloc((ptr), (count), (elem_size), __LINE__, ply_source_name(__FILE__))
+    checked_realloc((ptr), (count), (elem_size), __LINE__, __FILE__)
 // A malloc'd copy of the string (checked).
 char* ply_strdup(const char* s);
 
@@ -45,7 +46,9 @@ ply_property_def* lookup_property(ply_element_def* elem, const char* prop_name, 
 // Type code of a keyword, 0 when it is not in the table.
 int type_code_of(const char* name);
 // Byte size of a type code; 0 for codes outside 1..8.
-int ply_type_size(int code);
+inline int ply_type_size(int code) {
+    return (code >= PLY_CHAR && code <= PLY_DOUBLE) ? type_sizes[code] : 0;
+}
 // Copies all eight fields; the name is duplicated (dest->name is overwritten, not freed).
 void clone_property(ply_property_def* dest, const ply_property_def* src);
 // A new element record with a copy of the name, no properties.
@@ -71,4 +74,5 @@ void layout_other_properties(ply_element_def* elem);
 // Fast internals vs the straightforward reference: 1 switches the whole
 // library to the plain stdio and C-library paths (for benchmarks and tests).
 void ply_set_plain_paths(int on);
-int ply_plain_paths();
+extern std::atomic<int> ply_plain_flag;  // set by ply_set_plain_paths
+inline int ply_plain_paths() { return ply_plain_flag.load(std::memory_order_relaxed); }

@@ -82,12 +82,48 @@ inline bool encode_item(void* dest, int type, const PlyItem& it) {
 
 inline bool valid_type(int type) { return type >= PLY_CHAR && type <= PLY_DOUBLE; }
 
-// Reverses n bytes in place.
+// Reverses n bytes in place (whole words for items, so a load of the
+// reversed item does not wait on single-byte stores).
 inline void swap_bytes(unsigned char* b, int n) {
-    for (int k = 0; k < n / 2; ++k) {
-        unsigned char t = b[k];
-        b[k] = b[n - 1 - k];
-        b[n - 1 - k] = t;
+    switch (n) {
+        case 2: {
+            uint16_t v;
+            std::memcpy(&v, b, 2);
+            v = __builtin_bswap16(v);
+            std::memcpy(b, &v, 2);
+            return;
+        }
+        case 4: {
+            uint32_t v;
+            std::memcpy(&v, b, 4);
+            v = __builtin_bswap32(v);
+            std::memcpy(b, &v, 4);
+            return;
+        }
+        case 8: {
+            uint64_t v;
+            std::memcpy(&v, b, 8);
+            v = __builtin_bswap64(v);
+            std::memcpy(b, &v, 8);
+            return;
+        }
+        default:
+            for (int k = 0; k < n / 2; ++k) {
+                unsigned char t = b[k];
+                b[k] = b[n - 1 - k];
+                b[n - 1 - k] = t;
+            }
+    }
+}
+
+// Copies an item of 1, 2, 4 or 8 bytes (any other size byte by byte).
+inline void copy_item_bytes(void* dest, const void* src, int n) {
+    switch (n) {
+        case 1: std::memcpy(dest, src, 1); return;
+        case 2: std::memcpy(dest, src, 2); return;
+        case 4: std::memcpy(dest, src, 4); return;
+        case 8: std::memcpy(dest, src, 8); return;
+        default: std::memcpy(dest, src, size_t(n));
     }
 }
 

@@ -19,10 +19,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "libply/ply_internal.h"
 #include "libply/ply_stream.h"
 
@@ -135,50 +131,9 @@ bool fetch_raw_line(FILE* fp, int* length) {
     return true;
 }
 
-// The whole line in the stream's buffer, when it is there: the view points
-// into the buffer and the line is consumed. False when the line must go
-// through the line buffer (it crosses the buffer's end, is long, or holds a
-// NUL).
-bool take_buffered_line(FILE* fp, PlyLine* line) {
-    size_t avail = plyio::buffered(fp);
-    if (avail == 0) return false;
-    const char* p = plyio::buffer_at(fp);
-    size_t limit = avail < size_t(kCutPosition) ? avail : size_t(kCutPosition);
-    size_t k = ply_find_line_stop(p, limit);
-    if (k == limit || p[k] == '\0') return false;
-    size_t consumed = k + 1;
-    if (p[k] == '\r') {
-        if (k + 1 >= avail) return false;
-        if (p[k + 1] == '\n' && k + 1 < size_t(kCutPosition)) consumed = k + 2;
-    }
-    plyio::consume(fp, consumed);
-    line->text = p;
-    line->length = int(k);
-    return true;
-}
-
 }  // namespace
 
-size_t ply_find_line_stop(const char* p, size_t n) {
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)),
-                                   _mm_cmpeq_epi8(v, zero));
-        int mask = _mm_movemask_epi8(hit);
-        if (mask != 0) return i + size_t(__builtin_ctz(unsigned(mask)));
-    }
-#endif
-    while (i < n && !is_stop(p[i])) ++i;
-    return i;
-}
-
-bool ply_next_line(FILE* fp, PlyLine* line) {
-    if (!ply_plain_paths() && take_buffered_line(fp, line)) return true;
+bool ply_next_line_buffered(FILE* fp, PlyLine* line) {
     int length;
     if (!fetch_raw_line(fp, &length)) return false;
     line->text = raw_line;

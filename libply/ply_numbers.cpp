@@ -25,8 +25,6 @@ namespace plynum {
 
 namespace {
 
-constexpr int kMaxFastDigits = 18;  // 10^18 - 1 fits a signed 64-bit integer
-
 bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 // A NUL-terminated copy of a word, for the C library.
@@ -40,33 +38,6 @@ struct WordCopy {
     }
 };
 
-// strtol(word, NULL, 10) for an optional '-' followed by 1..18 digits.
-bool fast_long(const char* p, const char* last, int64_t* value) {
-    bool negative = false;
-    if (p < last && *p == '-') {
-        negative = true;
-        ++p;
-    }
-    const char* digits = p;
-    uint64_t v = 0;
-    while (p < last && is_digit(*p)) {
-        v = v * 10 + uint64_t(*p - '0');
-        ++p;
-    }
-    ptrdiff_t count = p - digits;
-    if (count == 0 || count > kMaxFastDigits) return false;
-    *value = negative ? -int64_t(v) : int64_t(v);
-    return true;
-}
-
-int32_t low_32_bits(long v) { return int32_t(uint32_t(static_cast<unsigned long>(v))); }
-
-int32_t clamp_32(long v) {
-    if (v > INT32_MAX) return INT32_MAX;
-    if (v < INT32_MIN) return INT32_MIN;
-    return int32_t(v);
-}
-
 }  // namespace
 
 int32_t atoi_word_plain(const char* first, const char* last) {
@@ -76,7 +47,7 @@ int32_t atoi_word_plain(const char* first, const char* last) {
 
 int32_t strtol32_word_plain(const char* first, const char* last) {
     WordCopy w(first, last);
-    return clamp_32(std::strtol(w.text, nullptr, 10));
+    return strtol32_result(std::strtol(w.text, nullptr, 10));
 }
 
 double atof_word_plain(const char* first, const char* last) {
@@ -84,27 +55,36 @@ double atof_word_plain(const char* first, const char* last) {
     return std::atof(w.text);
 }
 
+bool double_prefix_general(const char* first, const char* last, double* value,
+                           const char** end) {
+    const char* p = first;
+    if (p < last && *p == '-') ++p;
+    if (p == last || !(is_digit(*p) || *p == '.')) return false;
+    if (p[0] == '0' && p + 1 < last && (p[1] == 'x' || p[1] == 'X')) return false;
+    auto result = fast_float::from_chars(first, last, *value);
+    if (result.ec != std::errc() || !std::isfinite(*value)) return false;
+    *end = result.ptr;
+    return true;
+}
+
 int32_t atoi_word(const char* first, const char* last) {
     int64_t v;
-    if (fast_long(first, last, &v)) return low_32_bits(long(v));
+    const char* end;
+    if (long_prefix(first, last, &v, &end)) return atoi_result(v);
     return atoi_word_plain(first, last);
 }
 
 int32_t strtol32_word(const char* first, const char* last) {
     int64_t v;
-    if (fast_long(first, last, &v)) return clamp_32(long(v));
+    const char* end;
+    if (long_prefix(first, last, &v, &end)) return strtol32_result(v);
     return strtol32_word_plain(first, last);
 }
 
 double atof_word(const char* first, const char* last) {
-    const char* p = first;
-    if (p < last && *p == '-') ++p;
-    if (p < last && (is_digit(*p) || *p == '.')) {
-        bool hex = p[0] == '0' && p + 1 < last && (p[1] == 'x' || p[1] == 'X');
-        double value;
-        auto result = fast_float::from_chars(first, last, value);
-        if (!hex && result.ec == std::errc() && std::isfinite(value)) return value;
-    }
+    double v;
+    const char* end;
+    if (double_prefix(first, last, &v, &end)) return v;
     return atof_word_plain(first, last);
 }
 

@@ -158,6 +158,7 @@ void ply_declare_other_elements(ply_handle* plyfile, ply_other_element_list* oth
 
 void ply_describe_other_properties(ply_handle* plyfile, const ply_other_props* other,
                                    int offset) {
+    if (other == nullptr) return;
     ply_element_def* elem = lookup_element(plyfile, other->name);
     if (elem == nullptr) {
         std::fprintf(stderr, "ply_describe_other_properties: can't find element '%s'\n",

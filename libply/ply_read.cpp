@@ -61,18 +61,23 @@ void store(char* dest, int type, const PlyItem& it) {
 void store_pointer(char* dest, void* pointer) { std::memcpy(dest, &pointer, sizeof(void*)); }
 
 // Items from the words of one text line, taken in order. The line's
-// characters are read in place; a word ends at a blank or a tab.
+// characters are read in place; a word ends at a blank or a tab. Ordinary
+// numbers are read straight from the line, anything else through the word
+// conversions.
 class LineSource {
 public:
-    LineSource(const PlyLine& line, const ply_element_def* elem, bool fast)
-        : p_(line.text), end_(line.text + line.length), elem_(elem), fast_(fast) {}
+    LineSource(const PlyLine& line, const ply_element_def* elem)
+        : p_(line.text), end_(line.text + line.length), elem_(elem) {}
 
     void get(int type, PlyItem& it) {
         while (p_ < end_ && (*p_ == ' ' || *p_ == '\t')) ++p_;
         if (p_ == end_) text_too_short(elem_);
         const char* first = p_;
+        bool done = read_number(type, it);
         while (p_ < end_ && *p_ != ' ' && *p_ != '\t') ++p_;
-        if (!ascii_to_item(first, p_, type, fast_, it)) ply_bad_type("get_ascii_item", type);
+        if (!done && !ascii_to_item(first, p_, type, dot_is_decimal_point(), it)) {
+            ply_bad_type("get_ascii_item", type);
+        }
     }
     // A list count: negative ends the read; one beyond what the rest of the
     // line can hold (a word and a blank per item) is a line with too few values.
@@ -83,10 +88,39 @@ public:
     int first_list_room(int count) const { return count; }
 
 private:
+    // The number at p_ when it is an ordinary one; p_ moves past it.
+    bool read_number(int type, PlyItem& it) {
+        const char* stop;
+        if (type == PLY_FLOAT || type == PLY_DOUBLE) {
+            double v;
+            if (!dot_is_decimal_point() || !plynum::double_prefix(p_, end_, &v, &stop)) {
+                return false;
+            }
+            item_from_double(v, it);
+        } else if (type >= PLY_CHAR && type <= PLY_UINT) {
+            int64_t v;
+            if (!plynum::long_prefix(p_, end_, &v, &stop)) return false;
+            if (type == PLY_UINT) {
+                item_from_uint(uint32_t(plynum::strtol32_result(v)), it);
+            } else {
+                item_from_int(plynum::atoi_result(v), it);
+            }
+        } else {
+            return false;
+        }
+        p_ = stop;
+        return true;
+    }
+    // Looked up once per line, when the line holds a floating-point value.
+    bool dot_is_decimal_point() {
+        if (dot_ < 0) dot_ = plynum::decimal_point_is_dot() ? 1 : 0;
+        return dot_ == 1;
+    }
+
     const char* p_;
     const char* end_;
     const ply_element_def* elem_;
-    bool fast_;
+    int dot_ = -1;  // the locale's decimal point is '.': -1 not known yet, 0 no, 1 yes
 };
 
 // Items from the word array of one text line, through the C library (the
@@ -126,11 +160,32 @@ public:
     void get(int type, PlyItem& it) {
         unsigned char bytes[8];
         int size = ply_type_size(type);
-        bool ok = plain_ ? (size > 0 && std::fread(bytes, size_t(size), 1, fp_) == 1)
-                         : plyio::read_exact(fp_, bytes, size_t(size));
-        if (!ok) ply_fread_failed();
+        read(bytes, size);
         if (swap_ && size >= 2) swap_bytes(bytes, size);
         if (!decode_item(bytes, type, it)) ply_bad_type("get_binary_item", type);
+    }
+    // A value stored in its own file type needs no conversion: its bytes go
+    // straight to dest. A float NaN still takes the way through double, which
+    // quiets a signalling one. False when the value needs converting.
+    bool copy_same_type(int disk_type, int memory_type, char* dest) {
+        if (plain_ || disk_type != memory_type) return false;
+        unsigned char bytes[8];
+        int size = ply_type_size(disk_type);
+        if (size == 0) return false;
+        read(bytes, size);
+        if (swap_ && size >= 2) swap_bytes(bytes, size);
+        if (disk_type == PLY_FLOAT) {
+            float f;
+            std::memcpy(&f, bytes, 4);
+            if (f != f) {
+                PlyItem it;
+                item_from_double(f, it);
+                encode_item(dest, PLY_FLOAT, it);
+                return true;
+            }
+        }
+        copy_item_bytes(dest, bytes, size);
+        return true;
     }
     // A negative count cannot be read: it ends as a short file does.
     void check_count(int count) const {
@@ -142,10 +197,36 @@ public:
     int first_list_room(int count) const { return count < kFirstListRoom ? count : kFirstListRoom; }
 
 private:
+    // Reads one item of the size; an item of size 0 (a type not in the
+    // table) fails as a read of nothing does.
+    void read(unsigned char* bytes, int size) {
+        if (size <= 0 || size > 8) ply_fread_failed();
+        bool ok;
+        if (plain_) {
+            ok = std::fread(bytes, size_t(size), 1, fp_) == 1;
+        } else if (plyio::buffered(fp_) >= size_t(size)) {
+            copy_item_bytes(bytes, plyio::buffer_at(fp_), size);
+            plyio::consume(fp_, size_t(size));
+            ok = true;
+        } else {
+            ok = plyio::read_exact(fp_, bytes, size_t(size));
+        }
+        if (!ok) ply_fread_failed();
+    }
+
     FILE* fp_;
     bool swap_;
     bool plain_;
 };
+
+// Text items always go through the three forms.
+template <class Source>
+bool copy_same_type(Source&, int, int, char*) {
+    return false;
+}
+bool copy_same_type(BinarySource& src, int disk_type, int memory_type, char* dest) {
+    return src.copy_same_type(disk_type, memory_type, dest);
+}
 
 template <class Source>
 void read_list_items(const ply_property_def* prop, char* base, int count, Source& src) {
@@ -159,8 +240,10 @@ void read_list_items(const ply_property_def* prop, char* base, int count, Source
             room = room > count / 2 ? count : 2 * room;
             items = static_cast<char*>(PLY_REALLOC(items, size_t(room), slot));
         }
+        char* dest = items + size_t(j) * size_t(item_size);
+        if (copy_same_type(src, prop->disk_type, prop->memory_type, dest)) continue;
         src.get(prop->disk_type, it);
-        store(items + size_t(j) * size_t(item_size), prop->memory_type, it);
+        store(dest, prop->memory_type, it);
     }
     store_pointer(base + prop->memory_offset, items);
 }
@@ -190,9 +273,13 @@ void read_instance(const ply_element_def* elem, char* record, char* block, Sourc
             read_list(prop, base, src);
             continue;
         }
+        char* dest = base != nullptr ? base + prop->memory_offset : nullptr;
+        if (dest != nullptr && copy_same_type(src, prop->disk_type, prop->memory_type, dest)) {
+            continue;
+        }
         PlyItem it;
         src.get(prop->disk_type, it);
-        if (base != nullptr) store(base + prop->memory_offset, prop->memory_type, it);
+        if (dest != nullptr) store(dest, prop->memory_type, it);
     }
 }
 
@@ -210,7 +297,7 @@ void read_text_instance(ply_handle* plyfile, const ply_element_def* elem, char* 
     }
     PlyLine line;
     if (!ply_next_line(plyfile->stream, &line)) text_ended();
-    LineSource src(line, elem, plynum::decimal_point_is_dot());
+    LineSource src(line, elem);
     read_instance(elem, record, block, src);
 }
 

@@ -16,11 +16,11 @@ const int type_sizes[PLY_END_TYPE] = {0, 1, 2, 4, 1, 2, 4, 4, 8};
 
 std::atomic<int> native_format{-1};
 std::atomic<int> types_verified{0};
+std::atomic<int> ply_plain_flag{0};
 
 namespace {
 
 std::atomic<ply_exit_handler_fn> exit_handler{nullptr};
-std::atomic<int> plain_paths{0};
 std::once_flag machine_checks_once;
 
 }  // namespace
@@ -90,8 +90,7 @@ void ply_run_machine_checks() {
 
 int ply_native_format() { return native_format.load(); }
 
-void ply_set_plain_paths(int on) { plain_paths = on ? 1 : 0; }
-int ply_plain_paths() { return plain_paths.load(std::memory_order_relaxed); }
+void ply_set_plain_paths(int on) { ply_plain_flag = on ? 1 : 0; }
 
 // ---------------------------------------------------------------------------
 // Allocation
@@ -104,7 +103,8 @@ const char* ply_source_name(const char* path) {
 void* checked_alloc(size_t size, int line, const char* file) {
     void* memory = std::malloc(size > 0 ? size : 1);
     if (memory == nullptr) {
-        std::fprintf(stderr, "Memory allocation bombed on line %d in %s\n", line, file);
+        std::fprintf(stderr, "Memory allocation bombed on line %d in %s\n", line,
+                     ply_source_name(file));
         // Callers would otherwise write through the null pointer.
         ply_exit(-1);
     }
@@ -114,13 +114,15 @@ void* checked_alloc(size_t size, int line, const char* file) {
 void* checked_realloc(void* ptr, size_t new_count, size_t elem_size, int line,
                       const char* file) {
     if (elem_size != 0 && new_count > SIZE_MAX / elem_size) {
-        std::fprintf(stderr, "Memory allocation bombed on line %d in %s\n", line, file);
+        std::fprintf(stderr, "Memory allocation bombed on line %d in %s\n", line,
+                     ply_source_name(file));
         ply_exit(-1);
     }
     size_t bytes = new_count * elem_size;
     void* memory = std::realloc(ptr, bytes > 0 ? bytes : 1);
     if (memory == nullptr) {
-        std::fprintf(stderr, "Memory allocation bombed on line %d in %s\n", line, file);
+        std::fprintf(stderr, "Memory allocation bombed on line %d in %s\n", line,
+                     ply_source_name(file));
         ply_exit(-1);
     }
     return memory;
@@ -174,10 +176,6 @@ int type_code_of(const char* name) {
         if (words_equal(name, type_names[code])) return code;
     }
     return PLY_INVALID;
-}
-
-int ply_type_size(int code) {
-    return (code >= PLY_CHAR && code <= PLY_DOUBLE) ? type_sizes[code] : 0;
 }
 
 void clone_property(ply_property_def* dest, const ply_property_def* src) {

@@ -7,11 +7,14 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "ply_samples.h"
 #include "ply_test_util.h"
+#include "test_support.h"
 
 namespace {
 
@@ -238,6 +241,129 @@ TEST(ConcurrentRead, FilesReadFromSeveralThreadsKeepTheirOwnValues) {
     }
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(failures, std::vector<int>(4, 0));
+}
+
+}  // namespace
+
+namespace {
+
+// A scan-like file written to disk and read back the way the range-scan
+// loader reads it; under the leak checker nothing may stay allocated.
+TEST(WholeFile, ReadThroughOpenReadReleasesEverything) {
+    std::string dir = testing_support::makeTempDir("whole-file");
+    std::string path = dir + "/scan.ply";
+    {
+        const char* names[] = {"vertex", "range_grid", "face"};
+        float version;
+        ply_handle* ply = ply_open_write(path.c_str(), 3, names, PLY_ASCII, &version);
+        ply_describe_element(ply, "vertex", 4, 3, kVertexProps);
+        const ply_property_def cell = {"vertex_indices", PLY_INT, PLY_INT, offsetof(Face, verts),
+                                       1, PLY_UCHAR, PLY_UCHAR, offsetof(Face, nverts)};
+        ply_describe_element(ply, "range_grid", 6, 1, &cell);
+        ply_describe_element(ply, "face", 1, 2, kFaceProps);
+        append_comment(ply, "written for the leak check");
+        append_obj_info(ply, "num_cols 3");
+        append_obj_info(ply, "num_rows 2");
+        ply_header_complete(ply);
+        ply_elements_setup(ply, "vertex");
+        for (int i = 0; i < 4; ++i) {
+            Vertex v{float(i), 0.5f, -float(i), 0};
+            ply_write_element(ply, &v);
+        }
+        ply_elements_setup(ply, "range_grid");
+        for (int k = 0; k < 6; ++k) {
+            int index = k < 4 ? k : -1;
+            Face c{0, static_cast<unsigned char>(k < 4 ? 1 : 0), &index};
+            ply_write_element(ply, &c);
+        }
+        ply_elements_setup(ply, "face");
+        int quad[] = {0, 1, 3, 2};
+        Face f{5, 4, quad};
+        ply_write_element(ply, &f);
+        ply_close_file(ply);
+    }
+    int nelems, file_type;
+    char** elist;
+    float version;
+    ply_handle* ply = ply_open_read(path.c_str(), &nelems, &elist, &file_type, &version);
+    ASSERT_NE(ply, nullptr);
+    int ninfo;
+    char** infos = ply_obj_infos(ply, &ninfo);
+    ASSERT_EQ(ninfo, 2);
+    EXPECT_STREQ(infos[1], "num_rows 2");
+    float z_sum = 0;
+    int listed = 0, face_corners = 0;
+    for (int e = 0; e < nelems; ++e) {
+        int count = 0, nprops = 0;
+        ply_property_def** props = ply_element_properties(ply, elist[e], &count, &nprops);
+        if (words_equal(elist[e], "vertex")) {
+            ply_select_properties(ply, elist[e], 3, kVertexProps);
+            for (int i = 0; i < count; ++i) {
+                Vertex v;
+                ply_get_element(ply, &v);
+                z_sum += v.z;
+            }
+        } else {
+            ply_select_properties(ply, elist[e], nprops == 1 ? 1 : 2,
+                                  nprops == 1 ? &kFaceProps[1] : kFaceProps);
+            for (int i = 0; i < count; ++i) {
+                Face f{};
+                ply_get_element(ply, &f);
+                (nprops == 1 ? listed : face_corners) += f.nverts;
+                std::free(f.verts);
+            }
+        }
+        ply_free_properties(nprops, props);
+    }
+    ply_free_element_list(nelems, elist);
+    ply_close_file(ply);
+    EXPECT_EQ(z_sum, -6.0f);
+    EXPECT_EQ(listed, 4);
+    EXPECT_EQ(face_corners, 4);
+    std::remove(path.c_str());
+    std::remove(dir.c_str());
+}
+
+// Text instances of odd words (signs, hex, exponents, white space the C
+// library skips, overflow, junk) read alike on the fast and the plain path.
+TEST(FastPaths, ReadOddWordsLikeTheCLibrary) {
+    const char* words[] = {"+5",  "0x1A", "1e5",  "\v3",   "--1", "inf",   "-nan", "1.5e",
+                           "7up", "-0",   ".",    "3.99",  "2147483648", "-4294967297",
+                           "99999999999999999999", "1e-400", "0.1", "-2.5E+3", "\f", "ab"};
+    const char* counts[] = {"2", "+2", "2.9", "0x3", "0", "00002", "\v1"};
+    std::mt19937 rng(77);
+    std::string text = "ply\nformat ascii 1.0\nelement sample 500\n";
+    for (const char* line : {"property char c", "property short s", "property int i",
+                             "property uchar uc", "property ushort us", "property uint ui",
+                             "property float f", "property double d",
+                             "property list uchar short shorts",
+                             "property list int double doubles"}) {
+        text += std::string(line) + "\n";
+    }
+    text += "end_header\n";
+    auto word = [&] { return std::string(words[rng() % (sizeof(words) / sizeof(*words))]); };
+    for (int n = 0; n < 500; ++n) {
+        std::string line;
+        for (int k = 0; k < 8; ++k) line += word() + (rng() % 2 ? " " : "\t ");
+        for (int list = 0; list < 2; ++list) {
+            std::string count = counts[rng() % (sizeof(counts) / sizeof(*counts))];
+            line += count + " ";
+            int items = std::atoi(count.c_str());
+            for (int j = 0; j < items; ++j) line += word() + " ";
+        }
+        text += line + (rng() % 3 ? "\n" : "\r\n");
+    }
+    std::vector<std::string> plain_keys, fast_keys;
+    {
+        plytest::PathMode mode(true);
+        plain_keys = plytest::readSampleKeys(text);
+    }
+    {
+        plytest::PathMode mode(false);
+        fast_keys = plytest::readSampleKeys(text);
+    }
+    ASSERT_EQ(plain_keys.size(), 500u);
+    EXPECT_TRUE(fast_keys == plain_keys);
 }
 
 }  // namespace

@@ -1,0 +1,232 @@
+// PLY library throughput: reading a generated range scan (vertices and a
+// range grid of one-index lists) as text and as binary, and writing it, each
+// on the library's fast paths and on its plain reference paths, measured in
+// one run. Prints items/s and MB/s per case and the fast/plain ratios.
+
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "libply/ply_internal.h"
+#include "libply/plyfile.h"
+
+namespace {
+
+constexpr int kCols = 1000;
+constexpr int kRows = 1000;  // a million raster cells
+constexpr double kMeasuredShare = 0.4;
+
+struct Vertex {
+    float x, y, z;
+};
+struct Cell {
+    unsigned char count;
+    int* indices;
+};
+const ply_property_def kXyz[] = {
+    {"x", PLY_FLOAT, PLY_FLOAT, offsetof(Vertex, x), 0, 0, 0, 0},
+    {"y", PLY_FLOAT, PLY_FLOAT, offsetof(Vertex, y), 0, 0, 0, 0},
+    {"z", PLY_FLOAT, PLY_FLOAT, offsetof(Vertex, z), 0, 0, 0, 0},
+};
+const ply_property_def kCellList = {"vertex_indices", PLY_INT, PLY_INT, offsetof(Cell, indices),
+                                    1, PLY_UCHAR, PLY_UCHAR, offsetof(Cell, count)};
+
+// A scan: a point in some raster cells, none in the others.
+struct Scan {
+    std::vector<Vertex> vertices;
+    std::vector<int> cells;  // vertex index per cell, or -1
+    long items() const {
+        long listed = 0;
+        for (int c : cells) listed += c >= 0 ? 1 : 0;
+        return long(vertices.size()) * 3 + long(cells.size()) + listed;
+    }
+};
+
+Scan makeScan() {
+    std::mt19937 rng(2024);
+    Scan scan;
+    for (int r = 0; r < kRows; ++r) {
+        for (int c = 0; c < kCols; ++c) {
+            if (double(rng() % 1000) / 1000.0 >= kMeasuredShare) {
+                scan.cells.push_back(-1);
+                continue;
+            }
+            scan.cells.push_back(int(scan.vertices.size()));
+            float z = -0.7f + float(rng() % 100000) * 1e-6f;
+            scan.vertices.push_back({float(c) * 2.5e-4f - 0.06f, 0.03f - float(r) * 2.5e-4f, z});
+        }
+    }
+    return scan;
+}
+
+// Writes the scan through the library to the stream in the file type.
+void writeScan(const Scan& scan, FILE* fp, int file_type) {
+    const char* names[] = {"vertex", "range_grid"};
+    ply_handle* ply = ply_begin_write(fp, 2, names, file_type);
+    ply_describe_element(ply, "vertex", int(scan.vertices.size()), 3, kXyz);
+    ply_describe_element(ply, "range_grid", int(scan.cells.size()), 1, &kCellList);
+    append_obj_info(ply, "num_cols 1000");
+    append_obj_info(ply, "num_rows 1000");
+    ply_header_complete(ply);
+    ply_elements_setup(ply, "vertex");
+    for (const Vertex& v : scan.vertices) ply_write_element(ply, &v);
+    ply_elements_setup(ply, "range_grid");
+    for (int c : scan.cells) {
+        int index = c;
+        Cell cell{static_cast<unsigned char>(c >= 0 ? 1 : 0), &index};
+        ply_write_element(ply, &cell);
+    }
+    ply_close_file(ply);
+}
+
+std::string scanBytes(const Scan& scan, int file_type, bool crlf) {
+    char* buffer = nullptr;
+    size_t size = 0;
+    FILE* fp = open_memstream(&buffer, &size);
+    writeScan(scan, fp, file_type);
+    std::string bytes(buffer, size);
+    std::free(buffer);
+    if (!crlf) return bytes;
+    // Scanners' text files end their lines with CR LF.
+    std::string converted;
+    converted.reserve(bytes.size() + bytes.size() / 8);
+    for (char ch : bytes) {
+        if (ch == '\n') converted += '\r';
+        converted += ch;
+    }
+    return converted;
+}
+
+// Reads every instance the way the range-scan loader does.
+long readScan(std::string& bytes) {
+    FILE* fp = fmemopen(bytes.data(), bytes.size(), "r");
+    int nelems;
+    char** elist;
+    ply_handle* ply = ply_read_header(fp, &nelems, &elist);
+    long checksum = 0;
+    for (int e = 0; e < nelems; ++e) {
+        int count = 0, nprops = 0;
+        ply_free_properties(nprops, ply_element_properties(ply, elist[e], &count, &nprops));
+        if (words_equal(elist[e], "vertex")) {
+            ply_select_properties(ply, elist[e], 3, kXyz);
+            for (int i = 0; i < count; ++i) {
+                Vertex v;
+                ply_get_element(ply, &v);
+                checksum += v.z < -0.65f;
+            }
+        } else {
+            ply_select_property(ply, elist[e], &kCellList);
+            for (int i = 0; i < count; ++i) {
+                Cell cell;
+                ply_get_element(ply, &cell);
+                checksum += cell.count;
+                std::free(cell.indices);
+            }
+        }
+    }
+    ply_free_element_list(nelems, elist);
+    ply_close_file(ply);
+    return checksum;
+}
+
+const Scan& scan() {
+    static const Scan s = makeScan();
+    return s;
+}
+
+struct CaseSize {
+    double bytes;
+    double items;
+};
+std::map<std::string, CaseSize>& caseSizes() {
+    static std::map<std::string, CaseSize> sizes;
+    return sizes;
+}
+
+void registerRead(const std::string& name, int file_type, bool crlf) {
+    auto bytes = std::make_shared<std::string>(scanBytes(scan(), file_type, crlf));
+    for (bool plain : {false, true}) {
+        std::string full = name + (plain ? "/plain" : "/fast");
+        caseSizes()[full] = {double(bytes->size()), double(scan().items())};
+        benchmark::RegisterBenchmark(full.c_str(), [bytes, plain](benchmark::State& state) {
+            ply_set_plain_paths(plain);
+            for (auto _ : state) benchmark::DoNotOptimize(readScan(*bytes));
+            ply_set_plain_paths(0);
+            state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes->size()));
+            state.SetItemsProcessed(int64_t(state.iterations()) * scan().items());
+        })->Unit(benchmark::kMillisecond);
+    }
+}
+
+void registerWrite(const std::string& name, int file_type) {
+    double size = double(scanBytes(scan(), file_type, false).size());
+    for (bool plain : {false, true}) {
+        std::string full = name + (plain ? "/plain" : "/fast");
+        caseSizes()[full] = {size, double(scan().items())};
+        benchmark::RegisterBenchmark(full.c_str(), [file_type, plain, size](benchmark::State& state) {
+            ply_set_plain_paths(plain);
+            for (auto _ : state) {
+                FILE* fp = std::fopen("/dev/null", "wb");
+                writeScan(scan(), fp, file_type);
+            }
+            ply_set_plain_paths(0);
+            state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(size));
+            state.SetItemsProcessed(int64_t(state.iterations()) * scan().items());
+        })->Unit(benchmark::kMillisecond);
+    }
+}
+
+// The console report, followed by each case's rates and fast/plain ratio.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
+                seconds_[run.benchmark_name()] = run.GetAdjustedRealTime() / 1e3;  // ms
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\n%-22s %12s %10s %12s %10s %8s\n", "case", "fast Mitem/s", "fast MB/s",
+                    "plain Mitem/s", "plain MB/s", "ratio");
+        for (const auto& [name, fast_seconds] : seconds_) {
+            if (name.size() < 5 || name.compare(name.size() - 5, 5, "/fast") != 0) continue;
+            std::string base = name.substr(0, name.size() - 5);
+            auto plain = seconds_.find(base + "/plain");
+            if (plain == seconds_.end()) continue;
+            const CaseSize& size = caseSizes()[name];
+            std::printf("%-22s %12.1f %10.1f %12.1f %10.1f %7.2fx\n", base.c_str(),
+                        size.items / fast_seconds / 1e6, size.bytes / fast_seconds / 1e6,
+                        size.items / plain->second / 1e6, size.bytes / plain->second / 1e6,
+                        plain->second / fast_seconds);
+        }
+    }
+
+private:
+    std::map<std::string, double> seconds_;  // seconds per iteration
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    registerRead("read_text_crlf", PLY_ASCII, true);
+    registerRead("read_text_lf", PLY_ASCII, false);
+    registerRead("read_binary_le", PLY_BINARY_LE, false);
+    registerRead("read_binary_be", PLY_BINARY_BE, false);
+    registerWrite("write_text", PLY_ASCII);
+    registerWrite("write_binary_be", PLY_BINARY_BE);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
