@@ -17,6 +17,16 @@
 
 namespace overlap {
 
+// The corner test on the product of a point's distances to two consecutive
+// corners (compared, as a float, with the double 1e-7).
+inline bool isNearCorner(float product) { return product <= 1e-7; }
+
+// Distance from p to the plane of a face through its first corner, from the
+// face's unit normal and the normal's dot product with that corner.
+inline float planeDistance(const Point3& p, const Vec3& normal, float normalDotCorner0) {
+    return std::fabs(normal.dot(toVec3(p)) - normalDotCorner0);
+}
+
 // Distance from p to the segment a-b, as the outline measure computes it:
 // the dot products are float results compared as doubles, and the parameter
 // of the foot point is their double quotient rounded to float.
@@ -42,10 +52,8 @@ inline float faceDistance(const Point3& p, const Face& face, const std::vector<P
         const Point3& a = positions[idx[j]];
         const Point3& b = positions[idx[j + 1 < m ? j + 1 : 0]];
         const float q = (a - p).length() * (b - p).length();
-        if (q <= 1e-7) {
-            const Vec3 pv = toVec3(p);
-            const Vec3 c0 = toVec3(positions[idx[0]]);
-            return std::fabs(face.normal.dot(pv) - face.normal.dot(c0));
+        if (isNearCorner(q)) {
+            return planeDistance(p, face.normal, face.normal.dot(toVec3(positions[idx[0]])));
         }
     }
     float best = FLT_MAX;
@@ -55,6 +63,111 @@ inline float faceDistance(const Point3& p, const Face& face, const std::vector<P
         if (side < best) best = side;
     }
     return best;
+}
+
+}  // namespace overlap
+
+namespace overlap {
+
+// A triangle prepared for many measurements: its corners, normal and the
+// normal's dot product with corner 0, as faceDistance would compute them.
+struct Triangle {
+    Point3 c[3];
+    Vec3 normal;
+    float normalDotCorner0;
+    // For each side j (corner j to corner j+1): the unit vector in the
+    // triangle's plane perpendicular to the side, and its dot product with
+    // corner j. |sideNormal[j] . p - sideOffset[j]| is the distance from p to
+    // the side's line within the plane, which no point of the side is nearer
+    // than. All zero for a triangle without area.
+    Vec3 sideNormal[3];
+    float sideOffset[3];
+};
+
+// Fills the side normals and offsets of a triangle from its corners, in
+// double precision.
+inline void prepareSides(Triangle* t) {
+    auto d = [](const Point3& a, const Point3& b, double v[3]) {
+        v[0] = double(b.x) - a.x;
+        v[1] = double(b.y) - a.y;
+        v[2] = double(b.z) - a.z;
+    };
+    double e0[3], e2[3], n[3];
+    d(t->c[0], t->c[1], e0);
+    d(t->c[0], t->c[2], e2);
+    n[0] = e0[1] * e2[2] - e0[2] * e2[1];
+    n[1] = e0[2] * e2[0] - e0[0] * e2[2];
+    n[2] = e0[0] * e2[1] - e0[1] * e2[0];
+    const double nl = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    for (int j = 0; j < 3; ++j) {
+        t->sideNormal[j] = Vec3();
+        t->sideOffset[j] = 0.0f;
+    }
+    if (!(nl > 0.0) || !std::isfinite(nl)) return;
+    for (int j = 0; j < 3; ++j) {
+        const Point3& a = t->c[j];
+        double e[3];
+        d(a, t->c[j + 1 < 3 ? j + 1 : 0], e);
+        // (n x e) lies in the plane, perpendicular to the side.
+        double m[3] = {n[1] * e[2] - n[2] * e[1], n[2] * e[0] - n[0] * e[2],
+                       n[0] * e[1] - n[1] * e[0]};
+        const double ml = std::sqrt(m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
+        if (!(ml > 0.0)) continue;
+        for (double& v : m) v /= ml;
+        t->sideNormal[j] = Vec3(float(m[0]), float(m[1]), float(m[2]));
+        t->sideOffset[j] = float(m[0] * a.x + m[1] * a.y + m[2] * a.z);
+    }
+}
+
+// A lower bound, up to rounding of about 1e-8 of the coordinates' size, of
+// the distance from p to the triangle's outline: the nearest of its sides'
+// lines, measured within the plane.
+inline float outlineLowerBound(const Point3& p, const Triangle& t) {
+    float bound = FLT_MAX;
+    for (int j = 0; j < 3; ++j) {
+        const Vec3& m = t.sideNormal[j];
+        const float s = std::fabs(m.x * p.x + m.y * p.y + m.z * p.z - t.sideOffset[j]);
+        if (s < bound) bound = s;
+    }
+    return bound;
+}
+
+// The corner test of a triangle, as faceDistance makes it. Each length is
+// the correctly rounded square root of its squared length, so the test is
+// decided on the squares wherever the rounding of the roots and of their
+// product cannot change it, and computed from the roots only near the limit.
+inline bool triangleNearCorner(const Point3& p, const Triangle& t) {
+    const Vec3 v0 = t.c[0] - p, v1 = t.c[1] - p, v2 = t.c[2] - p;
+    const float s0 = v0.x * v0.x + v0.y * v0.y + v0.z * v0.z;
+    const float s1 = v1.x * v1.x + v1.y * v1.y + v1.z * v1.z;
+    const float s2 = v2.x * v2.x + v2.y * v2.y + v2.z * v2.z;
+    // The float product of two rounded roots lies within a relative 2e-7 of
+    // the exact product of the roots, so its square within 4e-7 of s_a * s_b.
+    constexpr double kSurelyNear = 1e-14 * (1.0 - 1e-6);
+    constexpr double kSurelyFar = 1e-14 * (1.0 + 1e-6);
+    const double q01 = double(s0) * s1, q12 = double(s1) * s2, q20 = double(s2) * s0;
+    if (q01 <= kSurelyNear || q12 <= kSurelyNear || q20 <= kSurelyNear) return true;
+    if (q01 > kSurelyFar && q12 > kSurelyFar && q20 > kSurelyFar) return false;
+    const float l0 = fsqrt(s0), l1 = fsqrt(s1), l2 = fsqrt(s2);
+    return isNearCorner(l0 * l1) || isNearCorner(l1 * l2) || isNearCorner(l2 * l0);
+}
+
+// The outline distance of a triangle: its nearest side.
+inline float triangleOutline(const Point3& p, const Triangle& t) {
+    float best = FLT_MAX;
+    const float d0 = sideDistance(p, t.c[0], t.c[1]);
+    if (d0 < best) best = d0;
+    const float d1 = sideDistance(p, t.c[1], t.c[2]);
+    if (d1 < best) best = d1;
+    const float d2 = sideDistance(p, t.c[2], t.c[0]);
+    if (d2 < best) best = d2;
+    return best;
+}
+
+// faceDistance for a triangle.
+inline float triangleDistance(const Point3& p, const Triangle& t) {
+    if (triangleNearCorner(p, t)) return planeDistance(p, t.normal, t.normalDotCorner0);
+    return triangleOutline(p, t);
 }
 
 }  // namespace overlap

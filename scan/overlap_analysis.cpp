@@ -76,6 +76,7 @@ bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, bool progre
                 const int figure =
                     l.nz > 1 ? static_cast<int>(float(z) / float(l.nz - 1) * 100.0f) : 100;
                 std::printf("\b\b\b%02d%%", figure);
+                std::fflush(stdout);
             }
             for (int y = 0; y < l.ny; ++y) {
                 for (int x = 0; x < l.nx; ++x) {
@@ -109,128 +110,310 @@ bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, bool progre
 // each point is independent (threads split them) and a polygon whose
 // distance is bounded below by the point's current value cannot change it.
 
-// Axis-aligned box of a polygon's corners, for the distance bound.
-struct FaceBounds {
-    float lo[3], hi[3];
-    float magnitude;  // largest absolute corner coordinate
+// A base polygon prepared for many measurements: its box (for the distance
+// bound) and, for triangles, the corner positions and normal terms that the
+// measurement uses, stored contiguously cell by cell.
+struct FaceRecord {
+    float lo[3], hi[3];     // box of the corners
+    int32_t face;           // index into the scan's faces
+    bool triangle;          // measured through `tri` (else through the Face)
+    overlap::Triangle tri;  // corners, normal, normal . corner 0 (triangles only)
 };
 
-FaceBounds boundsOf(const Face& f, const std::vector<Point3>& positions) {
-    FaceBounds b{{FLT_MAX, FLT_MAX, FLT_MAX}, {-FLT_MAX, -FLT_MAX, -FLT_MAX}, 0.0f};
+// Boxes of the polygons, one array per bound, in the order of `records`, so
+// that distances to many boxes are computed without branches.
+struct BoxArrays {
+    std::vector<float> lo[3], hi[3];
+};
+
+struct ScanCells {
+    SparseCells points;                // point runs (indices into worldVertices)
+    SparseCells faces;                 // face runs (indices into faces)
+    std::vector<FaceRecord> records;   // per face run, sorted by the box's low x
+    BoxArrays boxes;                   // the records' boxes
+    std::vector<float> runWidth;       // per face run: largest box width in x
+};
+
+FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& positions) {
+    FaceRecord r{};
+    r.face = index;
+    for (int a = 0; a < 3; ++a) {
+        r.lo[a] = FLT_MAX;
+        r.hi[a] = -FLT_MAX;
+    }
     for (int32_t vi : f.vertexIndices) {
         const Point3& p = positions[vi];
         const float c[3] = {p.x, p.y, p.z};
         for (int a = 0; a < 3; ++a) {
-            b.lo[a] = std::min(b.lo[a], c[a]);
-            b.hi[a] = std::max(b.hi[a], c[a]);
-            b.magnitude = std::max(b.magnitude, std::fabs(c[a]));
+            r.lo[a] = std::min(r.lo[a], c[a]);
+            r.hi[a] = std::max(r.hi[a], c[a]);
         }
     }
-    return b;
-}
-
-// A value that the measured distance from p to the polygon is never below.
-// Returns -1 (no bound) when p is close enough to the polygon's box for the
-// corner test to pass, or when the numbers are not finite.
-//
-// Away from the corners the measure is the distance to the nearest side. Each
-// side lies inside the box, so its true distance is at least the distance to
-// the box; the float computation of a side distance rounds the differences
-// and the foot point by a few units in the last place of the coordinates and
-// the length by a few units of its own last place, which the absolute and
-// relative margins below cover many times over.
-inline double distanceBound(const Point3& p, const FaceBounds& b) {
-    const float c[3] = {p.x, p.y, p.z};
-    double sq = 0.0;
-    float magnitude = b.magnitude;
-    for (int a = 0; a < 3; ++a) {
-        double d = 0.0;
-        if (c[a] < b.lo[a]) d = double(b.lo[a]) - c[a];
-        else if (c[a] > b.hi[a]) d = double(c[a]) - b.hi[a];
-        sq += d * d;
-        magnitude = std::max(magnitude, std::fabs(c[a]));
+    r.triangle = f.vertexIndices.size() == 3;
+    if (r.triangle) {
+        for (int j = 0; j < 3; ++j) r.tri.c[j] = positions[f.vertexIndices[j]];
+        r.tri.normal = f.normal;
+        r.tri.normalDotCorner0 = f.normal.dot(toVec3(r.tri.c[0]));
+        overlap::prepareSides(&r.tri);
     }
-    // Within 4e-4 of the box a corner may be within sqrt(1e-7) of p.
-    if (!(sq > 1.6e-7) || !std::isfinite(sq) || !std::isfinite(magnitude)) return -1.0;
-    return (std::sqrt(sq) - 1e-6 * double(magnitude) - 1e-30) * (1.0 - 1e-5);
+    return r;
 }
 
-struct ScanCells {
-    SparseCells points, faces;
-    std::vector<FaceBounds> bounds;  // per face index (only faces in some cell are filled)
+void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
+    sortIntoCells(l, scan, &cells->points, &cells->faces);
+    const std::size_t runs = cells->faces.runs.size();
+    cells->records.resize(cells->faces.items.size());
+    cells->runWidth.assign(runs, 0.0f);
+    for (std::size_t run = 0; run < runs; ++run) {
+        const SparseCells::Run& r = cells->faces.runs[run];
+        for (uint32_t i = r.begin; i < r.end; ++i) {
+            const int32_t f = cells->faces.items[i];
+            FaceRecord& rec = cells->records[i];
+            rec = recordOf(scan.faces[f], f, scan.worldVertices);
+            cells->runWidth[run] = std::max(cells->runWidth[run], rec.hi[0] - rec.lo[0]);
+        }
+        std::sort(cells->records.begin() + r.begin, cells->records.begin() + r.end,
+                  [](const FaceRecord& a, const FaceRecord& b) { return a.lo[0] < b.lo[0]; });
+    }
+    for (int a = 0; a < 3; ++a) {
+        cells->boxes.lo[a].resize(cells->records.size());
+        cells->boxes.hi[a].resize(cells->records.size());
+        for (std::size_t i = 0; i < cells->records.size(); ++i) {
+            cells->boxes.lo[a][i] = cells->records[i].lo[a];
+            cells->boxes.hi[a][i] = cells->records[i].hi[a];
+        }
+    }
+}
+
+// Squared distance from p to box i (0 inside). Computed in float: its
+// relative error, a few parts in 1e7, is far inside the margins of the
+// thresholds it is compared with.
+inline float boxDistanceSq(const Point3& p, const float* const lo[3], const float* const hi[3],
+                           std::size_t i) {
+    const float dx = std::max(std::max(lo[0][i] - p.x, p.x - hi[0][i]), 0.0f);
+    const float dy = std::max(std::max(lo[1][i] - p.y, p.y - hi[1][i]), 0.0f);
+    const float dz = std::max(std::max(lo[2][i] - p.z, p.z - hi[2][i]), 0.0f);
+    return dx * dx + dy * dy + dz * dz;
+}
+
+// The measured distance from p to a polygon is never below its distance to
+// the polygon's box, except where the corner test passes and the plane
+// distance is taken instead. Both corners of a pair lie at least the box
+// distance away, so beyond sqrt(1e-7) the corner test cannot pass: a box
+// squared distance above kNoCornerSq rules it out, with room for the float
+// rounding of the two lengths and their product.
+constexpr double kNoCornerSq = 1.001e-7;
+
+// Below which squared box distance a polygon's outline can still give less
+// than d. The float computation of a side distance rounds the differences
+// and the foot point by a few units in the last place of the coordinates
+// (at most `absolute`) and the length by a few units of its own last place,
+// which the relative margin covers many times over.
+inline double outlineThresholdSq(float d, double absolute) {
+    if (d == FLT_MAX) return HUGE_VAL;
+    const double t = double(d) / (1.0 - 1e-5) + absolute;
+    return t * t;
+}
+
+// The polygons of one base scan in one cell.
+struct BaseCell {
+    const Mesh* scan;
+    const FaceRecord* records;  // sorted by the box's low x
+    const float* lo[3];         // box bounds, parallel to records
+    const float* hi[3];
+    uint32_t count;
+    float width;                // largest box width in x
 };
 
-// One pass: every target point in a cell shared with base polygons.
-void fastPass(Mesh& target, const ScanCells& tc, const Mesh& base, const ScanCells& bc,
-              int threads) {
-    // Cells occupied by both: a merge of the two sorted run lists.
-    std::vector<std::pair<uint32_t, uint32_t>> shared;
-    std::size_t i = 0, j = 0;
-    while (i < tc.points.runs.size() && j < bc.faces.runs.size()) {
-        const CellKey& a = tc.points.runs[i].key;
-        const CellKey& b = bc.faces.runs[j].key;
-        if (a < b) ++i;
-        else if (b < a) ++j;
-        else shared.push_back({static_cast<uint32_t>(i++), static_cast<uint32_t>(j++)});
+// A polygon near enough to a point for the corner test.
+struct NearFace {
+    float boxSq;
+    uint32_t base, index;
+};
+
+// The smallest measured distance from a point to the polygons of other scans
+// in its cell, starting from its stored value. The result is the minimum over
+// all those polygons, like the pass-by-pass definition gives it; polygons
+// that cannot lower it are skipped. First the polygons within corner reach,
+// nearest first; then, while the value still allows it, farther ones, of
+// which only the outline can count.
+class PointMeasure {
+public:
+    explicit PointMeasure(double absolute) : absolute_(absolute) {}
+
+    float measure(const Point3& p, float d, const std::vector<BaseCell>& cells) {
+        double threshold = outlineThresholdSq(d, absolute_);
+
+        near_.clear();
+        const double reach = std::sqrt(kNoCornerSq) + absolute_;
+        for (uint32_t b = 0; b < cells.size(); ++b) {
+            const BaseCell& c = cells[b];
+            for (uint32_t i = firstWithLowX(c, p.x - reach - c.width - absolute_);
+                 i < c.count && c.lo[0][i] <= p.x + reach; ++i) {
+                const float sq = boxDistanceSq(p, c.lo, c.hi, i);
+                if (sq <= kNoCornerSq) near_.push_back({sq, b, i});
+            }
+        }
+        if (near_.size() > 1) {
+            std::size_t nearest = 0;
+            for (std::size_t k = 1; k < near_.size(); ++k)
+                if (near_[k].boxSq < near_[nearest].boxSq) nearest = k;
+            std::swap(near_[0], near_[nearest]);
+        }
+        for (const NearFace& f : near_) {
+            const BaseCell& c = cells[f.base];
+            const FaceRecord& r = c.records[f.index];
+            float dist;
+            if (r.triangle) {
+                const float plane = overlap::planeDistance(p, r.tri.normal, r.tri.normalDotCorner0);
+                const float lines = overlap::outlineLowerBound(p, r.tri);
+                const bool outlineTooFar =
+                    f.boxSq >= threshold || double(lines) * lines >= threshold;
+                // Neither the plane nor the outline can beat d: nothing to learn.
+                if (plane >= d && outlineTooFar) continue;
+                if (overlap::triangleNearCorner(p, r.tri)) {
+                    dist = plane;
+                } else {
+                    if (outlineTooFar) continue;
+                    dist = overlap::triangleOutline(p, r.tri);
+                }
+            } else {
+                dist = overlap::faceDistance(p, c.scan->faces[r.face], c.scan->worldVertices);
+            }
+            if (dist < d) {
+                d = dist;
+                threshold = outlineThresholdSq(d, absolute_);
+            }
+        }
+
+        if (threshold > kNoCornerSq) {
+            for (const BaseCell& c : cells) {
+                const bool bounded = std::isfinite(threshold);
+                const double far = bounded ? std::sqrt(threshold) + absolute_ : 0.0;
+                uint32_t i = bounded ? firstWithLowX(c, p.x - far - c.width - absolute_) : 0;
+                for (; i < c.count; ++i) {
+                    if (bounded && c.lo[0][i] > p.x + far) break;
+                    const float sq = boxDistanceSq(p, c.lo, c.hi, i);
+                    if (sq <= kNoCornerSq || sq >= threshold) continue;
+                    const FaceRecord& r = c.records[i];
+                    const float dist = r.triangle ? overlap::triangleOutline(p, r.tri)
+                                                  : overlap::faceDistance(p, c.scan->faces[r.face],
+                                                                          c.scan->worldVertices);
+                    if (dist < d) {
+                        d = dist;
+                        threshold = outlineThresholdSq(d, absolute_);
+                    }
+                }
+            }
+        }
+        return d;
     }
 
+private:
+    static uint32_t firstWithLowX(const BaseCell& c, double x) {
+        if (c.count <= 8 || !(x > double(c.lo[0][0]))) return 0;
+        const float* at = std::lower_bound(c.lo[0], c.lo[0] + c.count, x,
+                                           [](float lo, double v) { return double(lo) < v; });
+        return static_cast<uint32_t>(at - c.lo[0]);
+    }
+
+    double absolute_;
+    std::vector<NearFace> near_;
+};
+
+// The cell of one base scan with the given key, if it holds polygons.
+bool findBaseCell(const Mesh& scan, const ScanCells& cells, const CellKey& key, BaseCell* out) {
+    const auto& runs = cells.faces.runs;
+    const auto at = std::lower_bound(runs.begin(), runs.end(), key,
+                                     [](const SparseCells::Run& r, const CellKey& k) {
+                                         return r.key < k;
+                                     });
+    if (at == runs.end() || !(at->key == key)) return false;
+    const std::size_t run = static_cast<std::size_t>(at - runs.begin());
+    out->scan = &scan;
+    out->records = cells.records.data() + at->begin;
+    for (int a = 0; a < 3; ++a) {
+        out->lo[a] = cells.boxes.lo[a].data() + at->begin;
+        out->hi[a] = cells.boxes.hi[a].data() + at->begin;
+    }
+    out->count = at->end - at->begin;
+    out->width = cells.runWidth[run];
+    return true;
+}
+
+// Every point of one target scan against the polygons of all other scans.
+void measureTarget(std::size_t target, const std::vector<Mesh*>& scans,
+                   const std::vector<ScanCells>& cells, double absolute, int threads) {
+    Mesh& t = *scans[target];
+    const auto& runs = cells[target].points.runs;
     std::atomic<std::size_t> next{0};
     auto work = [&]() {
-        std::vector<double> bound;
-        for (std::size_t w = next++; w < shared.size(); w = next++) {
-            const SparseCells::Run& pr = tc.points.runs[shared[w].first];
-            const SparseCells::Run& fr = bc.faces.runs[shared[w].second];
-            const int32_t* faces = bc.faces.items.data() + fr.begin;
-            const std::size_t nf = fr.end - fr.begin;
-            for (uint32_t pi = pr.begin; pi < pr.end; ++pi) {
-                const int32_t k = tc.points.items[pi];
-                const Point3& p = target.worldVertices[k];
-                float d = startingValue(target.vertexValues[k]);
-                // Bounds first; then the polygon with the smallest bound, which is
-                // likely the nearest, so that most others are skipped.
-                bound.resize(nf);
-                std::size_t first = 0;
-                for (std::size_t f = 0; f < nf; ++f) {
-                    bound[f] = distanceBound(p, bc.bounds[faces[f]]);
-                    if (bound[f] < bound[first]) first = f;
-                }
-                for (std::size_t step = 0; step < nf; ++step) {
-                    const std::size_t f = step == 0 ? first : (step <= first ? step - 1 : step);
-                    if (bound[f] >= 0.0 && bound[f] >= d) continue;
-                    const float dist = overlap::faceDistance(p, base.faces[faces[f]], base.worldVertices);
-                    if (dist < d) d = dist;
-                }
-                if (isMeasured(d)) target.vertexValues[k] = d;
+        PointMeasure measure(absolute);
+        std::vector<BaseCell> bases;
+        for (std::size_t w = next++; w < runs.size(); w = next++) {
+            bases.clear();
+            for (std::size_t b = 0; b < scans.size(); ++b) {
+                BaseCell c;
+                if (b != target && findBaseCell(*scans[b], cells[b], runs[w].key, &c))
+                    bases.push_back(c);
+            }
+            if (bases.empty()) continue;
+            for (uint32_t i = runs[w].begin; i < runs[w].end; ++i) {
+                const int32_t k = cells[target].points.items[i];
+                const float d =
+                    measure.measure(t.worldVertices[k], startingValue(t.vertexValues[k]), bases);
+                if (isMeasured(d)) t.vertexValues[k] = d;
             }
         }
     };
-    const int n = std::max(1, std::min<int>(threads, static_cast<int>(shared.size() / 8) + 1));
+    const int n = std::max(1, std::min<int>(threads, static_cast<int>(runs.size() / 16) + 1));
     std::vector<std::thread> pool;
-    for (int t = 1; t < n; ++t) pool.emplace_back(work);
+    for (int i = 1; i < n; ++i) pool.emplace_back(work);
     work();
-    for (std::thread& t : pool) t.join();
+    for (std::thread& th : pool) th.join();
 }
 
+// Largest absolute finite coordinate of all world positions: it bounds the
+// rounding of every difference the measurements take.
+float sceneMagnitude(const std::vector<Mesh*>& scans) {
+    float m = 0.0f;
+    for (const Mesh* s : scans)
+        for (const Point3& p : s->worldVertices)
+            for (float c : {p.x, p.y, p.z})
+                if (std::isfinite(c)) m = std::max(m, std::fabs(c));
+    return m;
+}
+
+// The passes compare ordered pairs of scans, (0 on 1), (1 on 0), (0 on 2), ...
+// Measuring each target against all other scans at once gives every point the
+// same final value. The pass headings follow as soon as both scans of a pass
+// are done.
 void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const AnalysisOptions& o) {
     const std::size_t n = scans.size();
     int threads = o.threads > 0 ? o.threads : static_cast<int>(std::thread::hardware_concurrency());
     if (threads < 1) threads = 1;
 
     std::vector<ScanCells> cells(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        sortIntoCells(l, *scans[i], &cells[i].points, &cells[i].faces);
-        cells[i].bounds.resize(scans[i]->faces.size());
-        for (int32_t f : cells[i].faces.items)
-            cells[i].bounds[f] = boundsOf(scans[i]->faces[f], scans[i]->worldVertices);
-    }
-    for (std::size_t a = 0; a < n; ++a) {
+    for (std::size_t i = 0; i < n; ++i) prepareCells(l, *scans[i], &cells[i]);
+    const double absolute = 1e-6 * double(sceneMagnitude(scans)) + 1e-30;
+
+    std::size_t printedUpTo = 0;  // passes are printed in order as their targets finish
+    std::vector<std::pair<std::size_t, std::size_t>> passes;
+    for (std::size_t a = 0; a < n; ++a)
         for (std::size_t b = a + 1; b < n; ++b) {
-            for (const auto& [target, base] : {std::pair{a, b}, std::pair{b, a}}) {
-                fastPass(*scans[target], cells[target], *scans[base], cells[base], threads);
-                if (o.progress)
-                    std::fputs(passProgressText(int(target), int(base), l.nz).c_str(), stdout);
-            }
+            passes.push_back({a, b});
+            passes.push_back({b, a});
         }
+    for (std::size_t target = 0; target < n; ++target) {
+        measureTarget(target, scans, cells, absolute, threads);
+        if (!o.progress) continue;
+        while (printedUpTo < passes.size() &&
+               std::max(passes[printedUpTo].first, passes[printedUpTo].second) <= target) {
+            const auto [a, b] = passes[printedUpTo++];
+            // The figures have no line end: flush so that they show as they come.
+            std::fputs(passProgressText(int(a), int(b), l.nz).c_str(), stdout);
+        }
+        std::fflush(stdout);
     }
 }
 
