@@ -38,9 +38,36 @@ bool Lattice::cellOf(const Point3& p, int* x, int* y, int* z) const {
     return axisCell(p.x, minX, nx, x) && axisCell(p.y, minY, ny, y) && axisCell(p.z, minZ, nz, z);
 }
 
-void SparseCells::build(std::vector<std::pair<CellKey, int32_t>>& entries) {
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+namespace {
+
+// Sorts the entries by cell, keeping the order of entries within a cell. The
+// cells are numbered x + nx (y + ny z), which orders them like CellKey; when
+// that number and the entry's position fit one 64-bit word together, sorting
+// the words sorts by cell and, within a cell, by position. Other lattices
+// fall back to a stable comparison sort.
+void sortByCell(std::vector<std::pair<CellKey, int32_t>>& entries, const Lattice& l) {
+    if (!(l.cellCount() < 4294967296.0) || entries.size() > 0xFFFFFFFFu) {
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        return;
+    }
+    const uint64_t nx = static_cast<uint64_t>(l.nx), ny = static_cast<uint64_t>(l.ny);
+    std::vector<uint64_t> words(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const CellKey& k = entries[i].first;
+        const uint64_t cell = uint64_t(k.x) + nx * (uint64_t(k.y) + ny * uint64_t(k.z));
+        words[i] = cell << 32 | i;
+    }
+    std::sort(words.begin(), words.end());
+    std::vector<std::pair<CellKey, int32_t>> sorted(entries.size());
+    for (std::size_t i = 0; i < words.size(); ++i) sorted[i] = entries[words[i] & 0xFFFFFFFFu];
+    entries.swap(sorted);
+}
+
+}  // namespace
+
+void SparseCells::build(std::vector<std::pair<CellKey, int32_t>>& entries, const Lattice& l) {
+    sortByCell(entries, l);
     runs.clear();
     items.clear();
     items.reserve(entries.size());
@@ -70,7 +97,7 @@ void sortIntoCells(const Lattice& lattice, const Mesh& scan, SparseCells* points
         if (lattice.cellOf(scan.worldVertices[k], &x, &y, &z))
             entries.push_back({CellKey{z, y, x}, static_cast<int32_t>(k)});
     }
-    points->build(entries);
+    points->build(entries, lattice);
 
     entries.clear();
     entries.reserve(scan.faces.size());
@@ -79,5 +106,5 @@ void sortIntoCells(const Lattice& lattice, const Mesh& scan, SparseCells* points
         if (lattice.cellOf(scan.faces[f].computeCentroid(), &x, &y, &z))
             entries.push_back({CellKey{z, y, x}, static_cast<int32_t>(f)});
     }
-    faces->build(entries);
+    faces->build(entries, lattice);
 }

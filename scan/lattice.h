@@ -54,8 +54,9 @@ struct SparseCells {
     std::vector<Run> runs;
     std::vector<int32_t> items;
 
-    // Sorts the entries (key, index) into runs; keys of invalid entries are skipped.
-    void build(std::vector<std::pair<CellKey, int32_t>>& entries);
+    // Sorts the entries (cell, index) of a lattice into runs, in the order
+    // the analysis visits cells, keeping the order of indices within a cell.
+    void build(std::vector<std::pair<CellKey, int32_t>>& entries, const Lattice& lattice);
 };
 
 // A face the analysis can place and measure: it has corners, and all of them

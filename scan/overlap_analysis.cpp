@@ -246,10 +246,13 @@ public:
 
         near_.clear();
         const double reach = std::sqrt(kNoCornerSq) + absolute_;
+        // The window's end rounded up to a float, so that no box within reach is cut off.
+        const float windowEnd = std::nextafter(static_cast<float>(p.x + reach), HUGE_VALF);
         for (uint32_t b = 0; b < cells.size(); ++b) {
             const BaseCell& c = cells[b];
+            const float* lowX = c.lo[0];
             for (uint32_t i = firstWithLowX(c, p.x - reach - c.width - absolute_);
-                 i < c.count && c.lo[0][i] <= p.x + reach; ++i) {
+                 i < c.count && lowX[i] <= windowEnd; ++i) {
                 const float sq = boxDistanceSq(p, c.lo, c.hi, i);
                 if (sq <= kNoCornerSq) near_.push_back({sq, b, i});
             }
@@ -393,8 +396,18 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
     int threads = o.threads > 0 ? o.threads : static_cast<int>(std::thread::hardware_concurrency());
     if (threads < 1) threads = 1;
 
+    // Each scan's cells are independent of the others'.
     std::vector<ScanCells> cells(n);
-    for (std::size_t i = 0; i < n; ++i) prepareCells(l, *scans[i], &cells[i]);
+    {
+        std::atomic<std::size_t> next{0};
+        auto work = [&] {
+            for (std::size_t i = next++; i < n; i = next++) prepareCells(l, *scans[i], &cells[i]);
+        };
+        std::vector<std::thread> pool;
+        for (int t = 1; t < std::min<int>(threads, static_cast<int>(n)); ++t) pool.emplace_back(work);
+        work();
+        for (std::thread& t : pool) t.join();
+    }
     const double absolute = 1e-6 * double(sceneMagnitude(scans)) + 1e-30;
 
     std::size_t printedUpTo = 0;  // passes are printed in order as their targets finish
