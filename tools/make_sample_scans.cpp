@@ -15,6 +15,7 @@
 //   scanNN.ply        ASCII PLY range images (obj_info num_cols / num_rows,
 //                     vertex x y z, range_grid lists "0" or "1 k")
 //   sample.strays     one line per scan: the file name and its stray vertex indices
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -29,6 +30,7 @@ struct V3 {
     double x, y, z;
 };
 V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 V3 operator*(double s, V3 a) { return {s * a.x, s * a.y, s * a.z}; }
 double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 V3 cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
@@ -53,12 +55,23 @@ private:
 };
 
 // Signed distance to the solid: a sphere of radius 18 mm inside a ring
-// (torus about the y axis, radius 24 mm, tube radius 6 mm).
+// (torus about the y axis, radius 24 mm, tube radius 6 mm), with a smaller
+// sphere (9 mm) on top, off the axis, so that no two views look alike.
 double solidDistance(V3 p) {
     const double sphere = std::sqrt(dot(p, p)) - 0.018;
     const double ringX = std::sqrt(p.x * p.x + p.z * p.z) - 0.024;
     const double ring = std::sqrt(ringX * ringX + p.y * p.y) - 0.006;
-    return sphere < ring ? sphere : ring;
+    const V3 h = p - V3{0.008, 0.02, 0.006};
+    const double head = std::sqrt(dot(h, h)) - 0.009;
+    return std::min(sphere, std::min(ring, head));
+}
+
+// Outward unit normal of the solid at p (its distance's gradient).
+V3 solidNormal(V3 p) {
+    const double e = 1e-6;
+    return unit(V3{solidDistance(p + V3{e, 0, 0}) - solidDistance(p - V3{e, 0, 0}),
+                   solidDistance(p + V3{0, e, 0}) - solidDistance(p - V3{0, e, 0}),
+                   solidDistance(p + V3{0, 0, e}) - solidDistance(p - V3{0, 0, e})});
 }
 
 // First hit of the ray origin + t * dir (dir of unit length), by sphere tracing.
@@ -162,6 +175,7 @@ struct Options {
 
 struct Scan {
     std::vector<V3> points;      // scanner frame
+    std::vector<double> facing;  // per point: |surface normal . view axis|
     std::vector<int32_t> grid;   // row-major raster: vertex index or -1
     std::vector<int32_t> strays; // vertex indices moved off the surface
 };
@@ -186,16 +200,17 @@ Scan takeScan(const Pose& pose, const Options& o, Random& random) {
             scan.grid[static_cast<std::size_t>(row) * o.cols + col] =
                 static_cast<int32_t>(scan.points.size());
             scan.points.push_back({x, y, z});
+            scan.facing.push_back(std::fabs(dot(solidNormal(originWorld + t * dirWorld), pose.axisZ)));
         }
     }
-    // Strays: points near the middle of the raster, lifted 1.5 mm towards
-    // the scanner.
+    // Strays: points lifted 1.5 mm towards the scanner, where the surface is
+    // seen at an angle (30 to 60 degrees), as the neighbouring views see it too.
     for (int k = 0; k < o.strays && !scan.points.empty(); ++k) {
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const int row = o.rows / 4 + static_cast<int>(random.uniform() * o.rows / 2);
-            const int col = o.cols / 4 + static_cast<int>(random.uniform() * o.cols / 2);
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            const int row = static_cast<int>(random.uniform() * o.rows);
+            const int col = static_cast<int>(random.uniform() * o.cols);
             const int32_t v = scan.grid[static_cast<std::size_t>(row) * o.cols + col];
-            if (v < 0) continue;
+            if (v < 0 || scan.facing[v] < 0.5 || scan.facing[v] > 0.87) continue;
             bool already = false;
             for (int32_t s : scan.strays) already = already || s == v;
             if (already) continue;

@@ -42,8 +42,8 @@ e2e_shot_until "$OUT/perspective.png" '[ "$(e2e_diff_pixels "$OUT/whole.png" "$S
 # 'h' prints the help text, byte for byte.
 HELP=$E2E_DATA/../../app/data/help.txt
 e2e_key h
-wait_for test "$(tail -c "$(wc -c <"$HELP")" "$OUT/stdout" | cmp -s - "$HELP" && echo same)" = same ||
-  fail "the help text differs from $HELP"
+help_printed() { tail -c "$(wc -c <"$HELP")" "$OUT/stdout" | cmp -s - "$HELP"; }
+wait_for help_printed || fail "the help text differs from $HELP"
 
 # Translate (the initial mode): a drag to the right moves the mesh right.
 read -r CX CY < <(e2e_centroid "$OUT/perspective.png")
