@@ -1,6 +1,7 @@
 // The cleaned copy of a scan: its kept points, in order, and its raster with
 // every cell renumbered to the kept points (tossed points leave empty cells).
 #include "scan/cleaned_writer.h"
+#include "scene/console.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,7 +90,7 @@ std::string PlyMesh::cleanedName(const std::string& source) {
 bool PlyMesh::writeCleaned() const {
     const std::string target = cleanedName(fileName);
     if (sameFile(target, fileName)) {
-        std::printf("Not writing %s: it is the scan's own file\n", target.c_str());
+        consolePrintf("Not writing %s: it is the scan's own file\n", target.c_str());
         return false;
     }
     const std::vector<int32_t> shift = tossShift(*this);
@@ -100,7 +101,7 @@ bool PlyMesh::writeCleaned() const {
     const std::string temp = target + ".tmp" + std::to_string(getpid());
     FILE* f = std::fopen(temp.c_str(), "w");
     if (f == nullptr) {
-        std::printf("Could not write %s: %s\n", target.c_str(), std::strerror(errno));
+        consolePrintf("Could not write %s: %s\n", target.c_str(), std::strerror(errno));
         return false;
     }
     bool ok = writeHeader(f, *this, kept) && writeBody(f, *this, shift);
@@ -114,7 +115,7 @@ bool PlyMesh::writeCleaned() const {
     if (!ok) {
         if (savedErrno == 0) savedErrno = errno;
         std::remove(temp.c_str());
-        std::printf("Could not write %s: %s\n", target.c_str(), std::strerror(savedErrno));
+        consolePrintf("Could not write %s: %s\n", target.c_str(), std::strerror(savedErrno));
     }
     return ok;
 }
@@ -132,6 +133,6 @@ int writeAllCleaned() {
             ++failed;
     }
     if (written == 0 && failed == 0)
-        std::printf("Nothing to write: no scans of a configuration are loaded\n");
+        consolePrintf("Nothing to write: no scans of a configuration are loaded\n");
     return failed;
 }

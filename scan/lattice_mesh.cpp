@@ -1,4 +1,5 @@
 #include "scan/lattice_mesh.h"
+#include "scene/console.h"
 
 #include <cstdio>
 
@@ -24,7 +25,7 @@ bool LatticeMesh::buildGeometry() {
     const int nx = lattice_.nx, ny = lattice_.ny, nz = lattice_.nz;
     const double positions = double(nx + 1) * double(ny + 1) * double(nz + 1);
     if (positions > kMaxPositions) {
-        std::printf("The lattice of %d x %d x %d cells is too large to draw; it is not shown.\n", nx,
+        consolePrintf("The lattice of %d x %d x %d cells is too large to draw; it is not shown.\n", nx,
                     ny, nz);
         declined_ = true;
         return false;

@@ -1,4 +1,5 @@
 #include "scan/overlap_analysis.h"
+#include "scene/console.h"
 
 #include <algorithm>
 #include <atomic>
@@ -68,14 +69,14 @@ bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, bool progre
     }
 
     auto pass = [&](std::size_t target, std::size_t base) {
-        if (progress) std::fputs(passProgressText(int(target), int(base), 0).c_str(), stdout);
+        if (progress) consoleWrite(passProgressText(int(target), int(base), 0));
         Mesh& t = *scans[target];
         const Mesh& b = *scans[base];
         for (int z = 0; z < l.nz; ++z) {
             if (progress) {
                 const int figure =
                     l.nz > 1 ? static_cast<int>(float(z) / float(l.nz - 1) * 100.0f) : 100;
-                std::printf("\b\b\b%02d%%", figure);
+                consolePrintf("\b\b\b%02d%%", figure);
                 std::fflush(stdout);
             }
             for (int y = 0; y < l.ny; ++y) {
@@ -424,7 +425,7 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
                std::max(passes[printedUpTo].first, passes[printedUpTo].second) <= target) {
             const auto [a, b] = passes[printedUpTo++];
             // The figures have no line end: flush so that they show as they come.
-            std::fputs(passProgressText(int(a), int(b), l.nz).c_str(), stdout);
+            consoleWrite(passProgressText(int(a), int(b), l.nz));
         }
         std::fflush(stdout);
     }
@@ -449,12 +450,12 @@ void analyzeOverlap(std::vector<Mesh*> scans, Mesh** latticeOut, const AnalysisO
     BoundingBox box;
     for (Mesh* s : scans) box.extendBy(*s);
     if (box.isEmpty()) {
-        std::printf("No scan has points: nothing to analyse.\n");
+        consolePrintf("No scan has points: nothing to analyse.\n");
         return;
     }
     Lattice lattice;
     if (!lattice.fromBox(box)) {
-        std::printf("The scans span %g x %g x %g, too large for the analysis lattice: "
+        consolePrintf("The scans span %g x %g x %g, too large for the analysis lattice: "
                     "not analysed.\n",
                     double(box.extentX()), double(box.extentY()), double(box.extentZ()));
         return;
@@ -463,7 +464,7 @@ void analyzeOverlap(std::vector<Mesh*> scans, Mesh** latticeOut, const AnalysisO
     if (options.plain) {
         analysed = analyzePlain(scans, lattice, options.progress);
         if (!analysed)
-            std::printf("\nThe analysis lattice of %d x %d x %d cells does not fit in memory: "
+            consolePrintf("\nThe analysis lattice of %d x %d x %d cells does not fit in memory: "
                         "not analysed.\n",
                         lattice.nx, lattice.ny, lattice.nz);
     } else {

@@ -1,4 +1,5 @@
 #include "scan/ply_mesh.h"
+#include "scene/console.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -92,10 +93,10 @@ void PlyMesh::dropInvalidIndices() {
     const std::size_t badFaces = faces.size() - kept;
     faces.resize(kept);
     if (badCells > 0)
-        std::printf("%zu range_grid cells of %s name no vertex; they are treated as empty\n",
+        consolePrintf("%zu range_grid cells of %s name no vertex; they are treated as empty\n",
                     badCells, fileName.c_str());
     if (badFaces > 0)
-        std::printf("%zu faces of %s name vertices outside the %zu read; they are left out\n",
+        consolePrintf("%zu faces of %s name vertices outside the %zu read; they are left out\n",
                     badFaces, fileName.c_str(), n);
 }
 
@@ -128,9 +129,9 @@ bool PlyMesh::captureHeader(const std::string& name) {
 void PlyMesh::loadFile(const std::string& name) {
     fileName = name;
     clearGeometry();
-    std::printf("Reading coordinates from %s\n", fileName.c_str());
+    consolePrintf("Reading coordinates from %s\n", fileName.c_str());
     if (!captureHeader(fileName)) {
-        std::printf("Could not open file %s\n", fileName.c_str());
+        consolePrintf("Could not open file %s\n", fileName.c_str());
         return;
     }
 
@@ -139,11 +140,11 @@ void PlyMesh::loadFile(const std::string& name) {
     float version = 0.0f;
     ply_handle* ply = ply_open_read(fileName.c_str(), &elementCount, &elementNames, &fileType, &version);
     if (ply == nullptr) {
-        std::printf("Could not read file %s\n", fileName.c_str());
+        consolePrintf("Could not read file %s\n", fileName.c_str());
         return;
     }
-    std::printf("version %f\n", static_cast<double>(version));
-    std::printf("type %d\n", fileType);
+    consolePrintf("version %f\n", static_cast<double>(version));
+    consolePrintf("type %d\n", fileType);
 
     int infoCount = 0;
     char** infos = ply_obj_infos(ply, &infoCount);
@@ -165,7 +166,7 @@ void PlyMesh::loadFile(const std::string& name) {
         const char* element = elementNames[e];
         int instances = 0, propertyCount = 0;
         ply_property_def** props = ply_element_properties(ply, element, &instances, &propertyCount);
-        std::printf("element %s %d\n", element, instances);
+        consolePrintf("element %s %d\n", element, instances);
 
         if (words_equal("vertex", element)) {
             bool xyz = e == 0 && propertyCount == 3;
@@ -198,7 +199,7 @@ void PlyMesh::loadFile(const std::string& name) {
                 Face face(this, Vec4(0.0f, 0.0f, 0.0f, 1.0f));
                 for (int j = 0; j < r.count && r.indices != nullptr; ++j)
                     face.vertexIndices.push_back(r.indices[j]);
-                if (r.count < 3) std::printf("Invalid Polygon\n");
+                if (r.count < 3) consolePrintf("Invalid Polygon\n");
                 faces.push_back(std::move(face));
                 std::free(r.indices);
             }
@@ -211,19 +212,19 @@ void PlyMesh::loadFile(const std::string& name) {
                 for (int i = 0; i < instances; ++i) ply_get_element(ply, unused);
             }
         }
-        for (int p = 0; p < propertyCount; ++p) std::printf("property %s\n", props[p]->name);
+        for (int p = 0; p < propertyCount; ++p) consolePrintf("property %s\n", props[p]->name);
         ply_free_properties(propertyCount, props);
     }
 
     int commentCount = 0;
     char** comments = ply_comments(ply, &commentCount);
     for (int i = 0; i < commentCount; ++i) {
-        std::printf("comment = '%s'\n", comments[i]);
+        consolePrintf("comment = '%s'\n", comments[i]);
         comments_.push_back(comments[i]);
     }
     infos = ply_obj_infos(ply, &infoCount);
     for (int i = 0; i < infoCount; ++i) {
-        std::printf("obj_info = '%s'\n", infos[i]);
+        consolePrintf("obj_info = '%s'\n", infos[i]);
         objInfos_.push_back(infos[i]);
     }
     // The split of the captured header must be at the element line itself.
@@ -237,15 +238,15 @@ void PlyMesh::loadFile(const std::string& name) {
     printFirstElements();
     reportPlacement(singlePlyFile);
     if (faces.empty() || isRangeGrid) {
-        std::cout << "Finding faces..." << std::endl;
+        ConsoleText() << "Finding faces..." << std::endl;
         triangulateRangeGrid(gridStep);
     }
-    std::cout << "Finding normals..." << std::endl;
+    ConsoleText() << "Finding normals..." << std::endl;
     computeNormals();
-    std::cout << "Finding edges..." << std::endl;
+    ConsoleText() << "Finding edges..." << std::endl;
     buildEdges();
-    std::printf("Vertices: %d\n", vertexCount());
-    std::printf("Edges: %d\n", edgeCount());
-    std::printf("Faces: %d\n", faceCount());
-    std::printf("Genus: %d (2-(V - E + F))/2\n", genus());
+    consolePrintf("Vertices: %d\n", vertexCount());
+    consolePrintf("Edges: %d\n", edgeCount());
+    consolePrintf("Faces: %d\n", faceCount());
+    consolePrintf("Genus: %d (2-(V - E + F))/2\n", genus());
 }

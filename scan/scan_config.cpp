@@ -1,4 +1,5 @@
 #include "scan/scan_config.h"
+#include "scene/console.h"
 
 #include <strings.h>
 #include <sys/stat.h>
@@ -66,7 +67,7 @@ float defaultTossThreshold(const PlyMesh& scan) {
 PlyMesh* addScan(const char* fileName) {
     const int id = nextScanId++;
     auto* scan = new PlyMesh(id, fileName);
-    std::cout << "Adding PLY mesh from " << fileName << std::endl;
+    ConsoleText() << "Adding PLY mesh from " << fileName << std::endl;
     if (!scan->isLoaded()) {
         delete scan;
         return nullptr;
@@ -80,7 +81,7 @@ PlyMesh* addScan(const char* fileName) {
 void readScanConfig(const char* fileName) {
     FILE* f = std::fopen(fileName, "r");
     if (f == nullptr) {
-        std::printf("Could not open file %s\n", fileName);
+        consolePrintf("Could not open file %s\n", fileName);
         return;
     }
     Record r;
@@ -99,6 +100,6 @@ void readScanConfig(const char* fileName) {
         if (const auto* first = dynamic_cast<const PlyMesh*>(sceneList[0]))
             tossThreshold = defaultTossThreshold(*first);
     }
-    std::printf("%s %f\n", "Threshold for point removal: ", static_cast<double>(tossThreshold));
+    consolePrintf("%s %f\n", "Threshold for point removal: ", static_cast<double>(tossThreshold));
     std::fclose(f);
 }

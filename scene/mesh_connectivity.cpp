@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scene/dmesh.h"
+#include "scene/console.h"
 #include "scene/half_edge_pairs.h"
 
 namespace {
@@ -66,11 +67,11 @@ void Mesh::buildEdges() {
     // Edge records hold faces as 32-bit signed numbers and the grouping
     // numbers half-edges in 32 bits: larger meshes are beyond the data model.
     if (halfEdgeCount >= kFirstOfPair || faces.size() > static_cast<std::size_t>(INT32_MAX)) {
-        std::cout << "too many face corners to pair edges: " << halfEdgeCount << std::endl;
+        ConsoleText() << "too many face corners to pair edges: " << halfEdgeCount << std::endl;
         return;
     }
     const HalfEdgePairs pairs = pairHalfEdges(faces, halfEdgeCount);
-    for (std::size_t k = 0; k < pairs.orderProblems; ++k) std::cout << "order problem!!!\n";
+    for (std::size_t k = 0; k < pairs.orderProblems; ++k) ConsoleText() << "order problem!!!\n";
 
     // Emit the paired edges in the order of their later half-edge.
     edges.reserve(pairs.halfEdges.size() - pairs.pairCount);
@@ -88,7 +89,7 @@ void Mesh::buildEdges() {
         edge.owner = this;
         edges.push_back(edge);
     }
-    std::cout << "processed " << edges.size() << " edges in map" << pairs.pairCount << std::endl;
+    ConsoleText() << "processed " << edges.size() << " edges in map" << pairs.pairCount << std::endl;
 }
 
 void Mesh::bakeWorldPositions() {
@@ -110,10 +111,10 @@ void Mesh::printFirstElements() const {
     static const char* const kOrdinal[3] = {"first", "second", "third"};
     for (std::size_t k = 0; k < 3; ++k) {
         const Point3& v = vertices[k];
-        std::printf("%s vertex: %f %f %f \n", kOrdinal[k], static_cast<double>(v.x),
+        consolePrintf("%s vertex: %f %f %f \n", kOrdinal[k], static_cast<double>(v.x),
                     static_cast<double>(v.y), static_cast<double>(v.z));
         const Face& face = faces[k];
-        std::printf("%s face: %d %d %d \n", kOrdinal[k], cornerOrNone(face, 0),
+        consolePrintf("%s face: %d %d %d \n", kOrdinal[k], cornerOrNone(face, 0),
                     cornerOrNone(face, 1), cornerOrNone(face, 2));
     }
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "scene/dmesh.h"
+#include "scene/console.h"
 #include "scene/materials.h"
 
 namespace {
@@ -139,7 +140,7 @@ bool scanVertex(const char* line, Point3& out) {
 // The attribute block of a Face line, starting at its "{".
 void parseColourBlock(const char* brace, Face& face) {
     const char* text = brace + 1;
-    std::cout << "trying to parse color " << (std::strncmp(text, "rgb", 3) == 0 ? 1 : 0) << '\n';
+    ConsoleText() << "trying to parse color " << (std::strncmp(text, "rgb", 3) == 0 ? 1 : 0) << '\n';
     if (std::strncmp(text, "rgb=", 4) != 0) return;
     float r = 0.0f, g = 0.0f, b = 0.0f;
     int materialId = 0;
@@ -147,7 +148,7 @@ void parseColourBlock(const char* brace, Face& face) {
     face.colour.x = r;
     face.colour.y = g;
     face.colour.z = b;
-    std::cout << "set color to: " << r << " " << g << " " << b << '\n';
+    ConsoleText() << "set color to: " << r << " " << g << " " << b << '\n';
 }
 
 enum class LineKind { Other, Vertex, Face, DroppedFace };
@@ -265,10 +266,10 @@ Mesh::Mesh(int id_, const char* path) : SceneObject(id_, colourBlack) {
 void Mesh::load(const char* path) {
     if (path == nullptr) path = "";
     clearGeometry();
-    std::printf("Reading coordinates from %s\n", path);
+    consolePrintf("Reading coordinates from %s\n", path);
     std::ifstream in(path);
     if (!in) {
-        std::printf("Could not open file %s\n", path);
+        consolePrintf("Could not open file %s\n", path);
         return;
     }
     loaded = true;
@@ -279,7 +280,7 @@ void Mesh::load(const char* path) {
     buildEdges();
     in.close();
     if (report.droppedFaces > 0) {
-        std::cout << "dropped " << report.droppedFaces
+        ConsoleText() << "dropped " << report.droppedFaces
                   << " Face lines with invalid vertex numbers (the file has " << vertices.size()
                   << " vertices); first: " << report.firstDroppedLine << std::endl;
     }
@@ -327,16 +328,16 @@ void Mesh::reportPlacement(bool moveAndScale) {
     const float inverse = 1.0f / mesh.maxExtent;
     mesh.inverseExtent = Vec3(inverse, inverse, inverse);
     if (moveAndScale) mesh.scale(mesh.inverseExtent);
-    std::cout << "max_extent " << mesh.maxExtent << " max_x " << mesh.bboxMax.x << " min_x "
+    ConsoleText() << "max_extent " << mesh.maxExtent << " max_x " << mesh.bboxMax.x << " min_x "
               << mesh.bboxMin.x << std::endl;
-    std::cout << "max_y " << mesh.bboxMax.y << " min_y " << mesh.bboxMin.y << " max_z "
+    ConsoleText() << "max_y " << mesh.bboxMax.y << " min_y " << mesh.bboxMin.y << " max_z "
               << mesh.bboxMax.z << " min_z " << mesh.bboxMin.z << std::endl;
 
     if (!mesh.vertices.empty()) {
         mesh.centroid = mesh.centroid.divided(static_cast<float>(mesh.vertices.size()));
     }
     if (moveAndScale) mesh.translate(-mesh.centroid.x, -mesh.centroid.y, -mesh.centroid.z);
-    std::cout << "center " << mesh.centroid.x << " " << mesh.centroid.y << " " << mesh.centroid.z
+    ConsoleText() << "center " << mesh.centroid.x << " " << mesh.centroid.y << " " << mesh.centroid.z
               << std::endl;
-    std::cout << "scale by " << 1.0 / static_cast<double>(mesh.maxExtent) << std::endl;
+    ConsoleText() << "scale by " << 1.0 / static_cast<double>(mesh.maxExtent) << std::endl;
 }
