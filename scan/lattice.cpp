@@ -42,9 +42,8 @@ namespace {
 
 // Sorts the entries by cell, keeping the order of entries within a cell. The
 // cells are numbered x + nx (y + ny z), which orders them like CellKey; when
-// that number and the entry's position fit one 64-bit word together, sorting
-// the words sorts by cell and, within a cell, by position. Other lattices
-// fall back to a stable comparison sort.
+// that number fits 32 bits a radix sort does it in two linear passes, other
+// lattices fall back to a stable comparison sort.
 void sortByCell(std::vector<std::pair<CellKey, int32_t>>& entries, const Lattice& l) {
     if (!(l.cellCount() < 4294967296.0) || entries.size() > 0xFFFFFFFFu) {
         std::stable_sort(entries.begin(), entries.end(),
@@ -52,15 +51,29 @@ void sortByCell(std::vector<std::pair<CellKey, int32_t>>& entries, const Lattice
         return;
     }
     const uint64_t nx = static_cast<uint64_t>(l.nx), ny = static_cast<uint64_t>(l.ny);
-    std::vector<uint64_t> words(entries.size());
+    // (cell, position) pairs, sorted by cell with a stable two-pass radix
+    // sort on 16-bit digits: entries come in position order and stay so.
+    std::vector<std::pair<uint32_t, uint32_t>> a(entries.size()), b(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const CellKey& k = entries[i].first;
-        const uint64_t cell = uint64_t(k.x) + nx * (uint64_t(k.y) + ny * uint64_t(k.z));
-        words[i] = cell << 32 | i;
+        a[i] = {static_cast<uint32_t>(uint64_t(k.x) + nx * (uint64_t(k.y) + ny * uint64_t(k.z))),
+                static_cast<uint32_t>(i)};
     }
-    std::sort(words.begin(), words.end());
+    std::vector<uint32_t> count(1u << 16);
+    for (int shift = 0; shift < 32; shift += 16) {
+        std::fill(count.begin(), count.end(), 0u);
+        for (const auto& e : a) ++count[(e.first >> shift) & 0xFFFFu];
+        uint32_t sum = 0;
+        for (uint32_t& c : count) {
+            const uint32_t here = c;
+            c = sum;
+            sum += here;
+        }
+        for (const auto& e : a) b[count[(e.first >> shift) & 0xFFFFu]++] = e;
+        a.swap(b);
+    }
     std::vector<std::pair<CellKey, int32_t>> sorted(entries.size());
-    for (std::size_t i = 0; i < words.size(); ++i) sorted[i] = entries[words[i] & 0xFFFFFFFFu];
+    for (std::size_t i = 0; i < a.size(); ++i) sorted[i] = entries[a[i].second];
     entries.swap(sorted);
 }
 

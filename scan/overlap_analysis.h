@@ -19,7 +19,7 @@ struct AnalysisOptions {
     //        pass, exactly as the analysis is defined. Both give identical
     //        values; the plain one is the reference for tests and benchmarks.
     bool plain = false;
-    // Worker threads of the fast path; 0 uses every hardware thread.
+    // Worker threads of the fast path; 0 uses workerThreads().
     int threads = 0;
     // Print the pass headings and the progress figures on standard output.
     bool progress = true;

@@ -4,12 +4,17 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <thread>
+#include <vector>
 #include <cstdlib>
 #include <iostream>
 
 #include "scan/ply_mesh.h"
 #include "scene/materials.h"
+#include "scene/plain_paths.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -78,23 +83,74 @@ PlyMesh* addScan(const char* fileName) {
     return scan;
 }
 
+namespace {
+
+// One scan of a configuration, loaded (and posed) on a worker thread.
+struct ScanJob {
+    Record record;
+    std::string path;          // where the scan is read from
+    int id = 0;                // object id, given in record order
+    PlyMesh* scan = nullptr;   // the loaded scan (null until loaded)
+    std::string report;        // the loader's console text
+};
+
+// Loads and poses the scan: the same steps as addScan and the pose, except
+// that the report is collected to be printed in record order.
+void loadAndPose(ScanJob* job) {
+    ConsoleCapture capture;
+    job->scan = new PlyMesh(job->id, job->path.c_str());
+    if (job->scan->isLoaded()) {
+        PlyMesh& s = *job->scan;
+        s.setMaterial(scanMaterial);
+        s.rotate(Quaternion(job->record.qx, job->record.qy, job->record.qz, job->record.qw));
+        s.translate(job->record.tx, job->record.ty, job->record.tz);
+        s.bakeWorldPositions();
+    }
+    job->report = capture.take();
+}
+
+}  // namespace
+
 void readScanConfig(const char* fileName) {
     FILE* f = std::fopen(fileName, "r");
     if (f == nullptr) {
         consolePrintf("Could not open file %s\n", fileName);
         return;
     }
+    std::vector<ScanJob> jobs;
     Record r;
     while (readRecord(f, &r)) {
         if (strcasecmp(r.keyword.c_str(), "camera") == 0) continue;
         if (strcasecmp(r.keyword.c_str(), "bmesh") != 0) continue;
-        const std::string path = resolveScanPath(r.file, fileName);
-        PlyMesh* scan = addScan(path.c_str());
-        if (scan == nullptr) continue;
-        scan->setMaterial(scanMaterial);
-        scan->rotate(Quaternion(r.qx, r.qy, r.qz, r.qw));
-        scan->translate(r.tx, r.ty, r.tz);
-        scan->bakeWorldPositions();
+        ScanJob job;
+        job.record = r;
+        job.path = resolveScanPath(r.file, fileName);
+        job.id = nextScanId++;
+        jobs.push_back(std::move(job));
+    }
+
+    // Scans are independent: they load on all cores, and are then reported
+    // and added to the scene in record order, as if one after the other.
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < jobs.size(); i = next++) loadAndPose(&jobs[i]);
+    };
+    const std::size_t threads = static_cast<std::size_t>(workerThreads());
+    std::vector<std::thread> pool;
+    for (std::size_t t = 1; t < std::min(threads, jobs.size()); ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+
+    for (ScanJob& job : jobs) {
+        consoleWrite(job.report);
+        ConsoleText() << "Adding PLY mesh from " << job.path << std::endl;
+        if (!job.scan->isLoaded()) {
+            delete job.scan;
+            continue;
+        }
+        job.scan->setDisplayMode(Smooth);
+        sceneList.push_back(job.scan);
+        visibilityFlags.set(sceneList.size() - 1, true);
     }
     if (sceneList.size() > 1) {
         if (const auto* first = dynamic_cast<const PlyMesh*>(sceneList[0]))

@@ -2,12 +2,14 @@
 // and the short console summary of a freshly read mesh.
 #include <cfloat>
 #include <cstdint>
+#include <map>
 #include <cstdio>
 #include <iostream>
 #include <vector>
 
 #include "scene/dmesh.h"
 #include "scene/console.h"
+#include "scene/plain_paths.h"
 #include "scene/half_edge_pairs.h"
 
 namespace {
@@ -59,7 +61,55 @@ void Mesh::computeNormals() {
 // the stored record completed with its own face. The half-edges are grouped
 // by sorting instead (see half_edge_pairs.h), which yields the same records
 // in the same order without a tree lookup per half-edge.
+namespace {
+
+// The straightforward pairing: an ordered map from the packed vertex pair to
+// the first record seen with it.
+void buildEdgesWithMap(Mesh& mesh) {
+    std::map<uint64_t, Edge> pairs;
+    mesh.edges.clear();
+    for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+        const IndexList& corners = mesh.faces[f].vertexIndices;
+        const std::size_t n = corners.size();
+        for (std::size_t j = 0; j < n; ++j) {
+            const int32_t a = corners[j];
+            const int32_t b = corners[(j + 1) % n];
+            Edge record;
+            if (a < b) {
+                record = {static_cast<int32_t>(f), -1, a, b, nullptr};
+            } else {
+                record = {-1, static_cast<int32_t>(f), b, a, nullptr};
+            }
+            const uint32_t low = static_cast<uint32_t>(record.lowVertex);
+            const uint32_t high = static_cast<uint32_t>(record.highVertex);
+            if (low > high) ConsoleText() << "order problem!!!\n";
+            const uint64_t key = (static_cast<uint64_t>(high) << 32) | low;
+            const auto found = pairs.find(key);
+            if (found == pairs.end()) {
+                pairs.emplace(key, record);
+                continue;
+            }
+            Edge copy = found->second;
+            if (copy.face1 == -1) {
+                copy.face1 = static_cast<int32_t>(f);
+            } else {
+                copy.face0 = static_cast<int32_t>(f);
+            }
+            copy.owner = &mesh;
+            mesh.edges.push_back(copy);
+        }
+    }
+    ConsoleText() << "processed " << mesh.edges.size() << " edges in map" << pairs.size()
+                  << std::endl;
+}
+
+}  // namespace
+
 void Mesh::buildEdges() {
+    if (plainEdgePairing()) {
+        buildEdgesWithMap(*this);
+        return;
+    }
     std::size_t halfEdgeCount = 0;
     for (const Face& face : faces) halfEdgeCount += face.vertexIndices.size();
 
