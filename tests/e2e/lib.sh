@@ -146,12 +146,15 @@ e2e_shot_until() {
   return 1
 }
 
-# A left-button drag from (X0, Y0) to (X1, Y1), in window pixels, in steps.
+# A left-button drag from (X0, Y0) to (X1, Y1), in window pixels, in ten
+# steps (the first motion of a drag only marks where it starts).
 e2e_drag() {
-  local x0=$1 y0=$2 x1=$3 y1=$4
-  xdotool mousemove --window "$WID" "$x0" "$y0" mousedown 1 \
-    mousemove --window "$WID" $(( (x0 + x1) / 2 )) $(( (y0 + y1) / 2 )) \
-    mousemove --window "$WID" "$x1" "$y1" mouseup 1
+  local x0=$1 y0=$2 x1=$3 y1=$4 k
+  local moves=()
+  for k in 1 2 3 4 5 6 7 8 9 10; do
+    moves+=(mousemove --window "$WID" $((x0 + (x1 - x0) * k / 10)) $((y0 + (y1 - y0) * k / 10)))
+  done
+  xdotool mousemove --window "$WID" "$x0" "$y0" mousedown 1 "${moves[@]}" mouseup 1
 }
 
 # Picks entry INDEX (0 = Translate, 1 = Rotate) of the right-button menu.
