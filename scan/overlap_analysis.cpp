@@ -134,9 +134,8 @@ struct BoxArrays {
 struct ScanCells {
     SparseCells points;                // point runs (indices into worldVertices)
     SparseCells faces;                 // face runs (indices into faces)
-    std::vector<FaceRecord> records;   // per face run, sorted by the box's low x
+    std::vector<FaceRecord> records;   // one per entry of faces.items, same order
     BoxArrays boxes;                   // the records' boxes
-    std::vector<float> runWidth;       // per face run: largest box width in x
 };
 
 FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& positions) {
@@ -168,17 +167,13 @@ void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
     sortIntoCells(l, scan, &cells->points, &cells->faces);
     const std::size_t runs = cells->faces.runs.size();
     cells->records.resize(cells->faces.items.size());
-    cells->runWidth.assign(runs, 0.0f);
     for (std::size_t run = 0; run < runs; ++run) {
         const SparseCells::Run& r = cells->faces.runs[run];
         for (uint32_t i = r.begin; i < r.end; ++i) {
             const int32_t f = cells->faces.items[i];
             FaceRecord& rec = cells->records[i];
             rec = recordOf(scan.faces[f], f, scan.worldVertices);
-            cells->runWidth[run] = std::max(cells->runWidth[run], rec.hi[0] - rec.lo[0]);
         }
-        std::sort(cells->records.begin() + r.begin, cells->records.begin() + r.end,
-                  [](const FaceRecord& a, const FaceRecord& b) { return a.lo[0] < b.lo[0]; });
     }
     for (int a = 0; a < 3; ++a) {
         cells->boxes.lo[a].resize(cells->records.size());
@@ -233,6 +228,8 @@ inline void boxDistancesSq(const Point3& p, const float* const lo[3], const floa
 // squared distance above kNoCornerSq rules it out, with room for the float
 // rounding of the two lengths and their product.
 constexpr double kNoCornerSq = 1.001e-7;
+// The same limit for float box distances (its rounding is far inside the margin).
+constexpr float kNoCornerSqFloat = static_cast<float>(kNoCornerSq);
 
 // Below which squared box distance a polygon's outline can still give less
 // than d. The float computation of a side distance rounds the differences
@@ -248,11 +245,10 @@ inline double outlineThresholdSq(float d, double absolute) {
 // The polygons of one base scan in one cell.
 struct BaseCell {
     const Mesh* scan;
-    const FaceRecord* records;  // sorted by the box's low x
+    const FaceRecord* records;  // the cell's polygons
     const float* lo[3];         // box bounds, parallel to records
     const float* hi[3];
     uint32_t count;
-    float width;                // largest box width in x
 };
 
 // A polygon near enough to a point for the corner test.
@@ -274,19 +270,19 @@ public:
     float measure(const Point3& p, float d, const std::vector<BaseCell>& cells) {
         double threshold = outlineThresholdSq(d, absolute_);
 
-        // Every polygon of the cells, without branches: a cell holds few of
-        // them, and skipping by position would cost more than it saves.
+        // The box distances of every polygon of the cells, four at a time: a
+        // cell holds few polygons, and skipping by position would cost more
+        // than it saves. Those within corner reach are measured first.
+        boxSq_.clear();
         near_.clear();
         for (uint32_t b = 0; b < cells.size(); ++b) {
             const BaseCell& c = cells[b];
-            boxSq_.resize(c.count);
-            float* sq = boxSq_.data();
+            const std::size_t at = boxSq_.size();
+            boxSq_.resize(at + c.count);
+            float* sq = boxSq_.data() + at;
             boxDistancesSq(p, c.lo, c.hi, c.count, sq);
-            for (uint32_t i = 0; i < c.count; ++i) {
-                // Most boxes are out of corner reach: test without a branch first.
-                if (!(sq[i] <= kNoCornerSq)) continue;
-                near_.push_back({sq[i], b, i});
-            }
+            for (uint32_t i = 0; i < c.count; ++i)
+                if (sq[i] <= kNoCornerSqFloat) near_.push_back({sq[i], b, i});
         }
         if (near_.size() > 1) {
             std::size_t nearest = 0;
@@ -320,15 +316,12 @@ public:
             }
         }
 
+        // Farther polygons: only their outline can count, and only within reach of d.
         if (threshold > kNoCornerSq) {
+            const float* sq = boxSq_.data();
             for (const BaseCell& c : cells) {
-                const bool bounded = std::isfinite(threshold);
-                const double far = bounded ? std::sqrt(threshold) + absolute_ : 0.0;
-                uint32_t i = bounded ? firstWithLowX(c, p.x - far - c.width - absolute_) : 0;
-                for (; i < c.count; ++i) {
-                    if (bounded && c.lo[0][i] > p.x + far) break;
-                    const float sq = boxDistanceSq(p, c.lo, c.hi, i);
-                    if (sq <= kNoCornerSq || sq >= threshold) continue;
+                for (uint32_t i = 0; i < c.count; ++i) {
+                    if (sq[i] <= kNoCornerSqFloat || sq[i] >= threshold) continue;
                     const FaceRecord& r = c.records[i];
                     const float dist = r.triangle ? overlap::triangleOutline(p, r.tri)
                                                   : overlap::faceDistance(p, c.scan->faces[r.face],
@@ -338,19 +331,13 @@ public:
                         threshold = outlineThresholdSq(d, absolute_);
                     }
                 }
+                sq += c.count;
             }
         }
         return d;
     }
 
 private:
-    static uint32_t firstWithLowX(const BaseCell& c, double x) {
-        if (c.count <= 8 || !(x > double(c.lo[0][0]))) return 0;
-        const float* at = std::lower_bound(c.lo[0], c.lo[0] + c.count, x,
-                                           [](float lo, double v) { return double(lo) < v; });
-        return static_cast<uint32_t>(at - c.lo[0]);
-    }
-
     double absolute_;
     std::vector<NearFace> near_;
     std::vector<float> boxSq_;
@@ -364,7 +351,6 @@ bool findBaseCell(const Mesh& scan, const ScanCells& cells, const CellKey& key, 
                                          return r.key < k;
                                      });
     if (at == runs.end() || !(at->key == key)) return false;
-    const std::size_t run = static_cast<std::size_t>(at - runs.begin());
     out->scan = &scan;
     out->records = cells.records.data() + at->begin;
     for (int a = 0; a < 3; ++a) {
@@ -372,7 +358,6 @@ bool findBaseCell(const Mesh& scan, const ScanCells& cells, const CellKey& key, 
         out->hi[a] = cells.boxes.hi[a].data() + at->begin;
     }
     out->count = at->end - at->begin;
-    out->width = cells.runWidth[run];
     return true;
 }
 
