@@ -273,24 +273,33 @@ public:
         // The box distances of every polygon of the cells, four at a time: a
         // cell holds few polygons, and skipping by position would cost more
         // than it saves. Those within corner reach are measured first.
-        boxSq_.clear();
-        near_.clear();
+        std::size_t total = 0;
+        for (const BaseCell& c : cells) total += c.count;
+        if (boxSq_.size() < total) {
+            boxSq_.resize(total);
+            near_.resize(total);
+        }
+        // Every box is written to the list, which grows only by the near ones:
+        // no branch to mispredict for the many that are not.
+        std::size_t nearCount = 0;
+        float* sq = boxSq_.data();
         for (uint32_t b = 0; b < cells.size(); ++b) {
             const BaseCell& c = cells[b];
-            const std::size_t at = boxSq_.size();
-            boxSq_.resize(at + c.count);
-            float* sq = boxSq_.data() + at;
             boxDistancesSq(p, c.lo, c.hi, c.count, sq);
-            for (uint32_t i = 0; i < c.count; ++i)
-                if (sq[i] <= kNoCornerSqFloat) near_.push_back({sq[i], b, i});
+            for (uint32_t i = 0; i < c.count; ++i) {
+                near_[nearCount] = {sq[i], b, i};
+                nearCount += sq[i] <= kNoCornerSqFloat;
+            }
+            sq += c.count;
         }
-        if (near_.size() > 1) {
+        if (nearCount > 1) {
             std::size_t nearest = 0;
-            for (std::size_t k = 1; k < near_.size(); ++k)
+            for (std::size_t k = 1; k < nearCount; ++k)
                 if (near_[k].boxSq < near_[nearest].boxSq) nearest = k;
             std::swap(near_[0], near_[nearest]);
         }
-        for (const NearFace& f : near_) {
+        for (std::size_t k = 0; k < nearCount; ++k) {
+            const NearFace& f = near_[k];
             const BaseCell& c = cells[f.base];
             const FaceRecord& r = c.records[f.index];
             float dist;
@@ -378,6 +387,13 @@ void measureTarget(std::size_t target, const std::vector<Mesh*>& scans,
                     bases.push_back(c);
             }
             if (bases.empty()) continue;
+            // The polygons of these cells are read again and again for the
+            // points of this cell: fetch them into the cache up front.
+            for (const BaseCell& c : bases) {
+                const char* from = reinterpret_cast<const char*>(c.records);
+                const char* to = reinterpret_cast<const char*>(c.records + c.count);
+                for (; from < to; from += 64) __builtin_prefetch(from);
+            }
             for (uint32_t i = runs[w].begin; i < runs[w].end; ++i) {
                 const int32_t k = cells[target].points.items[i];
                 const float d =
