@@ -56,8 +56,11 @@ private:
     std::vector<std::vector<int32_t>> cells_;
 };
 
-bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, bool progress) {
+bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, const AnalysisOptions& o) {
+    const bool progress = o.progress;
     const std::size_t n = scans.size();
+    const int total = static_cast<int>(n * (n - 1));
+    int done = 0;
     std::vector<DenseGrid> pointGrids(n), faceGrids(n);
     for (std::size_t i = 0; i < n; ++i) {
         if (!pointGrids[i].init(l) || !faceGrids[i].init(l)) return false;
@@ -103,7 +106,9 @@ bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, bool progre
     for (std::size_t a = 0; a < n; ++a) {
         for (std::size_t b = a + 1; b < n; ++b) {
             pass(a, b);
+            if (o.onPass) o.onPass(++done, total);
             pass(b, a);
+            if (o.onPass) o.onPass(++done, total);
         }
     }
     return true;
@@ -451,14 +456,15 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
         }
     for (std::size_t target = 0; target < n; ++target) {
         measureTarget(target, scans, cells, absolute, threads);
-        if (!o.progress) continue;
+        if (!o.progress && !o.onPass) continue;
         while (printedUpTo < passes.size() &&
                std::max(passes[printedUpTo].first, passes[printedUpTo].second) <= target) {
             const auto [a, b] = passes[printedUpTo++];
             // The figures have no line end: flush so that they show as they come.
-            consoleWrite(passProgressText(int(a), int(b), l.nz));
+            if (o.progress) consoleWrite(passProgressText(int(a), int(b), l.nz));
+            if (o.onPass) o.onPass(static_cast<int>(printedUpTo), static_cast<int>(passes.size()));
         }
-        std::fflush(stdout);
+        if (o.progress) std::fflush(stdout);
     }
 }
 
@@ -493,7 +499,7 @@ void analyzeOverlap(std::vector<Mesh*> scans, Mesh** latticeOut, const AnalysisO
     }
     bool analysed = true;
     if (options.plain) {
-        analysed = analyzePlain(scans, lattice, options.progress);
+        analysed = analyzePlain(scans, lattice, options);
         if (!analysed)
             consolePrintf("\nThe analysis lattice of %d x %d x %d cells does not fit in memory: "
                         "not analysed.\n",

@@ -7,6 +7,7 @@
 // The scans must have been baked (world positions, values, world normals).
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "scan/lattice.h"
@@ -23,6 +24,10 @@ struct AnalysisOptions {
     int threads = 0;
     // Print the pass headings and the progress figures on standard output.
     bool progress = true;
+    // Called on the calling thread after each finished pass with the number
+    // of passes done and the number of passes in all (n x (n - 1) for n
+    // scans); not called when nothing is analysed. Empty: no calls.
+    std::function<void(int done, int total)> onPass;
 };
 
 // Analyses the scans (in list order, scan i is image i) and, when latticeOut
