@@ -78,17 +78,19 @@ bool sameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::string PlyMesh::cleanedName(const std::string& source) {
+std::string PlyMesh::cleanedName(const std::string& source, const std::string& folder) {
     const std::size_t slash = source.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     std::string name = source.substr(nameStart);
     const std::size_t ply = name.find(".ply");
     if (ply != std::string::npos) name.resize(ply);
-    return source.substr(0, nameStart) + name + ".cln.ply";
+    std::string where = source.substr(0, nameStart);
+    if (!folder.empty()) where = folder.back() == '/' ? folder : folder + "/";
+    return where + name + ".cln.ply";
 }
 
-bool PlyMesh::writeCleaned() const {
-    const std::string target = cleanedName(fileName);
+bool PlyMesh::writeCleaned(const std::string& folder) const {
+    const std::string target = cleanedName(fileName, folder);
     if (sameFile(target, fileName)) {
         consolePrintf("Not writing %s: it is the scan's own file\n", target.c_str());
         return false;

@@ -31,14 +31,17 @@ public:
     const std::vector<std::string>& objInfos() const { return objInfos_; }
 
     // Writes this scan without its tossed points (values above tossThreshold)
-    // beside its source, as "<name>.cln.ply". Returns false, with a message
-    // naming the file, when the file could not be written; an earlier file of
-    // that name is then left as it was.
-    bool writeCleaned() const;
+    // as cleanedName(fileName, folder): beside its source, or in folder when
+    // one is given (the folder must exist). Returns false, with a message
+    // naming the file on standard output, when the file could not be written;
+    // an earlier file of that name is then left as it was.
+    bool writeCleaned(const std::string& folder = std::string()) const;
 
-    // Name of the cleaned file: the source's folder, and its file name cut at
-    // the first ".ply" (or kept whole without one) followed by ".cln.ply".
-    static std::string cleanedName(const std::string& source);
+    // Name of the cleaned file: the source's file name cut at the first
+    // ".ply" (or kept whole without one) followed by ".cln.ply", in folder,
+    // or in the source's folder when folder is empty.
+    static std::string cleanedName(const std::string& source,
+                                   const std::string& folder = std::string());
 
 private:
     void loadFile(const std::string& name);
