@@ -1,0 +1,53 @@
+// Command line of rangeloom-clean, the batch cleaner: what to do, parsed from
+// the arguments, and its help text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// How much the batch cleaner prints.
+enum class Verbosity {
+    Quiet,   // errors only
+    Normal,  // progress (on a terminal), the summary table, errors
+    Verbose  // also the loaders' and the analysis's console transcript
+};
+
+struct CleanOptions {
+    std::string config;          // the scan configuration to clean
+    bool hasThreshold = false;   // a removal threshold was given
+    float threshold = 0.0f;      // that threshold, in the scans' length unit
+    bool hasSteps = false;       // the default threshold is moved by key steps
+    int steps = 0;               // 'T' presses (> 0) or 't' presses (< 0)
+    std::string outFolder;       // where files go; empty: beside each scan
+    bool exportValues = false;   // also write each scan's points with their values
+    bool summaryOnly = false;    // analyse and report; write no file
+    int threads = 0;             // worker threads of the analysis; 0: one per processor
+    Verbosity verbosity = Verbosity::Normal;
+};
+
+// What the command line asks for.
+enum class ParseOutcome {
+    Run,       // clean the configuration in CleanOptions::config
+    Help,      // print the help text and stop
+    Version,   // print the version and stop
+    BadUsage   // the arguments are wrong; *error says why
+};
+
+// Largest number of threshold steps and of threads accepted.
+constexpr int kMaxThresholdSteps = 100000;
+constexpr int kMaxThreads = 1024;
+
+// Parses the arguments (without the program name). Options take their value
+// as "--name VALUE", "--name=VALUE", "-x VALUE" or "-xVALUE"; "--" ends the
+// options. On BadUsage *error holds a one-line reason.
+ParseOutcome parseCleanOptions(const std::vector<std::string>& args, CleanOptions* options,
+                               std::string* error);
+
+// The text --help prints.
+std::string cleanHelpText();
+
+// The threshold after the viewer's 't' / 'T' keys were pressed |steps| times
+// ('T' for steps > 0, 't' for steps < 0), starting from start: the step is a
+// tenth of start, fixed at the first press, added or subtracted once per press
+// in single precision, exactly as the keys do.
+float thresholdAfterSteps(float start, int steps);

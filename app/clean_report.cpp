@@ -1,0 +1,81 @@
+#include "app/clean_report.h"
+
+#include <algorithm>
+#include <cfloat>
+
+namespace {
+
+struct Column {
+    std::string title;
+    bool rightAligned;  // numbers: aligned on the right
+    std::vector<std::string> cells;
+};
+
+std::string pad(const std::string& text, std::size_t width, bool right) {
+    const std::string fill(width > text.size() ? width - text.size() : 0, ' ');
+    return right ? fill + text : text + fill;
+}
+
+std::string renderColumns(const std::vector<Column>& columns, std::size_t rows) {
+    std::vector<std::size_t> widths;
+    for (const Column& c : columns) {
+        std::size_t w = c.title.size();
+        for (const std::string& cell : c.cells) w = std::max(w, cell.size());
+        widths.push_back(w);
+    }
+    std::string out;
+    for (std::size_t r = 0; r <= rows; ++r) {
+        std::string line;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const std::string& text = r == 0 ? columns[i].title : columns[i].cells[r - 1];
+            if (i > 0) line += "  ";
+            // The last column is not padded: no trailing blanks.
+            line += i + 1 == columns.size() && !columns[i].rightAligned
+                        ? text
+                        : pad(text, widths[i], columns[i].rightAligned);
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        out += line + "\n";
+    }
+    return out;
+}
+
+}  // namespace
+
+ScanReport reportScan(const Mesh& scan, float threshold) {
+    ScanReport r;
+    r.file = scan.fileName;
+    r.points = scan.vertices.size();
+    for (std::size_t i = 0; i < scan.vertexValues.size() && i < r.points; ++i) {
+        const float v = scan.vertexValues[i];
+        if (v != -FLT_MAX) ++r.measured;
+        if (v > threshold) ++r.tossed;
+    }
+    return r;
+}
+
+std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExport) {
+    std::vector<Column> columns = {{"file", false, {}},   {"points", true, {}},
+                                   {"measured", true, {}}, {"tossed", true, {}},
+                                   {"written", false, {}}};
+    if (withExport) columns.push_back({"export", false, {}});
+    ScanReport total;
+    total.file = "total";
+    for (const ScanReport& r : rows) {
+        total.points += r.points;
+        total.measured += r.measured;
+        total.tossed += r.tossed;
+    }
+    std::vector<const ScanReport*> lines;
+    for (const ScanReport& r : rows) lines.push_back(&r);
+    if (rows.size() > 1) lines.push_back(&total);
+    for (const ScanReport* r : lines) {
+        columns[0].cells.push_back(r->file);
+        columns[1].cells.push_back(std::to_string(r->points));
+        columns[2].cells.push_back(std::to_string(r->measured));
+        columns[3].cells.push_back(std::to_string(r->tossed));
+        columns[4].cells.push_back(r->written);
+        if (withExport) columns[5].cells.push_back(r->exported);
+    }
+    return renderColumns(columns, lines.size());
+}

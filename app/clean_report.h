@@ -1,0 +1,27 @@
+// The batch cleaner's closing table: one row per scan with its file, its
+// points, the points measured against another scan, the points tossed at the
+// removal threshold, and the files written.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "scene/dmesh.h"
+
+struct ScanReport {
+    std::string file;          // the scan's file, as it was loaded
+    std::size_t points = 0;    // points of the scan
+    std::size_t measured = 0;  // points with a value (a polygon of another scan in their cell)
+    std::size_t tossed = 0;    // points whose value is greater than the threshold
+    std::string written;       // the cleaned file, "-" when none was to be written, or "FAILED"
+    std::string exported;      // the export, "FAILED", or "" when no export was asked for
+};
+
+// The counts of one analysed scan at the threshold; written and exported
+// are left empty for the caller.
+ScanReport reportScan(const Mesh& scan, float threshold);
+
+// The table, columns aligned, a header line first and, with more than one
+// scan, a line of totals last. The export column appears when withExport.
+std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExport);

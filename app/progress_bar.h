@@ -1,0 +1,27 @@
+// A one-line progress bar for people watching a terminal, redrawn in place
+// with a carriage return. A disabled bar prints nothing at all.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+class ProgressBar {
+public:
+    // Draws on stream (not owned) when enabled.
+    ProgressBar(std::FILE* stream, bool enabled) : stream_(stream), enabled_(enabled) {}
+
+    // Shows the phase with done of total steps; total <= 0 shows the phase
+    // alone. Redraws only when the line changes.
+    void show(const std::string& phase, int done, int total);
+    // Erases the line, so that other output starts on a clean line.
+    void clear();
+
+    // The line show() draws, without the carriage return: the phase, then
+    // "[####......]  40% (4/10)" when total > 0.
+    static std::string line(const std::string& phase, int done, int total);
+
+private:
+    std::FILE* stream_;
+    bool enabled_;
+    std::string shown_;  // the line on the terminal now, "" when none
+};

@@ -1,0 +1,133 @@
+#include "app/value_export.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cfloat>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "libply/plyfile.h"
+#include "scan/ply_mesh.h"
+
+namespace {
+
+// One exported point, as the library reads it from memory.
+struct ExportRecord {
+    float x, y, z;  // world position
+    float value;    // overlap value; nan when not measured
+};
+
+ply_property_def floatProperty(const char* name, std::size_t offset) {
+    ply_property_def p{};
+    p.name = name;
+    p.disk_type = PLY_FLOAT;
+    p.memory_type = PLY_FLOAT;
+    p.memory_offset = static_cast<int>(offset);
+    p.is_list = PLY_SCALAR;
+    return p;
+}
+
+const ply_property_def kExportProperties[] = {
+    floatProperty("x", offsetof(ExportRecord, x)),
+    floatProperty("y", offsetof(ExportRecord, y)),
+    floatProperty("z", offsetof(ExportRecord, z)),
+    floatProperty("value", offsetof(ExportRecord, value)),
+};
+
+// A file name fit for a one-line header comment.
+std::string printableName(const std::string& path) {
+    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    return name;
+}
+
+void describeHeader(ply_handle* ply, const Mesh& scan, float threshold, int count) {
+    const std::string from = "points of " + printableName(scan.fileName) +
+                             " in the common frame of its scan configuration";
+    append_comment(ply, from.c_str());
+    append_comment(ply, "value: distance to the nearest polygon of another scan in the point's cell");
+    append_comment(ply, "value nan: not measured (no polygon of another scan in the point's cell)");
+    char line[128];
+    std::snprintf(line, sizeof line, "removal threshold %.9g: points of greater value are tossed",
+                  static_cast<double>(threshold));
+    append_comment(ply, line);
+    ply_describe_element(ply, "vertex", count, 4, kExportProperties);
+}
+
+// The whole file, made by the library in memory. Memory streams do not fail
+// on write, so none of the library's fatal output errors can occur here.
+bool formatExport(const Mesh& scan, float threshold, std::string* bytes) {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    FILE* stream = open_memstream(&buffer, &size);
+    if (stream == nullptr) return false;
+    const char* elements[] = {"vertex"};
+    ply_handle* ply = ply_begin_write(stream, 1, elements, PLY_BINARY_LE);
+    const std::size_t n = scan.worldVertices.size();
+    describeHeader(ply, scan, threshold, static_cast<int>(n));
+    ply_header_complete(ply);
+    ply_elements_setup(ply, "vertex");
+    for (std::size_t i = 0; i < n; ++i) {
+        const Point3& p = scan.worldVertices[i];
+        const float v = i < scan.vertexValues.size() ? scan.vertexValues[i] : -FLT_MAX;
+        const ExportRecord r{p.x, p.y, p.z,
+                             v == -FLT_MAX ? std::numeric_limits<float>::quiet_NaN() : v};
+        ply_write_element(ply, &r);
+    }
+    ply_close_file(ply);  // closes the stream, which completes buffer
+    bytes->assign(buffer, size);
+    std::free(buffer);
+    return true;
+}
+
+// Writes bytes to a temporary file beside target and renames it over target.
+bool writeAtomically(const std::string& target, const std::string& bytes, std::string* error) {
+    const std::string temp = target + ".tmp" + std::to_string(getpid());
+    int failure = 0;  // errno of the first step that failed
+    auto check = [&failure](bool ok) {
+        if (!ok && failure == 0) failure = errno != 0 ? errno : EIO;
+    };
+    errno = 0;
+    FILE* f = std::fopen(temp.c_str(), "wb");
+    if (f == nullptr) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    check(std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
+    check(std::fflush(f) == 0);
+    check(std::fclose(f) == 0);
+    if (failure == 0) check(std::rename(temp.c_str(), target.c_str()) == 0);
+    if (failure != 0) {
+        std::remove(temp.c_str());
+        *error = std::strerror(failure);
+    }
+    return failure == 0;
+}
+
+}  // namespace
+
+std::string valueExportName(const std::string& source, const std::string& folder) {
+    std::string name = PlyMesh::cleanedName(source, folder);
+    const std::string cleaned = ".cln.ply";
+    name.resize(name.size() - cleaned.size());
+    return name + ".values.ply";
+}
+
+bool writeValueExport(const Mesh& scan, float threshold, const std::string& target,
+                      std::string* error) {
+    if (scan.worldVertices.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        *error = "too many points for a PLY element";
+        return false;
+    }
+    std::string bytes;
+    if (!formatExport(scan, threshold, &bytes)) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    return writeAtomically(target, bytes, error);
+}
