@@ -1,0 +1,90 @@
+// The batch cleaner's console plumbing: standard output sent elsewhere while
+// the shared loaders run, and the progress bar.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "app/progress_bar.h"
+#include "app/stdout_redirect.h"
+#include "test_support.h"
+
+namespace {
+
+std::string contents(std::FILE* f) {
+    std::fflush(f);
+    std::string text;
+    char buffer[256];
+    std::rewind(f);
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+    return text;
+}
+
+}  // namespace
+
+TEST(StdoutRedirect, CapturesStdioAndStreamOutputInOrderThenRestores) {
+    testing::internal::CaptureStdout();
+    std::printf("before ");
+    std::string text;
+    {
+        StdoutRedirect r = StdoutRedirect::toTemporaryFile();
+        std::printf("a");
+        std::cout << "b" << std::endl;
+        std::printf("c\n");
+        EXPECT_EQ(r.captured(), "ab\nc\n");
+        text = r.finish();
+        EXPECT_EQ(r.finish(), "");  // a second finish changes nothing
+    }
+    std::printf("after\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "before after\n");
+    EXPECT_EQ(text, "ab\nc\n");
+}
+
+TEST(StdoutRedirect, SendsToADescriptorAndRestoresWhenDestroyed) {
+    const std::string path = testing_support::makeTempDir("redirect") + "/out.txt";
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    testing::internal::CaptureStdout();
+    {
+        StdoutRedirect r = StdoutRedirect::toDescriptor(fd);
+        std::printf("to the file\n");
+        EXPECT_EQ(r.captured(), "");
+    }
+    std::printf("back\n");
+    close(fd);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "back\n");
+    EXPECT_EQ(testing_support::readFile(path), "to the file\n");
+}
+
+TEST(ProgressBar, LineShowsThePhaseTheBarAndTheCounts) {
+    EXPECT_EQ(ProgressBar::line("Analysing", 0, 90),
+              "Analysing [..............................]   0% (0/90)");
+    EXPECT_EQ(ProgressBar::line("Analysing", 45, 90),
+              "Analysing [###############...............]  50% (45/90)");
+    EXPECT_EQ(ProgressBar::line("Writing", 3, 3),
+              "Writing [##############################] 100% (3/3)");
+    EXPECT_EQ(ProgressBar::line("Loading a.conf ...", 0, 0), "Loading a.conf ...");
+    // Counts out of range are held to the bar.
+    EXPECT_EQ(ProgressBar::line("x", 7, 5), "x [##############################] 100% (5/5)");
+}
+
+TEST(ProgressBar, RedrawsInPlaceOnlyOnChangesAndClearsItsLine) {
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    ProgressBar bar(f, true);
+    bar.show("Loading a.conf ...", 0, 0);
+    bar.show("Loading a.conf ...", 0, 0);
+    bar.show("ab", 0, 0);  // shorter: blanks over the rest
+    bar.clear();
+    EXPECT_EQ(contents(f), "\rLoading a.conf ...\rab                \r  \r");
+    std::fclose(f);
+
+    f = std::tmpfile();
+    ProgressBar off(f, false);
+    off.show("Analysing", 1, 2);
+    off.clear();
+    EXPECT_EQ(contents(f), "");
+    std::fclose(f);
+}

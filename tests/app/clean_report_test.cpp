@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include <cfloat>
+
+#include "app/clean_report.h"
+
+namespace {
+
+Mesh scanWithValues(const std::vector<float>& values) {
+    Mesh m(1);
+    m.fileName = "dir/scan.ply";
+    for (std::size_t i = 0; i < values.size(); ++i) m.vertices.push_back(Point3(float(i), 0, 0));
+    m.vertexValues = values;
+    return m;
+}
+
+}  // namespace
+
+TEST(CleanReport, CountsMeasuredAndTossedPointsAsTheWriterDecides) {
+    const Mesh m = scanWithValues({-FLT_MAX, 0.0f, 0.001f, 0.002f, 0.0021f, 5.0f});
+    ScanReport r = reportScan(m, 0.002f);
+    EXPECT_EQ(r.file, "dir/scan.ply");
+    EXPECT_EQ(r.points, 6u);
+    EXPECT_EQ(r.measured, 5u);
+    EXPECT_EQ(r.tossed, 2u);  // strictly greater than the threshold
+    // Below zero every measured point goes, an unmeasured one never does.
+    r = reportScan(m, -1.0f);
+    EXPECT_EQ(r.tossed, 5u);
+    // A scan without values (not analysed) has nothing measured or tossed.
+    Mesh bare = scanWithValues({});
+    bare.vertices.resize(3);
+    r = reportScan(bare, 0.002f);
+    EXPECT_EQ(r.points, 3u);
+    EXPECT_EQ(r.measured, 0u);
+    EXPECT_EQ(r.tossed, 0u);
+}
+
+TEST(CleanReport, TableAlignsColumnsAndTotalsSeveralScans) {
+    std::vector<ScanReport> rows(2);
+    rows[0] = {"a/scan00.ply", 5668, 5121, 87, "out/scan00.cln.ply", ""};
+    rows[1] = {"scan01.ply", 12, 0, 0, "FAILED", ""};
+    EXPECT_EQ(formatReportTable(rows, false),
+              "file          points  measured  tossed  written\n"
+              "a/scan00.ply    5668      5121      87  out/scan00.cln.ply\n"
+              "scan01.ply        12         0       0  FAILED\n"
+              "total           5680      5121      87\n");
+}
+
+TEST(CleanReport, TableOfOneScanWithExportHasNoTotal) {
+    std::vector<ScanReport> rows = {{"s.ply", 3, 2, 1, "s.cln.ply", "s.values.ply"}};
+    EXPECT_EQ(formatReportTable(rows, true),
+              "file   points  measured  tossed  written    export\n"
+              "s.ply       3         2       1  s.cln.ply  s.values.ply\n");
+}
