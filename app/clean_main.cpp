@@ -252,7 +252,11 @@ void analyse(const CleanOptions& o, ProgressBar& bar) {
     analyzeOverlap(sceneList, nullptr, analysis);
     const std::string text = transcript.finish();
     bar.clear();
-    if (o.verbosity == Verbosity::Verbose) std::fputs(text.c_str(), stdout);
+    if (o.verbosity == Verbosity::Verbose) {
+        std::fputs(text.c_str(), stdout);
+        // The progress figures end without a line end.
+        if (!text.empty() && text.back() != '\n') std::fputc('\n', stdout);
+    }
     if (o.verbosity == Verbosity::Quiet || (passes == total && total > 0)) return;
     if (n == 1) {
         printError("warning: only one scan, nothing to compare it with; no point is tossed");
