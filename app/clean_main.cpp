@@ -153,6 +153,12 @@ int loadScans(const CleanOptions& o, ProgressBar& bar) {
     return kUnreadable;
 }
 
+// Destroys the scans; the run is over.
+void releaseScans() {
+    for (Mesh* object : sceneList) delete object;
+    sceneList.clear();
+}
+
 std::vector<PlyMesh*> loadedScans() {
     std::vector<PlyMesh*> scans;
     for (Mesh* object : sceneList) scans.push_back(static_cast<PlyMesh*>(object));
@@ -310,12 +316,9 @@ std::string thresholdLine(const CleanOptions& o, float defaultThreshold) {
     return line;
 }
 
-int run(const CleanOptions& o) {
-    if (!configurationReadable(o.config)) return kUnreadable;
-    ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
-    const int loaded = loadScans(o, bar);
-    if (loaded != kSuccess) return loaded;
-
+// With the scans loaded: the threshold, the check of the files to write, the
+// analysis, the files and the table. Returns the exit status.
+int clean(const CleanOptions& o, ProgressBar& bar) {
     const std::vector<PlyMesh*> scans = loadedScans();
     const float defaultThreshold = tossThreshold;
     if (o.hasThreshold) tossThreshold = o.threshold;
@@ -343,6 +346,16 @@ int run(const CleanOptions& o) {
     printError(std::to_string(failed) + " of " + std::to_string(files) +
                " files could not be written (named above)");
     return kWriteFailed;
+}
+
+// The whole run; returns the exit status.
+int run(const CleanOptions& o) {
+    if (!configurationReadable(o.config)) return kUnreadable;
+    ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
+    int status = loadScans(o, bar);
+    if (status == kSuccess) status = clean(o, bar);
+    releaseScans();
+    return status;
 }
 
 }  // namespace

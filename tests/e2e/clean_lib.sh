@@ -1,6 +1,7 @@
 # Shared functions of the rangeloom-clean tests, which need no display:
 #   clean_init NAME            output folder $OUT with a generated sample set in $OUT/set
-#   clean_run STATUS ARGS...   runs rangeloom-clean in $OUT/set, checks its exit status
+#   clean_run STATUS ARGS...   runs rangeloom-clean in $OUT/set, checks its exit status; a
+#                              sanitizer build checks for leaks unless CLEAN_LEAKS=0
 #   expect_stderr TEXT         standard error of the last run contains TEXT
 #   expect_stdout TEXT         standard output of the last run contains TEXT
 #   fail MESSAGE               prints the last run's output and fails
@@ -27,7 +28,8 @@ clean_init() {
 clean_run() {
   local want=$1 rc
   shift
-  (cd "$OUT/set" && exec "$RANGELOOM_CLEAN" "$@") >"$OUT/stdout" 2>"$OUT/stderr" </dev/null
+  (cd "$OUT/set" && ASAN_OPTIONS=detect_leaks=${CLEAN_LEAKS:-1} exec "$RANGELOOM_CLEAN" "$@") \
+    >"$OUT/stdout" 2>"$OUT/stderr" </dev/null
   rc=$?
   [ "$rc" = "$want" ] || fail "exit status $rc instead of $want for: rangeloom-clean $*"
 }
