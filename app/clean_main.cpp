@@ -65,8 +65,8 @@ const char* const kCannotOpen = "Could not open file ";
 const char* const kCannotRead = "Could not read file ";
 const char* const kReading = "Reading coordinates from ";
 
-// While loading: the transcript so far and the configuration, for the PLY
-// library's exit handler.
+// While loading, for the PLY library's exit handler: the transcript so far
+// and whether to replay it.
 StdoutRedirect* loadingTranscript = nullptr;
 bool loadingVerbose = false;
 
@@ -176,7 +176,8 @@ std::string canonicalPath(const std::string& path) {
     if (folder.empty()) folder = "/";
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     char resolved[PATH_MAX];
-    if (realpath(folder.c_str(), resolved) != nullptr) folder = resolved;
+    if (realpath(folder.c_str(), resolved) != nullptr)
+        folder = resolved;
     else if (folder[0] != '/') {
         char cwd[PATH_MAX];
         if (getcwd(cwd, sizeof cwd) != nullptr) folder = std::string(cwd) + "/" + folder;
@@ -202,7 +203,8 @@ Targets targetsOf(const std::vector<PlyMesh*>& scans, const CleanOptions& o) {
 // configuration: either would lose data. Prints each clash; false if any.
 bool targetsDistinct(const std::vector<PlyMesh*>& scans, const Targets& t) {
     std::vector<std::pair<std::string, std::string>> seen;  // canonical path, what it is
-    for (const PlyMesh* s : scans) seen.push_back({canonicalPath(s->fileName), "scan " + s->fileName});
+    for (const PlyMesh* s : scans)
+        seen.push_back({canonicalPath(s->fileName), "scan " + s->fileName});
     bool distinct = true;
     std::vector<std::string> all = t.cleaned;
     all.insert(all.end(), t.exported.begin(), t.exported.end());
@@ -287,12 +289,13 @@ int writeFiles(const std::vector<PlyMesh*>& scans, const Targets& t, const Clean
         const bool written = scans[i]->writeCleaned(o.outFolder);
         const std::string text = messages.finish();
         std::string exportError;
-        const bool exported =
-            !o.exportValues || writeValueExport(*scans[i], tossThreshold, t.exported[i], &exportError);
+        const bool exported = !o.exportValues || writeValueExport(*scans[i], tossThreshold,
+                                                                  t.exported[i], &exportError);
         if (!text.empty() || !exported) bar.clear();
         std::fputs(text.c_str(), stderr);
         if (!exported)
-            std::fprintf(stderr, "Could not write %s: %s\n", t.exported[i].c_str(), exportError.c_str());
+            std::fprintf(stderr, "Could not write %s: %s\n", t.exported[i].c_str(),
+                         exportError.c_str());
         (*rows)[i].written = written ? t.cleaned[i] : "FAILED";
         if (o.exportValues) (*rows)[i].exported = exported ? t.exported[i] : "FAILED";
         failed += (written ? 0 : 1) + (exported ? 0 : 1);
@@ -308,8 +311,8 @@ std::string thresholdLine(const CleanOptions& o, float defaultThreshold) {
         std::snprintf(line, sizeof line, "removal threshold %g (given)\n", double(tossThreshold));
     } else if (o.hasSteps && o.steps != 0) {
         std::snprintf(line, sizeof line, "removal threshold %g (the default %g moved %d %s)\n",
-                      double(tossThreshold), double(defaultThreshold), o.steps < 0 ? -o.steps : o.steps,
-                      o.steps > 0 ? "steps up" : "steps down");
+                      double(tossThreshold), double(defaultThreshold),
+                      o.steps < 0 ? -o.steps : o.steps, o.steps > 0 ? "steps up" : "steps down");
     } else {
         std::snprintf(line, sizeof line, "removal threshold %g (default)\n", double(tossThreshold));
     }

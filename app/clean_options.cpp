@@ -15,8 +15,8 @@ struct OptionName {
 constexpr OptionName kValueOptions[] = {
     {"threshold", 't'}, {"steps", 's'}, {"out", 'o'}, {"threads", 'j'}};
 // The options without a value.
-constexpr OptionName kFlagOptions[] = {{"export", 'e'}, {"summary", 'n'}, {"quiet", 'q'},
-                                       {"verbose", 'v'}, {"help", 'h'},   {"version", 'V'}};
+constexpr OptionName kFlagOptions[] = {{"export", 'e'},  {"summary", 'n'}, {"quiet", 'q'},
+                                       {"verbose", 'v'}, {"help", 'h'},    {"version", 'V'}};
 
 bool parseFloat(const std::string& text, float* out) {
     if (text.empty()) return false;

@@ -13,24 +13,24 @@ enum class Verbosity {
 };
 
 struct CleanOptions {
-    std::string config;          // the scan configuration to clean
-    bool hasThreshold = false;   // a removal threshold was given
-    float threshold = 0.0f;      // that threshold, in the scans' length unit
-    bool hasSteps = false;       // the default threshold is moved by key steps
-    int steps = 0;               // 'T' presses (> 0) or 't' presses (< 0)
-    std::string outFolder;       // where files go; empty: beside each scan
-    bool exportValues = false;   // also write each scan's points with their values
-    bool summaryOnly = false;    // analyse and report; write no file
-    int threads = 0;             // worker threads of the analysis; 0: one per processor
+    std::string config;         // the scan configuration to clean
+    bool hasThreshold = false;  // a removal threshold was given
+    float threshold = 0.0f;     // that threshold, in the scans' length unit
+    bool hasSteps = false;      // the default threshold is moved by key steps
+    int steps = 0;              // 'T' presses (> 0) or 't' presses (< 0)
+    std::string outFolder;      // where files go; empty: beside each scan
+    bool exportValues = false;  // also write each scan's points with their values
+    bool summaryOnly = false;   // analyse and report; write no file
+    int threads = 0;            // worker threads of the analysis; 0: one per processor
     Verbosity verbosity = Verbosity::Normal;
 };
 
 // What the command line asks for.
 enum class ParseOutcome {
-    Run,       // clean the configuration in CleanOptions::config
-    Help,      // print the help text and stop
-    Version,   // print the version and stop
-    BadUsage   // the arguments are wrong; *error says why
+    Run,      // clean the configuration in CleanOptions::config
+    Help,     // print the help text and stop
+    Version,  // print the version and stop
+    BadUsage  // the arguments are wrong; *error says why
 };
 
 // Largest number of threshold steps and of threads accepted.

@@ -55,8 +55,10 @@ ScanReport reportScan(const Mesh& scan, float threshold) {
 }
 
 std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExport) {
-    std::vector<Column> columns = {{"file", false, {}},   {"points", true, {}},
-                                   {"measured", true, {}}, {"tossed", true, {}},
+    std::vector<Column> columns = {{"file", false, {}},
+                                   {"points", true, {}},
+                                   {"measured", true, {}},
+                                   {"tossed", true, {}},
                                    {"written", false, {}}};
     if (withExport) columns.push_back({"export", false, {}});
     ScanReport total;

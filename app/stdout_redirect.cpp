@@ -29,15 +29,15 @@ StdoutRedirect StdoutRedirect::toTemporaryFile() {
     return r;
 }
 
-StdoutRedirect StdoutRedirect::toDescriptor(int fd) { return StdoutRedirect(fd, nullptr); }
-
 StdoutRedirect::StdoutRedirect(StdoutRedirect&& other) noexcept
     : savedFd_(other.savedFd_), capture_(other.capture_) {
     other.savedFd_ = -1;
     other.capture_ = nullptr;
 }
 
-StdoutRedirect::~StdoutRedirect() { finish(); }
+StdoutRedirect::~StdoutRedirect() {
+    finish();
+}
 
 std::string StdoutRedirect::captured() const {
     if (capture_ == nullptr) return std::string();

@@ -12,8 +12,6 @@ public:
     // Sends standard output into an unlinked temporary file whose text
     // finish() returns; if no temporary file can be made, to /dev/null.
     static StdoutRedirect toTemporaryFile();
-    // Sends standard output to the open descriptor fd (for example 2).
-    static StdoutRedirect toDescriptor(int fd);
 
     StdoutRedirect(StdoutRedirect&& other) noexcept;
     StdoutRedirect(const StdoutRedirect&) = delete;
@@ -22,8 +20,7 @@ public:
     // Restores standard output if finish() was not called.
     ~StdoutRedirect();
 
-    // The text captured so far (empty unless made by toTemporaryFile), read
-    // without ending the redirection.
+    // The text captured so far, read without ending the redirection.
     std::string captured() const;
     // Restores standard output and returns the text captured.
     std::string finish();
@@ -31,6 +28,6 @@ public:
 private:
     StdoutRedirect(int target, std::FILE* capture);
 
-    int savedFd_ = -1;             // duplicate of the original descriptor 1; -1 once restored
-    std::FILE* capture_ = nullptr; // the temporary file (owned), or null
+    int savedFd_ = -1;              // duplicate of the original descriptor 1; -1 once restored
+    std::FILE* capture_ = nullptr;  // the temporary file (owned), or null
 };

@@ -50,7 +50,8 @@ void describeHeader(ply_handle* ply, const Mesh& scan, float threshold, int coun
     const std::string from = "points of " + printableName(scan.fileName) +
                              " in the common frame of its scan configuration";
     append_comment(ply, from.c_str());
-    append_comment(ply, "value: distance to the nearest polygon of another scan in the point's cell");
+    append_comment(ply,
+                   "value: distance to the nearest polygon of another scan in the point's cell");
     append_comment(ply, "value nan: not measured (no polygon of another scan in the point's cell)");
     char line[128];
     std::snprintf(line, sizeof line, "removal threshold %.9g: points of greater value are tossed",

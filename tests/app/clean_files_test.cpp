@@ -1,8 +1,8 @@
 // The files the batch cleaner writes: cleaned scans in another folder (the
 // same bytes the viewer writes beside the scan) and the export of points and
 // values, read back through the PLY library and through assimp.
-#include <gtest/gtest.h>
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -92,8 +92,8 @@ std::vector<ExportedPoint> readExport(const std::string& path, std::vector<std::
     ply_free_properties(propertyCount, props);
     ply_property_def wanted[4];
     for (int i = 0; i < 4; ++i) {
-        wanted[i] = ply_property_def{expected[i], PLY_FLOAT, PLY_FLOAT,
-                                     static_cast<int>(i * sizeof(float)), 0, 0, 0, 0};
+        wanted[i] = ply_property_def{
+            expected[i], PLY_FLOAT, PLY_FLOAT, static_cast<int>(i * sizeof(float)), 0, 0, 0, 0};
     }
     ply_select_properties(ply, "vertex", 4, wanted);
     std::vector<ExportedPoint> points(count);
@@ -110,7 +110,8 @@ std::string commandOutput(const std::string& command) {
     std::string out;
     if (FILE* p = popen(command.c_str(), "r")) {
         char buffer[512];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;)
+            out.append(buffer, n);
         pclose(p);
     }
     return out;

@@ -1,8 +1,9 @@
+#include "app/clean_options.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "app/clean_options.h"
 #include "app/keyboard.h"
 #include "app_fixture.h"
 
@@ -30,7 +31,8 @@ uint32_t bitsOf(float f) {
 
 TEST(CleanOptions, EveryOptionInEverySpelling) {
     const std::vector<std::vector<std::string>> spellings = {
-        {"--threshold=0.25", "--out=o", "--threads=3", "--export", "--summary", "--quiet", "a.conf"},
+        {"--threshold=0.25", "--out=o", "--threads=3", "--export", "--summary", "--quiet",
+         "a.conf"},
         {"--threshold", "0.25", "--out", "o", "--threads", "3", "-e", "-n", "-q", "a.conf"},
         {"a.conf", "-t0.25", "-oo", "-j3", "-e", "--summary", "-q"},
         {"-t", "0.25", "-o", "o", "-j", "3", "--export", "-n", "--quiet", "--", "a.conf"},
@@ -80,9 +82,9 @@ TEST(CleanOptions, HelpAndVersionStopAtOnce) {
     EXPECT_EQ(parse({"--version"}).outcome, ParseOutcome::Version);
     // The help names every option and every exit status.
     const std::string help = cleanHelpText();
-    for (const char* word : {"--threshold", "--steps", "--out", "--export", "--summary",
-                             "--threads", "--quiet", "--verbose", "--help", "--version",
-                             "  0  ", "  1  ", "  2  ", "  3  "})
+    for (const char* word :
+         {"--threshold", "--steps", "--out", "--export", "--summary", "--threads", "--quiet",
+          "--verbose", "--help", "--version", "  0  ", "  1  ", "  2  ", "  3  "})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 
@@ -99,14 +101,16 @@ TEST(CleanOptions, BadUsageSaysWhy) {
         {{"--threshold=inf", "a.conf"}, "--threshold needs a finite number, not 'inf'"},
         {{"--threshold=nan", "a.conf"}, "--threshold needs a finite number, not 'nan'"},
         {{"--threshold=1e99", "a.conf"}, "--threshold needs a finite number, not '1e99'"},
-        {{"--steps=1.5", "a.conf"}, "--steps needs a whole number from -100000 to 100000, not '1.5'"},
+        {{"--steps=1.5", "a.conf"},
+         "--steps needs a whole number from -100000 to 100000, not '1.5'"},
         {{"--steps=100001", "a.conf"},
          "--steps needs a whole number from -100000 to 100000, not '100001'"},
         {{"--threads=-1", "a.conf"}, "--threads needs a whole number from 0 to 1024, not '-1'"},
         {{"-t", "0.1", "-s", "2", "a.conf"}, "--threshold and --steps cannot be combined"},
         {{"-q", "-v", "a.conf"}, "--quiet and --verbose cannot be combined"},
         {{"-e"}, "no scan configuration given"},
-        {{"a.conf", "b.conf"}, "only one scan configuration can be given, not 'a.conf' and 'b.conf'"},
+        {{"a.conf", "b.conf"},
+         "only one scan configuration can be given, not 'a.conf' and 'b.conf'"},
     };
     for (const auto& [args, why] : cases) {
         const Parsed p = parse(args);

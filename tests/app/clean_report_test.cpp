@@ -1,8 +1,8 @@
+#include "app/clean_report.h"
+
 #include <gtest/gtest.h>
 
 #include <cfloat>
-
-#include "app/clean_report.h"
 
 namespace {
 
