@@ -18,12 +18,12 @@
 #include "app/clean_options.h"
 #include "app/clean_report.h"
 #include "app/progress_bar.h"
-#include "app/stdout_redirect.h"
 #include "app/value_export.h"
 #include "libply/plyfile.h"
 #include "scan/overlap_analysis.h"
 #include "scan/ply_mesh.h"
 #include "scan/scan_config.h"
+#include "scene/console.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -67,7 +67,7 @@ const char* const kReading = "Reading coordinates from ";
 
 // While loading, for the PLY library's exit handler: the transcript so far
 // and whether to replay it.
-StdoutRedirect* loadingTranscript = nullptr;
+ConsoleCapture* loadingTranscript = nullptr;
 bool loadingVerbose = false;
 
 // The PLY library met a damaged scan (data that ends early or cannot be
@@ -77,7 +77,7 @@ bool loadingVerbose = false;
     std::string scan = "a scan";
     std::string transcript;
     if (loadingTranscript != nullptr) {
-        transcript = loadingTranscript->finish();
+        transcript = loadingTranscript->take();
         for (const std::string& line : linesOf(transcript))
             if (startsWith(line, kReading)) scan = line.substr(std::strlen(kReading));
     }
@@ -126,14 +126,14 @@ std::string unreadableScan(const std::string& line) {
 // could not be read or the configuration names none.
 int loadScans(const CleanOptions& o, ProgressBar& bar) {
     bar.show("Loading " + baseName(o.config) + " ...", 0, 0);
-    StdoutRedirect transcript = StdoutRedirect::toTemporaryFile();
+    ConsoleCapture transcript;
     loadingTranscript = &transcript;
     loadingVerbose = o.verbosity == Verbosity::Verbose;
     ply_set_exit_handler(stopOnDamagedScan);
     readScanConfig(o.config.c_str());
     ply_set_exit_handler(nullptr);
     loadingTranscript = nullptr;
-    const std::string text = transcript.finish();
+    const std::string text = transcript.take();
     bar.clear();
     if (o.verbosity == Verbosity::Verbose) std::fputs(text.c_str(), stdout);
 
@@ -256,9 +256,9 @@ void analyse(const CleanOptions& o, ProgressBar& bar) {
         bar.show("Analysing", done, all);
     };
     if (total > 0) bar.show("Analysing", 0, total);
-    StdoutRedirect transcript = StdoutRedirect::toTemporaryFile();
+    ConsoleCapture transcript;
     analyzeOverlap(sceneList, nullptr, analysis);
-    const std::string text = transcript.finish();
+    const std::string text = transcript.take();
     bar.clear();
     if (o.verbosity == Verbosity::Verbose) {
         std::fputs(text.c_str(), stdout);
@@ -285,9 +285,9 @@ int writeFiles(const std::vector<PlyMesh*>& scans, const Targets& t, const Clean
     const int n = static_cast<int>(scans.size());
     for (int i = 0; i < n; ++i) {
         bar.show("Writing", i, n);
-        StdoutRedirect messages = StdoutRedirect::toTemporaryFile();
+        ConsoleCapture messages;
         const bool written = scans[i]->writeCleaned(o.outFolder);
-        const std::string text = messages.finish();
+        const std::string text = messages.take();
         std::string exportError;
         const bool exported = !o.exportValues || writeValueExport(*scans[i], tossThreshold,
                                                                   t.exported[i], &exportError);

@@ -1,12 +1,9 @@
-// The batch cleaner's console plumbing: standard output sent elsewhere while
-// the shared loaders run, and the progress bar.
+// The batch cleaner's progress bar.
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <iostream>
 
 #include "app/progress_bar.h"
-#include "app/stdout_redirect.h"
 
 namespace {
 
@@ -20,34 +17,6 @@ std::string contents(std::FILE* f) {
 }
 
 }  // namespace
-
-TEST(StdoutRedirect, CapturesStdioAndStreamOutputInOrderThenRestores) {
-    testing::internal::CaptureStdout();
-    std::printf("before ");
-    std::string text;
-    {
-        StdoutRedirect r = StdoutRedirect::toTemporaryFile();
-        std::printf("a");
-        std::cout << "b" << std::endl;
-        std::printf("c\n");
-        EXPECT_EQ(r.captured(), "ab\nc\n");
-        text = r.finish();
-        EXPECT_EQ(r.finish(), "");  // a second finish changes nothing
-    }
-    std::printf("after\n");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "before after\n");
-    EXPECT_EQ(text, "ab\nc\n");
-}
-
-TEST(StdoutRedirect, RestoresStandardOutputWhenDestroyed) {
-    testing::internal::CaptureStdout();
-    {
-        StdoutRedirect r = StdoutRedirect::toTemporaryFile();
-        std::printf("hidden\n");
-    }
-    std::printf("back\n");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "back\n");
-}
 
 TEST(ProgressBar, LineShowsThePhaseTheBarAndTheCounts) {
     EXPECT_EQ(ProgressBar::line("Analysing", 0, 90),
