@@ -24,6 +24,7 @@
 #include "scan/ply_mesh.h"
 #include "scan/scan_config.h"
 #include "scene/console.h"
+#include "scene/plain_paths.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -63,29 +64,23 @@ std::vector<std::string> linesOf(const std::string& text) {
 // What the loaders' transcript says about the scans that could not be read.
 const char* const kCannotOpen = "Could not open file ";
 const char* const kCannotRead = "Could not read file ";
-const char* const kReading = "Reading coordinates from ";
 
-// While loading, for the PLY library's exit handler: the transcript so far
-// and whether to replay it.
-ConsoleCapture* loadingTranscript = nullptr;
-bool loadingVerbose = false;
+// The configuration being loaded, for the PLY library's exit handler.
+const char* loadingConfig = "";
 
 // The PLY library met a damaged scan (data that ends early or cannot be
-// read) and is ending the process: name the scan and end it with the status
-// of unreadable input, before anything was written.
+// read) and is ending the process, possibly on a loader thread: end it with
+// the status of unreadable input, before anything was written. Scans load
+// side by side and their reports are collected per thread, so which scan it
+// was is only in the library's message; nothing shared is destroyed while
+// the other loaders still run.
 [[noreturn]] void stopOnDamagedScan(int) {
-    std::string scan = "a scan";
-    std::string transcript;
-    if (loadingTranscript != nullptr) {
-        transcript = loadingTranscript->take();
-        for (const std::string& line : linesOf(transcript))
-            if (startsWith(line, kReading)) scan = line.substr(std::strlen(kReading));
-    }
-    if (loadingVerbose) std::fputs(transcript.c_str(), stdout);
     std::fflush(stdout);
-    printError("cannot read " + scan +
-               ": its data is damaged or ends early (see the message above); nothing written");
-    std::exit(kUnreadable);
+    std::fprintf(stderr,
+                 "%s: cannot read a scan of %s: its data is damaged or ends early (see the "
+                 "message above); nothing written\n",
+                 kProgram, loadingConfig);
+    std::_Exit(kUnreadable);
 }
 
 bool configurationReadable(const std::string& name) {
@@ -127,12 +122,10 @@ std::string unreadableScan(const std::string& line) {
 int loadScans(const CleanOptions& o, ProgressBar& bar) {
     bar.show("Loading " + baseName(o.config) + " ...", 0, 0);
     ConsoleCapture transcript;
-    loadingTranscript = &transcript;
-    loadingVerbose = o.verbosity == Verbosity::Verbose;
+    loadingConfig = o.config.c_str();
     ply_set_exit_handler(stopOnDamagedScan);
     readScanConfig(o.config.c_str());
     ply_set_exit_handler(nullptr);
-    loadingTranscript = nullptr;
     const std::string text = transcript.take();
     bar.clear();
     if (o.verbosity == Verbosity::Verbose) std::fputs(text.c_str(), stdout);
@@ -354,6 +347,7 @@ int clean(const CleanOptions& o, ProgressBar& bar) {
 // The whole run; returns the exit status.
 int run(const CleanOptions& o) {
     if (!configurationReadable(o.config)) return kUnreadable;
+    setWorkerThreads(o.threads);
     ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
     int status = loadScans(o, bar);
     if (status == kSuccess) status = clean(o, bar);

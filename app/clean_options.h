@@ -21,7 +21,7 @@ struct CleanOptions {
     std::string outFolder;      // where files go; empty: beside each scan
     bool exportValues = false;  // also write each scan's points with their values
     bool summaryOnly = false;   // analyse and report; write no file
-    int threads = 0;            // worker threads of the analysis; 0: one per processor
+    int threads = 0;            // worker threads of loading and analysing; 0: one per processor
     Verbosity verbosity = Verbosity::Normal;
 };
 
