@@ -58,14 +58,20 @@ wait_for() {
 
 display_answers() { xdotool getdisplaygeometry >/dev/null 2>&1; }
 
+# An own X server on a display number picked at random from a wide range, so
+# that tests running side by side (and servers just shutting down) do not
+# meet on the same number; a server that does not answer is replaced.
 start_xvfb() {
-  rm -f "$OUT/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$OUT/display" 2>"$OUT/xvfb.log" &
+  local n
+  n=$((200 + RANDOM % 20000))
+  [ -e "/tmp/.X$n-lock" ] && return 1
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp 2>"$OUT/xvfb.log" &
   XVFB_PID=$!
-  wait_for test -s "$OUT/display" || return 1
-  export DISPLAY=":$(cat "$OUT/display")"
-  # Only a server that answers is ready for the program.
-  WAIT_SECONDS=10 wait_for display_answers
+  echo "$n" >"$OUT/display"
+  export DISPLAY=":$n"
+  WAIT_SECONDS=10 wait_for display_answers || return 1
+  # Still ours: the server we started is alive.
+  kill -0 "$XVFB_PID" 2>/dev/null
 }
 
 e2e_init() {
@@ -75,7 +81,7 @@ e2e_init() {
   # Servers of tests running side by side can race for a display number;
   # try a fresh one when a server does not answer.
   local attempt
-  for attempt in 1 2 3; do
+  for attempt in 1 2 3 4 5; do
     start_xvfb && return 0
     kill "$XVFB_PID" 2>/dev/null
     wait "$XVFB_PID" 2>/dev/null
