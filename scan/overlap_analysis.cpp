@@ -124,9 +124,9 @@ bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, const Analy
 // bound) and, for triangles, the corner positions and normal terms that the
 // measurement uses, stored contiguously cell by cell.
 struct FaceRecord {
-    float lo[3], hi[3];     // box of the corners
     int32_t face;           // index into the scan's faces
     bool triangle;          // measured through `tri` (else through the Face)
+    bool sidesReady;        // tri's side lines are filled (done when first needed)
     overlap::Triangle tri;  // corners, normal, normal . corner 0 (triangles only)
 };
 
@@ -143,50 +143,46 @@ struct ScanCells {
     BoxArrays boxes;                   // the records' boxes
 };
 
-FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& positions) {
-    FaceRecord r{};
+// The record of a face and its box (written into the box arrays at `at`).
+FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& positions,
+                    BoxArrays* boxes, std::size_t at) {
+    FaceRecord r;
     r.face = index;
-    for (int a = 0; a < 3; ++a) {
-        r.lo[a] = FLT_MAX;
-        r.hi[a] = -FLT_MAX;
-    }
+    r.sidesReady = false;
+    float lo[3] = {FLT_MAX, FLT_MAX, FLT_MAX}, hi[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
     for (int32_t vi : f.vertexIndices) {
         const Point3& p = positions[vi];
         const float c[3] = {p.x, p.y, p.z};
         for (int a = 0; a < 3; ++a) {
-            r.lo[a] = std::min(r.lo[a], c[a]);
-            r.hi[a] = std::max(r.hi[a], c[a]);
+            lo[a] = std::min(lo[a], c[a]);
+            hi[a] = std::max(hi[a], c[a]);
         }
+    }
+    for (int a = 0; a < 3; ++a) {
+        boxes->lo[a][at] = lo[a];
+        boxes->hi[a][at] = hi[a];
     }
     r.triangle = f.vertexIndices.size() == 3;
     if (r.triangle) {
         for (int j = 0; j < 3; ++j) r.tri.c[j] = positions[f.vertexIndices[j]];
         r.tri.normal = f.normal;
         r.tri.normalDotCorner0 = f.normal.dot(toVec3(r.tri.c[0]));
-        overlap::prepareSides(&r.tri);
     }
     return r;
 }
 
 void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
     sortIntoCells(l, scan, &cells->points, &cells->faces);
-    const std::size_t runs = cells->faces.runs.size();
-    cells->records.resize(cells->faces.items.size());
-    for (std::size_t run = 0; run < runs; ++run) {
-        const SparseCells::Run& r = cells->faces.runs[run];
-        for (uint32_t i = r.begin; i < r.end; ++i) {
-            const int32_t f = cells->faces.items[i];
-            FaceRecord& rec = cells->records[i];
-            rec = recordOf(scan.faces[f], f, scan.worldVertices);
-        }
-    }
+    const std::size_t n = cells->faces.items.size();
     for (int a = 0; a < 3; ++a) {
-        cells->boxes.lo[a].resize(cells->records.size());
-        cells->boxes.hi[a].resize(cells->records.size());
-        for (std::size_t i = 0; i < cells->records.size(); ++i) {
-            cells->boxes.lo[a][i] = cells->records[i].lo[a];
-            cells->boxes.hi[a][i] = cells->records[i].hi[a];
-        }
+        cells->boxes.lo[a].resize(n);
+        cells->boxes.hi[a].resize(n);
+    }
+    cells->records.clear();
+    cells->records.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const int32_t f = cells->faces.items[i];
+        cells->records.push_back(recordOf(scan.faces[f], f, scan.worldVertices, &cells->boxes, i));
     }
 }
 
@@ -250,7 +246,7 @@ inline double outlineThresholdSq(float d, double absolute) {
 // The polygons of one base scan in one cell.
 struct BaseCell {
     const Mesh* scan;
-    const FaceRecord* records;  // the cell's polygons
+    FaceRecord* records;        // the cell's polygons
     const float* lo[3];         // box bounds, parallel to records
     const float* hi[3];
     uint32_t count;
@@ -306,9 +302,15 @@ public:
         for (std::size_t k = 0; k < nearCount; ++k) {
             const NearFace& f = near_[k];
             const BaseCell& c = cells[f.base];
-            const FaceRecord& r = c.records[f.index];
+            FaceRecord& r = c.records[f.index];
             float dist;
             if (r.triangle) {
+                // Only the thread measuring this cell's points reads these
+                // records, so the side lines can be filled on first need.
+                if (!r.sidesReady) {
+                    overlap::prepareSides(&r.tri);
+                    r.sidesReady = true;
+                }
                 const float plane = overlap::planeDistance(p, r.tri.normal, r.tri.normalDotCorner0);
                 const float lines = overlap::outlineLowerBound(p, r.tri);
                 const bool outlineTooFar =
@@ -358,7 +360,7 @@ private:
 };
 
 // The cell of one base scan with the given key, if it holds polygons.
-bool findBaseCell(const Mesh& scan, const ScanCells& cells, const CellKey& key, BaseCell* out) {
+bool findBaseCell(const Mesh& scan, ScanCells& cells, const CellKey& key, BaseCell* out) {
     const auto& runs = cells.faces.runs;
     const auto at = std::lower_bound(runs.begin(), runs.end(), key,
                                      [](const SparseCells::Run& r, const CellKey& k) {
@@ -377,7 +379,7 @@ bool findBaseCell(const Mesh& scan, const ScanCells& cells, const CellKey& key, 
 
 // Every point of one target scan against the polygons of all other scans.
 void measureTarget(std::size_t target, const std::vector<Mesh*>& scans,
-                   const std::vector<ScanCells>& cells, double absolute, int threads) {
+                   std::vector<ScanCells>& cells, double absolute, int threads) {
     Mesh& t = *scans[target];
     const auto& runs = cells[target].points.runs;
     std::atomic<std::size_t> next{0};
