@@ -75,62 +75,7 @@ struct Triangle {
     Point3 c[3];
     Vec3 normal;
     float normalDotCorner0;
-    // For each side j (corner j to corner j+1): the unit vector in the
-    // triangle's plane perpendicular to the side, and its dot product with
-    // corner j. |sideNormal[j] . p - sideOffset[j]| is the distance from p to
-    // the side's line within the plane, which no point of the side is nearer
-    // than. All zero for a triangle without area.
-    Vec3 sideNormal[3];
-    float sideOffset[3];
 };
-
-// Fills the side normals and offsets of a triangle from its corners, in
-// double precision.
-inline void prepareSides(Triangle* t) {
-    auto d = [](const Point3& a, const Point3& b, double v[3]) {
-        v[0] = double(b.x) - a.x;
-        v[1] = double(b.y) - a.y;
-        v[2] = double(b.z) - a.z;
-    };
-    double e0[3], e2[3], n[3];
-    d(t->c[0], t->c[1], e0);
-    d(t->c[0], t->c[2], e2);
-    n[0] = e0[1] * e2[2] - e0[2] * e2[1];
-    n[1] = e0[2] * e2[0] - e0[0] * e2[2];
-    n[2] = e0[0] * e2[1] - e0[1] * e2[0];
-    const double nl = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-    for (int j = 0; j < 3; ++j) {
-        t->sideNormal[j] = Vec3();
-        t->sideOffset[j] = 0.0f;
-    }
-    if (!(nl > 0.0) || !std::isfinite(nl)) return;
-    for (int j = 0; j < 3; ++j) {
-        const Point3& a = t->c[j];
-        double e[3];
-        d(a, t->c[j + 1 < 3 ? j + 1 : 0], e);
-        // (n x e) lies in the plane, perpendicular to the side.
-        double m[3] = {n[1] * e[2] - n[2] * e[1], n[2] * e[0] - n[0] * e[2],
-                       n[0] * e[1] - n[1] * e[0]};
-        const double ml = std::sqrt(m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
-        if (!(ml > 0.0)) continue;
-        for (double& v : m) v /= ml;
-        t->sideNormal[j] = Vec3(float(m[0]), float(m[1]), float(m[2]));
-        t->sideOffset[j] = float(m[0] * a.x + m[1] * a.y + m[2] * a.z);
-    }
-}
-
-// A lower bound, up to rounding of about 1e-8 of the coordinates' size, of
-// the distance from p to the triangle's outline: the nearest of its sides'
-// lines, measured within the plane.
-inline float outlineLowerBound(const Point3& p, const Triangle& t) {
-    float bound = FLT_MAX;
-    for (int j = 0; j < 3; ++j) {
-        const Vec3& m = t.sideNormal[j];
-        const float s = std::fabs(m.x * p.x + m.y * p.y + m.z * p.z - t.sideOffset[j]);
-        if (s < bound) bound = s;
-    }
-    return bound;
-}
 
 // The corner test of a triangle, as faceDistance makes it. Each length is
 // the correctly rounded square root of its squared length, so the test is

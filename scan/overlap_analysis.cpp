@@ -126,7 +126,6 @@ bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, const Analy
 struct FaceRecord {
     int32_t face;           // index into the scan's faces
     bool triangle;          // measured through `tri` (else through the Face)
-    bool sidesReady;        // tri's side lines are filled (done when first needed)
     overlap::Triangle tri;  // corners, normal, normal . corner 0 (triangles only)
 };
 
@@ -148,7 +147,6 @@ FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& pos
                     BoxArrays* boxes, std::size_t at) {
     FaceRecord r;
     r.face = index;
-    r.sidesReady = false;
     float lo[3] = {FLT_MAX, FLT_MAX, FLT_MAX}, hi[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
     for (int32_t vi : f.vertexIndices) {
         const Point3& p = positions[vi];
@@ -246,7 +244,7 @@ inline double outlineThresholdSq(float d, double absolute) {
 // The polygons of one base scan in one cell.
 struct BaseCell {
     const Mesh* scan;
-    FaceRecord* records;        // the cell's polygons
+    const FaceRecord* records;  // the cell's polygons
     const float* lo[3];         // box bounds, parallel to records
     const float* hi[3];
     uint32_t count;
@@ -302,19 +300,11 @@ public:
         for (std::size_t k = 0; k < nearCount; ++k) {
             const NearFace& f = near_[k];
             const BaseCell& c = cells[f.base];
-            FaceRecord& r = c.records[f.index];
+            const FaceRecord& r = c.records[f.index];
             float dist;
             if (r.triangle) {
-                // Only the thread measuring this cell's points reads these
-                // records, so the side lines can be filled on first need.
-                if (!r.sidesReady) {
-                    overlap::prepareSides(&r.tri);
-                    r.sidesReady = true;
-                }
                 const float plane = overlap::planeDistance(p, r.tri.normal, r.tri.normalDotCorner0);
-                const float lines = overlap::outlineLowerBound(p, r.tri);
-                const bool outlineTooFar =
-                    f.boxSq >= threshold || double(lines) * lines >= threshold;
+                const bool outlineTooFar = f.boxSq >= threshold;
                 // Neither the plane nor the outline can beat d: nothing to learn.
                 if (plane >= d && outlineTooFar) continue;
                 if (overlap::triangleNearCorner(p, r.tri)) {
@@ -360,7 +350,7 @@ private:
 };
 
 // The cell of one base scan with the given key, if it holds polygons.
-bool findBaseCell(const Mesh& scan, ScanCells& cells, const CellKey& key, BaseCell* out) {
+bool findBaseCell(const Mesh& scan, const ScanCells& cells, const CellKey& key, BaseCell* out) {
     const auto& runs = cells.faces.runs;
     const auto at = std::lower_bound(runs.begin(), runs.end(), key,
                                      [](const SparseCells::Run& r, const CellKey& k) {
@@ -379,7 +369,7 @@ bool findBaseCell(const Mesh& scan, ScanCells& cells, const CellKey& key, BaseCe
 
 // Every point of one target scan against the polygons of all other scans.
 void measureTarget(std::size_t target, const std::vector<Mesh*>& scans,
-                   std::vector<ScanCells>& cells, double absolute, int threads) {
+                   const std::vector<ScanCells>& cells, double absolute, int threads) {
     Mesh& t = *scans[target];
     const auto& runs = cells[target].points.runs;
     std::atomic<std::size_t> next{0};
