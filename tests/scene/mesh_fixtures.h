@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "scene/dmesh.h"
+#include "scene/plain_paths.h"
 
 namespace fixtures {
 
@@ -99,42 +100,12 @@ inline void randomSoup(Mesh& mesh, uint32_t seed, int vertexCount, int faceCount
 }
 
 // Edge pairing through an ordered map of packed vertex pairs, half-edge by
-// half-edge, with the same console line. The reference for Mesh::buildEdges.
+// half-edge, with the same console line: the library's straightforward path,
+// the reference for the grouping that Mesh::buildEdges uses by default.
 inline void buildEdgesReference(Mesh& mesh) {
-    std::map<uint64_t, Edge> pairs;
-    mesh.edges.clear();
-    for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
-        const IndexList& corners = mesh.faces[f].vertexIndices;
-        const std::size_t n = corners.size();
-        for (std::size_t j = 0; j < n; ++j) {
-            const int32_t a = corners[j];
-            const int32_t b = corners[(j + 1) % n];
-            Edge record;
-            if (a < b) {
-                record = {static_cast<int32_t>(f), -1, a, b, nullptr};
-            } else {
-                record = {-1, static_cast<int32_t>(f), b, a, nullptr};
-            }
-            const uint32_t low = static_cast<uint32_t>(record.lowVertex);
-            const uint32_t high = static_cast<uint32_t>(record.highVertex);
-            if (low > high) std::cout << "order problem!!!\n";
-            const uint64_t key = (static_cast<uint64_t>(high) << 32) | low;
-            auto found = pairs.find(key);
-            if (found == pairs.end()) {
-                pairs.emplace(key, record);
-                continue;
-            }
-            Edge copy = found->second;
-            if (copy.face1 == -1) {
-                copy.face1 = static_cast<int32_t>(f);
-            } else {
-                copy.face0 = static_cast<int32_t>(f);
-            }
-            copy.owner = &mesh;
-            mesh.edges.push_back(copy);
-        }
-    }
-    std::cout << "processed " << mesh.edges.size() << " edges in map" << pairs.size() << std::endl;
+    setPlainEdgePairing(true);
+    mesh.buildEdges();
+    setPlainEdgePairing(false);
 }
 
 }  // namespace fixtures
