@@ -51,8 +51,15 @@ if [ -z "$WID" ]; then
   exit 1
 fi
 
-# Give the first frames time to be drawn, then keep the screenshot.
-sleep 2
+# The window is mapped before the input is loaded: wait until something is
+# drawn (up to 60 s; an empty scene stays black), then let the frame finish.
+lit() { convert "$1" -colorspace gray -threshold 1% -format "%[fx:mean>0?1:0]" info: 2>/dev/null; }
+for _ in $(seq 1 120); do
+  import -window "$WID" "$SHOT" 2>/dev/null && [ "$(lit "$SHOT")" = 1 ] && break
+  kill -0 "$PROG_PID" 2>/dev/null || break
+  sleep 0.5
+done
+sleep 1
 if ! import -window "$WID" "$SHOT"; then
   echo "Could not take the screenshot." >&2
   exit 1
