@@ -100,9 +100,11 @@ void PlyMesh::dropInvalidIndices() {
                     badFaces, fileName.c_str(), n);
 }
 
-PlyMesh::PlyMesh(int id_, const char* fileName_) : Mesh(id_) {
+PlyMesh::PlyMesh(int id_, const char* fileName_) : PlyMesh(id_, fileName_, false) {}
+
+PlyMesh::PlyMesh(int id_, const char* fileName_, bool normalsFromPose) : Mesh(id_) {
     initDefaults();
-    loadFile(fileName_ != nullptr ? fileName_ : "");
+    loadFile(fileName_ != nullptr ? fileName_ : "", normalsFromPose);
 }
 
 bool PlyMesh::captureHeader(const std::string& name) {
@@ -126,7 +128,7 @@ bool PlyMesh::captureHeader(const std::string& name) {
     return true;
 }
 
-void PlyMesh::loadFile(const std::string& name) {
+void PlyMesh::loadFile(const std::string& name, bool normalsFromPose) {
     fileName = name;
     clearGeometry();
     consolePrintf("Reading coordinates from %s\n", fileName.c_str());
@@ -242,7 +244,7 @@ void PlyMesh::loadFile(const std::string& name) {
         triangulateRangeGrid(gridStep);
     }
     ConsoleText() << "Finding normals..." << std::endl;
-    computeNormals();
+    if (!normalsFromPose) computeNormals();
     ConsoleText() << "Finding edges..." << std::endl;
     buildEdges();
     consolePrintf("Vertices: %d\n", vertexCount());

@@ -16,6 +16,11 @@ public:
     // a unit extent and centred; a scan of a configuration keeps its scanner
     // coordinates.
     PlyMesh(int id, const char* fileName);
+    // The same, for a scan whose pose will be baked in at once: its normals
+    // are then computed from the world positions, so the loader does not
+    // compute them from the model positions first (everything it prints is
+    // unchanged).
+    PlyMesh(int id, const char* fileName, bool normalsFromPose);
 
     // Header text before the first line containing "element vertex", and the
     // text after that line through the first line containing "end_header",
@@ -44,7 +49,7 @@ public:
                                    const std::string& folder = std::string());
 
 private:
-    void loadFile(const std::string& name);
+    void loadFile(const std::string& name, bool normalsFromPose);
     bool captureHeader(const std::string& name);
     // Raster cells naming no vertex become empty, faces naming a missing
     // vertex are left out; each kind is reported once, with its count.

@@ -98,7 +98,7 @@ struct ScanJob {
 // that the report is collected to be printed in record order.
 void loadAndPose(ScanJob* job) {
     ConsoleCapture capture;
-    job->scan = new PlyMesh(job->id, job->path.c_str());
+    job->scan = new PlyMesh(job->id, job->path.c_str(), true);
     if (job->scan->isLoaded()) {
         PlyMesh& s = *job->scan;
         s.setMaterial(scanMaterial);

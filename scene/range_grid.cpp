@@ -38,6 +38,9 @@ void Mesh::triangulateRangeGrid(int step) {
 
     const RasterView raster(*this);
     const Vec3 view(0.0f, 0.0f, -1.0f);  // the scanner looks down its -z axis
+    // A full raster has about two triangles per point: room for that many
+    // saves moving the faces while they are added.
+    faces.reserve(faces.size() + 2 * vertices.size());
     const int64_t s = step;
     // Column-major: all squares of column i before those of column i + step.
     for (int64_t i = 0; i < gridCols - s; i += s) {
