@@ -60,6 +60,13 @@ void store(char* dest, int type, const PlyItem& it) {
 
 void store_pointer(char* dest, void* pointer) { std::memcpy(dest, &pointer, sizeof(void*)); }
 
+// Storage being filled that the caller does not own yet. A fatal end may
+// unwind through an exit handler that throws; the storage goes with it.
+struct PendingStorage {
+    void* block;  // malloc'd, or null once handed over
+    ~PendingStorage() { std::free(block); }
+};
+
 // Items from the words of one text line, taken in order. The line's
 // characters are read in place; a word ends at a blank or a tab. Ordinary
 // numbers are read straight from the line, anything else through the word
@@ -234,17 +241,20 @@ void read_list_items(const ply_property_def* prop, char* base, int count, Source
     size_t slot = size_t(item_size > 0 ? item_size : 1);
     int room = src.first_list_room(count);
     auto* items = static_cast<char*>(PLY_ALLOC(slot * size_t(room)));
+    PendingStorage pending{items};
     PlyItem it;
     for (int j = 0; j < count; ++j) {
         if (j == room) {
             room = room > count / 2 ? count : 2 * room;
             items = static_cast<char*>(PLY_REALLOC(items, size_t(room), slot));
+            pending.block = items;
         }
         char* dest = items + size_t(j) * size_t(item_size);
         if (copy_same_type(src, prop->disk_type, prop->memory_type, dest)) continue;
         src.get(prop->disk_type, it);
         store(dest, prop->memory_type, it);
     }
+    pending.block = nullptr;
     store_pointer(base + prop->memory_offset, items);
 }
 
@@ -290,9 +300,9 @@ void read_text_instance(ply_handle* plyfile, const ply_element_def* elem, char* 
         char* orig;
         char** words = split_line_words(plyfile->stream, &nwords, &orig);
         if (words == nullptr) text_ended();
+        PendingStorage pending{words};
         WordSource src(words, nwords, elem);
         read_instance(elem, record, block, src);
-        std::free(words);
         return;
     }
     PlyLine line;

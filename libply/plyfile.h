@@ -135,6 +135,9 @@ struct ply_handle {
 // Every fatal condition ends the process through one exit function, which
 // calls this handler with the exit status (default: std::exit). A handler
 // must not return to the library: it may end the process, throw or longjmp.
+// When it throws, storage the library allocated for the instance being read
+// is released on the way out (what the caller already owns stays the
+// caller's: the handle, list storage handed over, raw blocks).
 // If it returns anyway, the process ends with std::exit(status).
 // Passing null restores the default. Returns the previous handler.
 typedef void (*ply_exit_handler_fn)(int status);
