@@ -1,5 +1,6 @@
 // Triangulation of a range image's raster: one or two triangles per square of
 // neighbouring raster cells, without triangles that bridge depth jumps.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -42,9 +43,17 @@ void Mesh::triangulateRangeGrid(int step) {
     // saves moving the faces while they are added.
     faces.reserve(faces.size() + 2 * vertices.size());
     const int64_t s = step;
+    const int64_t cols = gridCols;
+    const int64_t cells = static_cast<int64_t>(gridIndex.size());
+    // A square whose top-left cell lies past the raster's entries has every
+    // corner past them, so the walk stops there: a raster size read from a
+    // damaged header (billions of rows or columns) costs no more than the
+    // entries the file holds.
+    const int64_t lastColumn = std::min<int64_t>(cols - s, cells);
     // Column-major: all squares of column i before those of column i + step.
-    for (int64_t i = 0; i < gridCols - s; i += s) {
-        for (int64_t j = 0; j < gridRows - s; j += s) {
+    for (int64_t i = 0; i < lastColumn; i += s) {
+        const int64_t lastRow = std::min<int64_t>(gridRows - s, (cells - i + cols - 1) / cols);
+        for (int64_t j = 0; j < lastRow; j += s) {
             const int32_t tl = raster.at(j, i);
             const int32_t tr = raster.at(j, i + s);
             const int32_t br = raster.at(j + s, i + s);

@@ -108,6 +108,18 @@ TEST(TriangulateRangeGrid, InvalidEntriesCountAsEmptyCells) {
     EXPECT_TRUE(Raster(3, 3, kSquare, {0, 1, 3}).triangulate().empty());
 }
 
+TEST(TriangulateRangeGrid, HugeRasterSizesCostOnlyTheEntriesThere) {
+    // A damaged header may claim billions of rows and columns; the walk must
+    // not visit squares that lie past the four entries.
+    const int huge = 2000000000;
+    EXPECT_EQ(Raster(huge, 2, kSquare, kSquareGrid).triangulate(),
+              Raster(2, 2, kSquare, kSquareGrid).triangulate());
+    EXPECT_TRUE(Raster(huge, huge, kSquare, kSquareGrid).triangulate().empty());
+    EXPECT_TRUE(Raster(2, huge, kSquare, kSquareGrid).triangulate().empty());
+    EXPECT_EQ(Raster(huge, 2, kSquare, kSquareGrid).triangulate(huge - 1),
+              Raster(2, 2, kSquare, kSquareGrid).triangulate(huge - 1));
+}
+
 TEST(AddTriangle, GrazingTrianglesAreKeptOnlyWhenAsked) {
     // A triangle standing upright: its normal is perpendicular to the view.
     Mesh mesh(1);
