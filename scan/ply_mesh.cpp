@@ -50,7 +50,7 @@ const ply_property_def faceProps[] = {
     property("vertex_indices", PLY_INT, PLY_INT, offsetof(FaceRecord, indices), 1, PLY_UCHAR,
              offsetof(FaceRecord, count)),
 };
-ply_property_def gridProps[] = {
+const ply_property_def gridProps[] = {
     property("vertex_indices", PLY_INT, PLY_INT, offsetof(GridRecord, indices), 1, PLY_UCHAR,
              offsetof(GridRecord, count)),
 };
@@ -68,6 +68,59 @@ void readRasterSize(const char* line, int* out) {
 
 bool inVertexRange(int32_t index, std::size_t vertexCount) {
     return index >= 0 && static_cast<std::size_t>(index) < vertexCount;
+}
+
+// The library's handle and element names of one read, released however the
+// read ends: a fatal end of the library may unwind through an exit handler
+// that throws.
+struct OpenPly {
+    ply_handle* ply = nullptr;
+    int elementCount = 0;
+    char** elementNames = nullptr;
+    ~OpenPly() { close(); }
+    void close() {
+        ply_free_element_list(elementCount, elementNames);
+        ply_close_file(ply);
+        elementNames = nullptr;
+        elementCount = 0;
+        ply = nullptr;
+    }
+};
+
+// The list storage the library hands over in a record, freed at the end of
+// the scope, also when a later property of the same instance ends the read.
+struct ListStorage {
+    int32_t** items;  // the record's list pointer (null until the library fills it)
+    ~ListStorage() { std::free(*items); }
+};
+
+// The property copies of one element (from ply_element_properties), released
+// at the end of the scope.
+struct ElementProperties {
+    int count = 0;
+    ply_property_def** props = nullptr;
+    ~ElementProperties() { ply_free_properties(count, props); }
+};
+
+// Asks the library for the descriptor's property, unless the file's property
+// of that name (the first, as the library finds it) is a list where the
+// descriptor wants a single value or the other way round: the library would
+// store a list's pointer over a single value, or a single value over a
+// list's pointer. Such a property is read and dropped.
+void selectIfShaped(ply_handle* ply, const char* element, const ElementProperties& file,
+                    const ply_property_def& wanted) {
+    for (int p = 0; p < file.count; ++p) {
+        const ply_property_def& found = *file.props[p];
+        if (!words_equal(found.name, wanted.name)) continue;
+        if ((found.is_list != 0) != (wanted.is_list != 0)) {
+            consolePrintf("property %s of element %s is %s: it is not read\n", wanted.name, element,
+                        found.is_list ? "a list, not a single value" : "a single value, not a list");
+            ply_select_properties(ply, element, 0, nullptr);  // the element is still read next
+            return;
+        }
+        break;
+    }
+    ply_select_property(ply, element, &wanted);
 }
 
 }  // namespace
@@ -137,10 +190,14 @@ void PlyMesh::loadFile(const std::string& name, bool normalsFromPose) {
         return;
     }
 
-    int elementCount = 0, fileType = 0;
-    char** elementNames = nullptr;
+    OpenPly file;
+    int fileType = 0;
     float version = 0.0f;
-    ply_handle* ply = ply_open_read(fileName.c_str(), &elementCount, &elementNames, &fileType, &version);
+    file.ply = ply_open_read(fileName.c_str(), &file.elementCount, &file.elementNames, &fileType,
+                             &version);
+    ply_handle* ply = file.ply;
+    const int elementCount = file.elementCount;
+    char** const elementNames = file.elementNames;
     if (ply == nullptr) {
         consolePrintf("Could not read file %s\n", fileName.c_str());
         return;
@@ -166,16 +223,27 @@ void PlyMesh::loadFile(const std::string& name, bool normalsFromPose) {
     bool rewritable = fileType == PLY_ASCII && elementCount == 2;
     for (int e = 0; e < elementCount; ++e) {
         const char* element = elementNames[e];
-        int instances = 0, propertyCount = 0;
-        ply_property_def** props = ply_element_properties(ply, element, &instances, &propertyCount);
+        int instances = 0;
+        ElementProperties described;
+        described.props = ply_element_properties(ply, element, &instances, &described.count);
+        const int propertyCount = described.count;
+        ply_property_def** props = described.props;
         consolePrintf("element %s %d\n", element, instances);
+        // In a binary file the instances of an element without properties
+        // occupy no bytes: any count at all can be "read" from nothing.
+        const bool holdsNoData = fileType != PLY_ASCII && propertyCount == 0;
+        if (holdsNoData && instances > 0 && isHandled(element)) {
+            consolePrintf("element %s of %s has no properties: its %d instances hold no data and "
+                        "are not read\n", element, fileName.c_str(), instances);
+            instances = 0;
+        }
 
         if (words_equal("vertex", element)) {
             bool xyz = e == 0 && propertyCount == 3;
             for (int p = 0; p < propertyCount && xyz; ++p)
                 xyz = words_equal(props[p]->name, vertexProps[p].name) && props[p]->is_list == 0;
             rewritable = rewritable && xyz;
-            for (const ply_property_def& d : vertexProps) ply_select_property(ply, element, &d);
+            for (const ply_property_def& d : vertexProps) selectIfShaped(ply, element, described, d);
             for (int i = 0; i < instances; ++i) {
                 VertexRecord v{0.0f, 0.0f, 0.0f};
                 ply_get_element(ply, &v);
@@ -184,30 +252,30 @@ void PlyMesh::loadFile(const std::string& name, bool normalsFromPose) {
         } else if (words_equal("range_grid", element)) {
             rewritable = rewritable && e == 1 && propertyCount == 1 && props[0]->is_list == 1;
             isRangeGrid = true;
-            ply_select_properties(ply, element, 1, gridProps);
+            selectIfShaped(ply, element, described, gridProps[0]);
             for (int k = 0; k < instances; ++k) {
                 gridIndex.push_back(-1);
                 GridRecord g{0, nullptr};
+                const ListStorage owned{&g.indices};
                 ply_get_element(ply, &g);
                 if (g.count >= 1 && g.indices != nullptr) gridIndex[k] = g.indices[0];
-                std::free(g.indices);
             }
         } else if (words_equal("face", element)) {
             rewritable = false;
-            for (const ply_property_def& d : faceProps) ply_select_property(ply, element, &d);
+            for (const ply_property_def& d : faceProps) selectIfShaped(ply, element, described, d);
             for (int i = 0; i < instances; ++i) {
                 FaceRecord r{0, 0, nullptr};
+                const ListStorage owned{&r.indices};
                 ply_get_element(ply, &r);
                 Face face(this, Vec4(0.0f, 0.0f, 0.0f, 1.0f));
                 for (int j = 0; j < r.count && r.indices != nullptr; ++j)
                     face.vertexIndices.push_back(r.indices[j]);
                 if (r.count < 3) consolePrintf("Invalid Polygon\n");
                 faces.push_back(std::move(face));
-                std::free(r.indices);
             }
         } else {
             rewritable = false;
-            if (e < lastHandled) {
+            if (e < lastHandled && !holdsNoData) {
                 // Nothing selected: every property is read and dropped.
                 ply_select_properties(ply, element, 0, nullptr);
                 unsigned char unused[16];
@@ -215,7 +283,6 @@ void PlyMesh::loadFile(const std::string& name, bool normalsFromPose) {
             }
         }
         for (int p = 0; p < propertyCount; ++p) consolePrintf("property %s\n", props[p]->name);
-        ply_free_properties(propertyCount, props);
     }
 
     int commentCount = 0;
@@ -232,8 +299,7 @@ void PlyMesh::loadFile(const std::string& name, bool normalsFromPose) {
     // The split of the captured header must be at the element line itself.
     headerRewritable_ = rewritable && headerTail_.find("element vertex") == std::string::npos &&
                         headerTail_.find("end_header") != std::string::npos;
-    ply_free_element_list(elementCount, elementNames);
-    ply_close_file(ply);
+    file.close();
     loaded = true;
 
     dropInvalidIndices();

@@ -1,0 +1,142 @@
+// The PLY mesh loader on damaged and hostile files: what is read, what is
+// reported, and that nothing is read or allocated that the file does not hold.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "libply/plyfile.h"
+#include "scan/ply_mesh.h"
+#include "scene/scene_state.h"
+#include "test_support.h"
+
+namespace {
+
+struct Unwound {
+    int status;
+};
+[[noreturn]] void throwingHandler(int status) { throw Unwound{status}; }
+
+struct Loaded {
+    int exitStatus = 0;  // status of a fatal end unwound by the throwing handler
+    std::string out;  // standard output of the load
+    std::string err;  // standard error (the library's warnings)
+    bool loaded = false;
+    int vertices = 0, faces = 0, cells = 0;
+    std::vector<int32_t> grid;
+    std::vector<std::vector<int32_t>> faceCorners;
+};
+
+Loaded load(const std::string& bytes) {
+    const std::string dir = testing_support::makeTempDir("ply-input");
+    const std::string path = dir + "/in.ply";
+    testing_support::writeFile(path, bytes);
+    singlePlyFile = false;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    Loaded r;
+    try {
+        PlyMesh mesh(1, path.c_str());
+        r.loaded = mesh.isLoaded();
+        r.vertices = mesh.vertexCount();
+        r.faces = mesh.faceCount();
+        r.cells = static_cast<int>(mesh.gridIndex.size());
+        r.grid = mesh.gridIndex;
+        for (const Face& f : mesh.faces)
+            r.faceCorners.emplace_back(f.vertexIndices.begin(), f.vertexIndices.end());
+    } catch (const Unwound& e) {
+        r.exitStatus = e.status;
+    }
+    r.err = testing::internal::GetCapturedStderr();
+    r.out = testing::internal::GetCapturedStdout();
+    std::remove(path.c_str());
+    std::remove(dir.c_str());
+    return r;
+}
+
+const std::string kText = "ply\nformat ascii 1.0\n";
+const std::string kBinary = "ply\nformat binary_little_endian 1.0\n";
+const std::string kXyz = "property float x\nproperty float y\nproperty float z\n";
+const std::string kPoints = "0 0 0\n1 0 0\n0 1 0\n";
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A property whose file form is a list where the loader's record holds a
+// single value, or the other way round, must not be stored: a list's pointer
+// over a float, or an integer over the pointer the loader frees.
+TEST(PlyMeshInput, PropertiesOfTheWrongShapeAreNotRead) {
+    Loaded faces = load(kText + "element vertex 3\n" + kXyz +
+                        "element face 2\nproperty int vertex_indices\nend_header\n" + kPoints + "5\n7\n");
+    EXPECT_TRUE(faces.loaded);
+    EXPECT_EQ(faces.faces, 2);  // faces without corners, still counted
+    EXPECT_EQ(faces.faceCorners, (std::vector<std::vector<int32_t>>{{}, {}}));
+    EXPECT_TRUE(has(faces.out, "property vertex_indices of element face is a single value, not a list: "
+                               "it is not read\nInvalid Polygon\nInvalid Polygon\n")) << faces.out;
+
+    Loaded cells = load(kText + "obj_info num_cols 2\nobj_info num_rows 1\nelement vertex 3\n" + kXyz +
+                        "element range_grid 2\nproperty int vertex_indices\nend_header\n" + kPoints + "1\n2\n");
+    EXPECT_EQ(cells.grid, (std::vector<int32_t>{-1, -1}));
+
+    Loaded x = load(kText + "element vertex 1\nproperty list uchar float x\nproperty float y\n"
+                            "property float z\nend_header\n2 5 6 7 8\n");
+    EXPECT_TRUE(x.loaded);
+    EXPECT_EQ(x.vertices, 1);
+    EXPECT_TRUE(has(x.out, "property x of element vertex is a list, not a single value: it is not read\n"));
+    EXPECT_TRUE(has(x.out, "max_y 7 min_y 7 max_z 8 min_z 8\n")) << x.out;
+}
+
+// In a binary file the instances of an element without properties occupy
+// no bytes, so a header can declare billions of them with no data at all:
+// they are not read (nor stored one by one).
+TEST(PlyMeshInput, BinaryElementsWithoutPropertiesAreNotReadInstanceByInstance) {
+    Loaded empty = load(kBinary + "element vertex 2000000000\nelement range_grid 2000000000\n"
+                                  "element face 2000000000\nend_header\n");
+    EXPECT_TRUE(empty.loaded);
+    EXPECT_EQ(empty.vertices, 0);
+    EXPECT_EQ(empty.cells, 0);
+    EXPECT_EQ(empty.faces, 0);
+    EXPECT_TRUE(has(empty.out, "element vertex 2000000000\nelement vertex of "));
+    EXPECT_TRUE(has(empty.out, "has no properties: its 2000000000 instances hold no data and are not read\n"));
+
+    // An unknown element of that kind before the vertices costs nothing either.
+    const std::string point("\0\0\x80\x3f\0\0\0\x40\0\0\x40\x40", 12);  // 1, 2, 3
+    Loaded skipped = load(kBinary + "element nothing 2000000000\nelement vertex 1\n" + kXyz +
+                          "end_header\n" + point);
+    EXPECT_EQ(skipped.vertices, 1);
+    EXPECT_TRUE(has(skipped.out, "max_extent 1 max_x 1 min_x 1\nmax_y 2 min_y 2 max_z 3 min_z 3\n")) << skipped.out;
+}
+
+// A raster size read from obj_info text can be anything; the triangulation
+// costs only what the raster entries hold.
+TEST(PlyMeshInput, HugeRasterSizesAreHarmless) {
+    Loaded huge = load(kText + "obj_info num_cols 2000000000\nobj_info num_rows 2000000000\n"
+                               "element vertex 3\n" + kXyz + "element range_grid 4\n"
+                               "property list uchar int vertex_indices\nend_header\n" + kPoints +
+                       "1 0\n1 1\n1 2\n0\n");
+    EXPECT_TRUE(huge.loaded);
+    EXPECT_EQ(huge.cells, 4);
+    EXPECT_EQ(huge.faces, 0);
+    EXPECT_TRUE(has(huge.out, "Finding faces...\n"));
+}
+
+// With an exit handler that throws, a fatal end of the library unwinds the
+// loader: its handle, names, property copies and the list of the face being
+// read go with it (the leak checker of the sanitizer build watches this).
+TEST(PlyMeshInput, AFatalEndUnwoundByAThrowingHandlerLeavesNothingBehind) {
+    const std::string listThenShortValue =
+        kBinary + "element vertex 0\n" + kXyz +
+        "element face 1\nproperty list uchar int vertex_indices\nproperty int intensity\nend_header\n" +
+        std::string("\x01\x07\0\0\0\x01", 6);
+    const std::string textCutShort = kText + "element vertex 3\n" + kXyz + "end_header\n0 0 0\n";
+    const ply_exit_handler_fn previous = ply_set_exit_handler(throwingHandler);
+    const Loaded binary = load(listThenShortValue);
+    const Loaded text = load(textCutShort);
+    ply_set_exit_handler(previous);
+    EXPECT_EQ(binary.exitStatus, 1);
+    EXPECT_EQ(binary.err, "PLY ERROR: fread() failed -- aborting.\n");
+    EXPECT_EQ(text.exitStatus, -1);
+    EXPECT_EQ(text.err, "ply_get_element: unexpected end of file\n");
+}
+
+}  // namespace
