@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "libply/plyfile.h"
+#include "scan/header_rewrite.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -296,9 +297,8 @@ void PlyMesh::loadFile(const std::string& name, bool normalsFromPose) {
         consolePrintf("obj_info = '%s'\n", infos[i]);
         objInfos_.push_back(infos[i]);
     }
-    // The split of the captured header must be at the element line itself.
-    headerRewritable_ = rewritable && headerTail_.find("element vertex") == std::string::npos &&
-                        headerTail_.find("end_header") != std::string::npos;
+    // The captured text must carry the header over line for line.
+    headerRewritable_ = rewritable && headerReadsAlike(headerHead_, headerTail_, ply);
     file.close();
     loaded = true;
 

@@ -1,0 +1,126 @@
+// The cleaned writer on odd sources and on output that cannot be written:
+// the file it leaves is always one the loader reads back, and a failure
+// never destroys an earlier file.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "scan/ply_mesh.h"
+#include "scene/scene_state.h"
+#include "test_support.h"
+
+namespace {
+
+const std::string kRangeImage =
+    "ply\nformat ascii 1.0\ncomment scanner 7\nobj_info num_cols 2\nobj_info num_rows 2\n"
+    "element vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+    "element range_grid 4\nproperty list uchar int vertex_indices\nend_header\n"
+    "0 0 0\n1 0 0\n0 1 0\n1 0\n1 1\n0\n1 2\n";
+
+std::string replaceAll(std::string s, const std::string& from, const std::string& to) {
+    for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+        s.replace(at, from.size(), to);
+    return s;
+}
+
+// A scan of the source text whose point 1 is tossed.
+struct Scan {
+    std::string dir, source, cleaned;
+    PlyMesh* mesh = nullptr;
+
+    explicit Scan(const std::string& text) {
+        dir = testing_support::makeTempDir("cleaned");
+        source = dir + "/scan.ply";
+        cleaned = dir + "/scan.cln.ply";
+        testing_support::writeFile(source, text);
+        singlePlyFile = false;
+        testing::internal::CaptureStdout();
+        mesh = new PlyMesh(1, source.c_str());
+        mesh->bakeWorldPositions();
+        testing::internal::GetCapturedStdout();
+        mesh->vertexValues = {0.0f, 1.0f, 0.0f};
+        tossThreshold = 0.5f;
+    }
+    ~Scan() {
+        delete mesh;
+        tossThreshold = 0.002f;
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+    bool write(std::string* out = nullptr) {
+        testing::internal::CaptureStdout();
+        const bool ok = mesh->writeCleaned();
+        const std::string printed = testing::internal::GetCapturedStdout();
+        if (out != nullptr) *out = printed;
+        return ok;
+    }
+};
+
+TEST(CleanedWriter, AnOrdinarySourceKeepsItsOwnHeaderAroundTheNewCount) {
+    Scan scan(kRangeImage);
+    ASSERT_TRUE(scan.write());
+    EXPECT_EQ(testing_support::readFile(scan.cleaned),
+              replaceAll(kRangeImage.substr(0, kRangeImage.find("end_header\n") + 11), "vertex 3", "vertex 2") +
+                  "0.0000000000 0.0000000000 0.0000000000\n0.0000000000 1.0000000000 0.0000000000\n"
+                  "1 0\n0\n0\n1 1\n");
+}
+
+// Sources whose header text the capture cannot carry over line for line get
+// a header written from what was read, so the cleaned file still loads with
+// the kept points and the renumbered raster.
+TEST(CleanedWriter, OddSourceHeadersStillGiveFilesThatLoad) {
+    const std::string longComment = "comment " + std::string(300, 'c') + "\n";
+    std::string sources[] = {
+        // "end_header" in a comment of the text after the element line.
+        replaceAll(kRangeImage, "end_header\n", "comment end_header is not here\nend_header\n"),
+        // Lone carriage returns: the capture's lines are not the header's.
+        replaceAll(replaceAll(kRangeImage, "comment scanner 7\n", longComment),
+                   "end_header\n", longComment + "end_header\n"),
+        // A NUL inside a line: the capture loses the rest of that line.
+        replaceAll(kRangeImage, "ply\n", std::string("ply\ncomment x\0y\n", 16)),
+        // "element vertex" before the element line.
+        replaceAll(kRangeImage, "comment scanner 7\n", "comment element vertex 99\n"),
+        // ... or inside a line longer than the capture's lines.
+        replaceAll(kRangeImage, "comment scanner 7\n", "comment " + std::string(300, 'c') + "element vertex\n"),
+    };
+    sources[1] = replaceAll(sources[1], "\n", "\r");
+    for (const std::string& text : sources) {
+        Scan scan(text);
+        ASSERT_TRUE(scan.write());
+        singlePlyFile = false;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        PlyMesh back(2, scan.cleaned.c_str());
+        testing::internal::GetCapturedStdout();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(back.isLoaded());
+        EXPECT_EQ(back.vertexCount(), 2) << text;
+        EXPECT_EQ(back.gridIndex, (std::vector<int32_t>{0, -1, -1, 1})) << text;
+        EXPECT_EQ(err, "") << text;
+    }
+}
+
+// Output that cannot be written (here: the cleaned name is taken by a
+// folder, which stops root too) is reported with the file's name, and what
+// was there before stays.
+TEST(CleanedWriter, UnwritableOutputIsReportedAndKeepsWhatWasThere) {
+    Scan scan(kRangeImage);
+    ASSERT_EQ(::mkdir(scan.cleaned.c_str(), 0755), 0);
+    const std::string marker = scan.cleaned + "/kept";
+    testing_support::writeFile(marker, "earlier");
+    std::string printed;
+    EXPECT_FALSE(scan.write(&printed));
+    EXPECT_EQ(printed.rfind("Could not write " + scan.cleaned + ": ", 0), 0u) << printed;
+    EXPECT_EQ(testing_support::readFile(marker), "earlier");
+    // No temporary file is left beside it.
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(scan.dir)) entries += e.is_regular_file();
+    EXPECT_EQ(entries, 1);  // the source alone
+}
+
+}  // namespace
