@@ -11,6 +11,7 @@
 #include <vector>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 
 #include "scan/ply_mesh.h"
 #include "scene/materials.h"
@@ -117,6 +118,9 @@ void readScanConfig(const char* fileName) {
         consolePrintf("Could not open file %s\n", fileName);
         return;
     }
+    // Closed however the reading ends: a scan's fatal end may unwind
+    // through an exit handler of the PLY library that throws.
+    const std::unique_ptr<FILE, int (*)(FILE*)> closer(f, std::fclose);
     std::vector<ScanJob> jobs;
     Record r;
     while (readRecord(f, &r)) {
@@ -157,5 +161,4 @@ void readScanConfig(const char* fileName) {
             tossThreshold = defaultTossThreshold(*first);
     }
     consolePrintf("%s %f\n", "Threshold for point removal: ", static_cast<double>(tossThreshold));
-    std::fclose(f);
 }

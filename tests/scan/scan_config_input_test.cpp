@@ -1,0 +1,121 @@
+// The scan configuration reader on damaged configurations and scans: what
+// is loaded, what is said, and that a scan ending the PLY library's read
+// leaves nothing open behind.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iterator>
+#include <string>
+
+#include "libply/plyfile.h"
+#include "scan/ply_mesh.h"
+#include "scan/scan_config.h"
+#include "scene/scene_state.h"
+#include "test_support.h"
+
+namespace {
+
+const std::string kScan =
+    "ply\nformat ascii 1.0\nobj_info num_cols 2\nobj_info num_rows 2\n"
+    "element vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+    "element range_grid 4\nproperty list uchar int vertex_indices\nend_header\n"
+    "0 0 0\n0.0005 0 0\n0 0.0005 0\n1 0\n1 1\n1 2\n0\n";
+
+class ScanConfigInput : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = testing_support::makeTempDir("config-input");
+        testing_support::writeFile(dir_ + "/a.ply", kScan);
+        testing_support::writeFile(dir_ + "/cut.ply", kScan.substr(0, kScan.size() - 6));
+    }
+    void TearDown() override {
+        for (Mesh* m : sceneList) delete m;
+        sceneList.clear();
+        visibilityFlags.clear();
+        nextScanId = 1;
+        tossThreshold = 0.002f;
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    // Reads the configuration text (scan names relative to its folder);
+    // returns standard output.
+    std::string read(const std::string& text, const std::string& name = "scans.conf") {
+        const std::string path = dir_ + "/" + name;
+        if (name == "scans.conf") testing_support::writeFile(path, text);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        readScanConfig(path.c_str());
+        err_ = testing::internal::GetCapturedStderr();
+        return testing::internal::GetCapturedStdout();
+    }
+    std::string dir_;
+    std::string err_;
+};
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST_F(ScanConfigInput, MissingEmptyOrGarbageConfigurationsLoadNothing) {
+    EXPECT_EQ(read("", "none.conf"), "Could not open file " + dir_ + "/none.conf\n");
+    EXPECT_EQ(read(""), "Threshold for point removal:  0.002000\n");
+    EXPECT_EQ(read(std::string("\0\xff\x01 bmesh\0 \x80 1 2 3\n", 17)), "Threshold for point removal:  0.002000\n");
+    EXPECT_TRUE(sceneList.empty());
+}
+
+// A record cut short keeps the fields of the one before; a scan that
+// cannot be opened is named and skipped (its id is used up), and so is a
+// name far longer than any buffer.
+TEST_F(ScanConfigInput, MissingFieldsAndMissingScans) {
+    const std::string longName(600, 'n');
+    const std::string out = read("bmesh missing.ply 0 0 0 0 0 0 1\nbmesh " + longName +
+                                 " 0 0 0 0 0 0 1\nbmesh a.ply 1 2 3 0 0 0 1\nbmesh a.ply 5\n");
+    EXPECT_TRUE(has(out, "Could not open file missing.ply\nAdding PLY mesh from missing.ply\n")) << out;
+    EXPECT_TRUE(has(out, "Could not open file " + longName + "\n"));
+    ASSERT_EQ(sceneList.size(), 2u);
+    EXPECT_EQ(sceneList[0]->getId(), 3);
+    EXPECT_EQ(sceneList[1]->getId(), 4);
+    // The last record has only its translation's x: y, z and the rotation
+    // are those of the record before.
+    EXPECT_EQ(sceneList[1]->worldVertices[1].x, 0.0005f + 5.0f);
+    EXPECT_EQ(sceneList[1]->worldVertices[1].y, 2.0f);
+    EXPECT_TRUE(has(out, "Threshold for point removal:  0.000500\n")) << out;
+}
+
+// Number of file descriptors the process holds.
+int openFiles() {
+    const std::filesystem::directory_iterator fds("/proc/self/fd");
+    return static_cast<int>(std::distance(begin(fds), end(fds)));
+}
+
+struct Unwound {
+    int status;
+};
+[[noreturn]] void throwingHandler(int status) { throw Unwound{status}; }
+
+// A scan cut short ends the PLY library's read. With an exit handler that
+// throws, the reader unwinds without keeping its configuration (or the
+// scan) open, and the scans read before stay in the scene.
+TEST_F(ScanConfigInput, AScanCutShortUnwindsWithoutLeavingTheConfigurationOpen) {
+    testing_support::writeFile(dir_ + "/scans.conf", "bmesh a.ply 0 0 0 0 0 0 1\nbmesh cut.ply 0 0 0 0 0 0 1\n");
+    const ply_exit_handler_fn previous = ply_set_exit_handler(throwingHandler);
+    int status = 0;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int filesBefore = openFiles();
+    try {
+        readScanConfig((dir_ + "/scans.conf").c_str());
+    } catch (const Unwound& e) {
+        status = e.status;
+    }
+    const int filesAfter = openFiles();
+    const std::string err = testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+    ply_set_exit_handler(previous);
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(err, "ply_get_element: unexpected end of file\n");
+    EXPECT_EQ(sceneList.size(), 1u);
+    EXPECT_EQ(filesAfter, filesBefore);
+}
+
+}  // namespace
