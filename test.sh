@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Sets up (installs missing packages), builds and runs the whole test suite:
-# a normal build and a sanitizer (AddressSanitizer + UndefinedBehaviorSanitizer) build.
-#   ./test.sh            both builds
+# a normal build, a sanitizer (AddressSanitizer + UndefinedBehaviorSanitizer)
+# build, and a short run of every fuzz target (clang, libFuzzer).
+#   ./test.sh            everything
 #   ./test.sh --quick    the normal build only
+# FUZZ_SECONDS (default 45) is the fuzzing time per target; scripts/fuzz.sh
+# runs the targets longer by hand.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -22,5 +25,8 @@ run_suite() {
 run_suite build-test
 if [ "${1:-}" != "--quick" ]; then
   run_suite build-asan -DRANGELOOM_SANITIZE=ON -DRANGELOOM_BENCH=OFF
+  echo "== build-fuzz: fuzz targets, ${FUZZ_SECONDS:-45}s each from the seed corpus"
+  "$ROOT/scripts/fuzz.sh" --build "$ROOT/build-fuzz" --work "$ROOT/build-fuzz/fuzz-ci" \
+    --seconds "${FUZZ_SECONDS:-45}" --jobs "$JOBS" --fresh
 fi
 echo "All tests passed."

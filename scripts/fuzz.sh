@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang) and runs each for a while on its
+# committed seed corpus plus a working corpus that grows between runs.
+#
+#   scripts/fuzz.sh [--seconds N] [--jobs N] [--fresh] [--build DIR] [--work DIR] [TARGET...]
+#
+#   --seconds N   run time per target (default 1800)
+#   --jobs N      targets run side by side (default 1); each runs under nice -n 19
+#   --fresh       start from the seeds alone (the working corpus is emptied)
+#   --build DIR   build folder (default build-fuzz)
+#   --work DIR    working folder (default BUILD/fuzz-work)
+#   TARGET        any of: ply_header ply_read m_reader scan_config ply_mesh (default: all)
+#
+# Working corpus and findings: WORK/TARGET/{corpus,artifacts,log}.
+# A finding stops its target; it is a crash, leak, timeout or out-of-memory
+# input in artifacts/, reproducible with: BUILD/tests/fuzz/fuzz_TARGET FILE
+# (set RANGELOOM_FUZZ_VERBOSE=1 to see the loaders' output). Once fixed, copy
+# it into tests/fuzz/corpus/TARGET/ as a regression test.
+# Exit status: 0 when no target found anything.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+SECONDS_PER_TARGET=1800
+JOBS=1
+FRESH=0
+BUILD="$ROOT/build-fuzz"
+WORK=""
+ALL_TARGETS=(ply_header ply_read m_reader scan_config ply_mesh)
+TARGETS=()
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --seconds) SECONDS_PER_TARGET=$2; shift 2 ;;
+    --jobs) JOBS=$2; shift 2 ;;
+    --fresh) FRESH=1; shift ;;
+    --build) BUILD=$(realpath -m "$2"); shift 2 ;;
+    --work) WORK=$(realpath -m "$2"); shift 2 ;;
+    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
+    *) TARGETS+=("$1"); shift ;;
+  esac
+done
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=("${ALL_TARGETS[@]}")
+[ -n "$WORK" ] || WORK="$BUILD/fuzz-work"
+
+pick_compiler() {
+  if [ -n "${CC:-}" ] && [ -n "${CXX:-}" ]; then return; fi
+  if command -v clang++-14 >/dev/null; then
+    export CC=clang-14 CXX=clang++-14
+  elif command -v clang++ >/dev/null; then
+    export CC=clang CXX=clang++
+  else
+    echo "fuzz.sh: clang is needed (Debian packages clang and libclang-rt-14-dev)" >&2
+    exit 1
+  fi
+}
+
+if [ ! -f "$BUILD/CMakeCache.txt" ]; then
+  pick_compiler
+  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRANGELOOM_FUZZ=ON \
+    -DRANGELOOM_BENCH=OFF >/dev/null
+fi
+cmake --build "$BUILD" -j "$(nproc)" --target fuzz_targets -- --no-print-directory >/dev/null
+
+# run_target NAME: fuzzes one target; its summary goes to its log.
+run_target() {
+  local t=$1
+  local work="$WORK/$t"
+  [ "$FRESH" = 1 ] && rm -rf "$work/corpus"
+  mkdir -p "$work/corpus" "$work/artifacts"
+  local dict=()
+  case "$t" in
+    ply_*) dict=(-dict="$ROOT/tests/fuzz/ply.dict") ;;
+    *) dict=(-dict="$ROOT/tests/fuzz/$t.dict") ;;
+  esac
+  # New inputs go to the first folder; the seeds are only read. Paths are
+  # absolute: the scan_config target changes its folder.
+  nice -n 19 "$BUILD/tests/fuzz/fuzz_$t" \
+    -max_total_time="$SECONDS_PER_TARGET" -timeout=20 -rss_limit_mb=2048 -max_len=8192 \
+    -close_fd_mask=3 -print_final_stats=1 "${dict[@]}" \
+    -artifact_prefix="$work/artifacts/" "$work/corpus" "$ROOT/tests/fuzz/corpus/$t" \
+    >"$work/log" 2>&1
+}
+
+summary() {
+  local t=$1
+  local log="$WORK/$t/log"
+  local runs cov
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
+  printf '%-12s %12s executions  %-10s' "$t" "${runs:-?}" "${cov:-}"
+  if grep -qE '^(==[0-9]+==ERROR|SUMMARY: |fuzz target: )|ERROR: libFuzzer' "$log"; then
+    printf '  FINDING: %s\n' "$(ls -t "$WORK/$t/artifacts" | head -1)"
+    grep -E 'ERROR|SUMMARY|fuzz target:' "$log" | head -5 | sed 's/^/    /'
+    return 1
+  fi
+  printf '  no findings\n'
+}
+
+echo "fuzzing ${TARGETS[*]} for ${SECONDS_PER_TARGET}s each, $JOBS at a time"
+pids=()
+for t in "${TARGETS[@]}"; do
+  run_target "$t" &
+  pids+=($!)
+  while [ "$(jobs -rp | wc -l)" -ge "$JOBS" ]; do sleep 1; done
+done
+for p in "${pids[@]}"; do wait "$p" || true; done
+
+status=0
+for t in "${TARGETS[@]}"; do summary "$t" || status=1; done
+exit $status

@@ -1,0 +1,118 @@
+// Fuzz target: the whole PLY mesh loader (header capture, the library,
+// index checks, range-grid triangulation, normals, edge pairing) on a scratch
+// file, then drawing in every display mode against the recording GL
+// stand-in. When the input is loaded as a scan of a configuration (chosen by
+// its last byte), its pose is baked, every third point is tossed, the
+// cleaned file is written and loaded back: it must be a PLY file the loader
+// reads without a fatal end, with the kept points and the renumbered raster.
+
+#include <cfloat>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fake_gl.h"
+#include "fuzz_support.h"
+#include "scan/ply_mesh.h"
+#include "scene/scene_state.h"
+
+namespace {
+
+bool validIndex(int32_t vi, const Mesh& mesh) {
+    return vi >= 0 && static_cast<std::size_t>(vi) < mesh.vertices.size();
+}
+
+void checkIndices(const Mesh& mesh) {
+    for (const Face& f : mesh.faces)
+        for (int32_t vi : f.vertexIndices)
+            if (!validIndex(vi, mesh)) fuzzing::fail("a face names a missing vertex");
+    for (int32_t g : mesh.gridIndex)
+        if (g != -1 && !validIndex(g, mesh)) fuzzing::fail("a raster cell names a missing vertex");
+    for (const Edge& e : mesh.edges)
+        if (e.face0 < -1 || e.face1 < -1 || e.face0 >= mesh.faceCount() || e.face1 >= mesh.faceCount())
+            fuzzing::fail("an edge names a missing face");
+}
+
+void drawEveryMode(Mesh& mesh) {
+    for (int mode = Points; mode <= Smooth; ++mode) {
+        mesh.setDisplayMode(mode);
+        mesh.draw();
+        resetFakeGL();
+    }
+}
+
+// Values that toss points 1, 4, 7, ... and leave every third point unmeasured.
+void tossEveryThirdPoint(Mesh& scan) {
+    for (std::size_t i = 0; i < scan.vertexValues.size(); ++i) {
+        scan.vertexValues[i] = i % 3 == 1 ? 1.0f : (i % 3 == 2 ? -FLT_MAX : 0.0f);
+    }
+    tossThreshold = 0.5f;
+}
+
+// The raster the cleaned file must hold: kept points renumbered, tossed
+// and empty cells empty.
+std::vector<int32_t> expectedRaster(const Mesh& scan, int32_t* kept) {
+    std::vector<int32_t> newIndex(scan.vertices.size(), -1);
+    int32_t next = 0;
+    for (std::size_t i = 0; i < scan.vertices.size(); ++i)
+        if (!(scan.vertexValues[i] > tossThreshold)) newIndex[i] = next++;
+    *kept = next;
+    std::vector<int32_t> raster;
+    for (int32_t g : scan.gridIndex) raster.push_back(g < 0 ? -1 : newIndex[g]);
+    return raster;
+}
+
+void checkCleanedFile(const PlyMesh& scan) {
+    int32_t kept = 0;
+    const std::vector<int32_t> raster = expectedRaster(scan, &kept);
+    const std::string name = PlyMesh::cleanedName(scan.fileName);
+    try {
+        PlyMesh back(2, name.c_str());
+        if (!back.isLoaded()) fuzzing::fail("the cleaned file cannot be read");
+        if (back.vertexCount() != kept)
+            fuzzing::fail("the cleaned file holds " + std::to_string(back.vertexCount()) +
+                          " points, not " + std::to_string(kept));
+        if (back.gridIndex != raster) fuzzing::fail("the cleaned raster differs");
+    } catch (const fuzzing::LibraryExit& e) {
+        fuzzing::fail("reading the cleaned file ended with status " + std::to_string(e.status));
+    }
+    std::remove(name.c_str());
+}
+
+void runAsScan(PlyMesh& scan) {
+    scan.bakeWorldPositions();
+    tossEveryThirdPoint(scan);
+    showTossedPoints = true;
+    drawEveryMode(scan);
+    showTossedPoints = false;
+    if (scan.writeCleaned()) checkCleanedFile(scan);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzzing::throwOnLibraryExit();
+    fuzzing::quietStdout();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string path = fuzzing::writeScratchFile("input.ply", data, size);
+    singlePlyFile = size > 0 && (data[size - 1] & 0x40) != 0;
+    const float threshold = tossThreshold;
+    try {
+        PlyMesh mesh(1, path.c_str());
+        if (mesh.isLoaded()) {
+            checkIndices(mesh);
+            drawEveryMode(mesh);
+            if (!singlePlyFile) runAsScan(mesh);
+        }
+    } catch (const fuzzing::LibraryExit&) {
+        // The library's fatal end of a damaged file: an ordinary outcome.
+    }
+    tossThreshold = threshold;
+    singlePlyFile = false;
+    resetFakeGL();
+    return 0;
+}
