@@ -62,6 +62,12 @@ void grow_elements_for(ply_handle* plyfile, int extra) {
                 (room - size_t(old_count)) * sizeof(ply_element_def*));
 }
 
+// In a binary file the instances of an element without properties occupy
+// no bytes.
+bool holds_no_data(const ply_handle* plyfile, const ply_element_def* elem) {
+    return plyfile->file_type != PLY_ASCII && elem->property_count == 0;
+}
+
 }  // namespace
 
 void layout_other_properties(ply_element_def* elem) {
@@ -131,6 +137,12 @@ ply_other_element_list* ply_get_other_element(ply_handle* plyfile, const char* e
     if (elem->property_count > 0) std::memset(elem->wanted, 0, size_t(elem->property_count));
     entry->other_props = ply_get_other_properties(plyfile, elem_name, offsetof(ply_other_data, block));
     plyfile->current_element = elem;
+    if (holds_no_data(plyfile, elem)) {
+        // Nothing to read, and no record per instance: a header may declare
+        // billions of them. Every instance is the same empty record.
+        entry->instance_count = elem_count > 0 ? elem_count : 0;
+        return list;
+    }
     for (int i = 0; i < elem_count; ++i) {
         entry->instances = static_cast<ply_other_data**>(
             ply_grow_array(entry->instances, i, sizeof(ply_other_data*)));
@@ -178,6 +190,14 @@ void ply_write_other_elements(ply_handle* plyfile) {
     for (int i = 0; i < list->count; ++i) {
         const ply_other_element* entry = &list->elements[i];
         ply_elements_setup(plyfile, entry->name);
+        if (entry->instances == nullptr) {
+            // Instances without data: nothing to write in binary, an empty
+            // line each in text.
+            if (plyfile->file_type != PLY_ASCII) continue;
+            ply_other_data empty{nullptr};
+            for (int j = 0; j < entry->instance_count; ++j) ply_write_element(plyfile, &empty);
+            continue;
+        }
         for (int j = 0; j < entry->instance_count; ++j) {
             ply_write_element(plyfile, entry->instances[j]);
         }
@@ -208,7 +228,7 @@ void ply_release_other_elements(ply_other_element_list* other_elems) {
     if (other_elems == nullptr) return;
     for (int i = 0; i < other_elems->count; ++i) {
         ply_other_element* entry = &other_elems->elements[i];
-        for (int j = 0; j < entry->instance_count; ++j) {
+        for (int j = 0; j < entry->instance_count && entry->instances != nullptr; ++j) {
             if (entry->other_props != nullptr) {
                 ply_free_other_block(entry->other_props, entry->instances[j]->block);
             }

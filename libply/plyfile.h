@@ -99,7 +99,9 @@ struct ply_other_data {
 struct ply_other_element {
     char* name;                  // element name (owned)
     int instance_count;          // number of instances read
-    ply_other_data** instances;  // one record per instance (owned)
+    ply_other_data** instances;  // one record per instance (owned); null when the
+                                 // instances hold no data (a binary element without
+                                 // properties): each is then an empty record
     ply_other_props* other_props;  // layout of the raw blocks (owned)
 };
 
@@ -276,7 +278,9 @@ void old_write_ascii_item(FILE* fp, const char* item, int type);
 ply_other_props* ply_get_other_properties(ply_handle* plyfile, const char* elem_name,
                                           int offset);
 // Reads all elem_count instances of the named element raw and appends them
-// to the handle's list of whole elements, which it returns. The list belongs
+// to the handle's list of whole elements, which it returns. Instances of a
+// binary element without properties occupy no bytes: they are counted, not
+// read, and get no records. The list belongs
 // to the caller: free it with ply_release_other_elements once nothing writes
 // from it any more (closing the handle does not free it).
 ply_other_element_list* ply_get_other_element(ply_handle* plyfile, const char* elem_name,

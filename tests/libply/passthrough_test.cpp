@@ -239,3 +239,53 @@ TEST(PassThrough, WholeElementReadAfterASelectionStaysInItsRawBlocks) {
 }
 
 }  // namespace
+
+namespace {
+
+// In a binary file the instances of an element without properties occupy
+// no bytes, so a header can declare billions of them over no data. Read
+// whole, they are counted without a record each; written back, they cost
+// nothing in binary and an empty line each in text; the data after them is
+// read where it is.
+TEST(PassThrough, BinaryElementsWithoutPropertiesAreCountedNotStored) {
+    const std::string source = std::string("ply\nformat binary_little_endian 1.0\n"
+                                           "element marker 2000000000\nelement v 1\n"
+                                           "property float x\nend_header\n") +
+                               std::string("\0\0\xc0\x3f", 4);
+    OpenedPly in(source);
+    ply_other_element_list* kept = ply_get_other_element(in.ply, "marker", 2000000000);
+    ASSERT_EQ(kept->count, 1);
+    EXPECT_EQ(kept->elements[0].instance_count, 2000000000);
+    EXPECT_EQ(kept->elements[0].instances, nullptr);
+    const ply_property_def x = {"x", PLY_FLOAT, PLY_FLOAT, 0, 0, 0, 0, 0};
+    ply_select_property(in.ply, "v", &x);
+    float value = 0;
+    ply_get_element(in.ply, &value);
+    EXPECT_EQ(value, 1.5f);
+
+    plytest::MemoryOutput out;
+    const char* names[] = {"v"};
+    ply_handle* ply = ply_begin_write(out.stream(), 1, names, PLY_BINARY_LE);
+    ply_describe_element(ply, "v", 1, 1, &x);
+    ply_declare_other_elements(ply, kept);
+    ply_header_complete(ply);
+    ply_elements_setup(ply, "v");
+    ply_write_element(ply, &value);
+    ply_write_other_elements(ply);
+    ply_close_file(ply);
+    EXPECT_EQ(out.bytes(), "ply\nformat binary_little_endian 1.0\nelement v 1\nproperty float x\n"
+                           "element marker 2000000000\nend_header\n" +
+                               std::string("\0\0\xc0\x3f", 4));
+
+    kept->elements[0].instance_count = 2;  // a text copy writes a line per instance
+    plytest::MemoryOutput text;
+    ply = ply_begin_write(text.stream(), 0, nullptr, PLY_ASCII);
+    ply_declare_other_elements(ply, kept);
+    ply_header_complete(ply);
+    ply_write_other_elements(ply);
+    ply_close_file(ply);
+    EXPECT_EQ(text.bytes(), "ply\nformat ascii 1.0\nelement marker 2\nend_header\n\n\n");
+    ply_release_other_elements(kept);
+}
+
+}  // namespace
