@@ -62,6 +62,61 @@ const std::string kPoints = "0 0 0\n1 0 0\n0 1 0\n";
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// A file that cannot be opened, an empty one and one that is not PLY at
+// all: named, not loaded (the caller drops the mesh).
+TEST(PlyMeshInput, MissingEmptyAndGarbageFilesAreNamedAndNotLoaded) {
+    testing::internal::CaptureStdout();
+    PlyMesh missing(1, "/nonexistent/scan.ply");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Reading coordinates from /nonexistent/scan.ply\nCould not open file /nonexistent/scan.ply\n");
+    EXPECT_FALSE(missing.isLoaded());
+
+    const Loaded empty = load("");
+    EXPECT_FALSE(empty.loaded);
+    EXPECT_TRUE(has(empty.out, "Could not read file ")) << empty.out;
+    const Loaded garbage = load(std::string("\x7f" "ELF\x02\x01\0\0\xff\xfe\nply\n\r\0", 15));
+    EXPECT_FALSE(garbage.loaded);
+    EXPECT_TRUE(has(garbage.out, "Could not read file ")) << garbage.out;
+    EXPECT_EQ(garbage.err, "");
+}
+
+// Element counts come from header text: a negative one reads nothing, and a
+// huge one reads what is there and then meets the end of the data (the
+// library's fatal end, here unwound) without allocating for the count.
+TEST(PlyMeshInput, NegativeAndHugeElementCounts) {
+    const Loaded negative = load(kText + "element vertex -5\n" + kXyz + "end_header\n" + kPoints);
+    EXPECT_TRUE(negative.loaded);
+    EXPECT_EQ(negative.vertices, 0);
+
+    const ply_exit_handler_fn previous = ply_set_exit_handler(throwingHandler);
+    const Loaded text = load(kText + "element vertex 2000000000\n" + kXyz + "end_header\n" + kPoints);
+    const Loaded binary = load(kBinary + "element vertex 2000000000\n" + kXyz + "end_header\n" +
+                               std::string(40, '\0'));
+    ply_set_exit_handler(previous);
+    EXPECT_EQ(text.exitStatus, -1);
+    EXPECT_EQ(text.err, "ply_get_element: unexpected end of file\n");
+    EXPECT_EQ(binary.exitStatus, 1);
+    EXPECT_EQ(binary.err, "PLY ERROR: fread() failed -- aborting.\n");
+}
+
+// Indices outside the vertex list never reach the mesh: faces naming one
+// are left out, raster cells naming one are empty, each counted once.
+TEST(PlyMeshInput, OutOfRangeIndicesAreLeftOutAndCounted) {
+    const Loaded mesh = load(kText + "element vertex 3\n" + kXyz +
+                             "element face 3\nproperty list uchar int vertex_indices\nend_header\n" +
+                             kPoints + "3 0 1 2\n3 0 1 3\n3 -1 1 2\n");
+    EXPECT_EQ(mesh.faceCorners, (std::vector<std::vector<int32_t>>{{0, 1, 2}}));
+    EXPECT_TRUE(has(mesh.out, "2 faces of ")) << mesh.out;
+    EXPECT_TRUE(has(mesh.out, " name vertices outside the 3 read; they are left out\n")) << mesh.out;
+
+    const Loaded raster = load(kText + "obj_info num_cols 2\nobj_info num_rows 2\nelement vertex 3\n" + kXyz +
+                               "element range_grid 4\nproperty list uchar int vertex_indices\nend_header\n" +
+                               kPoints + "1 0\n1 3\n1 -7\n1 2\n");
+    EXPECT_EQ(raster.grid, (std::vector<int32_t>{0, -1, -1, 2}));
+    EXPECT_TRUE(has(raster.out, "2 range_grid cells of ")) << raster.out;
+    EXPECT_TRUE(has(raster.out, " name no vertex; they are treated as empty\n")) << raster.out;
+}
+
 // A property whose file form is a list where the loader's record holds a
 // single value, or the other way round, must not be stored: a list's pointer
 // over a float, or an integer over the pointer the loader frees.

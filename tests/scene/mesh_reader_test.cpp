@@ -305,3 +305,25 @@ TEST(MReader, FilesWithoutExtentAreNotScaled) {
     EXPECT_EQ(mesh->scaleFactors.y, 1.0f);
     delete mesh;
 }
+
+namespace {
+
+// An empty file and one of binary garbage (NULs, bytes above 127, carriage
+// returns, words that almost are keywords) load as empty meshes: nothing
+// in them is a Vertex or Face line, and the report has no "nan" or "inf".
+TEST(MReader, EmptyAndGarbageFilesLoadAsEmptyMeshes) {
+    static const char kGarbage[] = "\0\x01\xff\xfe Face \0Vertex 1 2\n\x80\x81\rFace\tx\nVertexx 1 2 3\n";
+    const std::string garbage(kGarbage, sizeof kGarbage - 1);
+    for (const std::string& text : {std::string(), garbage}) {
+        Mesh* mesh = nullptr;
+        const std::string out = loadPrinting(mesh, meshFile(text));
+        EXPECT_TRUE(mesh->isLoaded());
+        EXPECT_EQ(mesh->vertexCount(), 0);
+        EXPECT_EQ(mesh->faceCount(), 0);
+        EXPECT_EQ(out.find("nan"), std::string::npos) << out;
+        EXPECT_NE(out.find("center 0 0 0\nscale by 1\n"), std::string::npos) << out;
+        delete mesh;
+    }
+}
+
+}  // namespace
