@@ -74,11 +74,14 @@ run_target() {
   esac
   # New inputs go to the first folder; the seeds are only read. Paths are
   # absolute: the scan_config target changes its folder.
+  local start
+  start=$(date +%s)
   nice -n 19 "$BUILD/tests/fuzz/fuzz_$t" \
     -max_total_time="$SECONDS_PER_TARGET" -timeout=20 -rss_limit_mb=2048 -max_len=8192 \
     -close_fd_mask=3 -print_final_stats=1 "${dict[@]}" \
     -artifact_prefix="$work/artifacts/" "$work/corpus" "$ROOT/tests/fuzz/corpus/$t" \
-    >"$work/log" 2>&1
+    >"$work/log" 2>&1 || true
+  echo $(( $(date +%s) - start )) >"$work/seconds"
 }
 
 summary() {
@@ -87,13 +90,20 @@ summary() {
   local runs cov
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
-  printf '%-12s %12s executions  %-10s' "$t" "${runs:-?}" "${cov:-}"
+  local seconds
+  seconds=$(cat "$WORK/$t/seconds" 2>/dev/null || echo "?")
+  # Without a final count (a finding), the last status line's count.
+  [ -n "$runs" ] || runs=$(grep -o '^#[0-9]*' "$log" | tail -1 | tr -d '#')
+  local result="no findings"
   if grep -qE '^(==[0-9]+==ERROR|SUMMARY: |fuzz target: )|ERROR: libFuzzer' "$log"; then
-    printf '  FINDING: %s\n' "$(ls -t "$WORK/$t/artifacts" | head -1)"
+    result="FINDING: $(ls -t "$WORK/$t/artifacts" | head -1)"
+  fi
+  printf '%-12s %6ss %12s executions  %-10s  %s\n' "$t" "$seconds" "${runs:-?}" "${cov:-}" "$result"
+  echo "$(date -Is) ${seconds}s ${runs:-?} executions ${cov:-} $result" >>"$WORK/$t/history"
+  if [ "$result" != "no findings" ]; then
     grep -E 'ERROR|SUMMARY|fuzz target:' "$log" | head -5 | sed 's/^/    /'
     return 1
   fi
-  printf '  no findings\n'
 }
 
 echo "fuzzing ${TARGETS[*]} for ${SECONDS_PER_TARGET}s each, $JOBS at a time"
