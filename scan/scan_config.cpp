@@ -10,9 +10,11 @@
 #include <thread>
 #include <vector>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
 #include <memory>
 
+#include "libply/plyfile.h"
 #include "scan/ply_mesh.h"
 #include "scene/materials.h"
 #include "scene/plain_paths.h"
@@ -93,21 +95,51 @@ struct ScanJob {
     int id = 0;                // object id, given in record order
     PlyMesh* scan = nullptr;   // the loaded scan (null until loaded)
     std::string report;        // the loader's console text
+    std::exception_ptr ended;  // how the load ended early, or null
 };
 
+// A fatal end of the PLY library met on a worker thread while the library's
+// exit handler is the default one: the worker stops with it, and the end is
+// carried out on the calling thread (see finishEarly).
+struct ScanReadEnded {
+    int status;  // the library's exit status
+};
+[[noreturn]] void stopScanRead(int status) { throw ScanReadEnded{status}; }
+
 // Loads and poses the scan: the same steps as addScan and the pose, except
-// that the report is collected to be printed in record order.
+// that the report is collected to be printed in record order, and a load
+// that ends early (the PLY library's fatal end through a handler that
+// throws) is kept in the job with the report up to there.
 void loadAndPose(ScanJob* job) {
     ConsoleCapture capture;
-    job->scan = new PlyMesh(job->id, job->path.c_str(), true);
-    if (job->scan->isLoaded()) {
-        PlyMesh& s = *job->scan;
-        s.setMaterial(scanMaterial);
-        s.rotate(Quaternion(job->record.qx, job->record.qy, job->record.qz, job->record.qw));
-        s.translate(job->record.tx, job->record.ty, job->record.tz);
-        s.bakeWorldPositions();
+    try {
+        job->scan = new PlyMesh(job->id, job->path.c_str(), true);
+        if (job->scan->isLoaded()) {
+            PlyMesh& s = *job->scan;
+            s.setMaterial(scanMaterial);
+            s.rotate(Quaternion(job->record.qx, job->record.qy, job->record.qz, job->record.qw));
+            s.translate(job->record.tx, job->record.ty, job->record.tz);
+            s.bakeWorldPositions();
+        }
+    } catch (...) {
+        job->ended = std::current_exception();
     }
     job->report = capture.take();
+}
+
+// The load of jobs[failed] ended early: what one load after the other would
+// have left. Its report (up to the end) is printed, the scans after it are
+// dropped, and the end goes on here: the process ends with the library's
+// status, or the caller's handler's exception continues.
+[[noreturn]] void finishEarly(std::vector<ScanJob>& jobs, std::size_t failed) {
+    consoleWrite(jobs[failed].report);
+    std::fflush(stdout);
+    for (std::size_t i = failed; i < jobs.size(); ++i) delete jobs[i].scan;
+    try {
+        std::rethrow_exception(jobs[failed].ended);
+    } catch (const ScanReadEnded& end) {
+        std::exit(end.status);
+    }
 }
 
 }  // namespace
@@ -134,18 +166,33 @@ void readScanConfig(const char* fileName) {
     }
 
     // Scans are independent: they load on all cores, and are then reported
-    // and added to the scene in record order, as if one after the other.
+    // and added to the scene in record order, as if one after the other. A
+    // scan whose load ends early (the PLY library's fatal end) stops the
+    // scans after it; the end itself is carried out on this thread, after
+    // the reports of the scans before it. The library's default end (exit
+    // on whichever thread met it) is replaced meanwhile so that it can be.
+    const ply_exit_handler_fn callerHandler = ply_set_exit_handler(nullptr);
+    ply_set_exit_handler(callerHandler != nullptr ? callerHandler : stopScanRead);
     std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> firstEnded{jobs.size()};
     auto work = [&] {
-        for (std::size_t i = next++; i < jobs.size(); i = next++) loadAndPose(&jobs[i]);
+        for (std::size_t i = next++; i < jobs.size() && i < firstEnded; i = next++) {
+            loadAndPose(&jobs[i]);
+            if (!jobs[i].ended) continue;
+            std::size_t seen = firstEnded;
+            while (i < seen && !firstEnded.compare_exchange_weak(seen, i)) {}
+        }
     };
     const std::size_t threads = static_cast<std::size_t>(workerThreads());
     std::vector<std::thread> pool;
     for (std::size_t t = 1; t < std::min(threads, jobs.size()); ++t) pool.emplace_back(work);
     work();
     for (std::thread& t : pool) t.join();
+    ply_set_exit_handler(callerHandler);
 
-    for (ScanJob& job : jobs) {
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        ScanJob& job = jobs[i];
+        if (i == firstEnded) finishEarly(jobs, i);
         consoleWrite(job.report);
         ConsoleText() << "Adding PLY mesh from " << job.path << std::endl;
         if (!job.scan->isLoaded()) {

@@ -26,7 +26,8 @@ expect_viewer() {
   e2e_golden "$OUT/expected"
 }
 
-# expect_fatal FILE STATUS STDERR: the program ends by itself.
+# expect_fatal FILE STATUS STDERR STDOUT-END: the program ends by itself;
+# standard output ends with the report of the file being read.
 expect_fatal() {
   e2e_start "$1"
   WAIT_SECONDS=60 wait_for eval '! kill -0 "$PROG_PID" 2>/dev/null' || fail "$1: still running"
@@ -35,7 +36,9 @@ expect_fatal() {
   PROG_PID=""
   [ "$rc" = "$2" ] || fail "$1: exit status $rc, not $2"
   [ "$(cat "$OUT/stderr")" = "$3" ] || fail "$1: standard error differs"
-  stdout_has "element vertex 2" || fail "$1: the header was not reported"
+  printf '%b' "$4" >"$OUT/expected-end"
+  [ "$(tail -c "$(wc -c <"$OUT/expected-end")" "$OUT/stdout")" = "$(cat "$OUT/expected-end")" ] ||
+    fail "$1: standard output does not end with: $(cat "$OUT/expected-end")"
   [ -z "$(ls "$DATA" | grep cln)" ] || fail "$1: a file was written"
 }
 
@@ -44,7 +47,16 @@ expect_viewer empty.ply 'Reading coordinates from empty.ply\nCould not read file
 expect_viewer garbage.ply 'Reading coordinates from garbage.ply\nCould not read file garbage.ply\nfile garbage.ply\n'
 expect_viewer missing.conf 'Could not open file missing.conf\nNo scan has points: nothing to analyse.\n'
 expect_viewer empty.conf 'Threshold for point removal:  0.002000\nNo scan has points: nothing to analyse.\n'
-expect_fatal cut.ply 255 'ply_get_element: unexpected end of file'
-expect_fatal no-end-header.ply 255 'ply_get_element: unexpected end of file'
-expect_fatal cut-binary.ply 1 'PLY ERROR: fread() failed -- aborting.'
+HEADER_END='element vertex 2\n'
+expect_fatal cut.ply 255 'ply_get_element: unexpected end of file' "$HEADER_END"
+expect_fatal no-end-header.ply 255 'ply_get_element: unexpected end of file' "$HEADER_END"
+expect_fatal cut-binary.ply 1 'PLY ERROR: fread() failed -- aborting.' "$HEADER_END"
+# In a configuration the scans load on several threads; a damaged one still
+# ends the program after the reports of the scans before it, as if they had
+# been read one after the other, and the scans after it are not reported.
+printf "ply\nformat ascii 1.0\nelement vertex 1\n${XYZ}end_header\n1 2 3\n" >"$DATA/good.ply"
+printf 'bmesh good.ply 0 0 0 0 0 0 1\nbmesh cut.ply 0 0 0 0 0 0 1\nbmesh good.ply 0 0 0 0 0 0 1\n' \
+  >"$DATA/damaged.conf"
+expect_fatal damaged.conf 255 'ply_get_element: unexpected end of file' \
+  "Adding PLY mesh from good.ply\nReading coordinates from cut.ply\nversion 1.000000\ntype 1\n$HEADER_END"
 echo PASS

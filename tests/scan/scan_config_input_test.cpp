@@ -12,6 +12,7 @@
 #include "libply/plyfile.h"
 #include "scan/ply_mesh.h"
 #include "scan/scan_config.h"
+#include "scene/plain_paths.h"
 #include "scene/scene_state.h"
 #include "test_support.h"
 
@@ -94,28 +95,45 @@ struct Unwound {
 [[noreturn]] void throwingHandler(int status) { throw Unwound{status}; }
 
 // A scan cut short ends the PLY library's read. With an exit handler that
-// throws, the reader unwinds without keeping its configuration (or the
-// scan) open, and the scans read before stay in the scene.
-TEST_F(ScanConfigInput, AScanCutShortUnwindsWithoutLeavingTheConfigurationOpen) {
-    testing_support::writeFile(dir_ + "/scans.conf", "bmesh a.ply 0 0 0 0 0 0 1\nbmesh cut.ply 0 0 0 0 0 0 1\n");
+// throws, the reader unwinds as if the scans had been read one after the
+// other, whatever the number of loading threads: the reports of the scans
+// before it and its own report up to the end are printed, those scans stay
+// in the scene, the scans after it are dropped, and neither the
+// configuration nor a scan stays open.
+TEST_F(ScanConfigInput, AScanCutShortEndsTheReadAsIfScansLoadedOneByOne) {
+    testing_support::writeFile(dir_ + "/scans.conf", "bmesh a.ply 0 0 0 0 0 0 1\nbmesh cut.ply 0 0 0 0 0 0 1\n"
+                                                     "bmesh a.ply 1 0 0 0 0 0 1\nbmesh a.ply 2 0 0 0 0 0 1\n");
     const ply_exit_handler_fn previous = ply_set_exit_handler(throwingHandler);
-    int status = 0;
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int filesBefore = openFiles();
-    try {
-        readScanConfig((dir_ + "/scans.conf").c_str());
-    } catch (const Unwound& e) {
-        status = e.status;
+    for (int threads : {1, 4}) {
+        setWorkerThreads(threads);
+        int status = 0;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        const int filesBefore = openFiles();
+        try {
+            readScanConfig((dir_ + "/scans.conf").c_str());
+        } catch (const Unwound& e) {
+            status = e.status;
+        }
+        const int filesAfter = openFiles();
+        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(status, -1);
+        EXPECT_EQ(err, "ply_get_element: unexpected end of file\n");
+        EXPECT_EQ(sceneList.size(), 1u);
+        EXPECT_EQ(filesAfter, filesBefore);
+        // The first scan's whole report, then the cut one's up to its end.
+        const std::string added = "Adding PLY mesh from " + dir_ + "/a.ply\n";
+        const std::size_t at = out.find(added);
+        ASSERT_NE(at, std::string::npos) << out;
+        EXPECT_EQ(out.substr(at + added.size()),
+                  "Reading coordinates from " + dir_ + "/cut.ply\nversion 1.000000\ntype 1\n"
+                  "element vertex 3\nproperty x\nproperty y\nproperty z\nelement range_grid 4\n");
+        for (Mesh* m : sceneList) delete m;
+        sceneList.clear();
     }
-    const int filesAfter = openFiles();
-    const std::string err = testing::internal::GetCapturedStderr();
-    testing::internal::GetCapturedStdout();
+    setWorkerThreads(0);
     ply_set_exit_handler(previous);
-    EXPECT_EQ(status, -1);
-    EXPECT_EQ(err, "ply_get_element: unexpected end of file\n");
-    EXPECT_EQ(sceneList.size(), 1u);
-    EXPECT_EQ(filesAfter, filesBefore);
 }
 
 }  // namespace
