@@ -1,7 +1,7 @@
 // Fuzz target: the scan configuration reader with the steps start-up runs
-// after it: every record of the input is read, its scans are loaded, posed
-// and baked, the overlap analysis runs on them, and the cleaned scans are
-// written. The scans named are small generated range images and meshes in a
+// after it: every record of the input is read, its scans are loaded (on one
+// or two threads), posed and baked, the overlap analysis runs on them, and
+// the cleaned scans are written. The scans named are small generated range images and meshes in a
 // scratch folder (the current folder of the process), one of them only
 // beside the configuration and one cut short, so that loading it ends in the
 // library's fatal end. Inputs naming anything outside the scratch folder
@@ -22,6 +22,7 @@
 #include "scan/overlap_analysis.h"
 #include "scan/ply_mesh.h"
 #include "scan/scan_config.h"
+#include "scene/plain_paths.h"
 #include "scene/scene_state.h"
 #include "seed_files.h"
 
@@ -80,10 +81,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0 && std::memchr(data, '/', size) != nullptr) return 0;
     fuzzing::writeScratchFile("conf/input.conf", data, size);
+    // Scans load on one thread or on two, by the input's length.
+    const int threads = 1 + static_cast<int>(size % 2);
+    setWorkerThreads(threads);
     try {
         readScanConfig(configPath.c_str());
         AnalysisOptions options;
-        options.threads = 1;
+        options.threads = threads;
         options.progress = false;
         analyzeOverlap(sceneList, &gridMesh, options);
         writeAllCleaned();
