@@ -258,11 +258,26 @@ void read_list_items(const ply_property_def* prop, char* base, int count, Source
     store_pointer(base + prop->memory_offset, items);
 }
 
+// Stores a list's count. A count read from text in a floating-point type
+// may round up when stored as "float" ("2.99999999" gives 3.0 over two
+// items): whoever walks the array by the stored count (the caller, or the
+// writer of a raw block) would read past it. Such a count is stored as the
+// number of items read instead.
+void store_count(char* dest, int type, const PlyItem& it) {
+    store(dest, type, it);
+    PlyItem back;
+    if (it.i >= 0 && decode_item(dest, type, back) && back.i > it.i) {
+        PlyItem items;
+        item_from_int(it.i, items);
+        store(dest, type, items);
+    }
+}
+
 template <class Source>
 void read_list(const ply_property_def* prop, char* base, Source& src) {
     PlyItem it;
     src.get(prop->count_disk_type, it);
-    if (base != nullptr) store(base + prop->count_offset, prop->count_memory_type, it);
+    if (base != nullptr) store_count(base + prop->count_offset, prop->count_memory_type, it);
     int count = it.i;
     src.check_count(count);
     if (base == nullptr) {

@@ -289,3 +289,30 @@ TEST(PassThrough, BinaryElementsWithoutPropertiesAreCountedNotStored) {
 }
 
 }  // namespace
+
+namespace {
+
+// A list count written in text as a fraction just below a whole number
+// reads that many whole items, while the count stored as "float" would be
+// the next whole number: kept raw, it made the writer read one item past
+// the array. The stored count is the number of items read.
+TEST(PassThrough, AFractionalCountStoredAsFloatNamesTheItemsRead) {
+    OpenedPly in("ply\nformat ascii 1.0\nelement e 1\nproperty list float int l\nend_header\n"
+                 "2.99999999 7 8\n");
+    ply_other_element_list* kept = ply_get_other_element(in.ply, "e", 1);
+    const ply_other_props* other = kept->elements[0].other_props;
+    const char* block = static_cast<const char*>(kept->elements[0].instances[0]->block);
+    EXPECT_EQ(get_item_value(block + other->properties[0]->count_offset, PLY_FLOAT), 2.0);
+
+    plytest::MemoryOutput out;
+    ply_handle* ply = ply_begin_write(out.stream(), 0, nullptr, PLY_ASCII);
+    ply_declare_other_elements(ply, kept);
+    ply_header_complete(ply);
+    ply_write_other_elements(ply);
+    ply_close_file(ply);
+    EXPECT_EQ(out.bytes(), "ply\nformat ascii 1.0\nelement e 1\nproperty list float int l\n"
+                           "end_header\n2 7 8 \n");
+    ply_release_other_elements(kept);
+}
+
+}  // namespace
