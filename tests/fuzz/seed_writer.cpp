@@ -141,6 +141,9 @@ void addBrokenBodies(std::vector<Seed>& seeds) {
                      std::string(kLeHead) + "element face 1\nproperty list uint int vertex_indices\nend_header\n" + le32(0x7ffffffe) + le32(0) + le32(1)});
     seeds.push_back({kBody, "body.list-count-beyond-line.ascii.ply",
                      std::string(kTextHead) + "element face 1\nproperty list uchar int vertex_indices\nend_header\n200 0 1 2\n"});
+    seeds.push_back({kBody, "body.list-count-fraction.ascii.ply",
+                     std::string(kTextHead) + "element face 2\nproperty list float int vertex_indices\n"
+                                              "property list double uchar l\nend_header\n2.99999999 0 1 1.5 7\n0.5 0\n"});
     seeds.push_back({kBody, "body.index-out-of-range.ascii.ply", meshText + kPoints + "3 0 1 99\n3 -5 1 2\n"});
     seeds.push_back({kBody, "body.grid-index-out-of-range.ascii.ply", rangeText + kPoints + "1 0\n1 7\n1 -2\n1 2\n"});
     seeds.push_back({kBody, "body.face-two-corners.ascii.ply", meshText + kPoints + "2 0 1\n0\n"});
