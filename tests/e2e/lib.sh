@@ -60,12 +60,15 @@ display_answers() { xdotool getdisplaygeometry >/dev/null 2>&1; }
 
 # An own X server on a display number picked at random from a wide range, so
 # that tests running side by side (and servers just shutting down) do not
-# meet on the same number; a server that does not answer is replaced.
+# meet on the same number; a server that does not answer is replaced. It
+# does not reset when its last client leaves (the readiness probe, or one
+# program of a test that starts several): a client connecting during a
+# reset is refused.
 start_xvfb() {
   local n
   n=$((200 + RANDOM % 20000))
   [ -e "/tmp/.X$n-lock" ] && return 1
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp 2>"$OUT/xvfb.log" &
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset 2>"$OUT/xvfb.log" &
   XVFB_PID=$!
   echo "$n" >"$OUT/display"
   export DISPLAY=":$n"
