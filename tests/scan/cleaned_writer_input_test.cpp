@@ -83,6 +83,10 @@ TEST(CleanedWriter, OddSourceHeadersStillGiveFilesThatLoad) {
                    "end_header\n", longComment + "end_header\n"),
         // A NUL inside a line: the capture loses the rest of that line.
         replaceAll(kRangeImage, "ply\n", std::string("ply\ncomment x\0y\n", 16)),
+        // ... and joins the next one to it: here the split line, which the
+        // reader ignores, so that the count written would be ignored too.
+        replaceAll(kRangeImage, "element vertex 3\n",
+                   std::string("abc\0def\nxelement vertex 9\nelement vertex 3\n", 43)),
         // "element vertex" before the element line.
         replaceAll(kRangeImage, "comment scanner 7\n", "comment element vertex 99\n"),
         // ... or inside a line longer than the capture's lines.
