@@ -3,6 +3,8 @@
 // two types convert only explicitly (toVec3 / toPoint3).
 #pragma once
 
+#include "math/scalar.h"
+
 struct Vec3 {
     float x = 0.0f;
     float y = 0.0f;
@@ -39,6 +41,17 @@ struct Vec3 {
     // Prints "[ %5.2f, %5.2f, %5.2f ]\n" on standard output.
     void print() const;
 };
+
+// Inline: lengths are taken millions of times in loading and the analysis.
+inline float Vec3::length() const { return fsqrt(x * x + y * y + z * z); }
+
+inline void Vec3::normalise() {
+    const float len = length();
+    if (len == 0.0f) return;
+    x = x / len;
+    y = y / len;
+    z = z / len;
+}
 
 inline float Vec3::dot(const Vec3& u) const { return x * u.x + y * u.y + z * u.z; }
 
