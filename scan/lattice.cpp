@@ -40,47 +40,76 @@ bool Lattice::cellOf(const Point3& p, int* x, int* y, int* z) const {
 
 namespace {
 
-// Sorts the entries by cell, keeping the order of entries within a cell. The
-// cells are numbered x + nx (y + ny z), which orders them like CellKey; when
-// that number fits 32 bits a radix sort does it in two linear passes, other
-// lattices fall back to a stable comparison sort.
-void sortByCell(std::vector<std::pair<CellKey, int32_t>>& entries, const Lattice& l) {
-    if (!(l.cellCount() < 4294967296.0) || entries.size() > 0xFFFFFFFFu) {
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        return;
+// Runs from (cell number, index) pairs sorted by cell number; the number of
+// a cell is x + nx (y + ny z).
+void runsFromNumbers(const std::vector<std::pair<uint32_t, uint32_t>>& sorted, const Lattice& l,
+                     SparseCells* out) {
+    const uint32_t nx = static_cast<uint32_t>(l.nx), ny = static_cast<uint32_t>(l.ny);
+    out->runs.clear();
+    out->items.resize(sorted.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        const uint32_t cell = sorted[i].first;
+        if (i == 0 || cell != sorted[i - 1].first) {
+            const uint32_t at = static_cast<uint32_t>(i);
+            const CellKey key{static_cast<int32_t>(cell / nx / ny),
+                              static_cast<int32_t>(cell / nx % ny),
+                              static_cast<int32_t>(cell % nx)};
+            out->runs.push_back({key, at, at});
+        }
+        out->items[i] = static_cast<int32_t>(sorted[i].second);
+        out->runs.back().end = static_cast<uint32_t>(i + 1);
     }
-    const uint64_t nx = static_cast<uint64_t>(l.nx), ny = static_cast<uint64_t>(l.ny);
-    // (cell, position) pairs, sorted by cell with a stable two-pass radix
-    // sort on 16-bit digits: entries come in position order and stay so.
-    std::vector<std::pair<uint32_t, uint32_t>> a(entries.size()), b(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const CellKey& k = entries[i].first;
-        a[i] = {static_cast<uint32_t>(uint64_t(k.x) + nx * (uint64_t(k.y) + ny * uint64_t(k.z))),
-                static_cast<uint32_t>(i)};
-    }
-    std::vector<uint32_t> count(1u << 16);
-    for (int shift = 0; shift < 32; shift += 16) {
+}
+
+// Stable least-significant-digit radix sort of (cell number, index) pairs by
+// cell number, in as few passes as the largest number needs (digits of at
+// most 16 bits, split evenly so that the counts stay small).
+void radixSortByCell(std::vector<std::pair<uint32_t, uint32_t>>& a, uint32_t largest) {
+    int bits = 1;
+    while (bits < 32 && (largest >> bits) != 0) ++bits;
+    const int passes = (bits + 15) / 16;
+    const int digit = (bits + passes - 1) / passes;
+    const uint32_t mask = (1u << digit) - 1u;
+    std::vector<std::pair<uint32_t, uint32_t>> b(a.size());
+    std::vector<uint32_t> count(std::size_t(1) << digit);
+    for (int pass = 0, shift = 0; pass < passes; ++pass, shift += digit) {
         std::fill(count.begin(), count.end(), 0u);
-        for (const auto& e : a) ++count[(e.first >> shift) & 0xFFFFu];
+        for (const auto& e : a) ++count[(e.first >> shift) & mask];
         uint32_t sum = 0;
         for (uint32_t& c : count) {
             const uint32_t here = c;
             c = sum;
             sum += here;
         }
-        for (const auto& e : a) b[count[(e.first >> shift) & 0xFFFFu]++] = e;
+        for (const auto& e : a) b[count[(e.first >> shift) & mask]++] = e;
         a.swap(b);
     }
-    std::vector<std::pair<CellKey, int32_t>> sorted(entries.size());
-    for (std::size_t i = 0; i < a.size(); ++i) sorted[i] = entries[a[i].second];
-    entries.swap(sorted);
 }
 
 }  // namespace
 
 void SparseCells::build(std::vector<std::pair<CellKey, int32_t>>& entries, const Lattice& l) {
-    sortByCell(entries, l);
+    // Cells are visited in CellKey order, which is the order of their numbers
+    // x + nx (y + ny z). When the numbers fit 32 bits a radix sort orders the
+    // entries in linear time; other lattices fall back to a stable comparison
+    // sort. Either way the indices of a cell keep their order.
+    if (l.cellCount() < 4294967296.0 && entries.size() <= 0xFFFFFFFFu) {
+        const uint64_t nx = static_cast<uint64_t>(l.nx), ny = static_cast<uint64_t>(l.ny);
+        std::vector<std::pair<uint32_t, uint32_t>> numbered(entries.size());
+        uint32_t largest = 0;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const CellKey& k = entries[i].first;
+            const uint32_t cell =
+                static_cast<uint32_t>(uint64_t(k.x) + nx * (uint64_t(k.y) + ny * uint64_t(k.z)));
+            largest = std::max(largest, cell);
+            numbered[i] = {cell, static_cast<uint32_t>(entries[i].second)};
+        }
+        radixSortByCell(numbered, largest);
+        runsFromNumbers(numbered, l, this);
+        return;
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     runs.clear();
     items.clear();
     items.reserve(entries.size());

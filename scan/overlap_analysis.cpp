@@ -176,11 +176,17 @@ void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
         cells->boxes.lo[a].resize(n);
         cells->boxes.hi[a].resize(n);
     }
-    cells->records.clear();
-    cells->records.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const int32_t f = cells->faces.items[i];
-        cells->records.push_back(recordOf(scan.faces[f], f, scan.worldVertices, &cells->boxes, i));
+    // Faces are read in their own order (one after the other in memory) and
+    // their records written to their places in cell order.
+    constexpr uint32_t kNotPlaced = 0xFFFFFFFFu;
+    std::vector<uint32_t> place(scan.faces.size(), kNotPlaced);
+    for (std::size_t i = 0; i < n; ++i) place[cells->faces.items[i]] = static_cast<uint32_t>(i);
+    cells->records.resize(n);
+    for (std::size_t f = 0; f < place.size(); ++f) {
+        const uint32_t at = place[f];
+        if (at == kNotPlaced) continue;
+        cells->records[at] = recordOf(scan.faces[f], static_cast<int32_t>(f), scan.worldVertices,
+                                      &cells->boxes, at);
     }
 }
 
