@@ -2,6 +2,8 @@
 // range grid of one-index lists) as text and as binary, and writing it, each
 // on the library's fast paths and on its plain reference paths, measured in
 // one run. Prints items/s and MB/s per case and the fast/plain ratios.
+//   ply_bench [BENCHMARK OPTIONS] [FILE.ply...]
+// With files, those are read from disk as one set instead (real scans).
 
 #include <benchmark/benchmark.h>
 
@@ -104,9 +106,9 @@ std::string scanBytes(const Scan& scan, int file_type, bool crlf) {
     return converted;
 }
 
-// Reads every instance the way the range-scan loader does.
-long readScan(std::string& bytes) {
-    FILE* fp = fmemopen(bytes.data(), bytes.size(), "r");
+// Reads every instance from the stream the way the range-scan loader does;
+// returns a checksum, and adds the number of items read to *items if given.
+long readStream(FILE* fp, long* items = nullptr) {
     int nelems;
     char** elist;
     ply_handle* ply = ply_read_header(fp, &nelems, &elist);
@@ -121,18 +123,34 @@ long readScan(std::string& bytes) {
                 ply_get_element(ply, &v);
                 checksum += v.z < -0.65f;
             }
+            if (items != nullptr) *items += 3L * count;
         } else {
             ply_select_property(ply, elist[e], &kCellList);
             for (int i = 0; i < count; ++i) {
                 Cell cell;
                 ply_get_element(ply, &cell);
                 checksum += cell.count;
+                if (items != nullptr) *items += 1 + cell.count;
                 std::free(cell.indices);
             }
         }
     }
     ply_free_element_list(nelems, elist);
     ply_close_file(ply);
+    return checksum;
+}
+
+long readScan(std::string& bytes) { return readStream(fmemopen(bytes.data(), bytes.size(), "r")); }
+
+// Reads the files one after the other from disk (the page cache, after the
+// first round); returns a checksum, and adds the items read to *items if given.
+long readFiles(const std::vector<std::string>& files, long* items = nullptr) {
+    long checksum = 0;
+    for (const std::string& name : files) {
+        FILE* fp = std::fopen(name.c_str(), "rb");
+        if (fp == nullptr) continue;
+        checksum += readStream(fp, items);
+    }
     return checksum;
 }
 
@@ -183,6 +201,34 @@ void registerWrite(const std::string& name, int file_type) {
     }
 }
 
+// The files named on the command line, read as one set (for real scans).
+void registerFiles(const std::vector<std::string>& files) {
+    double bytes = 0;
+    for (const std::string& name : files) {
+        FILE* fp = std::fopen(name.c_str(), "rb");
+        if (fp == nullptr) {
+            std::fprintf(stderr, "ply_bench: cannot open %s\n", name.c_str());
+            std::exit(1);
+        }
+        std::fseek(fp, 0, SEEK_END);
+        bytes += double(std::ftell(fp));
+        std::fclose(fp);
+    }
+    long items = 0;
+    readFiles(files, &items);
+    for (bool plain : {false, true}) {
+        std::string full = std::string("read_files") + (plain ? "/plain" : "/fast");
+        caseSizes()[full] = {bytes, double(items)};
+        benchmark::RegisterBenchmark(full.c_str(), [files, plain, bytes, items](benchmark::State& state) {
+            ply_set_plain_paths(plain);
+            for (auto _ : state) benchmark::DoNotOptimize(readFiles(files));
+            ply_set_plain_paths(0);
+            state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+            state.SetItemsProcessed(int64_t(state.iterations()) * items);
+        })->Unit(benchmark::kMillisecond);
+    }
+}
+
 // The console report, followed by each case's rates and fast/plain ratio.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
@@ -219,6 +265,15 @@ private:
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
+    // Arguments left after the benchmark options are PLY files to read as a
+    // set, in place of the generated cases.
+    if (argc > 1) {
+        registerFiles(std::vector<std::string>(argv + 1, argv + argc));
+        RatioReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        benchmark::Shutdown();
+        return 0;
+    }
     registerRead("read_text_crlf", PLY_ASCII, true);
     registerRead("read_text_lf", PLY_ASCII, false);
     registerRead("read_binary_le", PLY_BINARY_LE, false);
