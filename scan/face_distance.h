@@ -11,6 +11,9 @@
 #include <cmath>
 #include <cstddef>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "math/geometry.h"
 #include "scene/dmesh.h"
@@ -77,15 +80,13 @@ struct Triangle {
     float normalDotCorner0;
 };
 
-// The corner test of a triangle, as faceDistance makes it. Each length is
-// the correctly rounded square root of its squared length, so the test is
-// decided on the squares wherever the rounding of the roots and of their
-// product cannot change it, and computed from the roots only near the limit.
-inline bool triangleNearCorner(const Point3& p, const Triangle& t) {
-    const Vec3 v0 = t.c[0] - p, v1 = t.c[1] - p, v2 = t.c[2] - p;
-    const float s0 = v0.x * v0.x + v0.y * v0.y + v0.z * v0.z;
-    const float s1 = v1.x * v1.x + v1.y * v1.y + v1.z * v1.z;
-    const float s2 = v2.x * v2.x + v2.y * v2.y + v2.z * v2.z;
+// The corner test of a triangle, as faceDistance makes it, from the squared
+// distances s0, s1, s2 of the point to its corners (float sums of squared
+// differences). Each length is the correctly rounded square root of its
+// squared length, so the test is decided on the squares wherever the
+// rounding of the roots and of their product cannot change it, and computed
+// from the roots only near the limit.
+inline bool nearCornerFromSquares(float s0, float s1, float s2) {
     // The float product of two rounded roots lies within a relative 2e-7 of
     // the exact product of the roots, so its square within 4e-7 of s_a * s_b.
     constexpr double kSurelyNear = 1e-14 * (1.0 - 1e-6);
@@ -95,6 +96,13 @@ inline bool triangleNearCorner(const Point3& p, const Triangle& t) {
     if (q01 > kSurelyFar && q12 > kSurelyFar && q20 > kSurelyFar) return false;
     const float l0 = fsqrt(s0), l1 = fsqrt(s1), l2 = fsqrt(s2);
     return isNearCorner(l0 * l1) || isNearCorner(l1 * l2) || isNearCorner(l2 * l0);
+}
+
+inline bool triangleNearCorner(const Point3& p, const Triangle& t) {
+    const Vec3 v0 = t.c[0] - p, v1 = t.c[1] - p, v2 = t.c[2] - p;
+    return nearCornerFromSquares(v0.x * v0.x + v0.y * v0.y + v0.z * v0.z,
+                                 v1.x * v1.x + v1.y * v1.y + v1.z * v1.z,
+                                 v2.x * v2.x + v2.y * v2.y + v2.z * v2.z);
 }
 
 // The outline distance of a triangle: its nearest side.
@@ -113,6 +121,98 @@ inline float triangleOutline(const Point3& p, const Triangle& t) {
 inline float triangleDistance(const Point3& p, const Triangle& t) {
     if (triangleNearCorner(p, t)) return planeDistance(p, t.normal, t.normalDotCorner0);
     return triangleOutline(p, t);
+}
+
+// A triangle's corners laid out for measuring its three sides at once: the
+// coordinates in the order c0, c1, c2, c0, c1, so that lanes 0-2 from
+// element 0 are the sides' first corners and lanes 0-2 from element 1 their
+// second corners (lane 3 repeats side 0 and is not used).
+struct SideLanes {
+    float x[5], y[5], z[5];
+};
+
+inline SideLanes sideLanesOf(const Triangle& t) {
+    SideLanes l;
+    for (int k = 0; k < 5; ++k) {
+        const Point3& c = t.c[k % 3];
+        l.x[k] = c.x;
+        l.y[k] = c.y;
+        l.z[k] = c.z;
+    }
+    return l;
+}
+
+#if defined(__SSE2__)
+// Lane-wise a ? b : c for masks of all ones or all zeros.
+inline __m128 select(__m128 mask, __m128 b, __m128 c) {
+    return _mm_or_ps(_mm_and_ps(mask, b), _mm_andnot_ps(mask, c));
+}
+#endif
+
+// triangleNearCorner from the lane layout.
+inline bool lanesNearCorner(const Point3& p, const SideLanes& t) {
+#if defined(__SSE2__)
+    const __m128 vx = _mm_sub_ps(_mm_loadu_ps(t.x), _mm_set1_ps(p.x));
+    const __m128 vy = _mm_sub_ps(_mm_loadu_ps(t.y), _mm_set1_ps(p.y));
+    const __m128 vz = _mm_sub_ps(_mm_loadu_ps(t.z), _mm_set1_ps(p.z));
+    const __m128 sq =
+        _mm_add_ps(_mm_add_ps(_mm_mul_ps(vx, vx), _mm_mul_ps(vy, vy)), _mm_mul_ps(vz, vz));
+    alignas(16) float s[4];
+    _mm_store_ps(s, sq);
+    return nearCornerFromSquares(s[0], s[1], s[2]);
+#else
+    float s[3];
+    for (int j = 0; j < 3; ++j) {
+        const float vx = t.x[j] - p.x, vy = t.y[j] - p.y, vz = t.z[j] - p.z;
+        s[j] = vx * vx + vy * vy + vz * vz;
+    }
+    return nearCornerFromSquares(s[0], s[1], s[2]);
+#endif
+}
+
+// triangleOutline from the lane layout, the three sides measured at once with
+// the same float operations as sideDistance: its double comparisons of float
+// dot products are float comparisons, its double quotient rounded to float is
+// the correctly rounded float quotient (a double carries more than twice a
+// float's precision, so rounding twice changes nothing), and so is the float
+// of the double square root of a float. The nearest side is chosen in the
+// same order, so NaN sides are passed over the same way.
+inline float lanesOutline(const Point3& p, const SideLanes& t) {
+#if defined(__SSE2__)
+    const __m128 px = _mm_set1_ps(p.x), py = _mm_set1_ps(p.y), pz = _mm_set1_ps(p.z);
+    const __m128 ax = _mm_loadu_ps(t.x), ay = _mm_loadu_ps(t.y), az = _mm_loadu_ps(t.z);
+    const __m128 bx = _mm_loadu_ps(t.x + 1), by = _mm_loadu_ps(t.y + 1), bz = _mm_loadu_ps(t.z + 1);
+    const __m128 ex = _mm_sub_ps(bx, ax), ey = _mm_sub_ps(by, ay), ez = _mm_sub_ps(bz, az);
+    const __m128 sx = _mm_sub_ps(px, ax), sy = _mm_sub_ps(py, ay), sz = _mm_sub_ps(pz, az);
+    const __m128 c1 =
+        _mm_add_ps(_mm_add_ps(_mm_mul_ps(sx, ex), _mm_mul_ps(sy, ey)), _mm_mul_ps(sz, ez));
+    const __m128 c2 =
+        _mm_add_ps(_mm_add_ps(_mm_mul_ps(ex, ex), _mm_mul_ps(ey, ey)), _mm_mul_ps(ez, ez));
+    const __m128 r = _mm_div_ps(c1, c2);
+    // p - (a + r e), p - b and p - a, chosen per side as sideDistance does.
+    const __m128 gx = _mm_sub_ps(px, _mm_add_ps(ax, _mm_mul_ps(r, ex)));
+    const __m128 gy = _mm_sub_ps(py, _mm_add_ps(ay, _mm_mul_ps(r, ey)));
+    const __m128 gz = _mm_sub_ps(pz, _mm_add_ps(az, _mm_mul_ps(r, ez)));
+    const __m128 beforeA = _mm_cmple_ps(c1, _mm_setzero_ps());
+    const __m128 pastB = _mm_cmple_ps(c2, c1);
+    const __m128 vx = select(beforeA, sx, select(pastB, _mm_sub_ps(px, bx), gx));
+    const __m128 vy = select(beforeA, sy, select(pastB, _mm_sub_ps(py, by), gy));
+    const __m128 vz = select(beforeA, sz, select(pastB, _mm_sub_ps(pz, bz), gz));
+    const __m128 len = _mm_sqrt_ps(
+        _mm_add_ps(_mm_add_ps(_mm_mul_ps(vx, vx), _mm_mul_ps(vy, vy)), _mm_mul_ps(vz, vz)));
+    alignas(16) float d[4];
+    _mm_store_ps(d, len);
+#else
+    float d[3];
+    for (int j = 0; j < 3; ++j)
+        d[j] = sideDistance(p, Point3(t.x[j], t.y[j], t.z[j]),
+                            Point3(t.x[j + 1], t.y[j + 1], t.z[j + 1]));
+#endif
+    float best = FLT_MAX;
+    if (d[0] < best) best = d[0];
+    if (d[1] < best) best = d[1];
+    if (d[2] < best) best = d[2];
+    return best;
 }
 
 }  // namespace overlap

@@ -125,8 +125,10 @@ bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, const Analy
 // measurement uses, stored contiguously cell by cell.
 struct FaceRecord {
     int32_t face;           // index into the scan's faces
-    bool triangle;          // measured through `tri` (else through the Face)
-    overlap::Triangle tri;  // corners, normal, normal . corner 0 (triangles only)
+    bool triangle;              // measured through the fields below (else through the Face)
+    Vec3 normal;                // the face's normal (triangles only)
+    float normalDotCorner0;     // normal . corner 0 (triangles only)
+    overlap::SideLanes corners; // the corners, laid out by side (triangles only)
 };
 
 // Boxes of the polygons, one array per bound, in the order of `records`, so
@@ -162,9 +164,11 @@ FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& pos
     }
     r.triangle = f.vertexIndices.size() == 3;
     if (r.triangle) {
-        for (int j = 0; j < 3; ++j) r.tri.c[j] = positions[f.vertexIndices[j]];
-        r.tri.normal = f.normal;
-        r.tri.normalDotCorner0 = f.normal.dot(toVec3(r.tri.c[0]));
+        overlap::Triangle t;
+        for (int j = 0; j < 3; ++j) t.c[j] = positions[f.vertexIndices[j]];
+        r.normal = f.normal;
+        r.normalDotCorner0 = f.normal.dot(toVec3(t.c[0]));
+        r.corners = overlap::sideLanesOf(t);
     }
     return r;
 }
@@ -309,15 +313,15 @@ public:
             const FaceRecord& r = c.records[f.index];
             float dist;
             if (r.triangle) {
-                const float plane = overlap::planeDistance(p, r.tri.normal, r.tri.normalDotCorner0);
+                const float plane = overlap::planeDistance(p, r.normal, r.normalDotCorner0);
                 const bool outlineTooFar = f.boxSq >= threshold;
                 // Neither the plane nor the outline can beat d: nothing to learn.
                 if (plane >= d && outlineTooFar) continue;
-                if (overlap::triangleNearCorner(p, r.tri)) {
+                if (overlap::lanesNearCorner(p, r.corners)) {
                     dist = plane;
                 } else {
                     if (outlineTooFar) continue;
-                    dist = overlap::triangleOutline(p, r.tri);
+                    dist = overlap::lanesOutline(p, r.corners);
                 }
             } else {
                 dist = overlap::faceDistance(p, c.scan->faces[r.face], c.scan->worldVertices);
@@ -335,7 +339,7 @@ public:
                 for (uint32_t i = 0; i < c.count; ++i) {
                     if (sq[i] <= kNoCornerSqFloat || sq[i] >= threshold) continue;
                     const FaceRecord& r = c.records[i];
-                    const float dist = r.triangle ? overlap::triangleOutline(p, r.tri)
+                    const float dist = r.triangle ? overlap::lanesOutline(p, r.corners)
                                                   : overlap::faceDistance(p, c.scan->faces[r.face],
                                                                           c.scan->worldVertices);
                     if (dist < d) {

@@ -1,0 +1,103 @@
+// The lane-wise triangle measurements (three sides at once) must give the
+// one-side-at-a-time results bit for bit: on random triangles and points,
+// on the corners and sides themselves, on degenerate triangles (repeated
+// corners, collinear corners), at large and tiny scales, and with NaN and
+// infinite coordinates.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "scan/face_distance.h"
+
+namespace {
+
+uint32_t bitsOf(float v) {
+    uint32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+// The same float, or both NaN.
+::testing::AssertionResult sameFloat(float a, float b) {
+    if (bitsOf(a) == bitsOf(b) || (std::isnan(a) && std::isnan(b)))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << a << " != " << b;
+}
+
+overlap::Triangle triangle(const Point3& a, const Point3& b, const Point3& c) {
+    overlap::Triangle t;
+    t.c[0] = a;
+    t.c[1] = b;
+    t.c[2] = c;
+    return t;
+}
+
+void expectSameMeasures(const Point3& p, const overlap::Triangle& t) {
+    const overlap::SideLanes lanes = overlap::sideLanesOf(t);
+    EXPECT_TRUE(sameFloat(overlap::lanesOutline(p, lanes), overlap::triangleOutline(p, t)))
+        << "point " << p.x << " " << p.y << " " << p.z;
+    EXPECT_EQ(overlap::lanesNearCorner(p, lanes), overlap::triangleNearCorner(p, t))
+        << "point " << p.x << " " << p.y << " " << p.z;
+}
+
+}  // namespace
+
+TEST(FaceDistanceLanes, RandomTrianglesAndPointsAtEveryScale) {
+    std::mt19937 rng(7);
+    for (float scale : {1e-6f, 1e-3f, 0.05f, 1.0f, 1e4f}) {
+        std::uniform_real_distribution<float> u(-scale, scale);
+        for (int i = 0; i < 4000; ++i) {
+            const overlap::Triangle t = triangle(Point3(u(rng), u(rng), u(rng)),
+                                                 Point3(u(rng), u(rng), u(rng)),
+                                                 Point3(u(rng), u(rng), u(rng)));
+            expectSameMeasures(Point3(u(rng), u(rng), u(rng)), t);
+            // Close to the triangle: where the corner test is decided on the roots.
+            const float w = u(rng) / scale * 0.5f + 0.5f;
+            const Point3 on(t.c[0].x + w * (t.c[1].x - t.c[0].x), t.c[0].y + w * (t.c[1].y - t.c[0].y),
+                            t.c[0].z + w * (t.c[1].z - t.c[0].z));
+            expectSameMeasures(on, t);
+        }
+    }
+}
+
+TEST(FaceDistanceLanes, CornersSidesAndNearCornerLimits) {
+    const overlap::Triangle t =
+        triangle(Point3(0, 0, 0), Point3(0.001f, 0, 0), Point3(0, 0.0005f, 0.0001f));
+    for (int j = 0; j < 3; ++j) {
+        const Point3& a = t.c[j];
+        const Point3& b = t.c[(j + 1) % 3];
+        expectSameMeasures(a, t);
+        expectSameMeasures(Point3((a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2), t);
+        // Around the corner test's limit: distances whose product is near 1e-7.
+        for (float off = 1e-5f; off < 1e-3f; off *= 1.07f) {
+            expectSameMeasures(Point3(a.x + off, a.y, a.z), t);
+            expectSameMeasures(Point3(a.x, a.y - off, a.z + off * 0.5f), t);
+        }
+    }
+}
+
+TEST(FaceDistanceLanes, DegenerateTrianglesAndNonFiniteCoordinates) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Point3 o(0, 0, 0), x(0.001f, 0, 0), x2(0.002f, 0, 0);
+    const std::vector<overlap::Triangle> triangles = {
+        triangle(o, o, o),                                  // one point
+        triangle(o, x, x),                                  // a repeated corner
+        triangle(o, x, x2),                                 // collinear
+        triangle(o, x, Point3(nan, 0, 0)),                  // a NaN corner
+        triangle(o, x, Point3(inf, 0, 0)),                  // an infinite corner
+        triangle(Point3(FLT_MAX, 0, 0), Point3(-FLT_MAX, 0, 0), x),  // overflowing sides
+        triangle(Point3(1e-30f, 0, 0), Point3(0, 1e-30f, 0), o),     // subnormal quotients
+    };
+    const std::vector<Point3> points = {o, x, Point3(0.0005f, 0.0001f, 0), Point3(-1, 2, 3),
+                                        Point3(nan, 0, 0), Point3(inf, 0, 0), Point3(1e-31f, 0, 0),
+                                        Point3(0, 5e-31f, 0)};
+    for (const overlap::Triangle& t : triangles)
+        for (const Point3& p : points) expectSameMeasures(p, t);
+}
