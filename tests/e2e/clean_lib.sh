@@ -9,14 +9,7 @@ set -u
 : "${RANGELOOM_CLEAN:?RANGELOOM_CLEAN must name the rangeloom-clean binary}"
 : "${RANGELOOM_SAMPLE:?RANGELOOM_SAMPLE must name the sample generator}"
 
-fail() {
-  echo "FAIL: $*"
-  echo "--- stdout:"
-  cat "$OUT/stdout" 2>/dev/null
-  echo "--- stderr:"
-  cat "$OUT/stderr" 2>/dev/null
-  exit 1
-}
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 clean_init() {
   OUT=${E2E_OUT:-$(mktemp -d)}/$1

@@ -37,14 +37,7 @@ e2e_cleanup() {
 }
 trap e2e_cleanup EXIT
 
-fail() {
-  echo "FAIL: $*"
-  echo "--- stdout:"
-  cat "$OUT/stdout" 2>/dev/null
-  echo "--- stderr:"
-  cat "$OUT/stderr" 2>/dev/null
-  exit 1
-}
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 # retry a command for up to $WAIT_SECONDS (default 20) seconds
 wait_for() {
