@@ -72,12 +72,9 @@ inline float faceDistance(const Point3& p, const Face& face, const std::vector<P
 
 namespace overlap {
 
-// A triangle prepared for many measurements: its corners, normal and the
-// normal's dot product with corner 0, as faceDistance would compute them.
+// A triangle's corners, for the side-by-side measurements below.
 struct Triangle {
     Point3 c[3];
-    Vec3 normal;
-    float normalDotCorner0;
 };
 
 // The corner test of a triangle, as faceDistance makes it, from the squared
@@ -115,12 +112,6 @@ inline float triangleOutline(const Point3& p, const Triangle& t) {
     const float d2 = sideDistance(p, t.c[2], t.c[0]);
     if (d2 < best) best = d2;
     return best;
-}
-
-// faceDistance for a triangle.
-inline float triangleDistance(const Point3& p, const Triangle& t) {
-    if (triangleNearCorner(p, t)) return planeDistance(p, t.normal, t.normalDotCorner0);
-    return triangleOutline(p, t);
 }
 
 // A triangle's corners laid out for measuring its three sides at once: the

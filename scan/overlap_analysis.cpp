@@ -124,7 +124,7 @@ bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, const Analy
 // bound) and, for triangles, the corner positions and normal terms that the
 // measurement uses, stored contiguously cell by cell.
 struct FaceRecord {
-    int32_t face;           // index into the scan's faces
+    int32_t face;               // index into the scan's faces
     bool triangle;              // measured through the fields below (else through the Face)
     Vec3 normal;                // the face's normal (triangles only)
     float normalDotCorner0;     // normal . corner 0 (triangles only)
