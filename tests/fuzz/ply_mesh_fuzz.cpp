@@ -12,35 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "fake_gl.h"
 #include "fuzz_support.h"
+#include "mesh_checks.h"
 #include "scan/ply_mesh.h"
 #include "scene/scene_state.h"
 
 namespace {
-
-bool validIndex(int32_t vi, const Mesh& mesh) {
-    return vi >= 0 && static_cast<std::size_t>(vi) < mesh.vertices.size();
-}
-
-void checkIndices(const Mesh& mesh) {
-    for (const Face& f : mesh.faces)
-        for (int32_t vi : f.vertexIndices)
-            if (!validIndex(vi, mesh)) fuzzing::fail("a face names a missing vertex");
-    for (int32_t g : mesh.gridIndex)
-        if (g != -1 && !validIndex(g, mesh)) fuzzing::fail("a raster cell names a missing vertex");
-    for (const Edge& e : mesh.edges)
-        if (e.face0 < -1 || e.face1 < -1 || e.face0 >= mesh.faceCount() || e.face1 >= mesh.faceCount())
-            fuzzing::fail("an edge names a missing face");
-}
-
-void drawEveryMode(Mesh& mesh) {
-    for (int mode = Points; mode <= Smooth; ++mode) {
-        mesh.setDisplayMode(mode);
-        mesh.draw();
-        resetFakeGL();
-    }
-}
 
 // Values that toss points 1, 4, 7, ... and leave every third point unmeasured.
 void tossEveryThirdPoint(Mesh& scan) {
@@ -84,7 +61,7 @@ void runAsScan(PlyMesh& scan) {
     scan.bakeWorldPositions();
     tossEveryThirdPoint(scan);
     showTossedPoints = true;
-    drawEveryMode(scan);
+    fuzzing::drawEveryMode(scan);
     showTossedPoints = false;
     if (scan.writeCleaned()) checkCleanedFile(scan);
 }
@@ -104,8 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         PlyMesh mesh(1, path.c_str());
         if (mesh.isLoaded()) {
-            checkIndices(mesh);
-            drawEveryMode(mesh);
+            fuzzing::checkMeshIndices(mesh);
+            fuzzing::drawEveryMode(mesh);
             if (!singlePlyFile) runAsScan(mesh);
         }
     } catch (const fuzzing::LibraryExit&) {
