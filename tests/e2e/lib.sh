@@ -9,6 +9,7 @@
 #   e2e_key KEY...                sends keys to the window
 #   e2e_wait_stdout TEXT          waits until stdout contains TEXT (fixed string)
 #   e2e_shot FILE                 screenshot of the window
+#   e2e_shot_settled FILE         screenshot once two in a row agree (everything sent is drawn)
 #   e2e_pixel FILE X Y            prints "R G B" of one pixel
 #   e2e_quit                      sends 'q' and checks exit status 0
 #   e2e_golden EXPECTED           compares the captured stdout byte for byte
@@ -143,6 +144,21 @@ e2e_shot_until() {
   local file=$1 condition=$2
   for _ in $(seq 1 50); do
     import -window "$WID" "$file" 2>/dev/null && SHOT=$file && eval "$condition" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Screenshots into FILE until two in a row have the same number of lit
+# pixels: the keys sent so far have all been drawn. Sets SHOT.
+e2e_shot_settled() {
+  local file=$1 last=-1 now
+  for _ in $(seq 1 50); do
+    if import -window "$WID" "$file" 2>/dev/null; then
+      now=$(e2e_lit_pixels "$file")
+      [ "$now" = "$last" ] && SHOT=$file && return 0
+      last=$now
+    fi
     sleep 0.2
   done
   return 1

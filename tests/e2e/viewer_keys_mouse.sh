@@ -22,6 +22,8 @@ e2e_shot_until "$OUT/hidden-again.png" '[ "$(lit)" = 0 ]' || fail "key 1 again d
 e2e_key 1 d d d d d d d d d d d d d d d d d d d d
 e2e_shot_until "$OUT/whole.png" '[ "$(lit)" -gt 2000 ] && [ "$(lit)" -lt 200000 ]' ||
   fail "zooming out did not bring the whole torus into view"
+# A slow build may still be drawing the last steps of the zoom.
+e2e_shot_settled "$OUT/whole.png" || fail "the zoomed-out view never settled"
 SMOOTH=$(e2e_lit_pixels "$OUT/whole.png")
 
 # 'e' twice: from smooth shading (mode 4) to single points (mode 0).
