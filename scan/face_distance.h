@@ -115,20 +115,20 @@ inline float triangleOutline(const Point3& p, const Triangle& t) {
 }
 
 // A triangle's corners laid out for measuring its three sides at once: the
-// coordinates in the order c0, c1, c2, c0, c1, so that lanes 0-2 from
-// element 0 are the sides' first corners and lanes 0-2 from element 1 their
-// second corners (lane 3 repeats side 0 and is not used).
+// coordinates axis by axis, so that one load gives an axis of all three
+// corners (lane 3 holds the next axis's first corner or the spare word and is
+// never used).
 struct SideLanes {
-    float x[5], y[5], z[5];
+    float x[3], y[3], z[3];
+    float spare = 0.0f;  // keeps the load of z inside the record
 };
 
 inline SideLanes sideLanesOf(const Triangle& t) {
     SideLanes l;
-    for (int k = 0; k < 5; ++k) {
-        const Point3& c = t.c[k % 3];
-        l.x[k] = c.x;
-        l.y[k] = c.y;
-        l.z[k] = c.z;
+    for (int k = 0; k < 3; ++k) {
+        l.x[k] = t.c[k].x;
+        l.y[k] = t.c[k].y;
+        l.z[k] = t.c[k].z;
     }
     return l;
 }
@@ -171,8 +171,14 @@ inline bool lanesNearCorner(const Point3& p, const SideLanes& t) {
 inline float lanesOutline(const Point3& p, const SideLanes& t) {
 #if defined(__SSE2__)
     const __m128 px = _mm_set1_ps(p.x), py = _mm_set1_ps(p.y), pz = _mm_set1_ps(p.z);
-    const __m128 ax = _mm_loadu_ps(t.x), ay = _mm_loadu_ps(t.y), az = _mm_loadu_ps(t.z);
-    const __m128 bx = _mm_loadu_ps(t.x + 1), by = _mm_loadu_ps(t.y + 1), bz = _mm_loadu_ps(t.z + 1);
+    // Side j runs from corner j to corner j + 1 (mod 3); lane 3 repeats side 0.
+    const __m128 cx = _mm_loadu_ps(t.x), cy = _mm_loadu_ps(t.y), cz = _mm_loadu_ps(t.z);
+    const __m128 ax = _mm_shuffle_ps(cx, cx, _MM_SHUFFLE(0, 2, 1, 0));
+    const __m128 ay = _mm_shuffle_ps(cy, cy, _MM_SHUFFLE(0, 2, 1, 0));
+    const __m128 az = _mm_shuffle_ps(cz, cz, _MM_SHUFFLE(0, 2, 1, 0));
+    const __m128 bx = _mm_shuffle_ps(cx, cx, _MM_SHUFFLE(1, 0, 2, 1));
+    const __m128 by = _mm_shuffle_ps(cy, cy, _MM_SHUFFLE(1, 0, 2, 1));
+    const __m128 bz = _mm_shuffle_ps(cz, cz, _MM_SHUFFLE(1, 0, 2, 1));
     const __m128 ex = _mm_sub_ps(bx, ax), ey = _mm_sub_ps(by, ay), ez = _mm_sub_ps(bz, az);
     const __m128 sx = _mm_sub_ps(px, ax), sy = _mm_sub_ps(py, ay), sz = _mm_sub_ps(pz, az);
     const __m128 c1 =
@@ -197,7 +203,7 @@ inline float lanesOutline(const Point3& p, const SideLanes& t) {
     float d[3];
     for (int j = 0; j < 3; ++j)
         d[j] = sideDistance(p, Point3(t.x[j], t.y[j], t.z[j]),
-                            Point3(t.x[j + 1], t.y[j + 1], t.z[j + 1]));
+                            Point3(t.x[(j + 1) % 3], t.y[(j + 1) % 3], t.z[(j + 1) % 3]));
 #endif
     float best = FLT_MAX;
     if (d[0] < best) best = d[0];

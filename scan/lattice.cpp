@@ -130,8 +130,63 @@ bool isMeasurableFace(const Face& face, const std::vector<Point3>& positions) {
     return true;
 }
 
+namespace {
+
+// The centroid of a measurable face, as Face::computeCentroid gives it from
+// the same positions (every corner is in range, so every corner counts).
+Point3 centroidOf(const Face& face, const std::vector<Point3>& positions) {
+    float sx = 0.0f, sy = 0.0f, sz = 0.0f;
+    for (int32_t vi : face.vertexIndices) {
+        sx += positions[vi].x;
+        sy += positions[vi].y;
+        sz += positions[vi].z;
+    }
+    const float n = static_cast<float>(face.vertexIndices.size());
+    return Point3(sx / n, sy / n, sz / n);
+}
+
+// sortIntoCells for lattices whose cell numbers fit 32 bits: the (number,
+// index) pairs are made directly and radix sorted.
+void sortByNumber(const Lattice& lattice, const Mesh& scan, SparseCells* points,
+                  SparseCells* faces) {
+    const uint32_t nx = static_cast<uint32_t>(lattice.nx), ny = static_cast<uint32_t>(lattice.ny);
+    std::vector<std::pair<uint32_t, uint32_t>> numbered;
+    uint32_t largest = 0;
+    int x, y, z;
+    auto add = [&](const Point3& p, std::size_t index) {
+        if (!lattice.cellOf(p, &x, &y, &z)) return;
+        const uint32_t cell =
+            static_cast<uint32_t>(x) + nx * (static_cast<uint32_t>(y) + ny * static_cast<uint32_t>(z));
+        largest = std::max(largest, cell);
+        numbered.push_back({cell, static_cast<uint32_t>(index)});
+    };
+
+    numbered.reserve(scan.worldVertices.size());
+    for (std::size_t k = 0; k < scan.worldVertices.size(); ++k) add(scan.worldVertices[k], k);
+    radixSortByCell(numbered, largest);
+    runsFromNumbers(numbered, lattice, points);
+
+    numbered.clear();
+    numbered.reserve(scan.faces.size());
+    largest = 0;
+    for (std::size_t f = 0; f < scan.faces.size(); ++f) {
+        const Face& face = scan.faces[f];
+        if (!isMeasurableFace(face, scan.worldVertices)) continue;
+        add(face.owner == &scan ? centroidOf(face, scan.worldVertices) : face.computeCentroid(), f);
+    }
+    radixSortByCell(numbered, largest);
+    runsFromNumbers(numbered, lattice, faces);
+}
+
+}  // namespace
+
 void sortIntoCells(const Lattice& lattice, const Mesh& scan, SparseCells* points,
                    SparseCells* faces) {
+    if (lattice.cellCount() < 4294967296.0 && scan.worldVertices.size() <= 0xFFFFFFFFu &&
+        scan.faces.size() <= 0xFFFFFFFFu) {
+        sortByNumber(lattice, scan, points, faces);
+        return;
+    }
     std::vector<std::pair<CellKey, int32_t>> entries;
     entries.reserve(scan.worldVertices.size());
     int x, y, z;

@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #endif
 #include <atomic>
+#include <chrono>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -124,11 +125,11 @@ bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, const Analy
 // bound) and, for triangles, the corner positions and normal terms that the
 // measurement uses, stored contiguously cell by cell.
 struct FaceRecord {
-    int32_t face;               // index into the scan's faces
-    bool triangle;              // measured through the fields below (else through the Face)
     Vec3 normal;                // the face's normal (triangles only)
     float normalDotCorner0;     // normal . corner 0 (triangles only)
-    overlap::SideLanes corners; // the corners, laid out by side (triangles only)
+    overlap::SideLanes corners; // the corners, axis by axis (triangles only)
+    int32_t polygon;            // -1 for a triangle, else the index of the face, measured through it
+    bool triangle() const { return polygon < 0; }
 };
 
 // Boxes of the polygons, one array per bound, in the order of `records`, so
@@ -145,30 +146,38 @@ struct ScanCells {
 };
 
 // The record of a face and its box (written into the box arrays at `at`).
+// The box folds the corners into (FLT_MAX, -FLT_MAX) with std::min and
+// std::max, so NaN corners are left out of it.
 FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& positions,
                     BoxArrays* boxes, std::size_t at) {
     FaceRecord r;
-    r.face = index;
     float lo[3] = {FLT_MAX, FLT_MAX, FLT_MAX}, hi[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
-    for (int32_t vi : f.vertexIndices) {
-        const Point3& p = positions[vi];
-        const float c[3] = {p.x, p.y, p.z};
-        for (int a = 0; a < 3; ++a) {
-            lo[a] = std::min(lo[a], c[a]);
-            hi[a] = std::max(hi[a], c[a]);
+    auto extend = [&](const Point3& p) {
+        lo[0] = std::min(lo[0], p.x);
+        lo[1] = std::min(lo[1], p.y);
+        lo[2] = std::min(lo[2], p.z);
+        hi[0] = std::max(hi[0], p.x);
+        hi[1] = std::max(hi[1], p.y);
+        hi[2] = std::max(hi[2], p.z);
+    };
+    const int32_t* idx = f.vertexIndices.data();
+    if (f.vertexIndices.size() == 3) {
+        overlap::Triangle t;
+        for (int j = 0; j < 3; ++j) {
+            t.c[j] = positions[idx[j]];
+            extend(t.c[j]);
         }
+        r.polygon = -1;
+        r.normal = f.normal;
+        r.normalDotCorner0 = f.normal.dot(toVec3(t.c[0]));
+        r.corners = overlap::sideLanesOf(t);
+    } else {
+        for (int32_t vi : f.vertexIndices) extend(positions[vi]);
+        r.polygon = index;
     }
     for (int a = 0; a < 3; ++a) {
         boxes->lo[a][at] = lo[a];
         boxes->hi[a][at] = hi[a];
-    }
-    r.triangle = f.vertexIndices.size() == 3;
-    if (r.triangle) {
-        overlap::Triangle t;
-        for (int j = 0; j < 3; ++j) t.c[j] = positions[f.vertexIndices[j]];
-        r.normal = f.normal;
-        r.normalDotCorner0 = f.normal.dot(toVec3(t.c[0]));
-        r.corners = overlap::sideLanesOf(t);
     }
     return r;
 }
@@ -312,7 +321,7 @@ public:
             const BaseCell& c = cells[f.base];
             const FaceRecord& r = c.records[f.index];
             float dist;
-            if (r.triangle) {
+            if (r.triangle()) {
                 const float plane = overlap::planeDistance(p, r.normal, r.normalDotCorner0);
                 const bool outlineTooFar = f.boxSq >= threshold;
                 // Neither the plane nor the outline can beat d: nothing to learn.
@@ -324,7 +333,7 @@ public:
                     dist = overlap::lanesOutline(p, r.corners);
                 }
             } else {
-                dist = overlap::faceDistance(p, c.scan->faces[r.face], c.scan->worldVertices);
+                dist = overlap::faceDistance(p, c.scan->faces[r.polygon], c.scan->worldVertices);
             }
             if (dist < d) {
                 d = dist;
@@ -339,8 +348,8 @@ public:
                 for (uint32_t i = 0; i < c.count; ++i) {
                     if (sq[i] <= kNoCornerSqFloat || sq[i] >= threshold) continue;
                     const FaceRecord& r = c.records[i];
-                    const float dist = r.triangle ? overlap::lanesOutline(p, r.corners)
-                                                  : overlap::faceDistance(p, c.scan->faces[r.face],
+                    const float dist = r.triangle() ? overlap::lanesOutline(p, r.corners)
+                                                  : overlap::faceDistance(p, c.scan->faces[r.polygon],
                                                                           c.scan->worldVertices);
                     if (dist < d) {
                         d = dist;
@@ -435,6 +444,8 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
     const std::size_t n = scans.size();
     const int threads = o.threads > 0 ? o.threads : workerThreads();
 
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
     // Each scan's cells are independent of the others'.
     std::vector<ScanCells> cells(n);
     {
@@ -448,6 +459,7 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
         for (std::thread& t : pool) t.join();
     }
     const double absolute = 1e-6 * double(sceneMagnitude(scans)) + 1e-30;
+    const auto prepared = Clock::now();
 
     std::size_t printedUpTo = 0;  // passes are printed in order as their targets finish
     std::vector<std::pair<std::size_t, std::size_t>> passes;
@@ -467,6 +479,10 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
             if (o.onPass) o.onPass(static_cast<int>(printedUpTo), static_cast<int>(passes.size()));
         }
         if (o.progress) std::fflush(stdout);
+    }
+    if (o.times != nullptr) {
+        o.times->prepare = std::chrono::duration<double>(prepared - start).count();
+        o.times->measure = std::chrono::duration<double>(Clock::now() - prepared).count();
     }
 }
 

@@ -13,6 +13,12 @@
 #include "scan/lattice.h"
 #include "scene/dmesh.h"
 
+// Where the fast path's time went, in seconds of wall clock.
+struct AnalysisTimes {
+    double prepare = 0.0;  // sorting the scans into cells, making the polygon records
+    double measure = 0.0;  // measuring every point
+};
+
 struct AnalysisOptions {
     // false: the fast path (occupied cells only, several threads, polygons
     //        whose distance bound cannot beat a point's value are skipped);
@@ -28,6 +34,8 @@ struct AnalysisOptions {
     // of passes done and the number of passes in all (n x (n - 1) for n
     // scans); not called when nothing is analysed. Empty: no calls.
     std::function<void(int done, int total)> onPass;
+    // Filled in by the fast path when given.
+    AnalysisTimes* times = nullptr;
 };
 
 // Analyses the scans (in list order, scan i is image i) and, when latticeOut
