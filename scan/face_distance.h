@@ -148,9 +148,19 @@ inline bool lanesNearCorner(const Point3& p, const SideLanes& t) {
     const __m128 vz = _mm_sub_ps(_mm_loadu_ps(t.z), _mm_set1_ps(p.z));
     const __m128 sq =
         _mm_add_ps(_mm_add_ps(_mm_mul_ps(vx, vx), _mm_mul_ps(vy, vy)), _mm_mul_ps(vz, vz));
+    // The three products s0 s1, s1 s2, s2 s0 in float, decided against limits
+    // with three times the margin of nearCornerFromSquares: a float product
+    // lies within a relative 6e-8 of the exact product of the two floats
+    // (NaN lanes are neither near nor far, and so go to the roots).
+    constexpr float kSurelyNear = static_cast<float>(1e-14 * (1.0 - 3e-6));
+    constexpr float kSurelyFar = static_cast<float>(1e-14 * (1.0 + 3e-6));
+    const __m128 q = _mm_mul_ps(sq, _mm_shuffle_ps(sq, sq, _MM_SHUFFLE(3, 0, 2, 1)));
+    if (_mm_movemask_ps(_mm_cmple_ps(q, _mm_set1_ps(kSurelyNear))) & 7) return true;
+    if ((_mm_movemask_ps(_mm_cmpgt_ps(q, _mm_set1_ps(kSurelyFar))) & 7) == 7) return false;
     alignas(16) float s[4];
     _mm_store_ps(s, sq);
-    return nearCornerFromSquares(s[0], s[1], s[2]);
+    const float l0 = fsqrt(s[0]), l1 = fsqrt(s[1]), l2 = fsqrt(s[2]);
+    return isNearCorner(l0 * l1) || isNearCorner(l1 * l2) || isNearCorner(l2 * l0);
 #else
     float s[3];
     for (int j = 0; j < 3; ++j) {

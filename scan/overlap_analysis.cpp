@@ -203,42 +203,6 @@ void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
     }
 }
 
-// Squared distance from p to box i (0 inside). Computed in float: its
-// relative error, a few parts in 1e7, is far inside the margins of the
-// thresholds it is compared with.
-inline float boxDistanceSq(const Point3& p, const float* const lo[3], const float* const hi[3],
-                           std::size_t i) {
-    const float dx = std::max(std::max(lo[0][i] - p.x, p.x - hi[0][i]), 0.0f);
-    const float dy = std::max(std::max(lo[1][i] - p.y, p.y - hi[1][i]), 0.0f);
-    const float dz = std::max(std::max(lo[2][i] - p.z, p.z - hi[2][i]), 0.0f);
-    return dx * dx + dy * dy + dz * dz;
-}
-
-// Squared distances from p to boxes 0 .. count-1, four at a time where the
-// processor allows (the same operations in the same order as boxDistanceSq).
-inline void boxDistancesSq(const Point3& p, const float* const lo[3], const float* const hi[3],
-                           uint32_t count, float* out) {
-    uint32_t i = 0;
-#if defined(__SSE2__)
-    const __m128 zero = _mm_setzero_ps();
-    const __m128 px = _mm_set1_ps(p.x), py = _mm_set1_ps(p.y), pz = _mm_set1_ps(p.z);
-    auto axis = [&](const float* l, const float* h, __m128 c) {
-        const __m128 below = _mm_sub_ps(_mm_loadu_ps(l + i), c);
-        const __m128 above = _mm_sub_ps(c, _mm_loadu_ps(h + i));
-        return _mm_max_ps(_mm_max_ps(below, above), zero);
-    };
-    for (; i + 4 <= count; i += 4) {
-        const __m128 dx = axis(lo[0], hi[0], px);
-        const __m128 dy = axis(lo[1], hi[1], py);
-        const __m128 dz = axis(lo[2], hi[2], pz);
-        const __m128 sq =
-            _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
-        _mm_storeu_ps(out + i, sq);
-    }
-#endif
-    for (; i < count; ++i) out[i] = boxDistanceSq(p, lo, hi, i);
-}
-
 // The measured distance from p to a polygon is never below its distance to
 // the polygon's box, except where the corner test passes and the plane
 // distance is taken instead. Both corners of a pair lie at least the box
@@ -260,20 +224,73 @@ inline double outlineThresholdSq(float d, double absolute) {
     return t * t;
 }
 
-// The polygons of one base scan in one cell.
-struct BaseCell {
-    const Mesh* scan;
-    const FaceRecord* records;  // the cell's polygons
-    const float* lo[3];         // box bounds, parallel to records
-    const float* hi[3];
-    uint32_t count;
+// The polygons of all base scans in one target cell, gathered so that their
+// boxes are measured in one run, four at a time. The box arrays are padded
+// to a multiple of four with boxes no point comes near (their squared
+// distance overflows to infinity), which are never measured.
+struct CellPolygons {
+    // Gathers the polygons of the given runs (each with its scan and cells).
+    void gather(const std::vector<const Mesh*>& scans, const std::vector<const ScanCells*>& cells,
+                const std::vector<const SparseCells::Run*>& runs) {
+        std::size_t total = 0;
+        for (const SparseCells::Run* run : runs) total += run->end - run->begin;
+        count = total;
+        padded = (total + 3) / 4 * 4;
+        if (records.size() < padded) {
+            for (int a = 0; a < 3; ++a) {
+                lo[a].resize(padded);
+                hi[a].resize(padded);
+            }
+            records.resize(padded);
+            owners.resize(padded);
+        }
+        std::size_t at = 0;
+        for (std::size_t j = 0; j < runs.size(); ++j) {
+            const SparseCells::Run& run = *runs[j];
+            const std::size_t n = run.end - run.begin;
+            for (int a = 0; a < 3; ++a) {
+                std::copy_n(cells[j]->boxes.lo[a].data() + run.begin, n, lo[a].data() + at);
+                std::copy_n(cells[j]->boxes.hi[a].data() + run.begin, n, hi[a].data() + at);
+            }
+            for (std::size_t i = 0; i < n; ++i) {
+                records[at + i] = &cells[j]->records[run.begin + i];
+                owners[at + i] = scans[j];
+            }
+            at += n;
+        }
+        for (; at < padded; ++at)
+            for (int a = 0; a < 3; ++a) {
+                lo[a][at] = FLT_MAX;
+                hi[a][at] = -FLT_MAX;
+            }
+    }
+
+    std::size_t count = 0;                   // polygons
+    std::size_t padded = 0;                  // count rounded up to a multiple of four
+    std::vector<float> lo[3], hi[3];         // box bounds (the first `padded` entries)
+    std::vector<const FaceRecord*> records;  // the polygons (the first `count` entries)
+    std::vector<const Mesh*> owners;         // the scan of each polygon
 };
 
-// A polygon near enough to a point for the corner test.
-struct NearFace {
-    float boxSq;
-    uint32_t base, index;
+#if defined(__SSE2__)
+// For each 4-bit mask, the numbers of its set lanes, in order, and how many
+// there are: the near lanes of four boxes are appended with one store.
+struct LanesOfMask {
+    alignas(16) uint32_t lanes[16][4];
+    uint32_t count[16];
 };
+constexpr LanesOfMask lanesOfMask() {
+    LanesOfMask t{};
+    for (uint32_t m = 0; m < 16; ++m) {
+        uint32_t n = 0;
+        for (uint32_t lane = 0; lane < 4; ++lane)
+            if (m & (1u << lane)) t.lanes[m][n++] = lane;
+        t.count[m] = n;
+    }
+    return t;
+}
+constexpr LanesOfMask kLanesOfMask = lanesOfMask();
+#endif
 
 // The smallest measured distance from a point to the polygons of other scans
 // in its cell, starting from its stored value. The result is the minimum over
@@ -285,45 +302,65 @@ class PointMeasure {
 public:
     explicit PointMeasure(double absolute) : absolute_(absolute) {}
 
-    float measure(const Point3& p, float d, const std::vector<BaseCell>& cells) {
+    float measure(const Point3& p, float d, const CellPolygons& cell) {
         double threshold = outlineThresholdSq(d, absolute_);
-
-        // The box distances of every polygon of the cells, four at a time: a
-        // cell holds few polygons, and skipping by position would cost more
-        // than it saves. Those within corner reach are measured first.
-        std::size_t total = 0;
-        for (const BaseCell& c : cells) total += c.count;
-        if (boxSq_.size() < total) {
-            boxSq_.resize(total);
-            near_.resize(total);
+        const std::size_t padded = cell.padded;
+        if (boxSq_.size() < padded) {
+            boxSq_.resize(padded);
+            near_.resize(padded);
         }
-        // Every box is written to the list, which grows only by the near ones:
-        // no branch to mispredict for the many that are not.
-        std::size_t nearCount = 0;
+        // Squared box distances (in float: their relative error, a few parts
+        // in 1e7, is far inside the margins of the limits they are compared
+        // with). The polygons within corner reach are listed as they come:
+        // every index is written, and the count grows by the near ones only.
         float* sq = boxSq_.data();
-        for (uint32_t b = 0; b < cells.size(); ++b) {
-            const BaseCell& c = cells[b];
-            boxDistancesSq(p, c.lo, c.hi, c.count, sq);
-            for (uint32_t i = 0; i < c.count; ++i) {
-                near_[nearCount] = {sq[i], b, i};
-                nearCount += sq[i] <= kNoCornerSqFloat;
-            }
-            sq += c.count;
+        uint32_t* near = near_.data();
+        std::size_t nearCount = 0;
+#if defined(__SSE2__)
+        const __m128 zero = _mm_setzero_ps(), reach = _mm_set1_ps(kNoCornerSqFloat);
+        const __m128 px = _mm_set1_ps(p.x), py = _mm_set1_ps(p.y), pz = _mm_set1_ps(p.z);
+        for (uint32_t g = 0; g < padded; g += 4) {
+            auto axis = [&](const std::vector<float>& l, const std::vector<float>& h, __m128 c) {
+                const __m128 below = _mm_sub_ps(_mm_loadu_ps(l.data() + g), c);
+                const __m128 above = _mm_sub_ps(c, _mm_loadu_ps(h.data() + g));
+                return _mm_max_ps(_mm_max_ps(below, above), zero);
+            };
+            const __m128 dx = axis(cell.lo[0], cell.hi[0], px);
+            const __m128 dy = axis(cell.lo[1], cell.hi[1], py);
+            const __m128 dz = axis(cell.lo[2], cell.hi[2], pz);
+            const __m128 s4 =
+                _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
+            _mm_storeu_ps(sq + g, s4);
+            const unsigned m = static_cast<unsigned>(_mm_movemask_ps(_mm_cmple_ps(s4, reach)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(near + nearCount),
+                             _mm_add_epi32(_mm_set1_epi32(static_cast<int>(g)),
+                                           _mm_load_si128(reinterpret_cast<const __m128i*>(
+                                               kLanesOfMask.lanes[m]))));
+            nearCount += kLanesOfMask.count[m];
         }
+#else
+        for (uint32_t g = 0; g < padded; ++g) {
+            const float dx = std::max(std::max(cell.lo[0][g] - p.x, p.x - cell.hi[0][g]), 0.0f);
+            const float dy = std::max(std::max(cell.lo[1][g] - p.y, p.y - cell.hi[1][g]), 0.0f);
+            const float dz = std::max(std::max(cell.lo[2][g] - p.z, p.z - cell.hi[2][g]), 0.0f);
+            sq[g] = dx * dx + dy * dy + dz * dz;
+            near[nearCount] = g;
+            nearCount += sq[g] <= kNoCornerSqFloat;
+        }
+#endif
         if (nearCount > 1) {
             std::size_t nearest = 0;
             for (std::size_t k = 1; k < nearCount; ++k)
-                if (near_[k].boxSq < near_[nearest].boxSq) nearest = k;
-            std::swap(near_[0], near_[nearest]);
+                if (sq[near[k]] < sq[near[nearest]]) nearest = k;
+            std::swap(near[0], near[nearest]);
         }
         for (std::size_t k = 0; k < nearCount; ++k) {
-            const NearFace& f = near_[k];
-            const BaseCell& c = cells[f.base];
-            const FaceRecord& r = c.records[f.index];
+            const uint32_t g = near[k];
+            const FaceRecord& r = *cell.records[g];
             float dist;
             if (r.triangle()) {
                 const float plane = overlap::planeDistance(p, r.normal, r.normalDotCorner0);
-                const bool outlineTooFar = f.boxSq >= threshold;
+                const bool outlineTooFar = sq[g] >= threshold;
                 // Neither the plane nor the outline can beat d: nothing to learn.
                 if (plane >= d && outlineTooFar) continue;
                 if (overlap::lanesNearCorner(p, r.corners)) {
@@ -333,7 +370,8 @@ public:
                     dist = overlap::lanesOutline(p, r.corners);
                 }
             } else {
-                dist = overlap::faceDistance(p, c.scan->faces[r.polygon], c.scan->worldVertices);
+                dist = overlap::faceDistance(p, cell.owners[g]->faces[r.polygon],
+                                             cell.owners[g]->worldVertices);
             }
             if (dist < d) {
                 d = dist;
@@ -343,20 +381,18 @@ public:
 
         // Farther polygons: only their outline can count, and only within reach of d.
         if (threshold > kNoCornerSq) {
-            const float* sq = boxSq_.data();
-            for (const BaseCell& c : cells) {
-                for (uint32_t i = 0; i < c.count; ++i) {
-                    if (sq[i] <= kNoCornerSqFloat || sq[i] >= threshold) continue;
-                    const FaceRecord& r = c.records[i];
-                    const float dist = r.triangle() ? overlap::lanesOutline(p, r.corners)
-                                                  : overlap::faceDistance(p, c.scan->faces[r.polygon],
-                                                                          c.scan->worldVertices);
-                    if (dist < d) {
-                        d = dist;
-                        threshold = outlineThresholdSq(d, absolute_);
-                    }
+            const std::size_t count = cell.count;
+            for (std::size_t g = 0; g < count; ++g) {
+                if (sq[g] <= kNoCornerSqFloat || sq[g] >= threshold) continue;
+                const FaceRecord& r = *cell.records[g];
+                const float dist = r.triangle() ? overlap::lanesOutline(p, r.corners)
+                                                : overlap::faceDistance(
+                                                      p, cell.owners[g]->faces[r.polygon],
+                                                      cell.owners[g]->worldVertices);
+                if (dist < d) {
+                    d = dist;
+                    threshold = outlineThresholdSq(d, absolute_);
                 }
-                sq += c.count;
             }
         }
         return d;
@@ -364,26 +400,24 @@ public:
 
 private:
     double absolute_;
-    std::vector<NearFace> near_;
+    std::vector<uint32_t> near_;
     std::vector<float> boxSq_;
 };
 
-// The cell of one base scan with the given key, if it holds polygons.
-bool findBaseCell(const Mesh& scan, const ScanCells& cells, const CellKey& key, BaseCell* out) {
-    const auto& runs = cells.faces.runs;
-    const auto at = std::lower_bound(runs.begin(), runs.end(), key,
-                                     [](const SparseCells::Run& r, const CellKey& k) {
-                                         return r.key < k;
-                                     });
-    if (at == runs.end() || !(at->key == key)) return false;
-    out->scan = &scan;
-    out->records = cells.records.data() + at->begin;
-    for (int a = 0; a < 3; ++a) {
-        out->lo[a] = cells.boxes.lo[a].data() + at->begin;
-        out->hi[a] = cells.boxes.hi[a].data() + at->begin;
-    }
-    out->count = at->end - at->begin;
-    return true;
+// Finds the run of `key` in `runs` from position *at on, for keys asked in
+// increasing order: *at only moves forward, a few steps at a time or by
+// bisection over a longer stretch.
+const SparseCells::Run* runAtOrAfter(const std::vector<SparseCells::Run>& runs, const CellKey& key,
+                                     std::size_t* at) {
+    std::size_t i = *at;
+    for (int step = 0; step < 8 && i < runs.size() && runs[i].key < key; ++step) ++i;
+    if (i < runs.size() && runs[i].key < key)
+        i = static_cast<std::size_t>(
+            std::lower_bound(runs.begin() + static_cast<std::ptrdiff_t>(i), runs.end(), key,
+                             [](const SparseCells::Run& r, const CellKey& k) { return r.key < k; }) -
+            runs.begin());
+    *at = i;
+    return i < runs.size() && runs[i].key == key ? &runs[i] : nullptr;
 }
 
 // Every point of one target scan against the polygons of all other scans.
@@ -394,26 +428,32 @@ void measureTarget(std::size_t target, const std::vector<Mesh*>& scans,
     std::atomic<std::size_t> next{0};
     auto work = [&]() {
         PointMeasure measure(absolute);
-        std::vector<BaseCell> bases;
+        CellPolygons polygons;
+        std::vector<const Mesh*> baseScans;
+        std::vector<const ScanCells*> baseCells;
+        std::vector<const SparseCells::Run*> baseRuns;
+        // Each worker takes cells in increasing order, so its place in every
+        // base scan's runs only moves forward.
+        std::vector<std::size_t> at(scans.size(), 0);
         for (std::size_t w = next++; w < runs.size(); w = next++) {
-            bases.clear();
+            baseScans.clear();
+            baseCells.clear();
+            baseRuns.clear();
             for (std::size_t b = 0; b < scans.size(); ++b) {
-                BaseCell c;
-                if (b != target && findBaseCell(*scans[b], cells[b], runs[w].key, &c))
-                    bases.push_back(c);
+                if (b == target) continue;
+                if (const SparseCells::Run* run =
+                        runAtOrAfter(cells[b].faces.runs, runs[w].key, &at[b])) {
+                    baseScans.push_back(scans[b]);
+                    baseCells.push_back(&cells[b]);
+                    baseRuns.push_back(run);
+                }
             }
-            if (bases.empty()) continue;
-            // The polygons of these cells are read again and again for the
-            // points of this cell: fetch them into the cache up front.
-            for (const BaseCell& c : bases) {
-                const char* from = reinterpret_cast<const char*>(c.records);
-                const char* to = reinterpret_cast<const char*>(c.records + c.count);
-                for (; from < to; from += 64) __builtin_prefetch(from);
-            }
+            if (baseRuns.empty()) continue;
+            polygons.gather(baseScans, baseCells, baseRuns);
             for (uint32_t i = runs[w].begin; i < runs[w].end; ++i) {
                 const int32_t k = cells[target].points.items[i];
-                const float d =
-                    measure.measure(t.worldVertices[k], startingValue(t.vertexValues[k]), bases);
+                const float d = measure.measure(t.worldVertices[k],
+                                                startingValue(t.vertexValues[k]), polygons);
                 if (isMeasured(d)) t.vertexValues[k] = d;
             }
         }
