@@ -38,8 +38,19 @@ overlap::Triangle triangle(const Point3& a, const Point3& b, const Point3& c) {
     return t;
 }
 
+// The corner test straight from its definition: the product of the lengths
+// to two consecutive corners.
+bool nearCornerByLengths(const Point3& p, const overlap::Triangle& t) {
+    for (int j = 0; j < 3; ++j)
+        if (overlap::isNearCorner((t.c[j] - p).length() * (t.c[(j + 1) % 3] - p).length()))
+            return true;
+    return false;
+}
+
 void expectSameMeasures(const Point3& p, const overlap::Triangle& t) {
     const overlap::SideLanes lanes = overlap::sideLanesOf(t);
+    EXPECT_EQ(overlap::lanesNearCorner(p, lanes), nearCornerByLengths(p, t))
+        << "point " << p.x << " " << p.y << " " << p.z;
     EXPECT_TRUE(sameFloat(overlap::lanesOutline(p, lanes), overlap::triangleOutline(p, t)))
         << "point " << p.x << " " << p.y << " " << p.z;
     EXPECT_EQ(overlap::lanesNearCorner(p, lanes), overlap::triangleNearCorner(p, t))
@@ -79,6 +90,19 @@ TEST(FaceDistanceLanes, CornersSidesAndNearCornerLimits) {
             expectSameMeasures(Point3(a.x + off, a.y, a.z), t);
             expectSameMeasures(Point3(a.x, a.y - off, a.z + off * 0.5f), t);
         }
+        // Exactly where the test flips along the side from a: the float steps
+        // on either side of it, where only the roots can decide.
+        float in = 0.0f, out = 0.5f;
+        auto along = [&](float w) {
+            return Point3(a.x + w * (b.x - a.x), a.y + w * (b.y - a.y), a.z + w * (b.z - a.z));
+        };
+        for (int step = 0; step < 60; ++step) {
+            const float mid = (in + out) / 2;
+            (nearCornerByLengths(along(mid), t) ? in : out) = mid;
+        }
+        float w = in;
+        for (int k = 0; k < 8; ++k) w = std::nextafter(w, 0.0f);
+        for (int k = 0; k < 16; ++k, w = std::nextafter(w, 1.0f)) expectSameMeasures(along(w), t);
     }
 }
 
