@@ -120,11 +120,12 @@ inline float triangleOutline(const Point3& p, const Triangle& t) {
 // never used).
 struct SideLanes {
     float x[3], y[3], z[3];
-    float spare = 0.0f;  // keeps the load of z inside the record
+    float spare;  // keeps the load of z inside the record
 };
 
 inline SideLanes sideLanesOf(const Triangle& t) {
     SideLanes l;
+    l.spare = 0.0f;
     for (int k = 0; k < 3; ++k) {
         l.x[k] = t.c[k].x;
         l.y[k] = t.c[k].y;

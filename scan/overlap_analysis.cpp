@@ -17,6 +17,7 @@
 
 #include "scan/bounding_box.h"
 #include "scan/face_distance.h"
+#include "scan/filled_array.h"
 #include "scan/lattice_mesh.h"
 #include "scene/plain_paths.h"
 
@@ -135,13 +136,13 @@ struct FaceRecord {
 // Boxes of the polygons, one array per bound, in the order of `records`, so
 // that distances to many boxes are computed without branches.
 struct BoxArrays {
-    std::vector<float> lo[3], hi[3];
+    FilledArray<float> lo[3], hi[3];
 };
 
 struct ScanCells {
     SparseCells points;                // point runs (indices into worldVertices)
     SparseCells faces;                 // face runs (indices into faces)
-    std::vector<FaceRecord> records;   // one per entry of faces.items, same order
+    FilledArray<FaceRecord> records;   // one per entry of faces.items, same order
     BoxArrays boxes;                   // the records' boxes
 };
 
@@ -150,7 +151,7 @@ struct ScanCells {
 // std::max, so NaN corners are left out of it.
 FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& positions,
                     BoxArrays* boxes, std::size_t at) {
-    FaceRecord r;
+    FaceRecord r{};
     float lo[3] = {FLT_MAX, FLT_MAX, FLT_MAX}, hi[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
     auto extend = [&](const Point3& p) {
         lo[0] = std::min(lo[0], p.x);
@@ -186,15 +187,15 @@ void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
     sortIntoCells(l, scan, &cells->points, &cells->faces);
     const std::size_t n = cells->faces.items.size();
     for (int a = 0; a < 3; ++a) {
-        cells->boxes.lo[a].resize(n);
-        cells->boxes.hi[a].resize(n);
+        cells->boxes.lo[a] = FilledArray<float>(n);
+        cells->boxes.hi[a] = FilledArray<float>(n);
     }
     // Faces are read in their own order (one after the other in memory) and
     // their records written to their places in cell order.
     constexpr uint32_t kNotPlaced = 0xFFFFFFFFu;
     std::vector<uint32_t> place(scan.faces.size(), kNotPlaced);
     for (std::size_t i = 0; i < n; ++i) place[cells->faces.items[i]] = static_cast<uint32_t>(i);
-    cells->records.resize(n);
+    cells->records = FilledArray<FaceRecord>(n);
     for (std::size_t f = 0; f < place.size(); ++f) {
         const uint32_t at = place[f];
         if (at == kNotPlaced) continue;

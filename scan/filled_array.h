@@ -1,0 +1,49 @@
+// FilledArray: a fixed-size array of plain items that is not cleared when it
+// is made, for tables that are filled completely right after (the analysis's
+// polygon records and boxes, tens of megabytes for a set of scans): clearing
+// them first would cost a second pass over all that memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+template <class T>
+class FilledArray {
+    static_assert(std::is_trivially_copyable<T>::value && std::is_trivially_destructible<T>::value,
+                  "FilledArray holds plain items only");
+
+public:
+    FilledArray() = default;
+    explicit FilledArray(std::size_t n) : size_(n) {
+        if (n == 0) return;
+        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_alloc();
+        data_ = static_cast<T*>(std::malloc(n * sizeof(T)));
+        if (data_ == nullptr) throw std::bad_alloc();
+    }
+    FilledArray(FilledArray&& o) noexcept
+        : data_(std::exchange(o.data_, nullptr)), size_(std::exchange(o.size_, 0)) {}
+    FilledArray& operator=(FilledArray&& o) noexcept {
+        if (this != &o) {
+            std::free(data_);
+            data_ = std::exchange(o.data_, nullptr);
+            size_ = std::exchange(o.size_, 0);
+        }
+        return *this;
+    }
+    FilledArray(const FilledArray&) = delete;
+    FilledArray& operator=(const FilledArray&) = delete;
+    ~FilledArray() { std::free(data_); }
+
+    std::size_t size() const { return size_; }
+    T* data() { return data_; }
+    const T* data() const { return data_; }
+    T& operator[](std::size_t i) { return data_[i]; }
+    const T& operator[](std::size_t i) const { return data_[i]; }
+
+private:
+    T* data_ = nullptr;
+    std::size_t size_ = 0;
+};
