@@ -14,14 +14,6 @@ int cellsAlong(float extent) {
     return static_cast<int>(cells);
 }
 
-bool axisCell(float v, float min, int n, int* out) {
-    const float f = (v - min) / cellSize;
-    // trunc(f) lies in [0, n) exactly when -1 < f < n; this also rejects NaN.
-    if (!(f > -1.0f && f < static_cast<float>(n))) return false;
-    *out = static_cast<int>(f);
-    return true;
-}
-
 }  // namespace
 
 bool Lattice::fromBox(const BoundingBox& box) {
@@ -32,10 +24,6 @@ bool Lattice::fromBox(const BoundingBox& box) {
     ny = cellsAlong(box.extentY());
     nz = cellsAlong(box.extentZ());
     return nx > 0 && ny > 0 && nz > 0;
-}
-
-bool Lattice::cellOf(const Point3& p, int* x, int* y, int* z) const {
-    return axisCell(p.x, minX, nx, x) && axisCell(p.y, minY, ny, y) && axisCell(p.z, minZ, nz, z);
 }
 
 namespace {
@@ -88,26 +76,7 @@ void radixSortByCell(std::vector<std::pair<uint32_t, uint32_t>>& a, uint32_t lar
 
 }  // namespace
 
-void SparseCells::build(std::vector<std::pair<CellKey, int32_t>>& entries, const Lattice& l) {
-    // Cells are visited in CellKey order, which is the order of their numbers
-    // x + nx (y + ny z). When the numbers fit 32 bits a radix sort orders the
-    // entries in linear time; other lattices fall back to a stable comparison
-    // sort. Either way the indices of a cell keep their order.
-    if (l.cellCount() < 4294967296.0 && entries.size() <= 0xFFFFFFFFu) {
-        const uint64_t nx = static_cast<uint64_t>(l.nx), ny = static_cast<uint64_t>(l.ny);
-        std::vector<std::pair<uint32_t, uint32_t>> numbered(entries.size());
-        uint32_t largest = 0;
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const CellKey& k = entries[i].first;
-            const uint32_t cell =
-                static_cast<uint32_t>(uint64_t(k.x) + nx * (uint64_t(k.y) + ny * uint64_t(k.z)));
-            largest = std::max(largest, cell);
-            numbered[i] = {cell, static_cast<uint32_t>(entries[i].second)};
-        }
-        radixSortByCell(numbered, largest);
-        runsFromNumbers(numbered, l, this);
-        return;
-    }
+void SparseCells::build(std::vector<std::pair<CellKey, int32_t>>& entries) {
     std::stable_sort(entries.begin(), entries.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     runs.clear();
@@ -130,11 +99,7 @@ bool isMeasurableFace(const Face& face, const std::vector<Point3>& positions) {
     return true;
 }
 
-namespace {
-
-// The centroid of a measurable face, as Face::computeCentroid gives it from
-// the same positions (every corner is in range, so every corner counts).
-Point3 centroidOf(const Face& face, const std::vector<Point3>& positions) {
+Point3 measurableCentroid(const Face& face, const std::vector<Point3>& positions) {
     float sx = 0.0f, sy = 0.0f, sz = 0.0f;
     for (int32_t vi : face.vertexIndices) {
         sx += positions[vi].x;
@@ -145,63 +110,46 @@ Point3 centroidOf(const Face& face, const std::vector<Point3>& positions) {
     return Point3(sx / n, sy / n, sz / n);
 }
 
-// sortIntoCells for lattices whose cell numbers fit 32 bits: the (number,
-// index) pairs are made directly and radix sorted.
-void sortByNumber(const Lattice& lattice, const Mesh& scan, SparseCells* points,
-                  SparseCells* faces) {
-    const uint32_t nx = static_cast<uint32_t>(lattice.nx), ny = static_cast<uint32_t>(lattice.ny);
-    std::vector<std::pair<uint32_t, uint32_t>> numbered;
-    uint32_t largest = 0;
-    int x, y, z;
-    auto add = [&](const Point3& p, std::size_t index) {
-        if (!lattice.cellOf(p, &x, &y, &z)) return;
-        const uint32_t cell =
-            static_cast<uint32_t>(x) + nx * (static_cast<uint32_t>(y) + ny * static_cast<uint32_t>(z));
-        largest = std::max(largest, cell);
-        numbered.push_back({cell, static_cast<uint32_t>(index)});
-    };
-
-    numbered.reserve(scan.worldVertices.size());
-    for (std::size_t k = 0; k < scan.worldVertices.size(); ++k) add(scan.worldVertices[k], k);
-    radixSortByCell(numbered, largest);
-    runsFromNumbers(numbered, lattice, points);
-
-    numbered.clear();
-    numbered.reserve(scan.faces.size());
-    largest = 0;
-    for (std::size_t f = 0; f < scan.faces.size(); ++f) {
-        const Face& face = scan.faces[f];
-        if (!isMeasurableFace(face, scan.worldVertices)) continue;
-        add(face.owner == &scan ? centroidOf(face, scan.worldVertices) : face.computeCentroid(), f);
-    }
-    radixSortByCell(numbered, largest);
-    runsFromNumbers(numbered, lattice, faces);
+CellSorter::CellSorter(const Lattice& lattice, std::size_t expected)
+    : lattice_(lattice), numbered_(lattice.cellCount() < 4294967296.0) {
+    if (numbered_)
+        byNumber_.reserve(expected);
+    else
+        byKey_.reserve(expected);
 }
 
-}  // namespace
-
-void sortIntoCells(const Lattice& lattice, const Mesh& scan, SparseCells* points,
-                   SparseCells* faces) {
-    if (lattice.cellCount() < 4294967296.0 && scan.worldVertices.size() <= 0xFFFFFFFFu &&
-        scan.faces.size() <= 0xFFFFFFFFu) {
-        sortByNumber(lattice, scan, points, faces);
-        return;
-    }
-    std::vector<std::pair<CellKey, int32_t>> entries;
-    entries.reserve(scan.worldVertices.size());
+bool CellSorter::add(const Point3& p, uint32_t index) {
     int x, y, z;
-    for (std::size_t k = 0; k < scan.worldVertices.size(); ++k) {
-        if (lattice.cellOf(scan.worldVertices[k], &x, &y, &z))
-            entries.push_back({CellKey{z, y, x}, static_cast<int32_t>(k)});
+    if (!lattice_.cellOf(p, &x, &y, &z)) return false;
+    if (numbered_) {
+        const uint32_t nx = static_cast<uint32_t>(lattice_.nx);
+        const uint32_t ny = static_cast<uint32_t>(lattice_.ny);
+        const uint32_t cell =
+            static_cast<uint32_t>(x) + nx * (static_cast<uint32_t>(y) + ny * static_cast<uint32_t>(z));
+        largest_ = std::max(largest_, cell);
+        byNumber_.push_back({cell, index});
+    } else {
+        byKey_.push_back({CellKey{z, y, x}, static_cast<int32_t>(index)});
     }
-    points->build(entries, lattice);
+    return true;
+}
 
-    entries.clear();
-    entries.reserve(scan.faces.size());
-    for (std::size_t f = 0; f < scan.faces.size(); ++f) {
-        if (!isMeasurableFace(scan.faces[f], scan.worldVertices)) continue;
-        if (lattice.cellOf(scan.faces[f].computeCentroid(), &x, &y, &z))
-            entries.push_back({CellKey{z, y, x}, static_cast<int32_t>(f)});
+void CellSorter::sortInto(SparseCells* out) {
+    // Cells are visited in CellKey order, which is the order of their numbers
+    // x + nx (y + ny z). When the numbers fit 32 bits a radix sort orders the
+    // entries in linear time; other lattices fall back to a stable comparison
+    // sort. Either way the indices of a cell keep their order.
+    if (numbered_) {
+        radixSortByCell(byNumber_, largest_);
+        runsFromNumbers(byNumber_, lattice_, out);
+    } else {
+        out->build(byKey_);
     }
-    faces->build(entries, lattice);
+}
+
+void sortPointsIntoCells(const Lattice& lattice, const Mesh& scan, SparseCells* points) {
+    CellSorter sorter(lattice, scan.worldVertices.size());
+    for (std::size_t k = 0; k < scan.worldVertices.size(); ++k)
+        sorter.add(scan.worldVertices[k], static_cast<uint32_t>(k));
+    sorter.sortInto(points);
 }

@@ -27,9 +27,21 @@ struct Lattice {
     // The cell of p, trunc((p - min) / cellSize) per axis. Returns false for
     // positions outside the lattice (non-finite, or pushed past its last
     // cell by rounding): such positions belong to no cell.
-    bool cellOf(const Point3& p, int* x, int* y, int* z) const;
+    bool cellOf(const Point3& p, int* x, int* y, int* z) const {
+        return axisCell(p.x, minX, nx, x) && axisCell(p.y, minY, ny, y) &&
+               axisCell(p.z, minZ, nz, z);
+    }
 
     double cellCount() const { return double(nx) * double(ny) * double(nz); }
+
+private:
+    static bool axisCell(float v, float min, int n, int* out) {
+        const float f = (v - min) / cellSize;
+        // trunc(f) lies in [0, n) exactly when -1 < f < n; this also rejects NaN.
+        if (!(f > -1.0f && f < static_cast<float>(n))) return false;
+        *out = static_cast<int>(f);
+        return true;
+    }
 };
 
 // Cell coordinates ordered as the analysis visits cells: z, then y, then x.
@@ -54,16 +66,40 @@ struct SparseCells {
     std::vector<Run> runs;
     std::vector<int32_t> items;
 
-    // Sorts the entries (cell, index) of a lattice into runs, in the order
-    // the analysis visits cells, keeping the order of indices within a cell.
-    void build(std::vector<std::pair<CellKey, int32_t>>& entries, const Lattice& lattice);
+    // Sorts keyed entries (cell, index) into runs, in the order the analysis
+    // visits cells, keeping the order of indices within a cell.
+    void build(std::vector<std::pair<CellKey, int32_t>>& entries);
 };
 
 // A face the analysis can place and measure: it has corners, and all of them
 // index the scan's world positions.
 bool isMeasurableFace(const Face& face, const std::vector<Point3>& positions);
 
-// Point cells (indices into worldVertices) and face cells (indices into faces,
-// placed by the face's centroid) of one scan.
-void sortIntoCells(const Lattice& lattice, const Mesh& scan, SparseCells* points,
-                   SparseCells* faces);
+// The centroid of a measurable face from the scan's world positions, as
+// Face::computeCentroid gives it (every corner is in range, so every corner
+// counts).
+Point3 measurableCentroid(const Face& face, const std::vector<Point3>& positions);
+
+// Collects items at positions and sorts them into the occupied cells of a
+// lattice. Lattices whose cell numbers x + nx (y + ny z) fit 32 bits (all
+// but the most extreme) are sorted by a radix sort in linear time, others by
+// a stable comparison sort.
+class CellSorter {
+public:
+    CellSorter(const Lattice& lattice, std::size_t expected);
+    // Adds the item `index` at the cell of p; false (nothing added) when p
+    // lies in no cell.
+    bool add(const Point3& p, uint32_t index);
+    // The runs of the items added, in the order the analysis visits cells.
+    void sortInto(SparseCells* out);
+
+private:
+    const Lattice& lattice_;
+    bool numbered_;
+    uint32_t largest_ = 0;
+    std::vector<std::pair<uint32_t, uint32_t>> byNumber_;
+    std::vector<std::pair<CellKey, int32_t>> byKey_;
+};
+
+// The point cells of one scan (indices into worldVertices).
+void sortPointsIntoCells(const Lattice& lattice, const Mesh& scan, SparseCells* points);

@@ -124,8 +124,9 @@ bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, const Analy
 
 // A base polygon prepared for many measurements: its box (for the distance
 // bound) and, for triangles, the corner positions and normal terms that the
-// measurement uses, stored contiguously cell by cell.
+// measurement uses.
 struct FaceRecord {
+    float lo[3], hi[3];         // the box of the corners
     Vec3 normal;                // the face's normal (triangles only)
     float normalDotCorner0;     // normal . corner 0 (triangles only)
     overlap::SideLanes corners; // the corners, axis by axis (triangles only)
@@ -133,24 +134,17 @@ struct FaceRecord {
     bool triangle() const { return polygon < 0; }
 };
 
-// Boxes of the polygons, one array per bound, in the order of `records`, so
-// that distances to many boxes are computed without branches.
-struct BoxArrays {
-    FilledArray<float> lo[3], hi[3];
-};
-
+// A scan's points and polygons sorted into cells. The records are kept in
+// face order (made in one pass over the faces); the face runs index them.
 struct ScanCells {
-    SparseCells points;                // point runs (indices into worldVertices)
-    SparseCells faces;                 // face runs (indices into faces)
-    FilledArray<FaceRecord> records;   // one per entry of faces.items, same order
-    BoxArrays boxes;                   // the records' boxes
+    SparseCells points;               // point runs (indices into worldVertices)
+    SparseCells faces;                // face runs (indices into records)
+    FilledArray<FaceRecord> records;  // the measurable faces that lie in a cell, in face order
 };
 
-// The record of a face and its box (written into the box arrays at `at`).
-// The box folds the corners into (FLT_MAX, -FLT_MAX) with std::min and
-// std::max, so NaN corners are left out of it.
-FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& positions,
-                    BoxArrays* boxes, std::size_t at) {
+// The record of a face. The box folds the corners into (FLT_MAX, -FLT_MAX)
+// with std::min and std::max, so NaN corners are left out of it.
+FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& positions) {
     FaceRecord r{};
     float lo[3] = {FLT_MAX, FLT_MAX, FLT_MAX}, hi[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
     auto extend = [&](const Point3& p) {
@@ -177,31 +171,28 @@ FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& pos
         r.polygon = index;
     }
     for (int a = 0; a < 3; ++a) {
-        boxes->lo[a][at] = lo[a];
-        boxes->hi[a][at] = hi[a];
+        r.lo[a] = lo[a];
+        r.hi[a] = hi[a];
     }
     return r;
 }
 
+// Sorts a scan's points into cells, and in one pass over its faces places
+// each measurable face by its centroid and makes its record.
 void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
-    sortIntoCells(l, scan, &cells->points, &cells->faces);
-    const std::size_t n = cells->faces.items.size();
-    for (int a = 0; a < 3; ++a) {
-        cells->boxes.lo[a] = FilledArray<float>(n);
-        cells->boxes.hi[a] = FilledArray<float>(n);
+    sortPointsIntoCells(l, scan, &cells->points);
+    cells->records = FilledArray<FaceRecord>(scan.faces.size());
+    CellSorter sorter(l, scan.faces.size());
+    uint32_t placed = 0;
+    for (std::size_t f = 0; f < scan.faces.size(); ++f) {
+        const Face& face = scan.faces[f];
+        if (!isMeasurableFace(face, scan.worldVertices)) continue;
+        const Point3 centroid = face.owner == &scan ? measurableCentroid(face, scan.worldVertices)
+                                                    : face.computeCentroid();
+        if (!sorter.add(centroid, placed)) continue;
+        cells->records[placed++] = recordOf(face, static_cast<int32_t>(f), scan.worldVertices);
     }
-    // Faces are read in their own order (one after the other in memory) and
-    // their records written to their places in cell order.
-    constexpr uint32_t kNotPlaced = 0xFFFFFFFFu;
-    std::vector<uint32_t> place(scan.faces.size(), kNotPlaced);
-    for (std::size_t i = 0; i < n; ++i) place[cells->faces.items[i]] = static_cast<uint32_t>(i);
-    cells->records = FilledArray<FaceRecord>(n);
-    for (std::size_t f = 0; f < place.size(); ++f) {
-        const uint32_t at = place[f];
-        if (at == kNotPlaced) continue;
-        cells->records[at] = recordOf(scan.faces[f], static_cast<int32_t>(f), scan.worldVertices,
-                                      &cells->boxes, at);
-    }
+    sorter.sortInto(&cells->faces);
 }
 
 // The measured distance from p to a polygon is never below its distance to
@@ -247,17 +238,16 @@ struct CellPolygons {
         }
         std::size_t at = 0;
         for (std::size_t j = 0; j < runs.size(); ++j) {
-            const SparseCells::Run& run = *runs[j];
-            const std::size_t n = run.end - run.begin;
-            for (int a = 0; a < 3; ++a) {
-                std::copy_n(cells[j]->boxes.lo[a].data() + run.begin, n, lo[a].data() + at);
-                std::copy_n(cells[j]->boxes.hi[a].data() + run.begin, n, hi[a].data() + at);
+            const int32_t* items = cells[j]->faces.items.data();
+            for (uint32_t i = runs[j]->begin; i < runs[j]->end; ++i, ++at) {
+                const FaceRecord& r = cells[j]->records[static_cast<std::size_t>(items[i])];
+                for (int a = 0; a < 3; ++a) {
+                    lo[a][at] = r.lo[a];
+                    hi[a][at] = r.hi[a];
+                }
+                records[at] = &r;
+                owners[at] = scans[j];
             }
-            for (std::size_t i = 0; i < n; ++i) {
-                records[at + i] = &cells[j]->records[run.begin + i];
-                owners[at + i] = scans[j];
-            }
-            at += n;
         }
         for (; at < padded; ++at)
             for (int a = 0; a < 3; ++a) {
