@@ -123,16 +123,10 @@ struct SideLanes {
     float spare;  // keeps the load of z inside the record
 };
 
-inline SideLanes sideLanesOf(const Triangle& t) {
-    SideLanes l;
-    l.spare = 0.0f;
-    for (int k = 0; k < 3; ++k) {
-        l.x[k] = t.c[k].x;
-        l.y[k] = t.c[k].y;
-        l.z[k] = t.c[k].z;
-    }
-    return l;
+inline SideLanes sideLanesOf(const Point3& a, const Point3& b, const Point3& c) {
+    return SideLanes{{a.x, b.x, c.x}, {a.y, b.y, c.y}, {a.z, b.z, c.z}, 0.0f};
 }
+inline SideLanes sideLanesOf(const Triangle& t) { return sideLanesOf(t.c[0], t.c[1], t.c[2]); }
 
 #if defined(__SSE2__)
 // Lane-wise a ? b : c for masks of all ones or all zeros.

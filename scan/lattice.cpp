@@ -92,46 +92,12 @@ void SparseCells::build(std::vector<std::pair<CellKey, int32_t>>& entries) {
     }
 }
 
-bool isMeasurableFace(const Face& face, const std::vector<Point3>& positions) {
-    if (face.vertexIndices.empty()) return false;
-    for (int32_t vi : face.vertexIndices)
-        if (vi < 0 || static_cast<std::size_t>(vi) >= positions.size()) return false;
-    return true;
-}
-
-Point3 measurableCentroid(const Face& face, const std::vector<Point3>& positions) {
-    float sx = 0.0f, sy = 0.0f, sz = 0.0f;
-    for (int32_t vi : face.vertexIndices) {
-        sx += positions[vi].x;
-        sy += positions[vi].y;
-        sz += positions[vi].z;
-    }
-    const float n = static_cast<float>(face.vertexIndices.size());
-    return Point3(sx / n, sy / n, sz / n);
-}
-
 CellSorter::CellSorter(const Lattice& lattice, std::size_t expected)
     : lattice_(lattice), numbered_(lattice.cellCount() < 4294967296.0) {
     if (numbered_)
         byNumber_.reserve(expected);
     else
         byKey_.reserve(expected);
-}
-
-bool CellSorter::add(const Point3& p, uint32_t index) {
-    int x, y, z;
-    if (!lattice_.cellOf(p, &x, &y, &z)) return false;
-    if (numbered_) {
-        const uint32_t nx = static_cast<uint32_t>(lattice_.nx);
-        const uint32_t ny = static_cast<uint32_t>(lattice_.ny);
-        const uint32_t cell =
-            static_cast<uint32_t>(x) + nx * (static_cast<uint32_t>(y) + ny * static_cast<uint32_t>(z));
-        largest_ = std::max(largest_, cell);
-        byNumber_.push_back({cell, index});
-    } else {
-        byKey_.push_back({CellKey{z, y, x}, static_cast<int32_t>(index)});
-    }
-    return true;
 }
 
 void CellSorter::sortInto(SparseCells* out) {

@@ -7,9 +7,7 @@
 
 #include "math/point3.h"
 #include "scan/bounding_box.h"
-
-class Mesh;
-struct Face;
+#include "scene/dmesh.h"
 
 // Edge of a lattice cell, in the scans' length unit.
 constexpr float cellSize = 0.0025f;
@@ -72,13 +70,28 @@ struct SparseCells {
 };
 
 // A face the analysis can place and measure: it has corners, and all of them
-// index the scan's world positions.
-bool isMeasurableFace(const Face& face, const std::vector<Point3>& positions);
+// index the scan's world positions. Inline, like the centroid below: the
+// analysis asks it of every face of every scan.
+inline bool isMeasurableFace(const Face& face, const std::vector<Point3>& positions) {
+    if (face.vertexIndices.empty()) return false;
+    for (int32_t vi : face.vertexIndices)
+        if (vi < 0 || static_cast<std::size_t>(vi) >= positions.size()) return false;
+    return true;
+}
 
 // The centroid of a measurable face from the scan's world positions, as
 // Face::computeCentroid gives it (every corner is in range, so every corner
 // counts).
-Point3 measurableCentroid(const Face& face, const std::vector<Point3>& positions);
+inline Point3 measurableCentroid(const Face& face, const std::vector<Point3>& positions) {
+    float sx = 0.0f, sy = 0.0f, sz = 0.0f;
+    for (int32_t vi : face.vertexIndices) {
+        sx += positions[vi].x;
+        sy += positions[vi].y;
+        sz += positions[vi].z;
+    }
+    const float n = static_cast<float>(face.vertexIndices.size());
+    return Point3(sx / n, sy / n, sz / n);
+}
 
 // Collects items at positions and sorts them into the occupied cells of a
 // lattice. Lattices whose cell numbers x + nx (y + ny z) fit 32 bits (all
@@ -89,7 +102,21 @@ public:
     CellSorter(const Lattice& lattice, std::size_t expected);
     // Adds the item `index` at the cell of p; false (nothing added) when p
     // lies in no cell.
-    bool add(const Point3& p, uint32_t index);
+    bool add(const Point3& p, uint32_t index) {
+        int x, y, z;
+        if (!lattice_.cellOf(p, &x, &y, &z)) return false;
+        if (numbered_) {
+            const uint32_t nx = static_cast<uint32_t>(lattice_.nx);
+            const uint32_t ny = static_cast<uint32_t>(lattice_.ny);
+            const uint32_t cell = static_cast<uint32_t>(x) +
+                                  nx * (static_cast<uint32_t>(y) + ny * static_cast<uint32_t>(z));
+            if (cell > largest_) largest_ = cell;
+            byNumber_.push_back({cell, index});
+        } else {
+            byKey_.push_back({CellKey{z, y, x}, static_cast<int32_t>(index)});
+        }
+        return true;
+    }
     // The runs of the items added, in the order the analysis visits cells.
     void sortInto(SparseCells* out);
 

@@ -142,10 +142,11 @@ struct ScanCells {
     FilledArray<FaceRecord> records;  // the measurable faces that lie in a cell, in face order
 };
 
-// The record of a face. The box folds the corners into (FLT_MAX, -FLT_MAX)
-// with std::min and std::max, so NaN corners are left out of it.
-FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& positions) {
-    FaceRecord r{};
+// Fills the record of a measurable face in place. The box folds the corners
+// into (FLT_MAX, -FLT_MAX) with std::min and std::max, so NaN corners are
+// left out of it.
+void fillRecord(const Face& f, int32_t index, const std::vector<Point3>& positions,
+                FaceRecord* r) {
     float lo[3] = {FLT_MAX, FLT_MAX, FLT_MAX}, hi[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
     auto extend = [&](const Point3& p) {
         lo[0] = std::min(lo[0], p.x);
@@ -157,24 +158,24 @@ FaceRecord recordOf(const Face& f, int32_t index, const std::vector<Point3>& pos
     };
     const int32_t* idx = f.vertexIndices.data();
     if (f.vertexIndices.size() == 3) {
-        overlap::Triangle t;
-        for (int j = 0; j < 3; ++j) {
-            t.c[j] = positions[idx[j]];
-            extend(t.c[j]);
-        }
-        r.polygon = -1;
-        r.normal = f.normal;
-        r.normalDotCorner0 = f.normal.dot(toVec3(t.c[0]));
-        r.corners = overlap::sideLanesOf(t);
+        const Point3& a = positions[idx[0]];
+        const Point3& b = positions[idx[1]];
+        const Point3& c = positions[idx[2]];
+        extend(a);
+        extend(b);
+        extend(c);
+        r->polygon = -1;
+        r->normal = f.normal;
+        r->normalDotCorner0 = f.normal.dot(toVec3(a));
+        r->corners = overlap::sideLanesOf(a, b, c);
     } else {
         for (int32_t vi : f.vertexIndices) extend(positions[vi]);
-        r.polygon = index;
+        r->polygon = index;
     }
     for (int a = 0; a < 3; ++a) {
-        r.lo[a] = lo[a];
-        r.hi[a] = hi[a];
+        r->lo[a] = lo[a];
+        r->hi[a] = hi[a];
     }
-    return r;
 }
 
 // Sorts a scan's points into cells, and in one pass over its faces places
@@ -190,7 +191,7 @@ void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
         const Point3 centroid = face.owner == &scan ? measurableCentroid(face, scan.worldVertices)
                                                     : face.computeCentroid();
         if (!sorter.add(centroid, placed)) continue;
-        cells->records[placed++] = recordOf(face, static_cast<int32_t>(f), scan.worldVertices);
+        fillRecord(face, static_cast<int32_t>(f), scan.worldVertices, &cells->records[placed++]);
     }
     sorter.sortInto(&cells->faces);
 }
