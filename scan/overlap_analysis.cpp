@@ -135,11 +135,13 @@ struct FaceRecord {
 };
 
 // A scan's points and polygons sorted into cells. The records are kept in
-// face order (made in one pass over the faces); the face runs index them.
+// cell order, so that the face runs index them directly and a cell's
+// polygons are read from consecutive memory (they are read once for every
+// other scan's points in the cell).
 struct ScanCells {
     SparseCells points;               // point runs (indices into worldVertices)
-    SparseCells faces;                // face runs (indices into records)
-    FilledArray<FaceRecord> records;  // the measurable faces that lie in a cell, in face order
+    SparseCells faces;                // face runs (ranges of records; no items)
+    FilledArray<FaceRecord> records;  // the measurable faces that lie in a cell, in cell order
 };
 
 // Fills the record of a measurable face in place. The box folds the corners
@@ -178,22 +180,31 @@ void fillRecord(const Face& f, int32_t index, const std::vector<Point3>& positio
     }
 }
 
-// Sorts a scan's points into cells, and in one pass over its faces places
-// each measurable face by its centroid and makes its record.
+// Sorts a scan's points and measurable faces (by centroid) into cells, then
+// makes the face records in cell order: a second pass over the faces, in face
+// order, writes each record straight to its place.
 void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
     sortPointsIntoCells(l, scan, &cells->points);
-    cells->records = FilledArray<FaceRecord>(scan.faces.size());
     CellSorter sorter(l, scan.faces.size());
-    uint32_t placed = 0;
     for (std::size_t f = 0; f < scan.faces.size(); ++f) {
         const Face& face = scan.faces[f];
         if (!isMeasurableFace(face, scan.worldVertices)) continue;
-        const Point3 centroid = face.owner == &scan ? measurableCentroid(face, scan.worldVertices)
-                                                    : face.computeCentroid();
-        if (!sorter.add(centroid, placed)) continue;
-        fillRecord(face, static_cast<int32_t>(f), scan.worldVertices, &cells->records[placed++]);
+        sorter.add(face.owner == &scan ? measurableCentroid(face, scan.worldVertices)
+                                       : face.computeCentroid(),
+                   static_cast<uint32_t>(f));
     }
     sorter.sortInto(&cells->faces);
+    // The place of each face in cell order, -1 for faces in no cell.
+    const std::vector<int32_t>& byCell = cells->faces.items;
+    std::vector<int32_t> place(scan.faces.size(), -1);
+    for (std::size_t k = 0; k < byCell.size(); ++k)
+        place[static_cast<std::size_t>(byCell[k])] = static_cast<int32_t>(k);
+    cells->records = FilledArray<FaceRecord>(scan.faces.size());  // the first byCell.size() are used
+    for (std::size_t f = 0; f < scan.faces.size(); ++f)
+        if (place[f] >= 0)
+            fillRecord(scan.faces[f], static_cast<int32_t>(f), scan.worldVertices,
+                       &cells->records[static_cast<std::size_t>(place[f])]);
+    std::vector<int32_t>().swap(cells->faces.items);
 }
 
 // The measured distance from p to a polygon is never below its distance to
@@ -239,9 +250,8 @@ struct CellPolygons {
         }
         std::size_t at = 0;
         for (std::size_t j = 0; j < runs.size(); ++j) {
-            const int32_t* items = cells[j]->faces.items.data();
             for (uint32_t i = runs[j]->begin; i < runs[j]->end; ++i, ++at) {
-                const FaceRecord& r = cells[j]->records[static_cast<std::size_t>(items[i])];
+                const FaceRecord& r = cells[j]->records[i];
                 for (int a = 0; a < 3; ++a) {
                     lo[a][at] = r.lo[a];
                     hi[a][at] = r.hi[a];
