@@ -20,7 +20,11 @@ public:
     explicit FilledArray(std::size_t n) : size_(n) {
         if (n == 0) return;
         if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_alloc();
-        data_ = static_cast<T*>(std::malloc(n * sizeof(T)));
+        // Items aligned beyond what malloc gives (cache-line records) get
+        // aligned memory; sizeof(T) is a multiple of the alignment.
+        data_ = static_cast<T*>(alignof(T) > alignof(std::max_align_t)
+                                    ? std::aligned_alloc(alignof(T), n * sizeof(T))
+                                    : std::malloc(n * sizeof(T)));
         if (data_ == nullptr) throw std::bad_alloc();
     }
     FilledArray(FilledArray&& o) noexcept

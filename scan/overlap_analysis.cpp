@@ -122,16 +122,29 @@ bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, const Analy
 // each point is independent (threads split them) and a polygon whose
 // distance is bounded below by the point's current value cannot change it.
 
-// A base polygon prepared for many measurements: its box (for the distance
-// bound) and, for triangles, the corner positions and normal terms that the
-// measurement uses.
-struct FaceRecord {
-    float lo[3], hi[3];         // the box of the corners
+// A base polygon prepared for many measurements, in one cache line. For a
+// triangle: its corners and the normal terms that the measurement uses. For
+// other polygons (measured through the face itself): the box of the corners,
+// kept in the corner lanes as (lo, hi, hi) on each axis.
+struct alignas(64) FaceRecord {
+    overlap::SideLanes corners; // the corners axis by axis, or the box
     Vec3 normal;                // the face's normal (triangles only)
     float normalDotCorner0;     // normal . corner 0 (triangles only)
-    overlap::SideLanes corners; // the corners, axis by axis (triangles only)
     int32_t polygon;            // -1 for a triangle, else the index of the face, measured through it
     bool triangle() const { return polygon < 0; }
+
+    // The box of the corners, folded into (FLT_MAX, -FLT_MAX) with std::min
+    // and std::max so that NaN corners are left out of it. (A polygon without
+    // a single number among its corners gets the whole space, which only
+    // costs measurements.)
+    void box(float lo[3], float hi[3]) const {
+        const float* axes[3] = {corners.x, corners.y, corners.z};
+        for (int a = 0; a < 3; ++a) {
+            const float* v = axes[a];
+            lo[a] = std::min(std::min(std::min(FLT_MAX, v[0]), v[1]), v[2]);
+            hi[a] = std::max(std::max(std::max(-FLT_MAX, v[0]), v[1]), v[2]);
+        }
+    }
 };
 
 // A scan's points and polygons sorted into cells. The records are kept in
@@ -144,39 +157,25 @@ struct ScanCells {
     FilledArray<FaceRecord> records;  // the measurable faces that lie in a cell, in cell order
 };
 
-// Fills the record of a measurable face in place. The box folds the corners
-// into (FLT_MAX, -FLT_MAX) with std::min and std::max, so NaN corners are
-// left out of it.
+// Fills the record of a measurable face in place.
 void fillRecord(const Face& f, int32_t index, const std::vector<Point3>& positions,
                 FaceRecord* r) {
-    float lo[3] = {FLT_MAX, FLT_MAX, FLT_MAX}, hi[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
-    auto extend = [&](const Point3& p) {
-        lo[0] = std::min(lo[0], p.x);
-        lo[1] = std::min(lo[1], p.y);
-        lo[2] = std::min(lo[2], p.z);
-        hi[0] = std::max(hi[0], p.x);
-        hi[1] = std::max(hi[1], p.y);
-        hi[2] = std::max(hi[2], p.z);
-    };
     const int32_t* idx = f.vertexIndices.data();
     if (f.vertexIndices.size() == 3) {
         const Point3& a = positions[idx[0]];
-        const Point3& b = positions[idx[1]];
-        const Point3& c = positions[idx[2]];
-        extend(a);
-        extend(b);
-        extend(c);
-        r->polygon = -1;
+        r->corners = overlap::sideLanesOf(a, positions[idx[1]], positions[idx[2]]);
         r->normal = f.normal;
         r->normalDotCorner0 = f.normal.dot(toVec3(a));
-        r->corners = overlap::sideLanesOf(a, b, c);
+        r->polygon = -1;
     } else {
-        for (int32_t vi : f.vertexIndices) extend(positions[vi]);
+        Point3 lo(FLT_MAX, FLT_MAX, FLT_MAX), hi(-FLT_MAX, -FLT_MAX, -FLT_MAX);
+        for (int32_t vi : f.vertexIndices) {
+            const Point3& p = positions[vi];
+            lo = Point3(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+            hi = Point3(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+        }
+        r->corners = overlap::sideLanesOf(lo, hi, hi);
         r->polygon = index;
-    }
-    for (int a = 0; a < 3; ++a) {
-        r->lo[a] = lo[a];
-        r->hi[a] = hi[a];
     }
 }
 
@@ -252,9 +251,11 @@ struct CellPolygons {
         for (std::size_t j = 0; j < runs.size(); ++j) {
             for (uint32_t i = runs[j]->begin; i < runs[j]->end; ++i, ++at) {
                 const FaceRecord& r = cells[j]->records[i];
+                float rl[3], rh[3];
+                r.box(rl, rh);
                 for (int a = 0; a < 3; ++a) {
-                    lo[a][at] = r.lo[a];
-                    hi[a][at] = r.hi[a];
+                    lo[a][at] = rl[a];
+                    hi[a][at] = rh[a];
                 }
                 records[at] = &r;
                 owners[at] = scans[j];
