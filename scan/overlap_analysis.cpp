@@ -260,6 +260,12 @@ struct CellPolygons {
                 records[at] = &r;
                 owners[at] = scans[j];
             }
+            // Cells are visited in order, so this scan's next cell most often
+            // follows at once: start loading its first records.
+            const std::size_t ahead =
+                std::min<std::size_t>(runs[j]->end + 4, cells[j]->records.size());
+            for (std::size_t i = runs[j]->end; i < ahead; ++i)
+                __builtin_prefetch(&cells[j]->records[i]);
         }
         for (; at < padded; ++at)
             for (int a = 0; a < 3; ++a) {
@@ -453,8 +459,14 @@ void measureTarget(std::size_t target, const std::vector<Mesh*>& scans,
             }
             if (baseRuns.empty()) continue;
             polygons.gather(baseScans, baseCells, baseRuns);
+            const std::vector<int32_t>& items = cells[target].points.items;
             for (uint32_t i = runs[w].begin; i < runs[w].end; ++i) {
-                const int32_t k = cells[target].points.items[i];
+                // The points of a cell lie scattered in the scan's arrays.
+                if (i + 4 < items.size()) {
+                    __builtin_prefetch(&t.worldVertices[static_cast<std::size_t>(items[i + 4])]);
+                    __builtin_prefetch(&t.vertexValues[static_cast<std::size_t>(items[i + 4])]);
+                }
+                const int32_t k = items[i];
                 const float d = measure.measure(t.worldVertices[k],
                                                 startingValue(t.vertexValues[k]), polygons);
                 if (isMeasured(d)) t.vertexValues[k] = d;
