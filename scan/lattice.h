@@ -70,27 +70,13 @@ struct SparseCells {
 };
 
 // A face the analysis can place and measure: it has corners, and all of them
-// index the scan's world positions. Inline, like the centroid below: the
-// analysis asks it of every face of every scan.
+// index the scan's world positions. Inline: the analysis asks it of every
+// face of every scan.
 inline bool isMeasurableFace(const Face& face, const std::vector<Point3>& positions) {
     if (face.vertexIndices.empty()) return false;
     for (int32_t vi : face.vertexIndices)
         if (vi < 0 || static_cast<std::size_t>(vi) >= positions.size()) return false;
     return true;
-}
-
-// The centroid of a measurable face from the scan's world positions, as
-// Face::computeCentroid gives it (every corner is in range, so every corner
-// counts).
-inline Point3 measurableCentroid(const Face& face, const std::vector<Point3>& positions) {
-    float sx = 0.0f, sy = 0.0f, sz = 0.0f;
-    for (int32_t vi : face.vertexIndices) {
-        sx += positions[vi].x;
-        sy += positions[vi].y;
-        sz += positions[vi].z;
-    }
-    const float n = static_cast<float>(face.vertexIndices.size());
-    return Point3(sx / n, sy / n, sz / n);
 }
 
 // Collects items at positions and sorts them into the occupied cells of a

@@ -188,7 +188,7 @@ void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
     for (std::size_t f = 0; f < scan.faces.size(); ++f) {
         const Face& face = scan.faces[f];
         if (!isMeasurableFace(face, scan.worldVertices)) continue;
-        sorter.add(face.owner == &scan ? measurableCentroid(face, scan.worldVertices)
+        sorter.add(face.owner == &scan ? centroidOf(face.vertexIndices, scan.worldVertices)
                                        : face.computeCentroid(),
                    static_cast<uint32_t>(f));
     }

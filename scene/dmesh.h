@@ -83,6 +83,24 @@ struct Face {
     Point3 computeCentroid() const;
 };
 
+// The mean of the corners that index `positions` (corners out of range, never
+// baked or bad, are left out), or the origin when none does. Inline: the
+// overlap analysis places every face of every scan by it.
+inline Point3 centroidOf(const IndexList& corners, const std::vector<Point3>& positions) {
+    float sx = 0.0f, sy = 0.0f, sz = 0.0f;
+    std::size_t counted = 0;
+    for (int32_t vi : corners) {
+        if (vi < 0 || static_cast<std::size_t>(vi) >= positions.size()) continue;
+        sx += positions[vi].x;
+        sy += positions[vi].y;
+        sz += positions[vi].z;
+        ++counted;
+    }
+    if (counted == 0) return Point3(0.0f, 0.0f, 0.0f);
+    const float n = static_cast<float>(counted);
+    return Point3(sx / n, sy / n, sz / n);
+}
+
 // A vertex pair shared by two faces.
 struct Edge {
     int32_t face0 = -1;       // face in which the edge runs lowVertex -> highVertex, or -1

@@ -169,18 +169,4 @@ void Mesh::printFirstElements() const {
     }
 }
 
-Point3 Face::computeCentroid() const {
-    const std::vector<Point3>& P = owner->worldVertices;
-    float sx = 0.0f, sy = 0.0f, sz = 0.0f;
-    std::size_t counted = 0;
-    for (int32_t vi : vertexIndices) {
-        if (!inRange(vi, P.size())) continue;  // never baked, or a bad index
-        sx += P[vi].x;
-        sy += P[vi].y;
-        sz += P[vi].z;
-        ++counted;
-    }
-    if (counted == 0) return Point3(0.0f, 0.0f, 0.0f);
-    const float n = static_cast<float>(counted);
-    return Point3(sx / n, sy / n, sz / n);
-}
+Point3 Face::computeCentroid() const { return centroidOf(vertexIndices, owner->worldVertices); }
