@@ -2,6 +2,7 @@
 // Its stray points were lifted off the surface where neighbouring views
 // overlap, so the analysis must toss most of them and keep the surface.
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -75,4 +76,33 @@ TEST_F(SampleSetTest, StraysAreTossedAndTheSurfaceIsKept) {
     }
     delete gridMesh;
     gridMesh = nullptr;
+}
+
+// The fast analysis against the plain, pass-by-pass one on scans that come
+// through the whole loader (range images in PLY, placed by a configuration):
+// the same values bit for bit and the same transcript.
+TEST_F(SampleSetTest, FastAnalysisGivesThePlainValuesAndTranscript) {
+    const std::string conf = path("sample.conf");
+    std::string transcript[2];
+    std::vector<std::vector<float>> values[2];
+    for (bool plain : {true, false}) {
+        resetScene();
+        AnalysisOptions o;
+        o.plain = plain;
+        o.threads = 2;
+        transcript[plain] = stdoutOf([&] {
+            readScanConfig(conf.c_str());
+            analyzeOverlap(sceneList, nullptr, o);
+        });
+        for (const Mesh* m : sceneList) values[plain].push_back(m->vertexValues);
+    }
+    EXPECT_EQ(transcript[false], transcript[true]);
+    ASSERT_EQ(values[false].size(), values[true].size());
+    ASSERT_GE(values[true].size(), 2u);
+    for (std::size_t s = 0; s < values[true].size(); ++s) {
+        ASSERT_EQ(values[false][s].size(), values[true][s].size());
+        EXPECT_EQ(0, std::memcmp(values[false][s].data(), values[true][s].data(),
+                                 values[true][s].size() * sizeof(float)))
+            << "scan " << s;
+    }
 }
