@@ -72,11 +72,6 @@ inline float faceDistance(const Point3& p, const Face& face, const std::vector<P
 
 namespace overlap {
 
-// A triangle's corners, for the side-by-side measurements below.
-struct Triangle {
-    Point3 c[3];
-};
-
 // The corner test of a triangle, as faceDistance makes it, from the squared
 // distances s0, s1, s2 of the point to its corners (float sums of squared
 // differences). Each length is the correctly rounded square root of its
@@ -95,25 +90,6 @@ inline bool nearCornerFromSquares(float s0, float s1, float s2) {
     return isNearCorner(l0 * l1) || isNearCorner(l1 * l2) || isNearCorner(l2 * l0);
 }
 
-inline bool triangleNearCorner(const Point3& p, const Triangle& t) {
-    const Vec3 v0 = t.c[0] - p, v1 = t.c[1] - p, v2 = t.c[2] - p;
-    return nearCornerFromSquares(v0.x * v0.x + v0.y * v0.y + v0.z * v0.z,
-                                 v1.x * v1.x + v1.y * v1.y + v1.z * v1.z,
-                                 v2.x * v2.x + v2.y * v2.y + v2.z * v2.z);
-}
-
-// The outline distance of a triangle: its nearest side.
-inline float triangleOutline(const Point3& p, const Triangle& t) {
-    float best = FLT_MAX;
-    const float d0 = sideDistance(p, t.c[0], t.c[1]);
-    if (d0 < best) best = d0;
-    const float d1 = sideDistance(p, t.c[1], t.c[2]);
-    if (d1 < best) best = d1;
-    const float d2 = sideDistance(p, t.c[2], t.c[0]);
-    if (d2 < best) best = d2;
-    return best;
-}
-
 // A triangle's corners laid out for measuring its three sides at once: the
 // coordinates axis by axis, so that one load gives an axis of all three
 // corners (lane 3 holds the next axis's first corner or the spare word and is
@@ -126,7 +102,6 @@ struct SideLanes {
 inline SideLanes sideLanesOf(const Point3& a, const Point3& b, const Point3& c) {
     return SideLanes{{a.x, b.x, c.x}, {a.y, b.y, c.y}, {a.z, b.z, c.z}, 0.0f};
 }
-inline SideLanes sideLanesOf(const Triangle& t) { return sideLanesOf(t.c[0], t.c[1], t.c[2]); }
 
 #if defined(__SSE2__)
 // Lane-wise a ? b : c for masks of all ones or all zeros.
@@ -135,7 +110,7 @@ inline __m128 select(__m128 mask, __m128 b, __m128 c) {
 }
 #endif
 
-// triangleNearCorner from the lane layout.
+// The corner test of faceDistance for a triangle, from the lane layout.
 inline bool lanesNearCorner(const Point3& p, const SideLanes& t) {
 #if defined(__SSE2__)
     const __m128 vx = _mm_sub_ps(_mm_loadu_ps(t.x), _mm_set1_ps(p.x));
@@ -166,7 +141,8 @@ inline bool lanesNearCorner(const Point3& p, const SideLanes& t) {
 #endif
 }
 
-// triangleOutline from the lane layout, the three sides measured at once with
+// The outline distance of a triangle (its nearest side, as faceDistance takes
+// it) from the lane layout, the three sides measured at once with
 // the same float operations as sideDistance: its double comparisons of float
 // dot products are float comparisons, its double quotient rounded to float is
 // the correctly rounded float quotient (a double carries more than twice a

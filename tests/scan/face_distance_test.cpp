@@ -30,8 +30,31 @@ uint32_t bitsOf(float v) {
     return ::testing::AssertionFailure() << a << " != " << b;
 }
 
-overlap::Triangle triangle(const Point3& a, const Point3& b, const Point3& c) {
-    overlap::Triangle t;
+// A triangle's corners, and the side-by-side measurements the lane-wise ones
+// must match: the corner test from the squared corner distances (the
+// fallback without SSE), and the outline as the nearest of sideDistance.
+struct Triangle {
+    Point3 c[3];
+};
+
+bool triangleNearCorner(const Point3& p, const Triangle& t) {
+    const Vec3 v0 = t.c[0] - p, v1 = t.c[1] - p, v2 = t.c[2] - p;
+    return overlap::nearCornerFromSquares(v0.x * v0.x + v0.y * v0.y + v0.z * v0.z,
+                                          v1.x * v1.x + v1.y * v1.y + v1.z * v1.z,
+                                          v2.x * v2.x + v2.y * v2.y + v2.z * v2.z);
+}
+
+float triangleOutline(const Point3& p, const Triangle& t) {
+    float best = FLT_MAX;
+    for (int j = 0; j < 3; ++j) {
+        const float side = overlap::sideDistance(p, t.c[j], t.c[(j + 1) % 3]);
+        if (side < best) best = side;
+    }
+    return best;
+}
+
+Triangle triangle(const Point3& a, const Point3& b, const Point3& c) {
+    Triangle t;
     t.c[0] = a;
     t.c[1] = b;
     t.c[2] = c;
@@ -40,20 +63,20 @@ overlap::Triangle triangle(const Point3& a, const Point3& b, const Point3& c) {
 
 // The corner test straight from its definition: the product of the lengths
 // to two consecutive corners.
-bool nearCornerByLengths(const Point3& p, const overlap::Triangle& t) {
+bool nearCornerByLengths(const Point3& p, const Triangle& t) {
     for (int j = 0; j < 3; ++j)
         if (overlap::isNearCorner((t.c[j] - p).length() * (t.c[(j + 1) % 3] - p).length()))
             return true;
     return false;
 }
 
-void expectSameMeasures(const Point3& p, const overlap::Triangle& t) {
-    const overlap::SideLanes lanes = overlap::sideLanesOf(t);
+void expectSameMeasures(const Point3& p, const Triangle& t) {
+    const overlap::SideLanes lanes = overlap::sideLanesOf(t.c[0], t.c[1], t.c[2]);
     EXPECT_EQ(overlap::lanesNearCorner(p, lanes), nearCornerByLengths(p, t))
         << "point " << p.x << " " << p.y << " " << p.z;
-    EXPECT_TRUE(sameFloat(overlap::lanesOutline(p, lanes), overlap::triangleOutline(p, t)))
+    EXPECT_TRUE(sameFloat(overlap::lanesOutline(p, lanes), triangleOutline(p, t)))
         << "point " << p.x << " " << p.y << " " << p.z;
-    EXPECT_EQ(overlap::lanesNearCorner(p, lanes), overlap::triangleNearCorner(p, t))
+    EXPECT_EQ(overlap::lanesNearCorner(p, lanes), triangleNearCorner(p, t))
         << "point " << p.x << " " << p.y << " " << p.z;
 }
 
@@ -64,7 +87,7 @@ TEST(FaceDistanceLanes, RandomTrianglesAndPointsAtEveryScale) {
     for (float scale : {1e-6f, 1e-3f, 0.05f, 1.0f, 1e4f}) {
         std::uniform_real_distribution<float> u(-scale, scale);
         for (int i = 0; i < 4000; ++i) {
-            const overlap::Triangle t = triangle(Point3(u(rng), u(rng), u(rng)),
+            const Triangle t = triangle(Point3(u(rng), u(rng), u(rng)),
                                                  Point3(u(rng), u(rng), u(rng)),
                                                  Point3(u(rng), u(rng), u(rng)));
             expectSameMeasures(Point3(u(rng), u(rng), u(rng)), t);
@@ -78,7 +101,7 @@ TEST(FaceDistanceLanes, RandomTrianglesAndPointsAtEveryScale) {
 }
 
 TEST(FaceDistanceLanes, CornersSidesAndNearCornerLimits) {
-    const overlap::Triangle t =
+    const Triangle t =
         triangle(Point3(0, 0, 0), Point3(0.001f, 0, 0), Point3(0, 0.0005f, 0.0001f));
     for (int j = 0; j < 3; ++j) {
         const Point3& a = t.c[j];
@@ -110,7 +133,7 @@ TEST(FaceDistanceLanes, DegenerateTrianglesAndNonFiniteCoordinates) {
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const Point3 o(0, 0, 0), x(0.001f, 0, 0), x2(0.002f, 0, 0);
-    const std::vector<overlap::Triangle> triangles = {
+    const std::vector<Triangle> triangles = {
         triangle(o, o, o),                                  // one point
         triangle(o, x, x),                                  // a repeated corner
         triangle(o, x, x2),                                 // collinear
@@ -122,6 +145,6 @@ TEST(FaceDistanceLanes, DegenerateTrianglesAndNonFiniteCoordinates) {
     const std::vector<Point3> points = {o, x, Point3(0.0005f, 0.0001f, 0), Point3(-1, 2, 3),
                                         Point3(nan, 0, 0), Point3(inf, 0, 0), Point3(1e-31f, 0, 0),
                                         Point3(0, 5e-31f, 0)};
-    for (const overlap::Triangle& t : triangles)
+    for (const Triangle& t : triangles)
         for (const Point3& p : points) expectSameMeasures(p, t);
 }
