@@ -198,6 +198,7 @@ ConfigPose configPose(const ScanPose& pose) {
         out.quaternion[1] = static_cast<float>(-q[2]);
         out.quaternion[2] = static_cast<float>(-q[3]);
         out.quaternion[3] = static_cast<float>(q[0]);
+        for (float& v : out.quaternion) v += 0.0f;  // -0 reads as 0
         out.exact = true;
         out.deviation = rotationDeviation(out.quaternion, rotation);
         return out;
@@ -219,7 +220,7 @@ ConfigPose configPose(const ScanPose& pose) {
     float f[4] = {static_cast<float>(-q[1]), static_cast<float>(-q[2]), static_cast<float>(-q[3]),
                   static_cast<float>(q[0])};
     const double distance = refineTowards(f, target);
-    for (int k = 0; k < 4; ++k) out.quaternion[k] = f[k];
+    for (int k = 0; k < 4; ++k) out.quaternion[k] = f[k] + 0.0f;  // -0 reads as 0
     out.exact = distance == 0.0;
     out.deviation = rotationDeviation(out.quaternion, rotation);
     return out;

@@ -127,7 +127,8 @@ uint64_t writeSection(std::string* out, const Scan& scan, const Layout& layout, 
         for (std::size_t i = 0; i < streams.size(); ++i) {
             const std::size_t rest = streams[i].size() - sent[i];
             // Some packets carry nothing of a field; the rest a varying share.
-            std::size_t n = random.next() % 4 == 0 ? 0 : 1 + random.next() % layout.maxBufferBytes;
+            const bool starve = layout.starvedFields && random.next() % 4 == 0;
+            const std::size_t n = starve ? 0 : 1 + random.next() % layout.maxBufferBytes;
             take[i] = std::min(n, rest);
             any = any || take[i] > 0;
         }

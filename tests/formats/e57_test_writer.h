@@ -46,6 +46,9 @@ struct Layout {
     bool emptyPackets = false;         // an empty packet before every data packet
     bool indexPacket = true;           // an index packet after the data packets
     bool prefixedNamespace = false;    // bind the E57 namespace to "e57:" instead
+    // Some packets carry nothing of a field (valid, and the hardest case for
+    // a reader; some readers need every packet to hold values of every field).
+    bool starvedFields = true;
 };
 
 // The bytes of the file.
