@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "libply/plyfile.h"
+#include "e57_test_writer.h"
 #include "seed_files.h"
 
 namespace {
@@ -24,6 +25,8 @@ enum Target : unsigned {
     kMesh = 4,    // ply_mesh
     kM = 8,       // m_reader
     kConf = 16,   // scan_config
+    kPtx = 32,    // ptx_reader
+    kE57 = 64,    // e57_reader
 };
 constexpr unsigned kPly = kHeader | kRead | kMesh;
 constexpr unsigned kBody = kRead | kMesh;
@@ -34,7 +37,9 @@ struct Seed {
     std::string bytes;
 };
 
-const char* kTargetNames[] = {"ply_header", "ply_read", "ply_mesh", "m_reader", "scan_config"};
+const char* kTargetNames[] = {"ply_header", "ply_read",   "ply_mesh",  "m_reader",
+                              "scan_config", "ptx_reader", "e57_reader"};
+constexpr unsigned kTargetCount = sizeof kTargetNames / sizeof kTargetNames[0];
 
 std::string encodingName(int fileType) {
     return fileType == PLY_ASCII ? "ascii" : fileType == PLY_BINARY_BE ? "binary-be" : "binary-le";
@@ -211,6 +216,96 @@ void addConfigurations(std::vector<Seed>& seeds) {
     seeds.push_back({kConf, "pose.nan-quaternion.conf", "bmesh a.ply 0 0 0 nan 0 0 1\nbmesh b.ply inf 0 0 0 0 0 0\n"});
 }
 
+const char* const kPtxHeader = "3\n2\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n0 1 0 0\n-1 0 0 0\n0 0 1 0\n0.5 0 2 1\n";
+
+void addPtx(std::vector<Seed>& seeds) {
+    const std::string points = "1 2 3 0.5\n0 0 0 0.5\n1.5 2 3 0.25 10 20 30\n2 2 3 0.1\n2.5 2 3 1\n3 2 3 0\n";
+    const std::string scan = kPtxHeader + points;
+    seeds.push_back({kPtx, "valid.two-scans.ptx", scan + "\n" + scan});
+    seeds.push_back({kPtx, "valid.crlf-trailing-blanks.ptx", withLineEnds(scan, " \r\n")});
+    seeds.push_back({kPtx, "file.empty.ptx", ""});
+    seeds.push_back({kPtx, "file.binary-garbage.ptx", std::string("3\n2\n\0\xff\x80 1 2\n", 11)});
+    seeds.push_back({kPtx, "points.truncated.ptx", cut(scan, 20)});
+    seeds.push_back({kPtx, "points.cut-mid-number.ptx", cut(scan, 3)});
+    seeds.push_back({kPtx, "points.not-a-number.ptx", kPtxHeader + std::string("1 2 x 0.5\n") + points});
+    seeds.push_back({kPtx, "points.five-numbers.ptx", kPtxHeader + std::string("1 2 3 4 5\n") + points});
+    seeds.push_back({kPtx, "points.nan-and-huge.ptx", kPtxHeader + std::string("nan 2 3 1\n1e999 0 0 1\n") + points});
+    seeds.push_back({kPtx, "header.huge-size.ptx", "2147483648\n2147483647\n" + std::string(kPtxHeader).substr(4) + points});
+    seeds.push_back({kPtx, "header.negative-size.ptx", "-3\n2\n" + std::string(kPtxHeader).substr(4)});
+    seeds.push_back({kPtx, "header.short-matrix-row.ptx", "1\n1\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0\n"});
+    seeds.push_back({kPtx, "line.longer-than-4096.ptx", kPtxHeader + std::string(5000, '7') + "\n"});
+}
+
+// A small file of two scans: a structured one (cartesian floats, invalid
+// states, row and column indices, scaled intensity) and an unstructured
+// spherical one in scaled integers with a nested extension.
+std::string smallE57(bool indexPacket, bool emptyPackets) {
+    using e57test::Field;
+    std::vector<e57test::Scan> scans(2);
+    e57test::Scan& a = scans[0];
+    a.name = "structured";
+    a.rotation[0] = 0.6;
+    a.rotation[3] = 0.8;
+    a.rowMaximum = 3;
+    a.columnMaximum = 4;
+    const char* names[7] = {"cartesianX", "cartesianY", "cartesianZ", "cartesianInvalidState",
+                            "rowIndex", "columnIndex", "intensity"};
+    for (int k = 0; k < 7; ++k) {
+        Field f;
+        f.name = names[k];
+        f.type = k < 3 ? Field::FloatSingle : (k == 6 ? Field::ScaledInteger : Field::Integer);
+        f.maximum = k == 3 ? 2 : k == 4 ? 3 : k == 5 ? 4 : 1000;
+        f.scale = k == 6 ? 0.001 : 1.0;
+        a.fields.push_back(f);
+    }
+    for (int i = 0; i < 20; ++i) {
+        const double v[7] = {i * 0.1, i * -0.05, 2.0, i % 7 == 3 ? 2.0 : 0.0, double(i % 4), double(i / 4), i * 0.05};
+        for (int k = 0; k < 7; ++k) a.fields[k].values.push_back(v[k]);
+    }
+    e57test::Scan& b = scans[1];
+    const char* spherical[4] = {"sphericalRange", "sphericalAzimuth", "sphericalElevation", "stamp"};
+    for (int k = 0; k < 4; ++k) {
+        Field f;
+        f.name = spherical[k];
+        f.type = Field::ScaledInteger;
+        f.minimum = -3000;
+        f.maximum = 3000;
+        f.scale = 0.001;
+        f.group = k == 3 ? "extras" : "";
+        b.fields.push_back(f);
+    }
+    for (int i = 0; i < 30; ++i)
+        for (int k = 0; k < 4; ++k) b.fields[k].values.push_back(k == 0 ? 1.0 + i * 0.01 : (i - 15) * 0.1);
+    e57test::Layout layout;
+    layout.maxBufferBytes = 9;
+    layout.indexPacket = indexPacket;
+    layout.emptyPackets = emptyPackets;
+    return e57test::writeE57(scans, layout);
+}
+
+void addE57(std::vector<Seed>& seeds) {
+    const std::string valid = smallE57(true, false);
+    seeds.push_back({kE57, "valid.two-scans.e57", valid});
+    seeds.push_back({kE57, "valid.empty-packets-no-index.e57", smallE57(false, true)});
+    seeds.push_back({kE57, "file.empty.e57", ""});
+    seeds.push_back({kE57, "file.truncated.e57", cut(valid, 1024)});
+    seeds.push_back({kE57, "file.cut-mid-page.e57", cut(valid, 300)});
+    for (std::size_t page = 0; page * 1024 < valid.size(); ++page) {
+        std::string damaged = valid;
+        damaged[page * 1024 + 517] ^= 0x04;
+        seeds.push_back({kE57, "page.flipped-byte-in-page-" + std::to_string(page) + ".e57", damaged});
+    }
+    seeds.push_back({kE57, "xml.record-count-too-large.e57",
+                     e57test::replaceInXml(valid, "recordCount=\"20\"", "recordCount=\"21\"")});
+    seeds.push_back({kE57, "xml.unclosed-root.e57", e57test::replaceInXml(valid, "</e57Root>", "")});
+    seeds.push_back({kE57, "xml.row-outside-bounds.e57",
+                     e57test::replaceInXml(valid, "<rowMaximum type=\"Integer\">3<", "<rowMaximum type=\"Integer\">2<")});
+    seeds.push_back({kE57, "xml.huge-bounds.e57",
+                     e57test::replaceInXml(valid, "<rowMaximum type=\"Integer\">3<", "<rowMaximum type=\"Integer\">2000000000<")});
+    seeds.push_back({kE57, "xml.field-of-64-bits.e57",
+                     e57test::replaceInXml(valid, "maximum=\"4\"", "maximum=\"9223372036854775807\" minimum=\"-9223372036854775808\"")});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -224,10 +319,12 @@ int main(int argc, char** argv) {
     addBrokenBodies(seeds);
     addMFiles(seeds);
     addConfigurations(seeds);
+    addPtx(seeds);
+    addE57(seeds);
     const std::filesystem::path root(argv[1]);
     int written = 0;
     for (const Seed& s : seeds) {
-        for (unsigned t = 0; t < 5; ++t) {
+        for (unsigned t = 0; t < kTargetCount; ++t) {
             if ((s.targets & (1u << t)) == 0) continue;
             const std::filesystem::path dir = root / kTargetNames[t];
             std::filesystem::create_directories(dir);
