@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 
 struct ScanReport {
     std::string file;          // the scan's file, as it was loaded

@@ -1,26 +1,31 @@
 #include "app/input.h"
 
 #include <iostream>
+#include <memory>
 
 #include "app/startup.h"
 #include "app/view.h"
 #include "scan/overlap_analysis.h"
 #include "scan/ply_mesh.h"
 #include "scan/scan_config.h"
+#include "scene/mesh_reader.h"
 #include "scene/scene_state.h"
 
 namespace {
 
-// A lone mesh: constructed (which loads it), then kept, hidden, in Smooth
-// mode, or destroyed when its file could not be read.
-void addLoneMesh(Mesh* mesh, const std::string& name) {
+// A lone mesh: kept, hidden, in Smooth mode, when its file could be read.
+void addLoneMesh(std::unique_ptr<Mesh> mesh, const std::string& name) {
     std::cout << "file " << name << std::endl;
-    if (mesh->isLoaded()) {
-        mesh->setDisplayMode(Smooth);
-        sceneList.push_back(mesh);
-    } else {
-        delete mesh;
-    }
+    if (mesh == nullptr) return;
+    mesh->setDisplayMode(Smooth);
+    sceneList.push_back(mesh.release());
+}
+
+// A lone PLY file, or null when it could not be read.
+std::unique_ptr<Mesh> loadPly(const std::string& name) {
+    auto mesh = std::make_unique<PlyMesh>(1, name.c_str());
+    if (!mesh->isLoaded()) return nullptr;
+    return mesh;
 }
 
 // Every scan of the configuration, the overlap analysis, the scene bounds,
@@ -40,11 +45,11 @@ void loadConfiguration(const std::string& name) {
 void loadInput(const std::string& name) {
     switch (inputKindOf(name)) {
         case InputKind::MeshFile:
-            addLoneMesh(new Mesh(1, name.c_str()), name);
+            addLoneMesh(loadMeshFile(1, name).mesh, name);
             break;
         case InputKind::PlyFile:
             singlePlyFile = true;
-            addLoneMesh(new PlyMesh(1, name.c_str()), name);
+            addLoneMesh(loadPly(name), name);
             break;
         case InputKind::ScanConfig:
             loadConfiguration(name);

@@ -9,7 +9,7 @@
 #include "app/keyboard.h"
 #include "app/mouse.h"
 #include "app/view.h"
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 #include "scene/scene_state.h"
 
 std::string fileExtension(const std::string& name) {

@@ -12,7 +12,7 @@
 
 #include "app/startup.h"
 #include "app/view.h"
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 #include "scene/scene_state.h"
 
 namespace {

@@ -9,6 +9,8 @@
 
 #include "libply/plyfile.h"
 #include "scan/header_rewrite.h"
+#include "scene/load_report.h"
+#include "scene/range_grid.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -303,11 +305,11 @@ void PlyMesh::loadFile(const std::string& name, bool normalsFromPose) {
     loaded = true;
 
     dropInvalidIndices();
-    printFirstElements();
-    reportPlacement(singlePlyFile);
+    printFirstElements(*this);
+    reportPlacement(*this, singlePlyFile);
     if (faces.empty() || isRangeGrid) {
         ConsoleText() << "Finding faces..." << std::endl;
-        triangulateRangeGrid(gridStep);
+        triangulateRangeGrid(*this, gridStep);
     }
     ConsoleText() << "Finding normals..." << std::endl;
     if (!normalsFromPose) computeNormals();

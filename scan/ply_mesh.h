@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 
 class PlyMesh : public Mesh {
 public:

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 
 // Visibility of the objects by scene index. The keys address the first ten
 // indices; the flags grow with the scene so that a configuration of more than

@@ -8,7 +8,7 @@
 #include "app/mouse.h"
 #include "app/view.h"
 #include "fake_gl.h"
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 #include "scene/scene_state.h"
 
 class AppTest : public testing::Test {

@@ -4,7 +4,9 @@
 #include <sstream>
 
 #include "mesh_fixtures.h"
-#include "scene/dmesh.h"
+#include "scene/load_report.h"
+#include "scene/mesh.h"
+#include "scene/mesh_reader.h"
 
 namespace {
 
@@ -69,7 +71,7 @@ TEST(ComputeNormals, VertexNormalsAreUnweightedAndIgnoreDegenerateFaces) {
 TEST(ComputeNormals, FaceNormalsAreUnitAndPerpendicularOnATorus) {
     Mesh mesh(1);
     std::istringstream text(fixtures::torusText(12, 9));
-    mesh.readLines(text);
+    readMeshLines(mesh, text);
     mesh.computeNormals();
     for (const Face& f : mesh.faces) {
         EXPECT_NEAR(f.normal.length(), 1.0f, 1e-6f);
@@ -122,7 +124,7 @@ TEST(FaceCentroid, MeansTheWorldPositionsOfItsCorners) {
 TEST(PrintFirstElements, PrintsThreeVerticesAndFacesOnlyWhenBothExist) {
     Mesh mesh(1);
     fill(mesh, {{0.5f, 0, 0}, {1, 2, 3}, {0, 1, 0}}, {{0, 1, 2}, {2, 1}, {}});
-    EXPECT_EQ(printed([&] { mesh.printFirstElements(); }),
+    EXPECT_EQ(printed([&] { printFirstElements(mesh); }),
               "first vertex: 0.500000 0.000000 0.000000 \n"
               "first face: 0 1 2 \n"
               "second vertex: 1.000000 2.000000 3.000000 \n"
@@ -130,7 +132,7 @@ TEST(PrintFirstElements, PrintsThreeVerticesAndFacesOnlyWhenBothExist) {
               "third vertex: 0.000000 1.000000 0.000000 \n"
               "third face: -1 -1 -1 \n");
     mesh.faces.pop_back();
-    EXPECT_EQ(printed([&] { mesh.printFirstElements(); }), "");
+    EXPECT_EQ(printed([&] { printFirstElements(mesh); }), "");
 }
 
 TEST(BuildEdges, SingleTriangleHasOnlyBoundaryEdges) {
@@ -199,7 +201,7 @@ TEST(ReportCounts, GenusOfClosedMeshes) {
     fixtures::tetrahedron(tetra);
     fixtures::cubeOfQuads(cube);
     std::istringstream text(fixtures::torusText(10, 7));
-    torus.readLines(text);
+    readMeshLines(torus, text);
     testing::internal::CaptureStdout();
     for (Mesh* m : {&tetra, &cube, &torus}) m->buildEdges();
     testing::internal::GetCapturedStdout();
