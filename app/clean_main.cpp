@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,6 @@
 #include "app/clean_report.h"
 #include "app/progress_bar.h"
 #include "app/value_export.h"
-#include "libply/plyfile.h"
 #include "scan/overlap_analysis.h"
 #include "scan/ply_mesh.h"
 #include "scan/scan_config.h"
@@ -42,10 +42,6 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -60,28 +56,6 @@ std::vector<std::string> linesOf(const std::string& text) {
 
 // ---------------------------------------------------------------------------
 // Loading
-
-// What the loaders' transcript says about the scans that could not be read.
-const char* const kCannotOpen = "Could not open file ";
-const char* const kCannotRead = "Could not read file ";
-
-// The configuration being loaded, for the PLY library's exit handler.
-const char* loadingConfig = "";
-
-// The PLY library met a damaged scan (data that ends early or cannot be
-// read) and is ending the process, possibly on a loader thread: end it with
-// the status of unreadable input, before anything was written. Scans load
-// side by side and their reports are collected per thread, so which scan it
-// was is only in the library's message; nothing shared is destroyed while
-// the other loaders still run.
-[[noreturn]] void stopOnDamagedScan(int) {
-    std::fflush(stdout);
-    std::fprintf(stderr,
-                 "%s: cannot read a scan of %s: its data is damaged or ends early (see the "
-                 "message above); nothing written\n",
-                 kProgram, loadingConfig);
-    std::_Exit(kUnreadable);
-}
 
 bool configurationReadable(const std::string& name) {
     struct stat st;
@@ -102,60 +76,45 @@ bool configurationReadable(const std::string& name) {
     return true;
 }
 
-// Why the loader could not read the scan of one transcript line, or "".
-std::string unreadableScan(const std::string& line) {
-    if (startsWith(line, kCannotOpen)) {
-        const std::string name = line.substr(std::strlen(kCannotOpen));
-        FILE* f = std::fopen(name.c_str(), "r");
-        const std::string why = f == nullptr ? std::strerror(errno) : "cannot be opened";
-        if (f != nullptr) std::fclose(f);
-        return name + ": " + why;
-    }
-    if (startsWith(line, kCannotRead))
-        return line.substr(std::strlen(kCannotRead)) + ": not a PLY file the library accepts";
-    return std::string();
+using Scans = std::vector<std::unique_ptr<PlyMesh>>;
+
+// The line that names an unreadable scan and says why.
+std::string failureLine(const ConfigScanFailure& failure, int unread) {
+    std::string line = failure.path + ": " + failure.status.reason;
+    if (failure.status.failure == LoadFailure::DataDamaged && unread > 0)
+        line += " (" + std::to_string(unread) + (unread == 1 ? " later scan" : " later scans") +
+                " not read)";
+    return line;
 }
 
-// Loads every scan of the configuration into the scene, as the viewer does.
-// Returns kSuccess, or kUnreadable (with the reasons printed) when a scan
-// could not be read or the configuration names none.
-int loadScans(const CleanOptions& o, ProgressBar& bar) {
+// Loads every scan of the configuration with the viewer's loader into
+// *scans and sets the default threshold. Returns kSuccess, or kUnreadable
+// (with the reasons printed) when the configuration or a scan could not be
+// read or the configuration names none.
+int loadScans(const CleanOptions& o, ProgressBar& bar, Scans* scans) {
     bar.show("Loading " + baseName(o.config) + " ...", 0, 0);
     ConsoleCapture transcript;
-    loadingConfig = o.config.c_str();
-    ply_set_exit_handler(stopOnDamagedScan);
-    readScanConfig(o.config.c_str());
-    ply_set_exit_handler(nullptr);
+    ScanConfigLoad load = readScanConfig(o.config);
     const std::string text = transcript.take();
     bar.clear();
     if (o.verbosity == Verbosity::Verbose) std::fputs(text.c_str(), stdout);
+    for (ConfigScan& scan : load.scans) scans->push_back(std::move(scan.mesh));
+    tossThreshold = load.threshold;
 
-    const int named = nextScanId - 1;  // every bmesh record uses up one id
-    if (named == 0) {
+    if (!load.config.ok()) {
+        printError("cannot read the scan configuration " + o.config + ": " + load.config.reason);
+        return kUnreadable;
+    }
+    if (load.bmeshRecords == 0) {
         printError(o.config + " names no scans (no bmesh records); nothing written");
         return kUnreadable;
     }
-    if (static_cast<int>(sceneList.size()) == named) return kSuccess;
-    printError(std::to_string(named - static_cast<int>(sceneList.size())) + " of " +
-               std::to_string(named) + " scans of " + o.config +
-               " cannot be read; nothing written:");
-    for (const std::string& line : linesOf(text)) {
-        const std::string why = unreadableScan(line);
-        if (!why.empty()) std::fprintf(stderr, "  %s\n", why.c_str());
-    }
+    if (load.failures.empty()) return kSuccess;
+    printError(std::to_string(load.failures.size()) + " of " + std::to_string(load.bmeshRecords) +
+               " scans of " + o.config + " cannot be read; nothing written:");
+    for (const ConfigScanFailure& failure : load.failures)
+        std::fprintf(stderr, "  %s\n", failureLine(failure, load.unread).c_str());
     return kUnreadable;
-}
-
-// Destroys the scans; the run is over.
-void releaseScans() {
-    for (Mesh* object : sceneList) delete object;
-    sceneList.clear();
-}
-
-std::vector<PlyMesh*> loadedScans() {
-    std::vector<PlyMesh*> scans;
-    for (Mesh* object : sceneList) scans.push_back(static_cast<PlyMesh*>(object));
-    return scans;
 }
 
 // ---------------------------------------------------------------------------
@@ -237,8 +196,8 @@ bool makeFolder(const std::string& folder) {
 
 // Runs the viewer's analysis on all scans. Warns when there was nothing to
 // compare or the analysis could not run: no point is then tossed.
-void analyse(const CleanOptions& o, ProgressBar& bar) {
-    const int n = static_cast<int>(sceneList.size());
+void analyse(const std::vector<PlyMesh*>& scans, const CleanOptions& o, ProgressBar& bar) {
+    const int n = static_cast<int>(scans.size());
     const int total = n * (n - 1);
     int passes = 0;
     AnalysisOptions analysis;
@@ -250,7 +209,7 @@ void analyse(const CleanOptions& o, ProgressBar& bar) {
     };
     if (total > 0) bar.show("Analysing", 0, total);
     ConsoleCapture transcript;
-    analyzeOverlap(sceneList, nullptr, analysis);
+    analyzeOverlap(std::vector<Mesh*>(scans.begin(), scans.end()), nullptr, analysis);
     const std::string text = transcript.take();
     bar.clear();
     if (o.verbosity == Verbosity::Verbose) {
@@ -314,8 +273,9 @@ std::string thresholdLine(const CleanOptions& o, float defaultThreshold) {
 
 // With the scans loaded: the threshold, the check of the files to write, the
 // analysis, the files and the table. Returns the exit status.
-int clean(const CleanOptions& o, ProgressBar& bar) {
-    const std::vector<PlyMesh*> scans = loadedScans();
+int clean(const Scans& loaded, const CleanOptions& o, ProgressBar& bar) {
+    std::vector<PlyMesh*> scans;
+    for (const std::unique_ptr<PlyMesh>& scan : loaded) scans.push_back(scan.get());
     const float defaultThreshold = tossThreshold;
     if (o.hasThreshold) tossThreshold = o.threshold;
     if (o.hasSteps) tossThreshold = thresholdAfterSteps(defaultThreshold, o.steps);
@@ -325,7 +285,7 @@ int clean(const CleanOptions& o, ProgressBar& bar) {
     if (writing && !targetsDistinct(scans, targets)) return kUnreadable;
     if (writing && !o.outFolder.empty() && !makeFolder(o.outFolder)) return kWriteFailed;
 
-    analyse(o, bar);
+    analyse(scans, o, bar);
     std::vector<ScanReport> rows;
     for (const PlyMesh* s : scans) {
         rows.push_back(reportScan(*s, tossThreshold));
@@ -349,10 +309,9 @@ int run(const CleanOptions& o) {
     if (!configurationReadable(o.config)) return kUnreadable;
     setWorkerThreads(o.threads);
     ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
-    int status = loadScans(o, bar);
-    if (status == kSuccess) status = clean(o, bar);
-    releaseScans();
-    return status;
+    Scans scans;
+    const int status = loadScans(o, bar, &scans);
+    return status == kSuccess ? clean(scans, o, bar) : status;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "app/input.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -21,17 +22,29 @@ void addLoneMesh(std::unique_ptr<Mesh> mesh, const std::string& name) {
     sceneList.push_back(mesh.release());
 }
 
-// A lone PLY file, or null when it could not be read.
-std::unique_ptr<Mesh> loadPly(const std::string& name) {
-    auto mesh = std::make_unique<PlyMesh>(1, name.c_str());
-    if (!mesh->isLoaded()) return nullptr;
-    return mesh;
+// The PLY library's fatal end of a file whose data is damaged, which the
+// loaders return as an outcome: the viewer ends as the library would have
+// ended it, with the library's status (its message is on standard error).
+void endOnDamagedData(const LoadStatus& status) {
+    if (status.failure == LoadFailure::DataDamaged) std::exit(status.fatalStatus);
 }
 
-// Every scan of the configuration, the overlap analysis, the scene bounds,
-// and the hidden lattice mesh after the scans.
+// A lone PLY file, or null when it could not be read.
+std::unique_ptr<Mesh> loadLonePly(const std::string& name) {
+    PlyLoadOptions options;
+    options.alone = true;
+    Loaded<PlyMesh> loaded = PlyMesh::load(1, name, options);
+    endOnDamagedData(loaded.status);
+    return std::move(loaded.mesh);
+}
+
+// Every scan of the configuration (each visible), its default threshold, the
+// overlap analysis, the scene bounds, and the hidden lattice mesh after the
+// scans.
 void loadConfiguration(const std::string& name) {
-    readScanConfig(name.c_str());
+    ScanConfigLoad load = readScanConfig(name);
+    if (const ConfigScanFailure* damaged = load.damaged()) endOnDamagedData(damaged->status);
+    addScansToScene(load);
     analyzeOverlap(sceneList, &gridMesh);
     for (Mesh* object : sceneList) sceneBounds.extendBy(*object);
     if (gridMesh != nullptr) {
@@ -48,8 +61,7 @@ void loadInput(const std::string& name) {
             addLoneMesh(loadMeshFile(1, name).mesh, name);
             break;
         case InputKind::PlyFile:
-            singlePlyFile = true;
-            addLoneMesh(loadPly(name), name);
+            addLoneMesh(loadLonePly(name), name);
             break;
         case InputKind::ScanConfig:
             loadConfiguration(name);

@@ -53,7 +53,8 @@ std::vector<std::vector<float>> startUp(const char* conf, const std::string& pat
     clearScene();
 
     const auto start = Clock::now();
-    readScanConfig(conf);
+    ScanConfigLoad scans = readScanConfig(conf);
+    addScansToScene(scans);
     const double load = since(start);
     auto t = Clock::now();
     AnalysisOptions options;
@@ -139,7 +140,8 @@ int main(int argc, char** argv) {
     setWorkerThreads(2);
     ply_set_plain_paths(0);
     setPlainEdgePairing(false);
-    readScanConfig(argv[1]);
+    ScanConfigLoad scans = readScanConfig(argv[1]);
+    addScansToScene(scans);
     double seconds[2] = {1e30, 1e30};
     bool sameEdges = true;
     for (int r = 0; r < repeats; ++r) {

@@ -1,17 +1,19 @@
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 
 #include "libply/plyfile.h"
 #include "scan/header_rewrite.h"
+#include "scan/ply_fatal_guard.h"
 #include "scene/load_report.h"
 #include "scene/range_grid.h"
-#include "scene/scene_state.h"
 
 namespace {
 
@@ -156,11 +158,19 @@ void PlyMesh::dropInvalidIndices() {
                     badFaces, fileName.c_str(), n);
 }
 
-PlyMesh::PlyMesh(int id_, const char* fileName_) : PlyMesh(id_, fileName_, false) {}
+PlyMesh::PlyMesh(int id_) : Mesh(id_) {}
 
-PlyMesh::PlyMesh(int id_, const char* fileName_, bool normalsFromPose) : Mesh(id_) {
-    initDefaults();
-    loadFile(fileName_ != nullptr ? fileName_ : "", normalsFromPose);
+Loaded<PlyMesh> PlyMesh::load(int id, const std::string& path, const PlyLoadOptions& options) {
+    Loaded<PlyMesh> result;
+    auto mesh = std::make_unique<PlyMesh>(id);
+    try {
+        const PlyFatalGuard guard;
+        result.status = mesh->loadFile(path, options);
+    } catch (const PlyReadEnded& end) {
+        result.status = {LoadFailure::DataDamaged, "its data is damaged or ends early", end.status};
+    }
+    if (result.status.ok()) result.mesh = std::move(mesh);
+    return result;
 }
 
 bool PlyMesh::captureHeader(const std::string& name) {
@@ -184,13 +194,14 @@ bool PlyMesh::captureHeader(const std::string& name) {
     return true;
 }
 
-void PlyMesh::loadFile(const std::string& name, bool normalsFromPose) {
+LoadStatus PlyMesh::loadFile(const std::string& name, const PlyLoadOptions& options) {
     fileName = name;
     clearGeometry();
     consolePrintf("Reading coordinates from %s\n", fileName.c_str());
     if (!captureHeader(fileName)) {
+        const LoadStatus cannotOpen{LoadFailure::CannotOpen, std::strerror(errno), 0};
         consolePrintf("Could not open file %s\n", fileName.c_str());
-        return;
+        return cannotOpen;
     }
 
     OpenPly file;
@@ -203,7 +214,7 @@ void PlyMesh::loadFile(const std::string& name, bool normalsFromPose) {
     char** const elementNames = file.elementNames;
     if (ply == nullptr) {
         consolePrintf("Could not read file %s\n", fileName.c_str());
-        return;
+        return {LoadFailure::HeaderNotAccepted, "not a PLY file the library accepts", 0};
     }
     consolePrintf("version %f\n", static_cast<double>(version));
     consolePrintf("type %d\n", fileType);
@@ -302,21 +313,21 @@ void PlyMesh::loadFile(const std::string& name, bool normalsFromPose) {
     // The captured text must carry the header over line for line.
     headerRewritable_ = rewritable && headerReadsAlike(headerHead_, headerTail_, ply);
     file.close();
-    loaded = true;
 
     dropInvalidIndices();
     printFirstElements(*this);
-    reportPlacement(*this, singlePlyFile);
+    reportPlacement(*this, options.alone);
     if (faces.empty() || isRangeGrid) {
         ConsoleText() << "Finding faces..." << std::endl;
         triangulateRangeGrid(*this, gridStep);
     }
     ConsoleText() << "Finding normals..." << std::endl;
-    if (!normalsFromPose) computeNormals();
+    if (!options.normalsFromPose) computeNormals();
     ConsoleText() << "Finding edges..." << std::endl;
     buildEdges();
     consolePrintf("Vertices: %d\n", vertexCount());
     consolePrintf("Edges: %d\n", edgeCount());
     consolePrintf("Faces: %d\n", faceCount());
     consolePrintf("Genus: %d (2-(V - E + F))/2\n", genus());
+    return LoadStatus();
 }

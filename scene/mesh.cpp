@@ -10,7 +10,6 @@ Mesh::Mesh(int id_) : SceneObject(id_, colourBlack) { initDefaults(); }
 Mesh::~Mesh() = default;
 
 void Mesh::initDefaults() {
-    loaded = false;
     gridStep = 1;
     isRangeGrid = false;
     gridRows = -1;

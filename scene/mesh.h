@@ -31,13 +31,12 @@ public:
     void setMaterial(Material m) override;  // also copied into every face
     Vec3 getCenter() override { return centroid; }
 
-    // loaded = false, gridStep 1, isRangeGrid false, gridRows = gridCols = -1,
+    // gridStep 1, isRangeGrid false, gridRows = gridCols = -1,
     // grazingThreshold 0.15, maxEdgeLength 0.001.
     void initDefaults();
     // Bounds empty (max = -FLT_MAX, min = FLT_MAX), centroid 0, Smooth, maxExtent 1.
     void resetBounds();
 
-    bool isLoaded() const { return loaded; }
     int getDisplayMode() const { return displayMode; }
     void setDisplayMode(int mode);  // modes of 5 and above are ignored
 
@@ -81,6 +80,5 @@ public:
     float grazingThreshold = 0.15f;     // |n . view| below this is grazing
     float maxEdgeLength = 0.001f;       // longest edge from a grid triangle's first corner
     std::string fileName;               // name of the loaded file
-    bool loaded = false;                // the input file was opened
     Vec3 inverseExtent;                 // 1 / maxExtent on all three axes
 };

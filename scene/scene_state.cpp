@@ -3,7 +3,6 @@
 std::vector<Mesh*> sceneList;
 VisibilityFlags visibilityFlags;
 Mesh* gridMesh = nullptr;
-bool singlePlyFile = false;
 int nextScanId = 1;
 float tossThreshold = 0.002f;
 bool showTossedPoints = true;

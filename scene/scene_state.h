@@ -34,7 +34,6 @@ private:
 extern std::vector<Mesh*> sceneList;  // every object, by scene index
 extern VisibilityFlags visibilityFlags;
 extern Mesh* gridMesh;        // the lattice mesh of a configuration, or null
-extern bool singlePlyFile;    // a lone .ply file is being loaded
 extern int nextScanId;        // id of the next scan of a configuration (from 1)
 extern float tossThreshold;   // removal threshold for overlap values (0.002)
 extern bool showTossedPoints; // mark values above tossThreshold when drawing

@@ -60,8 +60,10 @@ protected:
 // A loaded scan with its pose baked in, as the configuration reader leaves it.
 std::unique_ptr<PlyMesh> loadScan(const std::string& path) {
     testing::internal::CaptureStdout();
-    auto scan = std::make_unique<PlyMesh>(1, path.c_str());
+    std::unique_ptr<PlyMesh> scan = PlyMesh::load(1, path).mesh;
     testing::internal::GetCapturedStdout();
+    EXPECT_NE(scan, nullptr);
+    if (scan == nullptr) scan = std::make_unique<PlyMesh>(1);
     scan->translate(1.0f, 2.0f, 3.0f);
     scan->bakeWorldPositions();
     return scan;
