@@ -53,8 +53,8 @@ std::vector<std::string> filesIn(const std::string& folder) {
 
 class CleanFiles : public testing::Test {
 protected:
-    void SetUp() override { tossThreshold = 0.002f; }
-    void TearDown() override { tossThreshold = 0.002f; }
+    void SetUp() override { resetSceneState(); }
+    void TearDown() override { resetSceneState(); }
 };
 
 // A loaded scan with its pose baked in, as the configuration reader leaves it.

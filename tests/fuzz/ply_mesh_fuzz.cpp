@@ -77,7 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = fuzzing::writeScratchFile("input.ply", data, size);
     PlyLoadOptions options;
     options.alone = size > 0 && (data[size - 1] & 0x40) != 0;
-    const float threshold = tossThreshold;
     // The library's fatal end of a damaged file is a damaged load, an
     // ordinary outcome; it must not escape the loader.
     const Loaded<PlyMesh> loaded = PlyMesh::load(1, path, options);
@@ -86,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzzing::drawEveryMode(*loaded.mesh);
         if (!options.alone) runAsScan(*loaded.mesh);
     }
-    tossThreshold = threshold;
+    resetSceneState();
     resetFakeGL();
     return 0;
 }

@@ -51,21 +51,14 @@ void writeScans() {
     configPath = fuzzing::scratchDir() + "/conf/input.conf";
 }
 
-// Back to the state of a fresh process: no scans, ids from 1, the initial
-// threshold; cleaned files written by this input removed.
+// Back to the state of a fresh process, with the cleaned files written by
+// this input removed.
 void resetScene() {
     for (Mesh* object : sceneList) {
-        if (object == gridMesh) continue;
         if (const auto* scan = dynamic_cast<const PlyMesh*>(object))
             std::remove(PlyMesh::cleanedName(scan->fileName).c_str());
-        delete object;
     }
-    sceneList.clear();
-    delete gridMesh;
-    gridMesh = nullptr;
-    visibilityFlags.clear();
-    nextScanId = 1;
-    tossThreshold = 0.002f;
+    resetSceneState();
 }
 
 }  // namespace

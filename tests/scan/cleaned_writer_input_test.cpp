@@ -49,7 +49,7 @@ struct Scan {
     }
     ~Scan() {
         delete mesh;
-        tossThreshold = 0.002f;
+        resetSceneState();
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
     }

@@ -74,8 +74,6 @@ TEST_F(SampleSetTest, StraysAreTossedAndTheSurfaceIsKept) {
         EXPECT_EQ(back->gridCols, scan->gridCols);
         delete back;
     }
-    delete gridMesh;
-    gridMesh = nullptr;
 }
 
 // The fast analysis against the plain, pass-by-pass one on scans that come

@@ -31,11 +31,7 @@ protected:
         testing_support::writeFile(dir_ + "/cut.ply", kScan.substr(0, kScan.size() - 6));
     }
     void TearDown() override {
-        for (Mesh* m : sceneList) delete m;
-        sceneList.clear();
-        visibilityFlags.clear();
-        nextScanId = 1;
-        tossThreshold = 0.002f;
+        resetSceneState();
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
     }

@@ -21,15 +21,7 @@ protected:
     }
     void TearDown() override { resetScene(); }
 
-    static void resetScene() {
-        for (Mesh* m : sceneList) delete m;
-        sceneList.clear();
-        visibilityFlags.clear();
-        gridMesh = nullptr;
-        nextScanId = 1;
-        tossThreshold = 0.002f;
-        showTossedPoints = true;
-    }
+    static void resetScene() { resetSceneState(); }
 
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
     std::string write(const std::string& name, const std::string& text) const {
