@@ -32,13 +32,7 @@ protected:
     std::string dir_;
 };
 
-// Output of a call on standard output.
-template <typename F>
-std::string stdoutOf(F f) {
-    testing::internal::CaptureStdout();
-    f();
-    return testing::internal::GetCapturedStdout();
-}
+using testing_support::stdoutOf;
 
 // PlyMesh::load's mesh, handed to the caller (null when the file was not
 // read); *status, when given, says how the load ended.

@@ -21,20 +21,20 @@ std::string meshFile(const std::string& text) {
 // Loads a file (mesh null when it is not read), capturing everything the
 // load prints.
 std::string loadPrinting(Mesh*& mesh, const std::string& path, LoadStatus* status = nullptr) {
-    testing::internal::CaptureStdout();
-    MeshFileLoad loaded = loadMeshFile(1, path);
+    MeshFileLoad loaded;
+    const std::string out = testing_support::stdoutOf([&] { loaded = loadMeshFile(1, path); });
     mesh = loaded.mesh.release();
     if (status != nullptr) *status = loaded.status;
-    return testing::internal::GetCapturedStdout();
+    return out;
 }
 
 // Reads .m text from memory into a fresh mesh, capturing the output.
 std::string readPrinting(Mesh& mesh, const std::string& text, MeshReadReport* report = nullptr) {
     std::istringstream in(text);
-    testing::internal::CaptureStdout();
-    const MeshReadReport r = readMeshLines(mesh, in);
+    MeshReadReport r;
+    const std::string out = testing_support::stdoutOf([&] { r = readMeshLines(mesh, in); });
     if (report) *report = r;
-    return testing::internal::GetCapturedStdout();
+    return out;
 }
 
 std::vector<int32_t> corners(const Face& f) { return {f.vertexIndices.begin(), f.vertexIndices.end()}; }
