@@ -63,7 +63,13 @@ public:
                                    const std::string& folder = std::string());
 
 private:
+    // The load as a list of steps: the header text captured, the library's
+    // header read, the raster size, every element, the comments and obj_info
+    // lines, whether the header can be reused, then finishLoad.
     LoadStatus loadFile(const std::string& name, const PlyLoadOptions& options);
+    // After reading: invalid indices dropped, the first elements, the
+    // placement, the triangulation of a raster, normals, edges, the counts.
+    void finishLoad(const PlyLoadOptions& options);
     bool captureHeader(const std::string& name);
     // Raster cells naming no vertex become empty, faces naming a missing
     // vertex are left out; each kind is reported once, with its count.

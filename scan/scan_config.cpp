@@ -172,7 +172,8 @@ ScanConfigLoad readScanConfig(const std::string& fileName) {
             result.scans.push_back({job.record.file, job.path, std::move(job.loaded.mesh)});
     }
     if (result.scans.size() > 1) result.threshold = defaultTossThreshold(*result.scans[0].mesh);
-    consolePrintf("%s %f\n", "Threshold for point removal: ", static_cast<double>(result.threshold));
+    consolePrintf("%s %f\n", "Threshold for point removal: ",
+                  static_cast<double>(result.threshold));
     return result;
 }
 
