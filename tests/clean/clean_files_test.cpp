@@ -13,7 +13,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/value_export.h"
+#include "clean/value_export.h"
 #include "libply/plyfile.h"
 #include "scan/ply_mesh.h"
 #include "scene/scene_state.h"
