@@ -1,32 +1,50 @@
 #include "app/input.h"
 
+#include <cstdlib>
 #include <iostream>
+#include <memory>
 
 #include "app/startup.h"
 #include "app/view.h"
 #include "scan/overlap_analysis.h"
 #include "scan/ply_mesh.h"
 #include "scan/scan_config.h"
+#include "scene/mesh_reader.h"
 #include "scene/scene_state.h"
 
 namespace {
 
-// A lone mesh: constructed (which loads it), then kept, hidden, in Smooth
-// mode, or destroyed when its file could not be read.
-void addLoneMesh(Mesh* mesh, const std::string& name) {
+// A lone mesh: kept, hidden, in Smooth mode, when its file could be read.
+void addLoneMesh(std::unique_ptr<Mesh> mesh, const std::string& name) {
     std::cout << "file " << name << std::endl;
-    if (mesh->isLoaded()) {
-        mesh->setDisplayMode(Smooth);
-        sceneList.push_back(mesh);
-    } else {
-        delete mesh;
-    }
+    if (mesh == nullptr) return;
+    mesh->setDisplayMode(Smooth);
+    sceneList.push_back(mesh.release());
 }
 
-// Every scan of the configuration, the overlap analysis, the scene bounds,
-// and the hidden lattice mesh after the scans.
+// The PLY library's fatal end of a file whose data is damaged, which the
+// loaders return as an outcome: the viewer ends as the library would have
+// ended it, with the library's status (its message is on standard error).
+void endOnDamagedData(const LoadStatus& status) {
+    if (status.failure == LoadFailure::DataDamaged) std::exit(status.fatalStatus);
+}
+
+// A lone PLY file, or null when it could not be read.
+std::unique_ptr<Mesh> loadLonePly(const std::string& name) {
+    PlyLoadOptions options;
+    options.alone = true;
+    Loaded<PlyMesh> loaded = PlyMesh::load(1, name, options);
+    endOnDamagedData(loaded.status);
+    return std::move(loaded.mesh);
+}
+
+// Every scan of the configuration (each visible), its default threshold, the
+// overlap analysis, the scene bounds, and the hidden lattice mesh after the
+// scans.
 void loadConfiguration(const std::string& name) {
-    readScanConfig(name.c_str());
+    ScanConfigLoad load = readScanConfig(name);
+    if (const ConfigScanFailure* damaged = load.damaged()) endOnDamagedData(damaged->status);
+    addScansToScene(load);
     analyzeOverlap(sceneList, &gridMesh);
     for (Mesh* object : sceneList) sceneBounds.extendBy(*object);
     if (gridMesh != nullptr) {
@@ -40,11 +58,10 @@ void loadConfiguration(const std::string& name) {
 void loadInput(const std::string& name) {
     switch (inputKindOf(name)) {
         case InputKind::MeshFile:
-            addLoneMesh(new Mesh(1, name.c_str()), name);
+            addLoneMesh(loadMeshFile(1, name).mesh, name);
             break;
         case InputKind::PlyFile:
-            singlePlyFile = true;
-            addLoneMesh(new PlyMesh(1, name.c_str()), name);
+            addLoneMesh(loadLonePly(name), name);
             break;
         case InputKind::ScanConfig:
             loadConfiguration(name);

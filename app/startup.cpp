@@ -9,7 +9,7 @@
 #include "app/keyboard.h"
 #include "app/mouse.h"
 #include "app/view.h"
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 #include "scene/scene_state.h"
 
 std::string fileExtension(const std::string& name) {
@@ -35,8 +35,10 @@ void registerCallbacks() {
     glutMotionFunc(onMotion);
 }
 
-void openWindow(int argc, char** argv) {
-    glutInit(&argc, argv);
+// GLUT takes its own options (-iconic, -geometry WxH, ...) out of the
+// command line: *argc and argv are what is left for the program.
+void openWindow(int* argc, char** argv) {
+    glutInit(argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(700, 700);
     glutInitWindowPosition(100, 100);
@@ -81,7 +83,7 @@ void setUpLights() {
 }  // namespace
 
 int runStartup(int argc, char** argv) {
-    openWindow(argc, argv);
+    openWindow(&argc, argv);
     resetViewAndScene();
 
     if (argc < 2) {

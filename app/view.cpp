@@ -2,7 +2,7 @@
 
 #include <GL/glut.h>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 #include "scene/materials.h"
 #include "scene/scene_state.h"
 

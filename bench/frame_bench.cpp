@@ -12,7 +12,7 @@
 
 #include "app/startup.h"
 #include "app/view.h"
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
     const char* names[] = {"points", "sparse", "wire", "flat", "smooth"};
     for (int n : sizes) {
         Mesh* torus = makeTorus(n);
+        resetSceneState();
         sceneList = {torus};
         visibilityFlags.set(0, true);
         for (int mode = 0; mode < 5; ++mode) {
@@ -84,8 +85,7 @@ int main(int argc, char** argv) {
             std::printf("%-10zu %-8s %10.1f\n", torus->faces.size(), names[mode], msPerFrame(frames));
             std::fflush(stdout);
         }
-        delete torus;
-        sceneList.clear();
     }
+    resetSceneState();
     return 0;
 }

@@ -12,7 +12,8 @@
 #include <string>
 
 #include "mesh_fixtures.h"
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
+#include "scene/mesh_reader.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ Mesh& parsedTorus() {
     static Mesh* mesh = [] {
         auto* m = new Mesh(1);
         std::istringstream in(torusText());
-        m->readLines(in);
+        readMeshLines(*m, in);
         return m;
     }();
     return *mesh;
@@ -79,7 +80,12 @@ void loadFile(benchmark::State& state) {
     const std::string& path = torusFile();
     for (auto _ : state) {
         QuietStdout quiet;
-        Mesh mesh(1, path.c_str());
+        const MeshFileLoad loaded = loadMeshFile(1, path);
+        if (loaded.mesh == nullptr) {
+            state.SkipWithError("the torus file could not be opened");
+            break;
+        }
+        const Mesh& mesh = *loaded.mesh;
         benchmark::DoNotOptimize(mesh.edges.data());
         if (mesh.faces.size() != 2u * kRings * kSegments || mesh.genus() != 1) {
             state.SkipWithError("the torus did not load as a closed genus-1 mesh");
@@ -94,7 +100,7 @@ void parseFromMemory(benchmark::State& state) {
     for (auto _ : state) {
         Mesh mesh(1);
         std::istringstream in(text);
-        mesh.readLines(in);
+        readMeshLines(mesh, in);
         benchmark::DoNotOptimize(mesh.faces.data());
     }
     state.SetItemsProcessed(state.iterations() * 2 * kRings * kSegments);

@@ -35,25 +35,17 @@ struct Times {
 using Clock = std::chrono::steady_clock;
 double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
-void clearScene() {
-    for (Mesh* m : sceneList) delete m;
-    sceneList.clear();
-    visibilityFlags.clear();
-    gridMesh = nullptr;
-    nextScanId = 1;
-    tossThreshold = 0.002f;
-}
-
 // One start-up on the given path; returns the values of every scan.
 std::vector<std::vector<float>> startUp(const char* conf, const std::string& path, Times* best) {
     const bool plain = path == "plain";
     ply_set_plain_paths(plain ? 1 : 0);
     setPlainEdgePairing(plain);
     setWorkerThreads(path == "fast2" ? 2 : 1);
-    clearScene();
+    resetSceneState();
 
     const auto start = Clock::now();
-    readScanConfig(conf);
+    ScanConfigLoad scans = readScanConfig(conf);
+    addScansToScene(scans);
     const double load = since(start);
     auto t = Clock::now();
     AnalysisOptions options;
@@ -77,9 +69,7 @@ std::vector<std::vector<float>> startUp(const char* conf, const std::string& pat
     best->measure = std::min(best->measure, phases.measure);
     std::vector<std::vector<float>> values;
     for (Mesh* m : sceneList) values.push_back(m->vertexValues);
-    delete gridMesh;
-    gridMesh = nullptr;
-    clearScene();
+    resetSceneState();
     return values;
 }
 
@@ -139,7 +129,8 @@ int main(int argc, char** argv) {
     setWorkerThreads(2);
     ply_set_plain_paths(0);
     setPlainEdgePairing(false);
-    readScanConfig(argv[1]);
+    ScanConfigLoad scans = readScanConfig(argv[1]);
+    addScansToScene(scans);
     double seconds[2] = {1e30, 1e30};
     bool sameEdges = true;
     for (int r = 0; r < repeats; ++r) {
@@ -167,6 +158,6 @@ int main(int argc, char** argv) {
     setPlainEdgePairing(false);
     std::printf("edge pairing of all scans: ordered map %.3f s, grouping %.3f s (%.1fx), edges %s\n",
                 seconds[1], seconds[0], seconds[1] / seconds[0], sameEdges ? "identical" : "DIFFER");
-    clearScene();
+    resetSceneState();
     return same ? 0 : 1;
 }

@@ -2,7 +2,7 @@
 
 #include <cfloat>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 
 BoundingBox::BoundingBox() { setExtremes(FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX); }
 

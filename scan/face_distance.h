@@ -16,7 +16,7 @@
 #endif
 
 #include "math/geometry.h"
-#include "scene/dmesh.h"
+#include "scene/face.h"
 
 namespace overlap {
 

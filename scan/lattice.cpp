@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "scan/lattice.h"
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 
 class LatticeMesh : public Mesh {
 public:

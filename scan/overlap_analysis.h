@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "scan/lattice.h"
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 
 // Where the fast path's time went, in seconds of wall clock.
 struct AnalysisTimes {

@@ -1,15 +1,21 @@
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "libply/plyfile.h"
 #include "scan/header_rewrite.h"
-#include "scene/scene_state.h"
+#include "scan/ply_fatal_guard.h"
+#include "scene/load_report.h"
+#include "scene/range_grid.h"
 
 namespace {
 
@@ -62,7 +68,7 @@ bool isHandled(const char* element) {
 }
 
 // The integer after the first word of an obj_info line ("num_cols 640").
-void readRasterSize(const char* line, int* out) {
+void readRasterDimension(const char* line, int* out) {
     int value;
     if (std::sscanf(line, "%*s%d", &value) == 1) *out = value;
 }
@@ -78,7 +84,14 @@ struct OpenPly {
     ply_handle* ply = nullptr;
     int elementCount = 0;
     char** elementNames = nullptr;
+    int fileType = 0;      // PLY_ASCII, PLY_BINARY_BE or PLY_BINARY_LE
+    float version = 0.0f;  // the format line's version
     ~OpenPly() { close(); }
+    // Reads the header; false when the library does not accept it.
+    bool open(const std::string& name) {
+        ply = ply_open_read(name.c_str(), &elementCount, &elementNames, &fileType, &version);
+        return ply != nullptr;
+    }
     void close() {
         ply_free_element_list(elementCount, elementNames);
         ply_close_file(ply);
@@ -124,6 +137,131 @@ void selectIfShaped(ply_handle* ply, const char* element, const ElementPropertie
     ply_select_property(ply, element, &wanted);
 }
 
+// The raster size from the num_cols and num_rows obj_info lines.
+void readRasterSize(const OpenPly& file, Mesh& mesh) {
+    int infoCount = 0;
+    char** infos = ply_obj_infos(file.ply, &infoCount);
+    for (int i = 0; i < infoCount; ++i) {
+        if (std::strstr(infos[i], "num_cols") != nullptr)
+            readRasterDimension(infos[i], &mesh.gridCols);
+        if (std::strstr(infos[i], "num_rows") != nullptr)
+            readRasterDimension(infos[i], &mesh.gridRows);
+    }
+}
+
+void readVertices(ply_handle* ply, const char* element, const ElementProperties& described,
+                  int instances, Mesh& mesh) {
+    for (const ply_property_def& d : vertexProps) selectIfShaped(ply, element, described, d);
+    for (int i = 0; i < instances; ++i) {
+        VertexRecord v{0.0f, 0.0f, 0.0f};
+        ply_get_element(ply, &v);
+        mesh.addVertex(Point3(v.x, v.y, v.z));
+    }
+}
+
+// The raster cells: the first index of each cell's list, -1 for an empty cell.
+void readRaster(ply_handle* ply, const char* element, const ElementProperties& described,
+                int instances, Mesh& mesh) {
+    mesh.isRangeGrid = true;
+    selectIfShaped(ply, element, described, gridProps[0]);
+    for (int k = 0; k < instances; ++k) {
+        mesh.gridIndex.push_back(-1);
+        GridRecord g{0, nullptr};
+        const ListStorage owned{&g.indices};
+        ply_get_element(ply, &g);
+        if (g.count >= 1 && g.indices != nullptr) mesh.gridIndex[k] = g.indices[0];
+    }
+}
+
+void readFaces(ply_handle* ply, const char* element, const ElementProperties& described,
+               int instances, Mesh& mesh) {
+    for (const ply_property_def& d : faceProps) selectIfShaped(ply, element, described, d);
+    for (int i = 0; i < instances; ++i) {
+        FaceRecord r{0, 0, nullptr};
+        const ListStorage owned{&r.indices};
+        ply_get_element(ply, &r);
+        Face face(&mesh, Vec4(0.0f, 0.0f, 0.0f, 1.0f));
+        for (int j = 0; j < r.count && r.indices != nullptr; ++j)
+            face.vertexIndices.push_back(r.indices[j]);
+        if (r.count < 3) consolePrintf("Invalid Polygon\n");
+        mesh.faces.push_back(std::move(face));
+    }
+}
+
+// An element the loader does not handle, read and dropped: nothing selected,
+// so every property is read past.
+void skipElement(ply_handle* ply, const char* element, int instances) {
+    ply_select_properties(ply, element, 0, nullptr);
+    unsigned char unused[16];
+    for (int i = 0; i < instances; ++i) ply_get_element(ply, unused);
+}
+
+// Every element in header order, each reported with its count and its
+// properties. Elements the loader does not handle are read past only while a
+// handled one still follows; trailing ones are never read.
+void readElements(const OpenPly& file, const std::string& fileName, Mesh& mesh) {
+    int lastHandled = -1;
+    for (int e = 0; e < file.elementCount; ++e)
+        if (isHandled(file.elementNames[e])) lastHandled = e;
+
+    for (int e = 0; e < file.elementCount; ++e) {
+        const char* element = file.elementNames[e];
+        int instances = 0;
+        ElementProperties described;
+        described.props = ply_element_properties(file.ply, element, &instances, &described.count);
+        consolePrintf("element %s %d\n", element, instances);
+        // In a binary file the instances of an element without properties
+        // occupy no bytes: any count at all can be "read" from nothing.
+        const bool holdsNoData = file.fileType != PLY_ASCII && described.count == 0;
+        if (holdsNoData && instances > 0 && isHandled(element)) {
+            consolePrintf("element %s of %s has no properties: its %d instances hold no data and "
+                        "are not read\n", element, fileName.c_str(), instances);
+            instances = 0;
+        }
+        if (words_equal("vertex", element))
+            readVertices(file.ply, element, described, instances, mesh);
+        else if (words_equal("range_grid", element))
+            readRaster(file.ply, element, described, instances, mesh);
+        else if (words_equal("face", element))
+            readFaces(file.ply, element, described, instances, mesh);
+        else if (e < lastHandled && !holdsNoData)
+            skipElement(file.ply, element, instances);
+        for (int p = 0; p < described.count; ++p)
+            consolePrintf("property %s\n", described.props[p]->name);
+    }
+}
+
+// Prints each of the header's texts ("comment = '...'") and returns them.
+std::vector<std::string> reportTexts(char** texts, int count, const char* kind) {
+    std::vector<std::string> kept;
+    for (int i = 0; i < count; ++i) {
+        consolePrintf("%s = '%s'\n", kind, texts[i]);
+        kept.push_back(texts[i]);
+    }
+    return kept;
+}
+
+// Whether the cleaned file can reuse the source's captured header text
+// (head, tail) around a new vertex count: an ASCII file of exactly "vertex"
+// with x, y, z, then "range_grid" with one list, whose captured text reads
+// back as the same header.
+bool headerReusable(const OpenPly& file, const std::string& head, const std::string& tail) {
+    if (file.fileType != PLY_ASCII || file.elementCount != 2) return false;
+    if (!words_equal("vertex", file.elementNames[0]) ||
+        !words_equal("range_grid", file.elementNames[1]))
+        return false;
+    int instances = 0;
+    ElementProperties vertex, raster;
+    vertex.props = ply_element_properties(file.ply, "vertex", &instances, &vertex.count);
+    raster.props = ply_element_properties(file.ply, "range_grid", &instances, &raster.count);
+    if (vertex.count != 3 || raster.count != 1 || raster.props[0]->is_list != 1) return false;
+    for (int p = 0; p < 3; ++p) {
+        const ply_property_def& found = *vertex.props[p];
+        if (!words_equal(found.name, vertexProps[p].name) || found.is_list != 0) return false;
+    }
+    return headerReadsAlike(head, tail, file.ply);
+}
+
 }  // namespace
 
 void PlyMesh::dropInvalidIndices() {
@@ -154,11 +292,19 @@ void PlyMesh::dropInvalidIndices() {
                     badFaces, fileName.c_str(), n);
 }
 
-PlyMesh::PlyMesh(int id_, const char* fileName_) : PlyMesh(id_, fileName_, false) {}
+PlyMesh::PlyMesh(int id_) : Mesh(id_) {}
 
-PlyMesh::PlyMesh(int id_, const char* fileName_, bool normalsFromPose) : Mesh(id_) {
-    initDefaults();
-    loadFile(fileName_ != nullptr ? fileName_ : "", normalsFromPose);
+Loaded<PlyMesh> PlyMesh::load(int id, const std::string& path, const PlyLoadOptions& options) {
+    Loaded<PlyMesh> result;
+    auto mesh = std::make_unique<PlyMesh>(id);
+    try {
+        const PlyFatalGuard guard;
+        result.status = mesh->loadFile(path, options);
+    } catch (const PlyReadEnded& end) {
+        result.status = {LoadFailure::DataDamaged, "its data is damaged or ends early", end.status};
+    }
+    if (result.status.ok()) result.mesh = std::move(mesh);
+    return result;
 }
 
 bool PlyMesh::captureHeader(const std::string& name) {
@@ -182,135 +328,47 @@ bool PlyMesh::captureHeader(const std::string& name) {
     return true;
 }
 
-void PlyMesh::loadFile(const std::string& name, bool normalsFromPose) {
+LoadStatus PlyMesh::loadFile(const std::string& name, const PlyLoadOptions& options) {
     fileName = name;
     clearGeometry();
     consolePrintf("Reading coordinates from %s\n", fileName.c_str());
     if (!captureHeader(fileName)) {
+        const LoadStatus cannotOpen{LoadFailure::CannotOpen, std::strerror(errno), 0};
         consolePrintf("Could not open file %s\n", fileName.c_str());
-        return;
+        return cannotOpen;
     }
-
     OpenPly file;
-    int fileType = 0;
-    float version = 0.0f;
-    file.ply = ply_open_read(fileName.c_str(), &file.elementCount, &file.elementNames, &fileType,
-                             &version);
-    ply_handle* ply = file.ply;
-    const int elementCount = file.elementCount;
-    char** const elementNames = file.elementNames;
-    if (ply == nullptr) {
+    if (!file.open(fileName)) {
         consolePrintf("Could not read file %s\n", fileName.c_str());
-        return;
+        return {LoadFailure::HeaderNotAccepted, "not a PLY file the library accepts", 0};
     }
-    consolePrintf("version %f\n", static_cast<double>(version));
-    consolePrintf("type %d\n", fileType);
+    consolePrintf("version %f\n", static_cast<double>(file.version));
+    consolePrintf("type %d\n", file.fileType);
 
-    int infoCount = 0;
-    char** infos = ply_obj_infos(ply, &infoCount);
-    for (int i = 0; i < infoCount; ++i) {
-        if (std::strstr(infos[i], "num_cols") != nullptr) readRasterSize(infos[i], &gridCols);
-        if (std::strstr(infos[i], "num_rows") != nullptr) readRasterSize(infos[i], &gridRows);
-    }
-
-    // Elements the loader does not handle are read past only while a handled
-    // one still follows; trailing ones are never read.
-    int lastHandled = -1;
-    for (int e = 0; e < elementCount; ++e)
-        if (isHandled(elementNames[e])) lastHandled = e;
-
-    // Whether the cleaned file can reuse this header: ASCII, then exactly
-    // "vertex" with x, y, z and "range_grid" with one list, in that order.
-    bool rewritable = fileType == PLY_ASCII && elementCount == 2;
-    for (int e = 0; e < elementCount; ++e) {
-        const char* element = elementNames[e];
-        int instances = 0;
-        ElementProperties described;
-        described.props = ply_element_properties(ply, element, &instances, &described.count);
-        const int propertyCount = described.count;
-        ply_property_def** props = described.props;
-        consolePrintf("element %s %d\n", element, instances);
-        // In a binary file the instances of an element without properties
-        // occupy no bytes: any count at all can be "read" from nothing.
-        const bool holdsNoData = fileType != PLY_ASCII && propertyCount == 0;
-        if (holdsNoData && instances > 0 && isHandled(element)) {
-            consolePrintf("element %s of %s has no properties: its %d instances hold no data and "
-                        "are not read\n", element, fileName.c_str(), instances);
-            instances = 0;
-        }
-
-        if (words_equal("vertex", element)) {
-            bool xyz = e == 0 && propertyCount == 3;
-            for (int p = 0; p < propertyCount && xyz; ++p)
-                xyz = words_equal(props[p]->name, vertexProps[p].name) && props[p]->is_list == 0;
-            rewritable = rewritable && xyz;
-            for (const ply_property_def& d : vertexProps) selectIfShaped(ply, element, described, d);
-            for (int i = 0; i < instances; ++i) {
-                VertexRecord v{0.0f, 0.0f, 0.0f};
-                ply_get_element(ply, &v);
-                addVertex(Point3(v.x, v.y, v.z));
-            }
-        } else if (words_equal("range_grid", element)) {
-            rewritable = rewritable && e == 1 && propertyCount == 1 && props[0]->is_list == 1;
-            isRangeGrid = true;
-            selectIfShaped(ply, element, described, gridProps[0]);
-            for (int k = 0; k < instances; ++k) {
-                gridIndex.push_back(-1);
-                GridRecord g{0, nullptr};
-                const ListStorage owned{&g.indices};
-                ply_get_element(ply, &g);
-                if (g.count >= 1 && g.indices != nullptr) gridIndex[k] = g.indices[0];
-            }
-        } else if (words_equal("face", element)) {
-            rewritable = false;
-            for (const ply_property_def& d : faceProps) selectIfShaped(ply, element, described, d);
-            for (int i = 0; i < instances; ++i) {
-                FaceRecord r{0, 0, nullptr};
-                const ListStorage owned{&r.indices};
-                ply_get_element(ply, &r);
-                Face face(this, Vec4(0.0f, 0.0f, 0.0f, 1.0f));
-                for (int j = 0; j < r.count && r.indices != nullptr; ++j)
-                    face.vertexIndices.push_back(r.indices[j]);
-                if (r.count < 3) consolePrintf("Invalid Polygon\n");
-                faces.push_back(std::move(face));
-            }
-        } else {
-            rewritable = false;
-            if (e < lastHandled && !holdsNoData) {
-                // Nothing selected: every property is read and dropped.
-                ply_select_properties(ply, element, 0, nullptr);
-                unsigned char unused[16];
-                for (int i = 0; i < instances; ++i) ply_get_element(ply, unused);
-            }
-        }
-        for (int p = 0; p < propertyCount; ++p) consolePrintf("property %s\n", props[p]->name);
-    }
-
-    int commentCount = 0;
-    char** comments = ply_comments(ply, &commentCount);
-    for (int i = 0; i < commentCount; ++i) {
-        consolePrintf("comment = '%s'\n", comments[i]);
-        comments_.push_back(comments[i]);
-    }
-    infos = ply_obj_infos(ply, &infoCount);
-    for (int i = 0; i < infoCount; ++i) {
-        consolePrintf("obj_info = '%s'\n", infos[i]);
-        objInfos_.push_back(infos[i]);
-    }
-    // The captured text must carry the header over line for line.
-    headerRewritable_ = rewritable && headerReadsAlike(headerHead_, headerTail_, ply);
+    readRasterSize(file, *this);
+    readElements(file, fileName, *this);
+    int count = 0;
+    char** texts = ply_comments(file.ply, &count);
+    comments_ = reportTexts(texts, count, "comment");
+    texts = ply_obj_infos(file.ply, &count);
+    objInfos_ = reportTexts(texts, count, "obj_info");
+    headerRewritable_ = headerReusable(file, headerHead_, headerTail_);
     file.close();
-    loaded = true;
 
+    finishLoad(options);
+    return LoadStatus();
+}
+
+void PlyMesh::finishLoad(const PlyLoadOptions& options) {
     dropInvalidIndices();
-    printFirstElements();
-    reportPlacement(singlePlyFile);
+    printFirstElements(*this);
+    reportPlacement(*this, options.alone);
     if (faces.empty() || isRangeGrid) {
         ConsoleText() << "Finding faces..." << std::endl;
-        triangulateRangeGrid(gridStep);
+        triangulateRangeGrid(*this, gridStep);
     }
     ConsoleText() << "Finding normals..." << std::endl;
-    if (!normalsFromPose) computeNormals();
+    if (!options.normalsFromPose) computeNormals();
     ConsoleText() << "Finding edges..." << std::endl;
     buildEdges();
     consolePrintf("Vertices: %d\n", vertexCount());

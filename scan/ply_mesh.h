@@ -1,26 +1,40 @@
 // PlyMesh: a mesh read from a PLY file, either an ordinary polygon mesh or a
 // range image whose range_grid element names, for every cell of the
-// scanner's raster, the point measured there. The whole load runs in the
-// constructor and reports on standard output; isLoaded() tells whether the
-// file could be read.
+// scanner's raster, the point measured there. PlyMesh::load reads one and
+// reports each step on standard output.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "scene/dmesh.h"
+#include "scene/load_status.h"
+#include "scene/mesh.h"
+
+struct PlyLoadOptions {
+    // A lone file (the viewer's lone .ply) is also scaled to a unit extent
+    // and centred when drawn; a scan of a configuration keeps its scanner
+    // coordinates.
+    bool alone = false;
+    // For a scan whose pose will be baked in at once: its normals are then
+    // computed from the world positions, so the loader does not compute them
+    // from the model positions first (everything it prints is unchanged).
+    bool normalsFromPose = false;
+};
 
 class PlyMesh : public Mesh {
 public:
-    // Loads fileName. A lone .ply file (singlePlyFile set) is also scaled to
-    // a unit extent and centred; a scan of a configuration keeps its scanner
-    // coordinates.
-    PlyMesh(int id, const char* fileName);
-    // The same, for a scan whose pose will be baked in at once: its normals
-    // are then computed from the world positions, so the loader does not
-    // compute them from the model positions first (everything it prints is
-    // unchanged).
-    PlyMesh(int id, const char* fileName, bool normalsFromPose);
+    // An empty mesh; PlyMesh::load reads one from a file.
+    explicit PlyMesh(int id);
+
+    // Reads the PLY file into a new mesh with the given id. Fails, with no
+    // mesh, when the file cannot be opened (CannotOpen, after "Could not open
+    // file NAME"), when the library does not accept its header
+    // (HeaderNotAccepted, after "Could not read file NAME"), or when its data
+    // ends early or cannot be read (DataDamaged: the report up to there, the
+    // library's message on standard error, and the library's exit status in
+    // fatalStatus; the process goes on). Several threads may load at once.
+    static Loaded<PlyMesh> load(int id, const std::string& path,
+                                const PlyLoadOptions& options = PlyLoadOptions());
 
     // Header text before the first line containing "element vertex", and the
     // text after that line through the first line containing "end_header",
@@ -49,7 +63,13 @@ public:
                                    const std::string& folder = std::string());
 
 private:
-    void loadFile(const std::string& name, bool normalsFromPose);
+    // The load as a list of steps: the header text captured, the library's
+    // header read, the raster size, every element, the comments and obj_info
+    // lines, whether the header can be reused, then finishLoad.
+    LoadStatus loadFile(const std::string& name, const PlyLoadOptions& options);
+    // After reading: invalid indices dropped, the first elements, the
+    // placement, the triangulation of a raster, normals, edges, the counts.
+    void finishLoad(const PlyLoadOptions& options);
     bool captureHeader(const std::string& name);
     // Raster cells naming no vertex become empty, faces naming a missing
     // vertex are left out; each kind is reported once, with its count.

@@ -1,21 +1,20 @@
 #include "scan/scan_config.h"
-#include "scene/console.h"
 
 #include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <thread>
 #include <vector>
-#include <cstdlib>
-#include <exception>
-#include <iostream>
-#include <memory>
 
-#include "libply/plyfile.h"
 #include "scan/ply_mesh.h"
+#include "scene/console.h"
 #include "scene/materials.h"
 #include "scene/plain_paths.h"
 #include "scene/scene_state.h"
@@ -72,87 +71,38 @@ float defaultTossThreshold(const PlyMesh& scan) {
     return tossThreshold;
 }
 
-PlyMesh* addScan(const char* fileName) {
-    const int id = nextScanId++;
-    auto* scan = new PlyMesh(id, fileName);
-    ConsoleText() << "Adding PLY mesh from " << fileName << std::endl;
-    if (!scan->isLoaded()) {
-        delete scan;
-        return nullptr;
-    }
-    scan->setDisplayMode(Smooth);
-    sceneList.push_back(scan);
-    visibilityFlags.set(sceneList.size() - 1, true);
-    return scan;
-}
-
 namespace {
 
 // One scan of a configuration, loaded (and posed) on a worker thread.
 struct ScanJob {
     Record record;
-    std::string path;          // where the scan is read from
-    int id = 0;                // object id, given in record order
-    PlyMesh* scan = nullptr;   // the loaded scan (null until loaded)
-    std::string report;        // the loader's console text
-    std::exception_ptr ended;  // how the load ended early, or null
+    std::string path;         // where the scan is read from
+    int id = 0;               // object id, given in record order
+    Loaded<PlyMesh> loaded;   // the scan, or why it could not be read
+    std::string report;       // the loader's console text
 };
 
-// A fatal end of the PLY library met on a worker thread while the library's
-// exit handler is the default one: the worker stops with it, and the end is
-// carried out on the calling thread (see finishEarly).
-struct ScanReadEnded {
-    int status;  // the library's exit status
-};
-[[noreturn]] void stopScanRead(int status) { throw ScanReadEnded{status}; }
-
-// Loads and poses the scan: the same steps as addScan and the pose, except
-// that the report is collected to be printed in record order, and a load
-// that ends early (the PLY library's fatal end through a handler that
-// throws) is kept in the job with the report up to there.
+// Loads and poses the scan; its report is collected, to be printed in
+// record order.
 void loadAndPose(ScanJob* job) {
     ConsoleCapture capture;
-    try {
-        job->scan = new PlyMesh(job->id, job->path.c_str(), true);
-        if (job->scan->isLoaded()) {
-            PlyMesh& s = *job->scan;
-            s.setMaterial(scanMaterial);
-            s.rotate(Quaternion(job->record.qx, job->record.qy, job->record.qz, job->record.qw));
-            s.translate(job->record.tx, job->record.ty, job->record.tz);
-            s.bakeWorldPositions();
-        }
-    } catch (...) {
-        job->ended = std::current_exception();
+    PlyLoadOptions options;
+    options.normalsFromPose = true;
+    job->loaded = PlyMesh::load(job->id, job->path, options);
+    if (PlyMesh* s = job->loaded.mesh.get()) {
+        s->setMaterial(scanMaterial);
+        s->rotate(Quaternion(job->record.qx, job->record.qy, job->record.qz, job->record.qw));
+        s->translate(job->record.tx, job->record.ty, job->record.tz);
+        s->bakeWorldPositions();
+        s->setDisplayMode(Smooth);
     }
     job->report = capture.take();
 }
 
-// The load of jobs[failed] ended early: what one load after the other would
-// have left. Its report (up to the end) is printed, the scans after it are
-// dropped, and the end goes on here: the process ends with the library's
-// status, or the caller's handler's exception continues.
-[[noreturn]] void finishEarly(std::vector<ScanJob>& jobs, std::size_t failed) {
-    consoleWrite(jobs[failed].report);
-    std::fflush(stdout);
-    for (std::size_t i = failed; i < jobs.size(); ++i) delete jobs[i].scan;
-    try {
-        std::rethrow_exception(jobs[failed].ended);
-    } catch (const ScanReadEnded& end) {
-        std::exit(end.status);
-    }
-}
+bool damaged(const ScanJob& job) { return job.loaded.status.failure == LoadFailure::DataDamaged; }
 
-}  // namespace
-
-void readScanConfig(const char* fileName) {
-    FILE* f = std::fopen(fileName, "r");
-    if (f == nullptr) {
-        consolePrintf("Could not open file %s\n", fileName);
-        return;
-    }
-    // Closed however the reading ends: a scan's fatal end may unwind
-    // through an exit handler of the PLY library that throws.
-    const std::unique_ptr<FILE, int (*)(FILE*)> closer(f, std::fclose);
+// The bmesh records of the configuration, with their paths and ids.
+std::vector<ScanJob> readJobs(FILE* f, const std::string& fileName) {
     std::vector<ScanJob> jobs;
     Record r;
     while (readRecord(f, &r)) {
@@ -164,23 +114,22 @@ void readScanConfig(const char* fileName) {
         job.id = nextScanId++;
         jobs.push_back(std::move(job));
     }
+    return jobs;
+}
 
-    // Scans are independent: they load on all cores, and are then reported
-    // and added to the scene in record order, as if one after the other. A
-    // scan whose load ends early (the PLY library's fatal end) stops the
-    // scans after it; the end itself is carried out on this thread, after
-    // the reports of the scans before it. The library's default end (exit
-    // on whichever thread met it) is replaced meanwhile so that it can be.
-    const ply_exit_handler_fn callerHandler = ply_set_exit_handler(nullptr);
-    ply_set_exit_handler(callerHandler != nullptr ? callerHandler : stopScanRead);
+// Scans are independent: they load on all cores. A damaged scan ends the
+// reading as if the scans were read one after the other: the workers take
+// no record after it (a later one already taken still loads, and is dropped).
+// Returns the number of jobs up to and including the damaged one.
+std::size_t loadJobs(std::vector<ScanJob>& jobs) {
     std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> firstEnded{jobs.size()};
+    std::atomic<std::size_t> end{jobs.size()};
     auto work = [&] {
-        for (std::size_t i = next++; i < jobs.size() && i < firstEnded; i = next++) {
+        for (std::size_t i = next++; i < jobs.size() && i < end; i = next++) {
             loadAndPose(&jobs[i]);
-            if (!jobs[i].ended) continue;
-            std::size_t seen = firstEnded;
-            while (i < seen && !firstEnded.compare_exchange_weak(seen, i)) {}
+            if (!damaged(jobs[i])) continue;
+            std::size_t seen = end;
+            while (i + 1 < seen && !end.compare_exchange_weak(seen, i + 1)) {}
         }
     };
     const std::size_t threads = static_cast<std::size_t>(workerThreads());
@@ -188,24 +137,50 @@ void readScanConfig(const char* fileName) {
     for (std::size_t t = 1; t < std::min(threads, jobs.size()); ++t) pool.emplace_back(work);
     work();
     for (std::thread& t : pool) t.join();
-    ply_set_exit_handler(callerHandler);
+    return end;
+}
 
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
+}  // namespace
+
+ScanConfigLoad readScanConfig(const std::string& fileName) {
+    ScanConfigLoad result;
+    result.threshold = tossThreshold;
+    FILE* f = std::fopen(fileName.c_str(), "r");
+    if (f == nullptr) {
+        result.config = {LoadFailure::CannotOpen, std::strerror(errno), 0};
+        consolePrintf("Could not open file %s\n", fileName.c_str());
+        return result;
+    }
+    std::vector<ScanJob> jobs = readJobs(f, fileName);
+    std::fclose(f);
+    result.bmeshRecords = static_cast<int>(jobs.size());
+    const std::size_t loaded = loadJobs(jobs);
+    result.unread = static_cast<int>(jobs.size() - loaded);
+
+    // Reported and handed over in record order, as if one after the other.
+    for (std::size_t i = 0; i < loaded; ++i) {
         ScanJob& job = jobs[i];
-        if (i == firstEnded) finishEarly(jobs, i);
         consoleWrite(job.report);
-        ConsoleText() << "Adding PLY mesh from " << job.path << std::endl;
-        if (!job.scan->isLoaded()) {
-            delete job.scan;
-            continue;
+        if (damaged(job)) {
+            result.failures.push_back({job.record.file, job.path, job.loaded.status});
+            return result;
         }
-        job.scan->setDisplayMode(Smooth);
-        sceneList.push_back(job.scan);
+        ConsoleText() << "Adding PLY mesh from " << job.path << std::endl;
+        if (job.loaded.mesh == nullptr)
+            result.failures.push_back({job.record.file, job.path, job.loaded.status});
+        else
+            result.scans.push_back({job.record.file, job.path, std::move(job.loaded.mesh)});
+    }
+    if (result.scans.size() > 1) result.threshold = defaultTossThreshold(*result.scans[0].mesh);
+    consolePrintf("%s %f\n", "Threshold for point removal: ",
+                  static_cast<double>(result.threshold));
+    return result;
+}
+
+void addScansToScene(ScanConfigLoad& load) {
+    for (ConfigScan& scan : load.scans) {
+        sceneList.push_back(scan.mesh.release());
         visibilityFlags.set(sceneList.size() - 1, true);
     }
-    if (sceneList.size() > 1) {
-        if (const auto* first = dynamic_cast<const PlyMesh*>(sceneList[0]))
-            tossThreshold = defaultTossThreshold(*first);
-    }
-    consolePrintf("%s %f\n", "Threshold for point removal: ", static_cast<double>(tossThreshold));
+    tossThreshold = load.threshold;
 }

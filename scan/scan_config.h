@@ -4,19 +4,60 @@
 // "camera" records and any other keyword are ignored.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
-class PlyMesh;
+#include "scan/ply_mesh.h"
+#include "scene/load_status.h"
 
-// Loads every scan of the configuration into the scene (each with the scan
-// material, its pose baked into world positions, visible, display mode 4),
-// sets tossThreshold from the first scan's raster spacing when more than one
-// scan was loaded, and prints the threshold line.
-void readScanConfig(const char* fileName);
+// A scan of a configuration that was read.
+struct ConfigScan {
+    std::string name;               // the file name as its record writes it
+    std::string path;               // where it was read from (resolveScanPath)
+    std::unique_ptr<PlyMesh> mesh;  // posed and baked; the caller takes it
+};
 
-// Creates the scan with the next scan id and appends it to the scene; returns
-// it, or null (after its loader's messages) when it could not be read.
-PlyMesh* addScan(const char* fileName);
+// A scan of a configuration that could not be read.
+struct ConfigScanFailure {
+    std::string name;   // the file name as its record writes it
+    std::string path;   // where it was looked for
+    LoadStatus status;  // CannotOpen, HeaderNotAccepted or DataDamaged, with the reason
+};
+
+// What readScanConfig loaded.
+struct ScanConfigLoad {
+    LoadStatus config;                        // CannotOpen when the configuration could not be opened
+    std::vector<ConfigScan> scans;            // read, in record order
+    std::vector<ConfigScanFailure> failures;  // not read, in record order
+    int bmeshRecords = 0;     // scans the configuration names, read or not (each uses up an id)
+    int unread = 0;           // bmesh records after a damaged scan: neither read nor reported
+    float threshold = 0.0f;   // the default removal threshold
+
+    // The scan whose damaged data ended the reading, or null.
+    const ConfigScanFailure* damaged() const {
+        return !failures.empty() && failures.back().status.failure == LoadFailure::DataDamaged
+                   ? &failures.back()
+                   : nullptr;
+    }
+};
+
+// Reads the configuration and loads the scan of every bmesh record (on all
+// cores, see workerThreads()), each with the scan material, its pose baked
+// into world positions and display mode Smooth, ids from nextScanId in record
+// order. The console gets, as if the scans were read one after the other,
+// each scan's report followed by "Adding PLY mesh from PATH", then the
+// threshold line. A scan whose data is damaged ends the reading: its report
+// up to where it ended is printed, and neither the records after it nor the
+// threshold line are. The threshold is the spacing of the first scan's raster
+// (defaultTossThreshold) when two or more scans were read, else tossThreshold
+// as it is. Nothing is added to the scene: the caller takes the scans.
+ScanConfigLoad readScanConfig(const std::string& fileName);
+
+// What the viewer does with a configuration it has read: appends the scans
+// to the scene (each visible; the scene owns them from then on) and makes the
+// default threshold tossThreshold.
+void addScansToScene(ScanConfigLoad& load);
 
 // The distance between the first two horizontally adjacent raster cells that
 // both hold a point (model positions); tossThreshold as it is when the scan

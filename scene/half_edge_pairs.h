@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "scene/dmesh.h"
+#include "scene/face.h"
 
 // Marks a half-edge that is the first of its pair.
 constexpr uint32_t kFirstOfPair = 0xFFFFFFFFu;

@@ -6,7 +6,8 @@
 
 #include <cstddef>
 
-#include "scene/dmesh.h"
+#include "math/vec4.h"
+#include "scene/material.h"
 
 constexpr int kPaletteSize = 9;
 extern Material materialPalette[kPaletteSize];

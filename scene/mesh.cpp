@@ -1,7 +1,8 @@
-// Mesh construction, defaults, bounds and the building interface.
+// Mesh construction, defaults, bounds, the building interface and baking a
+// pose into world positions.
 #include <cfloat>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 #include "scene/materials.h"
 
 Mesh::Mesh(int id_) : SceneObject(id_, colourBlack) { initDefaults(); }
@@ -9,7 +10,6 @@ Mesh::Mesh(int id_) : SceneObject(id_, colourBlack) { initDefaults(); }
 Mesh::~Mesh() = default;
 
 void Mesh::initDefaults() {
-    loaded = false;
     gridStep = 1;
     isRangeGrid = false;
     gridRows = -1;
@@ -54,4 +54,18 @@ void Mesh::addVertex(const Point3& p) {
     if (p.x < bboxMin.x) bboxMin.x = p.x;
     if (p.y < bboxMin.y) bboxMin.y = p.y;
     if (p.z < bboxMin.z) bboxMin.z = p.z;
+}
+
+void Mesh::bakeWorldPositions() {
+    worldVertices.reserve(worldVertices.size() + vertices.size());
+    vertexValues.reserve(vertexValues.size() + vertices.size());
+    for (const Point3& v : vertices) {
+        Point3 w = v;
+        vertexValues.push_back(-FLT_MAX);
+        w.transform(rotation);
+        w += position;
+        worldVertices.push_back(w);
+    }
+    computeNormals();
+    resetTransform();  // virtual: the pose now lives in worldVertices
 }

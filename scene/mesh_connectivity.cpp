@@ -1,59 +1,12 @@
-// Face and vertex normals, edge pairing, baking a pose into world positions,
-// and the short console summary of a freshly read mesh.
-#include <cfloat>
+// Edge pairing: the faces of a mesh that share a vertex pair.
 #include <cstdint>
 #include <map>
-#include <cstdio>
-#include <iostream>
 #include <vector>
 
-#include "scene/dmesh.h"
 #include "scene/console.h"
-#include "scene/plain_paths.h"
 #include "scene/half_edge_pairs.h"
-
-namespace {
-
-// True when index i addresses an entry of a list of the given size.
-bool inRange(int32_t i, std::size_t size) {
-    return i >= 0 && static_cast<std::size_t>(i) < size;
-}
-
-// Unit normal of a face from its first three corners:
-// (P[i1] - P[i2]) x (P[i0] - P[i1]), normalised. A face with fewer than three
-// corners, or with a corner outside P, gets the zero vector.
-Vec3 faceNormal(const Face& face, const std::vector<Point3>& P) {
-    if (face.vertexIndices.size() < 3) return Vec3();
-    const int32_t i0 = face.vertexIndices[0];
-    const int32_t i1 = face.vertexIndices[1];
-    const int32_t i2 = face.vertexIndices[2];
-    if (!inRange(i0, P.size()) || !inRange(i1, P.size()) || !inRange(i2, P.size())) return Vec3();
-    Vec3 n = (P[i1] - P[i2]).cross(P[i0] - P[i1]);
-    n.normalise();
-    return n;
-}
-
-// Corner k of a face for the console summary; -1 stands for a missing corner.
-int32_t cornerOrNone(const Face& face, std::size_t k) {
-    return k < face.vertexIndices.size() ? face.vertexIndices[k] : -1;
-}
-
-}  // namespace
-
-void Mesh::computeNormals() {
-    vertexNormals.clear();
-    const std::vector<Point3>& P = worldVertices.empty() ? vertices : worldVertices;
-    for (Face& face : faces) face.normal = faceNormal(face, P);
-
-    vertexNormals.assign(vertices.size(), Vec3(0.0f, 0.0f, 0.0f));
-    // Unweighted sum in face order: every face counts once per corner.
-    for (const Face& face : faces) {
-        for (int32_t vi : face.vertexIndices) {
-            if (inRange(vi, vertexNormals.size())) vertexNormals[vi] += face.normal;
-        }
-    }
-    for (Vec3& n : vertexNormals) n.normalise();
-}
+#include "scene/mesh.h"
+#include "scene/plain_paths.h"
 
 // Pairs the faces that share a vertex pair. The result is the one of an
 // ordered map keyed by (high << 32 | low) over all half-edges in face order:
@@ -141,32 +94,3 @@ void Mesh::buildEdges() {
     }
     ConsoleText() << "processed " << edges.size() << " edges in map" << pairs.pairCount << std::endl;
 }
-
-void Mesh::bakeWorldPositions() {
-    worldVertices.reserve(worldVertices.size() + vertices.size());
-    vertexValues.reserve(vertexValues.size() + vertices.size());
-    for (const Point3& v : vertices) {
-        Point3 w = v;
-        vertexValues.push_back(-FLT_MAX);
-        w.transform(rotation);
-        w += position;
-        worldVertices.push_back(w);
-    }
-    computeNormals();
-    resetTransform();  // virtual: the pose now lives in worldVertices
-}
-
-void Mesh::printFirstElements() const {
-    if (vertices.size() < 3 || faces.size() < 3) return;
-    static const char* const kOrdinal[3] = {"first", "second", "third"};
-    for (std::size_t k = 0; k < 3; ++k) {
-        const Point3& v = vertices[k];
-        consolePrintf("%s vertex: %f %f %f \n", kOrdinal[k], static_cast<double>(v.x),
-                    static_cast<double>(v.y), static_cast<double>(v.z));
-        const Face& face = faces[k];
-        consolePrintf("%s face: %d %d %d \n", kOrdinal[k], cornerOrNone(face, 0),
-                    cornerOrNone(face, 1), cornerOrNone(face, 2));
-    }
-}
-
-Point3 Face::computeCentroid() const { return centroidOf(vertexIndices, owner->worldVertices); }

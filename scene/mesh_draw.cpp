@@ -1,7 +1,7 @@
 // Immediate-mode drawing of meshes and faces in the five display modes.
 #include <GL/gl.h>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 #include "scene/materials.h"
 #include "scene/scene_state.h"
 

@@ -4,6 +4,7 @@
 // A line is at most 255 characters (the rest of a longer line is discarded,
 // up to 9999 characters through its newline), leading white space and blank
 // lines are skipped, and a last line without a newline is still read.
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -11,13 +12,15 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "scene/dmesh.h"
+#include "scene/mesh_reader.h"
+
 #include "scene/console.h"
-#include "scene/materials.h"
+#include "scene/load_report.h"
 
 namespace {
 
@@ -258,86 +261,61 @@ std::size_t dropLateFaces(Mesh& mesh, const std::vector<LateFace>& late, std::si
 
 }  // namespace
 
-Mesh::Mesh(int id_, const char* path) : SceneObject(id_, colourBlack) {
-    initDefaults();
-    load(path);
-}
-
-void Mesh::load(const char* path) {
-    if (path == nullptr) path = "";
-    clearGeometry();
-    consolePrintf("Reading coordinates from %s\n", path);
+MeshFileLoad loadMeshFile(int id, const std::string& path) {
+    MeshFileLoad result;
+    consolePrintf("Reading coordinates from %s\n", path.c_str());
     std::ifstream in(path);
     if (!in) {
-        consolePrintf("Could not open file %s\n", path);
-        return;
+        result.status = {LoadFailure::CannotOpen, std::strerror(errno), 0};
+        consolePrintf("Could not open file %s\n", path.c_str());
+        return result;
     }
-    loaded = true;
-    const MeshReadReport report = readLines(in);
-    if (vertices.size() > 4) printFirstElements();
-    reportPlacement(true);
-    computeNormals();
-    buildEdges();
+    auto mesh = std::make_unique<Mesh>(id);
+    mesh->clearGeometry();
+    result.dropped = readMeshLines(*mesh, in);
+    if (mesh->vertices.size() > 4) printFirstElements(*mesh);
+    reportPlacement(*mesh, true);
+    mesh->computeNormals();
+    mesh->buildEdges();
     in.close();
-    if (report.droppedFaces > 0) {
-        ConsoleText() << "dropped " << report.droppedFaces
-                  << " Face lines with invalid vertex numbers (the file has " << vertices.size()
-                  << " vertices); first: " << report.firstDroppedLine << std::endl;
+    if (result.dropped.droppedFaces > 0) {
+        ConsoleText() << "dropped " << result.dropped.droppedFaces
+                      << " Face lines with invalid vertex numbers (the file has "
+                      << mesh->vertices.size() << " vertices); first: "
+                      << result.dropped.firstDroppedLine << std::endl;
     }
+    result.mesh = std::move(mesh);
+    return result;
 }
 
-MeshReadReport Mesh::readLines(std::istream& in) {
+MeshReadReport readMeshLines(Mesh& mesh, std::istream& in) {
     MeshReadReport report;
     if (!in.good()) return report;
     const std::string text = readAll(in);
     in.setstate(std::ios::eofbit);
 
-    reserveForLines(*this, text);
+    reserveForLines(mesh, text);
     LineCursor cursor(text);
     char line[kLineChars + 1];
     std::size_t offset = 0;
     std::size_t firstBad = kNone;  // offset of the first malformed Face line
     std::vector<LateFace> late;
     while (cursor.next(line, offset)) {
-        const LineOutcome outcome = applyLine(*this, line, true);
+        const LineOutcome outcome = applyLine(mesh, line, true);
         if (outcome.kind == LineKind::DroppedFace) {
             if (report.droppedFaces++ == 0) firstBad = offset;
         } else if (outcome.kind == LineKind::Face &&
-                   outcome.maxIndex >= static_cast<int64_t>(vertices.size())) {
-            late.push_back({faces.size() - 1, outcome.maxIndex, offset});
+                   outcome.maxIndex >= static_cast<int64_t>(mesh.vertices.size())) {
+            late.push_back({mesh.faces.size() - 1, outcome.maxIndex, offset});
         }
     }
     std::size_t firstLate = kNone;
-    report.droppedFaces += dropLateFaces(*this, late, firstLate);
+    report.droppedFaces += dropLateFaces(mesh, late, firstLate);
     const std::size_t first = firstBad < firstLate ? firstBad : firstLate;
     if (first != kNone) report.firstDroppedLine = lineAt(text, first);
     return report;
 }
 
-bool Mesh::parseLine(const char* line) {
-    return applyLine(*this, line, false).kind != LineKind::DroppedFace;
-}
-
-void Mesh::reportPlacement(bool moveAndScale) {
-    Mesh& mesh = *this;
-    float extent = mesh.bboxMax.x - mesh.bboxMin.x;
-    if (mesh.bboxMax.y - mesh.bboxMin.y > extent) extent = mesh.bboxMax.y - mesh.bboxMin.y;
-    // Without vertices the box is empty, and with all of them on one line
-    // parallel to z its x and y extents are 0: no scaling then.
-    mesh.maxExtent = extent > 0.0f ? extent : 1.0f;
-    const float inverse = 1.0f / mesh.maxExtent;
-    mesh.inverseExtent = Vec3(inverse, inverse, inverse);
-    if (moveAndScale) mesh.scale(mesh.inverseExtent);
-    ConsoleText() << "max_extent " << mesh.maxExtent << " max_x " << mesh.bboxMax.x << " min_x "
-              << mesh.bboxMin.x << std::endl;
-    ConsoleText() << "max_y " << mesh.bboxMax.y << " min_y " << mesh.bboxMin.y << " max_z "
-              << mesh.bboxMax.z << " min_z " << mesh.bboxMin.z << std::endl;
-
-    if (!mesh.vertices.empty()) {
-        mesh.centroid = mesh.centroid.divided(static_cast<float>(mesh.vertices.size()));
-    }
-    if (moveAndScale) mesh.translate(-mesh.centroid.x, -mesh.centroid.y, -mesh.centroid.z);
-    ConsoleText() << "center " << mesh.centroid.x << " " << mesh.centroid.y << " " << mesh.centroid.z
-              << std::endl;
-    ConsoleText() << "scale by " << 1.0 / static_cast<double>(mesh.maxExtent) << std::endl;
+bool applyMeshLine(Mesh& mesh, const char* line) {
+    return applyLine(mesh, line, false).kind != LineKind::DroppedFace;
 }

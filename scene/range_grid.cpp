@@ -1,11 +1,11 @@
-// Triangulation of a range image's raster: one or two triangles per square of
-// neighbouring raster cells, without triangles that bridge depth jumps.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
+#include "scene/range_grid.h"
 
 namespace {
 
@@ -32,19 +32,20 @@ private:
 
 }  // namespace
 
-void Mesh::triangulateRangeGrid(int step) {
-    if (!isRangeGrid || gridIndex.empty()) return;
+void triangulateRangeGrid(Mesh& mesh, int step) {
+    if (!mesh.isRangeGrid || mesh.gridIndex.empty()) return;
     // A raster without a size, or a step that would not advance, has no squares.
-    if (gridRows <= 0 || gridCols <= 0 || step <= 0) return;
+    if (mesh.gridRows <= 0 || mesh.gridCols <= 0 || step <= 0) return;
 
-    const RasterView raster(*this);
+    const RasterView raster(mesh);
+    const std::vector<Point3>& vertices = mesh.vertices;
     const Vec3 view(0.0f, 0.0f, -1.0f);  // the scanner looks down its -z axis
     // A full raster has about two triangles per point: room for that many
     // saves moving the faces while they are added.
-    faces.reserve(faces.size() + 2 * vertices.size());
+    mesh.faces.reserve(mesh.faces.size() + 2 * vertices.size());
     const int64_t s = step;
-    const int64_t cols = gridCols;
-    const int64_t cells = static_cast<int64_t>(gridIndex.size());
+    const int64_t cols = mesh.gridCols;
+    const int64_t cells = static_cast<int64_t>(mesh.gridIndex.size());
     // A square whose top-left cell lies past the raster's entries has every
     // corner past them, so the walk stops there: a raster size read from a
     // damaged header (billions of rows or columns) costs no more than the
@@ -52,7 +53,7 @@ void Mesh::triangulateRangeGrid(int step) {
     const int64_t lastColumn = std::min<int64_t>(cols - s, cells);
     // Column-major: all squares of column i before those of column i + step.
     for (int64_t i = 0; i < lastColumn; i += s) {
-        const int64_t lastRow = std::min<int64_t>(gridRows - s, (cells - i + cols - 1) / cols);
+        const int64_t lastRow = std::min<int64_t>(mesh.gridRows - s, (cells - i + cols - 1) / cols);
         for (int64_t j = 0; j < lastRow; j += s) {
             const int32_t tl = raster.at(j, i);
             const int32_t tr = raster.at(j, i + s);
@@ -64,28 +65,30 @@ void Mesh::triangulateRangeGrid(int step) {
                 const float tlbr = (vertices[tl] - vertices[br]).length();
                 const float trbl = (vertices[tr] - vertices[bl]).length();
                 if (tlbr < trbl) {
-                    addTriangle(tl, tr, br, view, true);
-                    addTriangle(tl, br, bl, view, true);
+                    addGridTriangle(mesh, tl, tr, br, view, true);
+                    addGridTriangle(mesh, tl, br, bl, view, true);
                 } else {
-                    addTriangle(tr, br, bl, view, true);
-                    addTriangle(tr, bl, tl, view, true);
+                    addGridTriangle(mesh, tr, br, bl, view, true);
+                    addGridTriangle(mesh, tr, bl, tl, view, true);
                 }
             } else if (present == 3) {
                 if (tl < 0) {
-                    addTriangle(tr, br, bl, view, true);
+                    addGridTriangle(mesh, tr, br, bl, view, true);
                 } else if (tr < 0) {
-                    addTriangle(tl, br, bl, view, true);
+                    addGridTriangle(mesh, tl, br, bl, view, true);
                 } else if (br < 0) {
-                    addTriangle(tl, tr, bl, view, true);
+                    addGridTriangle(mesh, tl, tr, bl, view, true);
                 } else {
-                    addTriangle(tl, tr, br, view, true);
+                    addGridTriangle(mesh, tl, tr, br, view, true);
                 }
             }
         }
     }
 }
 
-void Mesh::addTriangle(int first, int second, int third, Vec3 viewDirection, bool keepGrazing) {
+void addGridTriangle(Mesh& mesh, int first, int second, int third, Vec3 viewDirection,
+                     bool keepGrazing) {
+    const std::vector<Point3>& vertices = mesh.vertices;
     const std::size_t n = vertices.size();
     if (first < 0 || second < 0 || third < 0 || static_cast<std::size_t>(first) >= n ||
         static_cast<std::size_t>(second) >= n || static_cast<std::size_t>(third) >= n) {
@@ -99,18 +102,18 @@ void Mesh::addTriangle(int first, int second, int third, Vec3 viewDirection, boo
     Vec3 normal = e2.cross(e1);
     // Only the two edges from the first corner are measured (and the normal,
     // twice the area).
-    if (e1.length() > maxEdgeLength || e2.length() > maxEdgeLength ||
-        normal.length() > maxEdgeLength) {
+    if (e1.length() > mesh.maxEdgeLength || e2.length() > mesh.maxEdgeLength ||
+        normal.length() > mesh.maxEdgeLength) {
         return;
     }
     normal.normalise();
-    const bool grazing = std::fabs(normal.dot(viewDirection)) < grazingThreshold;
+    const bool grazing = std::fabs(normal.dot(viewDirection)) < mesh.grazingThreshold;
     if (grazing && !keepGrazing) return;
 
     Face face;
-    face.owner = this;
+    face.owner = &mesh;
     face.vertexIndices.push_back(first);
     face.vertexIndices.push_back(second);
     face.vertexIndices.push_back(third);
-    faces.push_back(std::move(face));
+    mesh.faces.push_back(std::move(face));
 }

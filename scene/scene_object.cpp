@@ -1,13 +1,4 @@
-#include <GL/gl.h>
-
-#include "scene/dmesh.h"
-
-void applyMaterial(Material m) {
-    glMaterialfv(GL_FRONT, GL_AMBIENT, m.ambient.array());
-    glMaterialfv(GL_FRONT, GL_DIFFUSE, m.diffuse.array());
-    glMaterialfv(GL_FRONT, GL_SPECULAR, m.specular.array());
-    glMaterialf(GL_FRONT, GL_SHININESS, m.shininess);
-}
+#include "scene/scene_object.h"
 
 SceneObject::SceneObject(int id_, const Vec4& colour_) : id(id_), colour(colour_) {
     SceneObject::resetTransform();

@@ -3,7 +3,21 @@
 std::vector<Mesh*> sceneList;
 VisibilityFlags visibilityFlags;
 Mesh* gridMesh = nullptr;
-bool singlePlyFile = false;
 int nextScanId = 1;
-float tossThreshold = 0.002f;
+float tossThreshold = kInitialTossThreshold;
 bool showTossedPoints = true;
+
+void resetSceneState() {
+    bool latticeListed = false;
+    for (Mesh* object : sceneList) {
+        latticeListed = latticeListed || object == gridMesh;
+        delete object;
+    }
+    if (!latticeListed) delete gridMesh;
+    sceneList.clear();
+    visibilityFlags.clear();
+    gridMesh = nullptr;
+    nextScanId = 1;
+    tossThreshold = kInitialTossThreshold;
+    showTossedPoints = true;
+}

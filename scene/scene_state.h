@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 
 // Visibility of the objects by scene index. The keys address the first ten
 // indices; the flags grow with the scene so that a configuration of more than
@@ -31,10 +31,19 @@ private:
     std::vector<uint8_t> flags_;
 };
 
+// The removal threshold before a configuration sets its own.
+constexpr float kInitialTossThreshold = 0.002f;
+
 extern std::vector<Mesh*> sceneList;  // every object, by scene index
 extern VisibilityFlags visibilityFlags;
 extern Mesh* gridMesh;        // the lattice mesh of a configuration, or null
-extern bool singlePlyFile;    // a lone .ply file is being loaded
 extern int nextScanId;        // id of the next scan of a configuration (from 1)
 extern float tossThreshold;   // removal threshold for overlap values (0.002)
 extern bool showTossedPoints; // mark values above tossThreshold when drawing
+
+// Back to the state before main, for programs that load more than once (tests,
+// benchmarks, fuzz targets): every object of the scene list is deleted, and
+// gridMesh too when it is not in the list; the list and the flags are empty,
+// scan ids start from 1 again, the threshold is the initial one and tossed
+// points are shown.
+void resetSceneState();

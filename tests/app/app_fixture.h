@@ -7,37 +7,20 @@
 #include "app/keyboard.h"
 #include "app/mouse.h"
 #include "app/view.h"
+#include "app/viewer_state.h"
 #include "fake_gl.h"
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 #include "scene/scene_state.h"
 
 class AppTest : public testing::Test {
 protected:
     void SetUp() override {
         resetFakeGL();
-        camera = Camera();
-        viewState = ViewState();
-        sceneBounds = BoundingBox();
-        sceneList.clear();
-        visibilityFlags.clear();
-        gridMesh = nullptr;
-        tossThreshold = 0.002f;
-        showTossedPoints = true;
-        displayModeCounter = 3;
-        uniformMaterial = true;
-        tossStep = 0.0f;
-        tossStepSet = false;
-        interactionMode = ModeTranslate;
-        dragStarted = false;
-        lastDragPoint = Point3();
+        resetViewerState();
     }
-    void TearDown() override {
-        for (Mesh* m : owned_) delete m;
-        sceneList.clear();
-        gridMesh = nullptr;
-    }
+    void TearDown() override { resetViewerState(); }
 
-    // A mesh of one triangle appended to the scene, in display mode 4.
+    // A mesh of one triangle appended to the scene (which owns it), in display mode 4.
     Mesh* addTriangleMesh(int id = 1) {
         auto* m = new Mesh(id);
         m->vertices = {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0)};
@@ -47,9 +30,6 @@ protected:
         m->vertexNormals.assign(3, Vec3(0, 0, 1));
         m->setDisplayMode(Smooth);
         sceneList.push_back(m);
-        owned_.push_back(m);
         return m;
     }
-
-    std::vector<Mesh*> owned_;
 };

@@ -9,9 +9,9 @@
 namespace {
 
 std::string press(const std::string& keys) {
-    testing::internal::CaptureStdout();
-    for (char k : keys) onKeyboard(static_cast<unsigned char>(k), 0, 0);
-    return testing::internal::GetCapturedStdout();
+    return testing_support::stdoutOf([&] {
+        for (char k : keys) onKeyboard(static_cast<unsigned char>(k), 0, 0);
+    });
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "app/startup.h"
 #include "app/view.h"
+#include "app/viewer_state.h"
 #include "fake_gl.h"
 #include "scene/scene_state.h"
 
@@ -12,9 +13,7 @@ namespace {
 // and returns what it printed.
 std::string runWith(std::vector<std::string> args) {
     resetFakeGL();
-    camera = Camera();
-    viewState = ViewState();
-    sceneList.clear();
+    resetViewerState();
     args.insert(args.begin(), "rangeloom");
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());

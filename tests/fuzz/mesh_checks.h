@@ -9,7 +9,7 @@
 
 #include "fake_gl.h"
 #include "fuzz_support.h"
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 
 namespace fuzzing {
 

@@ -44,16 +44,15 @@ void checkCleanedFile(const PlyMesh& scan) {
     int32_t kept = 0;
     const std::vector<int32_t> raster = expectedRaster(scan, &kept);
     const std::string name = PlyMesh::cleanedName(scan.fileName);
-    try {
-        PlyMesh back(2, name.c_str());
-        if (!back.isLoaded()) fuzzing::fail("the cleaned file cannot be read");
-        if (back.vertexCount() != kept)
-            fuzzing::fail("the cleaned file holds " + std::to_string(back.vertexCount()) +
-                          " points, not " + std::to_string(kept));
-        if (back.gridIndex != raster) fuzzing::fail("the cleaned raster differs");
-    } catch (const fuzzing::LibraryExit& e) {
-        fuzzing::fail("reading the cleaned file ended with status " + std::to_string(e.status));
-    }
+    const Loaded<PlyMesh> back = PlyMesh::load(2, name);
+    if (back.status.failure == LoadFailure::DataDamaged)
+        fuzzing::fail("reading the cleaned file ended with status " +
+                      std::to_string(back.status.fatalStatus));
+    if (back.mesh == nullptr) fuzzing::fail("the cleaned file cannot be read");
+    if (back.mesh->vertexCount() != kept)
+        fuzzing::fail("the cleaned file holds " + std::to_string(back.mesh->vertexCount()) +
+                      " points, not " + std::to_string(kept));
+    if (back.mesh->gridIndex != raster) fuzzing::fail("the cleaned raster differs");
     std::remove(name.c_str());
 }
 
@@ -76,20 +75,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = fuzzing::writeScratchFile("input.ply", data, size);
-    singlePlyFile = size > 0 && (data[size - 1] & 0x40) != 0;
-    const float threshold = tossThreshold;
-    try {
-        PlyMesh mesh(1, path.c_str());
-        if (mesh.isLoaded()) {
-            fuzzing::checkMeshIndices(mesh);
-            fuzzing::drawEveryMode(mesh);
-            if (!singlePlyFile) runAsScan(mesh);
-        }
-    } catch (const fuzzing::LibraryExit&) {
-        // The library's fatal end of a damaged file: an ordinary outcome.
+    PlyLoadOptions options;
+    options.alone = size > 0 && (data[size - 1] & 0x40) != 0;
+    // The library's fatal end of a damaged file is a damaged load, an
+    // ordinary outcome; it must not escape the loader.
+    const Loaded<PlyMesh> loaded = PlyMesh::load(1, path, options);
+    if (loaded.mesh != nullptr) {
+        fuzzing::checkMeshIndices(*loaded.mesh);
+        fuzzing::drawEveryMode(*loaded.mesh);
+        if (!options.alone) runAsScan(*loaded.mesh);
     }
-    tossThreshold = threshold;
-    singlePlyFile = false;
+    resetSceneState();
     resetFakeGL();
     return 0;
 }

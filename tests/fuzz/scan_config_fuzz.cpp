@@ -4,7 +4,7 @@
 // the cleaned scans are written. The scans named are small generated range images and meshes in a
 // scratch folder (the current folder of the process), one of them only
 // beside the configuration and one cut short, so that loading it ends in the
-// library's fatal end. Inputs naming anything outside the scratch folder
+// library's fatal end, which the loader returns as a damaged scan. Inputs naming anything outside the scratch folder
 // (a '/' anywhere) are skipped: the target never opens files of the machine.
 
 #include <sys/stat.h>
@@ -51,21 +51,14 @@ void writeScans() {
     configPath = fuzzing::scratchDir() + "/conf/input.conf";
 }
 
-// Back to the state of a fresh process: no scans, ids from 1, the initial
-// threshold; cleaned files written by this input removed.
+// Back to the state of a fresh process, with the cleaned files written by
+// this input removed.
 void resetScene() {
     for (Mesh* object : sceneList) {
-        if (object == gridMesh) continue;
         if (const auto* scan = dynamic_cast<const PlyMesh*>(object))
             std::remove(PlyMesh::cleanedName(scan->fileName).c_str());
-        delete object;
     }
-    sceneList.clear();
-    delete gridMesh;
-    gridMesh = nullptr;
-    visibilityFlags.clear();
-    nextScanId = 1;
-    tossThreshold = 0.002f;
+    resetSceneState();
 }
 
 }  // namespace
@@ -84,16 +77,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Scans load on one thread or on two, by the input's length.
     const int threads = 1 + static_cast<int>(size % 2);
     setWorkerThreads(threads);
-    try {
-        readScanConfig(configPath.c_str());
-        AnalysisOptions options;
-        options.threads = threads;
-        options.progress = false;
-        analyzeOverlap(sceneList, &gridMesh, options);
-        writeAllCleaned();
-    } catch (const fuzzing::LibraryExit&) {
-        // A scan cut short: the library's fatal end, an ordinary outcome here.
-    }
+    // A damaged scan is a failure in the outcome: the library's fatal end
+    // (the throwing handler's LibraryExit) must not escape the loader.
+    ScanConfigLoad load = readScanConfig(configPath);
+    addScansToScene(load);
+    AnalysisOptions options;
+    options.threads = threads;
+    options.progress = false;
+    analyzeOverlap(sceneList, &gridMesh, options);
+    writeAllCleaned();
     resetScene();
     return 0;
 }

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "scan/bounding_box.h"
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 
 namespace {
 

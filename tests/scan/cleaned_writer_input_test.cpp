@@ -38,17 +38,18 @@ struct Scan {
         source = dir + "/scan.ply";
         cleaned = dir + "/scan.cln.ply";
         testing_support::writeFile(source, text);
-        singlePlyFile = false;
         testing::internal::CaptureStdout();
-        mesh = new PlyMesh(1, source.c_str());
-        mesh->bakeWorldPositions();
+        mesh = PlyMesh::load(1, source).mesh.release();
         testing::internal::GetCapturedStdout();
+        EXPECT_NE(mesh, nullptr) << text;
+        if (mesh == nullptr) mesh = new PlyMesh(1);
+        mesh->bakeWorldPositions();
         mesh->vertexValues = {0.0f, 1.0f, 0.0f};
         tossThreshold = 0.5f;
     }
     ~Scan() {
         delete mesh;
-        tossThreshold = 0.002f;
+        resetSceneState();
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
     }
@@ -96,15 +97,14 @@ TEST(CleanedWriter, OddSourceHeadersStillGiveFilesThatLoad) {
     for (const std::string& text : sources) {
         Scan scan(text);
         ASSERT_TRUE(scan.write());
-        singlePlyFile = false;
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        PlyMesh back(2, scan.cleaned.c_str());
+        const Loaded<PlyMesh> back = PlyMesh::load(2, scan.cleaned);
         testing::internal::GetCapturedStdout();
         const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_TRUE(back.isLoaded());
-        EXPECT_EQ(back.vertexCount(), 2) << text;
-        EXPECT_EQ(back.gridIndex, (std::vector<int32_t>{0, -1, -1, 1})) << text;
+        ASSERT_NE(back.mesh, nullptr) << text;
+        EXPECT_EQ(back.mesh->vertexCount(), 2) << text;
+        EXPECT_EQ(back.mesh->gridIndex, (std::vector<int32_t>{0, -1, -1, 1})) << text;
         EXPECT_EQ(err, "") << text;
     }
 }

@@ -29,7 +29,8 @@ protected:
                             const std::string& text = rangeImage(2, 2, kPoints, {0, 1, 2, 3})) {
         const std::string file = write(name, text);
         PlyMesh* scan = nullptr;
-        stdoutOf([&] { scan = addScan(file.c_str()); });
+        stdoutOf([&] { scan = loadPly(nextScanId++, file); });
+        sceneList.push_back(scan);
         scan->bakeWorldPositions();
         scan->vertexValues = values;
         return scan;
@@ -85,8 +86,7 @@ TEST_F(CleanedWriterTest, CleanedNamesComeFromTheFileNameOnly) {
 
 TEST_F(CleanedWriterTest, OnlyAnalysedScansAreWritten) {
     const std::string file = write("lone.ply", rangeImage(2, 2, kPoints, {0, 1, 2, 3}));
-    singlePlyFile = true;
-    stdoutOf([&] { sceneList.push_back(new PlyMesh(1, file.c_str())); });
+    stdoutOf([&] { sceneList.push_back(loadPly(1, file, true)); });
     sceneList.push_back(new Mesh(10));
     gridMesh = sceneList.back();
     EXPECT_EQ(stdoutOf([] { writeAllCleaned(); }),
@@ -134,8 +134,8 @@ TEST_F(CleanedWriterTest, OtherSourcesGetAHeaderThatDescribesWhatIsWritten) {
               "end_header\n4.0000000000 5.0000000000 6.0000000000\n0\n1 0\n");
     // And it loads back as a range image.
     PlyMesh* back = nullptr;
-    stdoutOf([&] { back = new PlyMesh(2, cleaned.c_str()); });
-    EXPECT_TRUE(back->isLoaded());
+    stdoutOf([&] { back = loadPly(2, cleaned); });
+    ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->gridIndex, (std::vector<int32_t>{-1, 0}));
     delete back;
 }

@@ -6,6 +6,7 @@
 
 #include "scan/lattice_mesh.h"
 #include "scan_fixtures.h"
+#include "test_support.h"
 
 using namespace scan_fixtures;
 
@@ -13,9 +14,7 @@ namespace {
 
 std::string analyse(const std::vector<std::unique_ptr<Mesh>>& scans, Mesh** lattice,
                     AnalysisOptions options = AnalysisOptions()) {
-    testing::internal::CaptureStdout();
-    analyzeOverlap(raw(scans), lattice, options);
-    return testing::internal::GetCapturedStdout();
+    return testing_support::stdoutOf([&] { analyzeOverlap(raw(scans), lattice, options); });
 }
 
 // A one-point "scan" (no faces) at p.

@@ -8,6 +8,7 @@
 
 #include "scan/overlap_analysis.h"
 #include "scan_fixtures.h"
+#include "test_support.h"
 
 using namespace scan_fixtures;
 
@@ -68,9 +69,7 @@ std::vector<std::unique_ptr<Mesh>> configuration(uint64_t seed) {
 }
 
 std::string run(const std::vector<std::unique_ptr<Mesh>>& scans, AnalysisOptions o) {
-    testing::internal::CaptureStdout();
-    analyzeOverlap(raw(scans), nullptr, o);
-    return testing::internal::GetCapturedStdout();
+    return testing_support::stdoutOf([&] { analyzeOverlap(raw(scans), nullptr, o); });
 }
 
 void expectSameValues(const std::vector<std::unique_ptr<Mesh>>& a,

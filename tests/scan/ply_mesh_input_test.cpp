@@ -4,22 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "libply/plyfile.h"
 #include "scan/ply_mesh.h"
-#include "scene/scene_state.h"
 #include "test_support.h"
 
 namespace {
 
-struct Unwound {
-    int status;
-};
-[[noreturn]] void throwingHandler(int status) { throw Unwound{status}; }
+// An exit handler the loader must neither call nor lose.
+[[noreturn]] void markerHandler(int status) { std::exit(100 + status); }
 
-struct Loaded {
-    int exitStatus = 0;  // status of a fatal end unwound by the throwing handler
+struct LoadResult {
+    LoadStatus status;  // how the load ended
     std::string out;  // standard output of the load
     std::string err;  // standard error (the library's warnings)
     bool loaded = false;
@@ -28,25 +26,24 @@ struct Loaded {
     std::vector<std::vector<int32_t>> faceCorners;
 };
 
-Loaded load(const std::string& bytes) {
+LoadResult load(const std::string& bytes) {
     const std::string dir = testing_support::makeTempDir("ply-input");
     const std::string path = dir + "/in.ply";
     testing_support::writeFile(path, bytes);
-    singlePlyFile = false;
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    Loaded r;
-    try {
-        PlyMesh mesh(1, path.c_str());
-        r.loaded = mesh.isLoaded();
+    LoadResult r;
+    const Loaded<PlyMesh> loaded = PlyMesh::load(1, path);
+    r.status = loaded.status;
+    if (loaded.mesh != nullptr) {
+        const PlyMesh& mesh = *loaded.mesh;
+        r.loaded = true;
         r.vertices = mesh.vertexCount();
         r.faces = mesh.faceCount();
         r.cells = static_cast<int>(mesh.gridIndex.size());
         r.grid = mesh.gridIndex;
         for (const Face& f : mesh.faces)
             r.faceCorners.emplace_back(f.vertexIndices.begin(), f.vertexIndices.end());
-    } catch (const Unwound& e) {
-        r.exitStatus = e.status;
     }
     r.err = testing::internal::GetCapturedStderr();
     r.out = testing::internal::GetCapturedStdout();
@@ -66,15 +63,17 @@ bool has(const std::string& text, const std::string& part) { return text.find(pa
 // all: named, not loaded (the caller drops the mesh).
 TEST(PlyMeshInput, MissingEmptyAndGarbageFilesAreNamedAndNotLoaded) {
     testing::internal::CaptureStdout();
-    PlyMesh missing(1, "/nonexistent/scan.ply");
+    const Loaded<PlyMesh> missing = PlyMesh::load(1, "/nonexistent/scan.ply");
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Reading coordinates from /nonexistent/scan.ply\nCould not open file /nonexistent/scan.ply\n");
-    EXPECT_FALSE(missing.isLoaded());
+    EXPECT_EQ(missing.mesh, nullptr);
+    EXPECT_EQ(missing.status.failure, LoadFailure::CannotOpen);
 
-    const Loaded empty = load("");
+    const LoadResult empty = load("");
     EXPECT_FALSE(empty.loaded);
+    EXPECT_EQ(empty.status.failure, LoadFailure::HeaderNotAccepted);
     EXPECT_TRUE(has(empty.out, "Could not read file ")) << empty.out;
-    const Loaded garbage = load(std::string("\x7f" "ELF\x02\x01\0\0\xff\xfe\nply\n\r\0", 15));
+    const LoadResult garbage = load(std::string("\x7f" "ELF\x02\x01\0\0\xff\xfe\nply\n\r\0", 15));
     EXPECT_FALSE(garbage.loaded);
     EXPECT_TRUE(has(garbage.out, "Could not read file ")) << garbage.out;
     EXPECT_EQ(garbage.err, "");
@@ -82,34 +81,32 @@ TEST(PlyMeshInput, MissingEmptyAndGarbageFilesAreNamedAndNotLoaded) {
 
 // Element counts come from header text: a negative one reads nothing, and a
 // huge one reads what is there and then meets the end of the data (the
-// library's fatal end, here unwound) without allocating for the count.
+// library's fatal end, a damaged load) without allocating for the count.
 TEST(PlyMeshInput, NegativeAndHugeElementCounts) {
-    const Loaded negative = load(kText + "element vertex -5\n" + kXyz + "end_header\n" + kPoints);
+    const LoadResult negative = load(kText + "element vertex -5\n" + kXyz + "end_header\n" + kPoints);
     EXPECT_TRUE(negative.loaded);
     EXPECT_EQ(negative.vertices, 0);
 
-    const ply_exit_handler_fn previous = ply_set_exit_handler(throwingHandler);
-    const Loaded text = load(kText + "element vertex 2000000000\n" + kXyz + "end_header\n" + kPoints);
-    const Loaded binary = load(kBinary + "element vertex 2000000000\n" + kXyz + "end_header\n" +
+    const LoadResult text = load(kText + "element vertex 2000000000\n" + kXyz + "end_header\n" + kPoints);
+    const LoadResult binary = load(kBinary + "element vertex 2000000000\n" + kXyz + "end_header\n" +
                                std::string(40, '\0'));
-    ply_set_exit_handler(previous);
-    EXPECT_EQ(text.exitStatus, -1);
+    EXPECT_EQ(text.status.fatalStatus, -1);
     EXPECT_EQ(text.err, "ply_get_element: unexpected end of file\n");
-    EXPECT_EQ(binary.exitStatus, 1);
+    EXPECT_EQ(binary.status.fatalStatus, 1);
     EXPECT_EQ(binary.err, "PLY ERROR: fread() failed -- aborting.\n");
 }
 
 // Indices outside the vertex list never reach the mesh: faces naming one
 // are left out, raster cells naming one are empty, each counted once.
 TEST(PlyMeshInput, OutOfRangeIndicesAreLeftOutAndCounted) {
-    const Loaded mesh = load(kText + "element vertex 3\n" + kXyz +
+    const LoadResult mesh = load(kText + "element vertex 3\n" + kXyz +
                              "element face 3\nproperty list uchar int vertex_indices\nend_header\n" +
                              kPoints + "3 0 1 2\n3 0 1 3\n3 -1 1 2\n");
     EXPECT_EQ(mesh.faceCorners, (std::vector<std::vector<int32_t>>{{0, 1, 2}}));
     EXPECT_TRUE(has(mesh.out, "2 faces of ")) << mesh.out;
     EXPECT_TRUE(has(mesh.out, " name vertices outside the 3 read; they are left out\n")) << mesh.out;
 
-    const Loaded raster = load(kText + "obj_info num_cols 2\nobj_info num_rows 2\nelement vertex 3\n" + kXyz +
+    const LoadResult raster = load(kText + "obj_info num_cols 2\nobj_info num_rows 2\nelement vertex 3\n" + kXyz +
                                "element range_grid 4\nproperty list uchar int vertex_indices\nend_header\n" +
                                kPoints + "1 0\n1 3\n1 -7\n1 2\n");
     EXPECT_EQ(raster.grid, (std::vector<int32_t>{0, -1, -1, 2}));
@@ -121,7 +118,7 @@ TEST(PlyMeshInput, OutOfRangeIndicesAreLeftOutAndCounted) {
 // single value, or the other way round, must not be stored: a list's pointer
 // over a float, or an integer over the pointer the loader frees.
 TEST(PlyMeshInput, PropertiesOfTheWrongShapeAreNotRead) {
-    Loaded faces = load(kText + "element vertex 3\n" + kXyz +
+    LoadResult faces = load(kText + "element vertex 3\n" + kXyz +
                         "element face 2\nproperty int vertex_indices\nend_header\n" + kPoints + "5\n7\n");
     EXPECT_TRUE(faces.loaded);
     EXPECT_EQ(faces.faces, 2);  // faces without corners, still counted
@@ -129,11 +126,11 @@ TEST(PlyMeshInput, PropertiesOfTheWrongShapeAreNotRead) {
     EXPECT_TRUE(has(faces.out, "property vertex_indices of element face is a single value, not a list: "
                                "it is not read\nInvalid Polygon\nInvalid Polygon\n")) << faces.out;
 
-    Loaded cells = load(kText + "obj_info num_cols 2\nobj_info num_rows 1\nelement vertex 3\n" + kXyz +
+    LoadResult cells = load(kText + "obj_info num_cols 2\nobj_info num_rows 1\nelement vertex 3\n" + kXyz +
                         "element range_grid 2\nproperty int vertex_indices\nend_header\n" + kPoints + "1\n2\n");
     EXPECT_EQ(cells.grid, (std::vector<int32_t>{-1, -1}));
 
-    Loaded x = load(kText + "element vertex 1\nproperty list uchar float x\nproperty float y\n"
+    LoadResult x = load(kText + "element vertex 1\nproperty list uchar float x\nproperty float y\n"
                             "property float z\nend_header\n2 5 6 7 8\n");
     EXPECT_TRUE(x.loaded);
     EXPECT_EQ(x.vertices, 1);
@@ -145,7 +142,7 @@ TEST(PlyMeshInput, PropertiesOfTheWrongShapeAreNotRead) {
 // no bytes, so a header can declare billions of them with no data at all:
 // they are not read (nor stored one by one).
 TEST(PlyMeshInput, BinaryElementsWithoutPropertiesAreNotReadInstanceByInstance) {
-    Loaded empty = load(kBinary + "element vertex 2000000000\nelement range_grid 2000000000\n"
+    LoadResult empty = load(kBinary + "element vertex 2000000000\nelement range_grid 2000000000\n"
                                   "element face 2000000000\nend_header\n");
     EXPECT_TRUE(empty.loaded);
     EXPECT_EQ(empty.vertices, 0);
@@ -156,7 +153,7 @@ TEST(PlyMeshInput, BinaryElementsWithoutPropertiesAreNotReadInstanceByInstance) 
 
     // An unknown element of that kind before the vertices costs nothing either.
     const std::string point("\0\0\x80\x3f\0\0\0\x40\0\0\x40\x40", 12);  // 1, 2, 3
-    Loaded skipped = load(kBinary + "element nothing 2000000000\nelement vertex 1\n" + kXyz +
+    LoadResult skipped = load(kBinary + "element nothing 2000000000\nelement vertex 1\n" + kXyz +
                           "end_header\n" + point);
     EXPECT_EQ(skipped.vertices, 1);
     EXPECT_TRUE(has(skipped.out, "max_extent 1 max_x 1 min_x 1\nmax_y 2 min_y 2 max_z 3 min_z 3\n")) << skipped.out;
@@ -165,7 +162,7 @@ TEST(PlyMeshInput, BinaryElementsWithoutPropertiesAreNotReadInstanceByInstance) 
 // A raster size read from obj_info text can be anything; the triangulation
 // costs only what the raster entries hold.
 TEST(PlyMeshInput, HugeRasterSizesAreHarmless) {
-    Loaded huge = load(kText + "obj_info num_cols 2000000000\nobj_info num_rows 2000000000\n"
+    LoadResult huge = load(kText + "obj_info num_cols 2000000000\nobj_info num_rows 2000000000\n"
                                "element vertex 3\n" + kXyz + "element range_grid 4\n"
                                "property list uchar int vertex_indices\nend_header\n" + kPoints +
                        "1 0\n1 1\n1 2\n0\n");
@@ -175,22 +172,27 @@ TEST(PlyMeshInput, HugeRasterSizesAreHarmless) {
     EXPECT_TRUE(has(huge.out, "Finding faces...\n"));
 }
 
-// With an exit handler that throws, a fatal end of the library unwinds the
-// loader: its handle, names, property copies and the list of the face being
-// read go with it (the leak checker of the sanitizer build watches this).
-TEST(PlyMeshInput, AFatalEndUnwoundByAThrowingHandlerLeavesNothingBehind) {
+// A fatal end of the library is a damaged load, whatever exit handler the
+// process has: the loader unwinds, and its handle, names, property copies and
+// the list of the face being read go with it (the leak checker of the
+// sanitizer build watches this). The process goes on.
+TEST(PlyMeshInput, AFatalEndIsADamagedLoadThatLeavesNothingBehind) {
     const std::string listThenShortValue =
         kBinary + "element vertex 0\n" + kXyz +
         "element face 1\nproperty list uchar int vertex_indices\nproperty int intensity\nend_header\n" +
         std::string("\x01\x07\0\0\0\x01", 6);
     const std::string textCutShort = kText + "element vertex 3\n" + kXyz + "end_header\n0 0 0\n";
-    const ply_exit_handler_fn previous = ply_set_exit_handler(throwingHandler);
-    const Loaded binary = load(listThenShortValue);
-    const Loaded text = load(textCutShort);
-    ply_set_exit_handler(previous);
-    EXPECT_EQ(binary.exitStatus, 1);
+    const ply_exit_handler_fn before = ply_set_exit_handler(markerHandler);
+    const LoadResult binary = load(listThenShortValue);
+    const LoadResult text = load(textCutShort);
+    // The process's own handler is back once the load is over.
+    EXPECT_EQ(ply_set_exit_handler(before), markerHandler);
+    EXPECT_FALSE(binary.loaded);
+    EXPECT_EQ(binary.status.failure, LoadFailure::DataDamaged);
+    EXPECT_EQ(binary.status.fatalStatus, 1);
     EXPECT_EQ(binary.err, "PLY ERROR: fread() failed -- aborting.\n");
-    EXPECT_EQ(text.exitStatus, -1);
+    EXPECT_EQ(text.status.failure, LoadFailure::DataDamaged);
+    EXPECT_EQ(text.status.fatalStatus, -1);
     EXPECT_EQ(text.err, "ply_get_element: unexpected end of file\n");
 }
 

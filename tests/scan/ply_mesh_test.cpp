@@ -35,7 +35,7 @@ TEST_F(PlyMeshTest, OrdinaryMeshPrintsItsWholeReport) {
     const std::string file = write("tetra.ply", kTetrahedron);
     PlyMesh* mesh = nullptr;
     testing::internal::CaptureStderr();
-    const std::string out = stdoutOf([&] { mesh = new PlyMesh(1, file.c_str()); });
+    const std::string out = stdoutOf([&] { mesh = loadPly(1, file); });
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(out,
               "Reading coordinates from " + file +
@@ -68,7 +68,7 @@ TEST_F(PlyMeshTest, OrdinaryMeshPrintsItsWholeReport) {
                   "Genus: 0 (2-(V - E + F))/2\n");
     // Ordinary meshes have no intensity: the library warns once.
     EXPECT_EQ(err, "Warning:  Can't find property 'intensity' in element 'face'\n");
-    ASSERT_TRUE(mesh->isLoaded());
+    ASSERT_NE(mesh, nullptr);
     EXPECT_FALSE(mesh->isRangeGrid);
     // A scan of a configuration keeps its scanner coordinates.
     EXPECT_EQ(mesh->position.x, 0.0f);
@@ -78,10 +78,9 @@ TEST_F(PlyMeshTest, OrdinaryMeshPrintsItsWholeReport) {
 
 TEST_F(PlyMeshTest, LoneFileIsScaledAndCentredWhenDrawn) {
     const std::string file = write("tetra.ply", kTetrahedron);
-    singlePlyFile = true;
     testing::internal::CaptureStderr();
     PlyMesh* mesh = nullptr;
-    stdoutOf([&] { mesh = new PlyMesh(1, file.c_str()); });
+    stdoutOf([&] { mesh = loadPly(1, file, true); });
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(mesh->scaleFactors.x, 1.0f);  // extent 1
     EXPECT_EQ(mesh->position.x, -0.25f);
@@ -97,7 +96,7 @@ TEST_F(PlyMeshTest, RangeImageIsTriangulatedFromItsRaster) {
                                 {0.0005f, 0.0005f, 0}},
                                {0, 1, 2, 3, 4, -1}));
     PlyMesh* mesh = nullptr;
-    const std::string out = stdoutOf([&] { mesh = new PlyMesh(1, file.c_str()); });
+    const std::string out = stdoutOf([&] { mesh = loadPly(1, file); });
     EXPECT_NE(out.find("obj_info = 'num_cols 3'\nobj_info = 'num_rows 2'\n"), std::string::npos);
     EXPECT_NE(out.find("Finding faces...\nFinding normals...\nFinding edges...\n"),
               std::string::npos);
@@ -151,8 +150,8 @@ TEST_F(PlyMeshTest, TheSameRangeImageInEveryEncodingGivesTheSameMesh) {
                       "0.25 -1.5 3 200\n0.001 0.002 -7 200\n1 1\n1 0\n")}) {
         const std::string file = write("scan.ply", text);
         PlyMesh* mesh = nullptr;
-        stdoutOf([&] { mesh = new PlyMesh(1, file.c_str()); });
-        ASSERT_TRUE(mesh->isLoaded());
+        stdoutOf([&] { mesh = loadPly(1, file); });
+        ASSERT_NE(mesh, nullptr);
         EXPECT_EQ(mesh->gridIndex, (std::vector<int32_t>{1, 0}));
         EXPECT_FALSE(mesh->headerRewritable());  // extra vertex property
         seen.push_back(mesh->vertices);
@@ -175,7 +174,7 @@ TEST_F(PlyMeshTest, ShortPolygonsAreReportedAndStillCounted) {
         "property list uchar int vertex_indices\nend_header\n"
         "0 0 0\n1 0 0\n0 1 0\n7 3 0 1 2\n7 2 0 1\n");
     PlyMesh* mesh = nullptr;
-    const std::string out = stdoutOf([&] { mesh = new PlyMesh(1, file.c_str()); });
+    const std::string out = stdoutOf([&] { mesh = loadPly(1, file); });
     EXPECT_NE(out.find("element face 2\nInvalid Polygon\nproperty intensity\n"), std::string::npos)
         << out;
     EXPECT_NE(out.find("Faces: 2\n"), std::string::npos);
@@ -195,7 +194,7 @@ TEST_F(PlyMeshTest, IndicesOutsideTheVertexListNeverReachTheMesh) {
         "3 0 1 2\n3 0 1 7\n3 -1 1 2\n"
         "1 0\n1 9\n1 -5\n1 2\n");
     PlyMesh* mesh = nullptr;
-    const std::string out = stdoutOf([&] { mesh = new PlyMesh(1, file.c_str()); });
+    const std::string out = stdoutOf([&] { mesh = loadPly(1, file); });
     EXPECT_EQ(mesh->gridIndex, (std::vector<int32_t>{0, -1, -1, 2}));
     for (const Face& f : mesh->faces)
         for (int32_t vi : f.vertexIndices) {
@@ -219,8 +218,8 @@ TEST_F(PlyMeshTest, UnhandledElementBeforeTheVerticesIsReadPast) {
         "1.5 2 7 8\n2.5 0\n"
         "1 2 3\n4 5 6\n");  // the trailing element has no data at all
     PlyMesh* mesh = nullptr;
-    const std::string out = stdoutOf([&] { mesh = new PlyMesh(1, file.c_str()); });
-    ASSERT_TRUE(mesh->isLoaded());
+    const std::string out = stdoutOf([&] { mesh = loadPly(1, file); });
+    ASSERT_NE(mesh, nullptr);
     ASSERT_EQ(mesh->vertices.size(), 2u);
     EXPECT_EQ(mesh->vertices[0].x, 1.0f);
     EXPECT_EQ(mesh->vertices[1].z, 6.0f);
@@ -233,8 +232,8 @@ TEST_F(PlyMeshTest, FileWithoutVerticesReportsFiniteNumbers) {
     const std::string file = write("empty.ply", "ply\nformat ascii 1.0\nelement vertex 0\n"
                                                 "property float x\nend_header\n");
     PlyMesh* mesh = nullptr;
-    const std::string out = stdoutOf([&] { mesh = new PlyMesh(1, file.c_str()); });
-    EXPECT_TRUE(mesh->isLoaded());
+    const std::string out = stdoutOf([&] { mesh = loadPly(1, file); });
+    ASSERT_NE(mesh, nullptr);
     EXPECT_NE(out.find("max_extent 1 "), std::string::npos) << out;
     EXPECT_NE(out.find("center 0 0 0\nscale by 1\n"), std::string::npos);
     EXPECT_EQ(out.find("nan"), std::string::npos);
@@ -244,17 +243,16 @@ TEST_F(PlyMeshTest, FileWithoutVerticesReportsFiniteNumbers) {
 
 TEST_F(PlyMeshTest, UnreadableFilesAreNamedAndLeftUnloaded) {
     const std::string missing = path("missing.ply");
-    PlyMesh* mesh = nullptr;
-    EXPECT_EQ(stdoutOf([&] { mesh = new PlyMesh(1, missing.c_str()); }),
+    LoadStatus status;
+    EXPECT_EQ(stdoutOf([&] { EXPECT_EQ(loadPly(1, missing, false, &status), nullptr); }),
               "Reading coordinates from " + missing + "\nCould not open file " + missing + "\n");
-    EXPECT_FALSE(mesh->isLoaded());
-    delete mesh;
+    EXPECT_EQ(status.failure, LoadFailure::CannotOpen);
+    EXPECT_EQ(status.reason, "No such file or directory");
 
     const std::string notPly = write("text.ply", "hello\n");
-    EXPECT_EQ(stdoutOf([&] { mesh = new PlyMesh(1, notPly.c_str()); }),
+    EXPECT_EQ(stdoutOf([&] { EXPECT_EQ(loadPly(1, notPly, false, &status), nullptr); }),
               "Reading coordinates from " + notPly + "\nCould not read file " + notPly + "\n");
-    EXPECT_FALSE(mesh->isLoaded());
-    delete mesh;
+    EXPECT_EQ(status.failure, LoadFailure::HeaderNotAccepted);
 }
 
 TEST_F(PlyMeshTest, LongNamesAndHeadersAreKeptWhole) {
@@ -271,8 +269,8 @@ TEST_F(PlyMeshTest, LongNamesAndHeadersAreKeptWhole) {
     const std::string file = write(longName, text);
     ASSERT_GT(file.size(), 300u);
     PlyMesh* mesh = nullptr;
-    stdoutOf([&] { mesh = new PlyMesh(1, file.c_str()); });
-    ASSERT_TRUE(mesh->isLoaded());
+    stdoutOf([&] { mesh = loadPly(1, file); });
+    ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->fileName, file);
     EXPECT_EQ(mesh->headerHead(), header);
     EXPECT_GT(mesh->headerHead().size(), 4096u);

@@ -40,7 +40,7 @@ protected:
 TEST_F(SampleSetTest, StraysAreTossedAndTheSurfaceIsKept) {
     const std::string conf = path("sample.conf");
     stdoutOf([&] {
-        readScanConfig(conf.c_str());
+        readIntoScene(conf);
         analyzeOverlap(sceneList, &gridMesh);
     });
     const auto lifted = strays();
@@ -67,15 +67,13 @@ TEST_F(SampleSetTest, StraysAreTossedAndTheSurfaceIsKept) {
         for (float v : scan->vertexValues) kept += !(v > tossThreshold);
         PlyMesh* back = nullptr;
         const std::string cleaned = PlyMesh::cleanedName(scan->fileName);
-        stdoutOf([&] { back = new PlyMesh(99, cleaned.c_str()); });
-        ASSERT_TRUE(back->isLoaded());
+        stdoutOf([&] { back = loadPly(99, cleaned); });
+        ASSERT_NE(back, nullptr);
         EXPECT_EQ(static_cast<int>(back->vertices.size()), kept);
         EXPECT_EQ(back->gridIndex.size(), scan->gridIndex.size());
         EXPECT_EQ(back->gridCols, scan->gridCols);
         delete back;
     }
-    delete gridMesh;
-    gridMesh = nullptr;
 }
 
 // The fast analysis against the plain, pass-by-pass one on scans that come
@@ -91,7 +89,7 @@ TEST_F(SampleSetTest, FastAnalysisGivesThePlainValuesAndTranscript) {
         o.plain = plain;
         o.threads = 2;
         transcript[plain] = stdoutOf([&] {
-            readScanConfig(conf.c_str());
+            readIntoScene(conf);
             analyzeOverlap(sceneList, nullptr, o);
         });
         for (const Mesh* m : sceneList) values[plain].push_back(m->vertexValues);

@@ -1,6 +1,6 @@
 // The scan configuration reader on damaged configurations and scans: what
-// is loaded, what is said, and that a scan ending the PLY library's read
-// leaves nothing open behind.
+// is loaded, what is said, what is returned, and that a scan ending the PLY
+// library's read leaves nothing open behind.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,6 @@
 #include <iterator>
 #include <string>
 
-#include "libply/plyfile.h"
 #include "scan/ply_mesh.h"
 #include "scan/scan_config.h"
 #include "scene/plain_paths.h"
@@ -32,11 +31,7 @@ protected:
         testing_support::writeFile(dir_ + "/cut.ply", kScan.substr(0, kScan.size() - 6));
     }
     void TearDown() override {
-        for (Mesh* m : sceneList) delete m;
-        sceneList.clear();
-        visibilityFlags.clear();
-        nextScanId = 1;
-        tossThreshold = 0.002f;
+        resetSceneState();
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
     }
@@ -47,12 +42,14 @@ protected:
         if (name == "scans.conf") testing_support::writeFile(path, text);
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        readScanConfig(path.c_str());
+        load_ = readScanConfig(path);
+        addScansToScene(load_);
         err_ = testing::internal::GetCapturedStderr();
         return testing::internal::GetCapturedStdout();
     }
     std::string dir_;
     std::string err_;
+    ScanConfigLoad load_;
 };
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -89,38 +86,40 @@ int openFiles() {
     return static_cast<int>(std::distance(begin(fds), end(fds)));
 }
 
-struct Unwound {
-    int status;
-};
-[[noreturn]] void throwingHandler(int status) { throw Unwound{status}; }
-
-// A scan cut short ends the PLY library's read. With an exit handler that
-// throws, the reader unwinds as if the scans had been read one after the
-// other, whatever the number of loading threads: the reports of the scans
-// before it and its own report up to the end are printed, those scans stay
-// in the scene, the scans after it are dropped, and neither the
-// configuration nor a scan stays open.
-TEST_F(ScanConfigInput, AScanCutShortEndsTheReadAsIfScansLoadedOneByOne) {
-    testing_support::writeFile(dir_ + "/scans.conf", "bmesh a.ply 0 0 0 0 0 0 1\nbmesh cut.ply 0 0 0 0 0 0 1\n"
+// Every way a scan can be unreadable, in one configuration: a file that is
+// missing, one whose header is not accepted, and one cut short. Each is a
+// failure of its kind, in record order. The scan cut short ends the reading
+// as if the scans were read one after the other, whatever the number of
+// loading threads: the reports of the scans before it and its own report up
+// to the end are printed, the scans after it are neither read nor reported,
+// the library's status comes with the failure, nothing stays open, and the
+// process goes on.
+TEST_F(ScanConfigInput, UnreadableScansAreFailuresOfTheirKindAndACutOneEndsTheReading) {
+    testing_support::writeFile(dir_ + "/junk.ply", "not a scan\n");
+    testing_support::writeFile(dir_ + "/scans.conf", "bmesh missing.ply 0 0 0 0 0 0 1\nbmesh junk.ply 0 0 0 0 0 0 1\n"
+                                                     "bmesh a.ply 0 0 0 0 0 0 1\nbmesh cut.ply 0 0 0 0 0 0 1\n"
                                                      "bmesh a.ply 1 0 0 0 0 0 1\nbmesh a.ply 2 0 0 0 0 0 1\n");
-    const ply_exit_handler_fn previous = ply_set_exit_handler(throwingHandler);
     for (int threads : {1, 4}) {
         setWorkerThreads(threads);
-        int status = 0;
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         const int filesBefore = openFiles();
-        try {
-            readScanConfig((dir_ + "/scans.conf").c_str());
-        } catch (const Unwound& e) {
-            status = e.status;
-        }
+        const ScanConfigLoad load = readScanConfig(dir_ + "/scans.conf");
         const int filesAfter = openFiles();
         const std::string err = testing::internal::GetCapturedStderr();
         const std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(status, -1);
+        EXPECT_EQ(load.bmeshRecords, 6);
+        EXPECT_EQ(load.scans.size(), 1u);
+        EXPECT_EQ(load.unread, 2);
+        ASSERT_EQ(load.failures.size(), 3u);
+        EXPECT_EQ(load.failures[0].status.failure, LoadFailure::CannotOpen);
+        EXPECT_EQ(load.failures[0].name, "missing.ply");
+        EXPECT_EQ(load.failures[1].status.failure, LoadFailure::HeaderNotAccepted);
+        EXPECT_EQ(load.failures[1].path, dir_ + "/junk.ply");
+        ASSERT_EQ(load.damaged(), &load.failures[2]);
+        EXPECT_EQ(load.damaged()->path, dir_ + "/cut.ply");
+        EXPECT_EQ(load.damaged()->status.fatalStatus, -1);
         EXPECT_EQ(err, "ply_get_element: unexpected end of file\n");
-        EXPECT_EQ(sceneList.size(), 1u);
         EXPECT_EQ(filesAfter, filesBefore);
         // The first scan's whole report, then the cut one's up to its end.
         const std::string added = "Adding PLY mesh from " + dir_ + "/a.ply\n";
@@ -129,11 +128,8 @@ TEST_F(ScanConfigInput, AScanCutShortEndsTheReadAsIfScansLoadedOneByOne) {
         EXPECT_EQ(out.substr(at + added.size()),
                   "Reading coordinates from " + dir_ + "/cut.ply\nversion 1.000000\ntype 1\n"
                   "element vertex 3\nproperty x\nproperty y\nproperty z\nelement range_grid 4\n");
-        for (Mesh* m : sceneList) delete m;
-        sceneList.clear();
     }
     setWorkerThreads(0);
-    ply_set_exit_handler(previous);
 }
 
 }  // namespace

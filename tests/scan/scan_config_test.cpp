@@ -24,7 +24,7 @@ TEST_F(ScanConfigTest, ThresholdIsTheSpacingOfTheFirstScansFirstAdjacentCells) {
     write("b.ply", unitPoint());
     const std::string conf = write("set.conf", "bmesh " + path("a.ply") + " 0 0 0 0 0 0 1\n" +
                                                    "bmesh " + path("b.ply") + " 0 0 0 0 0 0 1\n");
-    const std::string out = stdoutOf([&] { readScanConfig(conf.c_str()); });
+    const std::string out = stdoutOf([&] { readIntoScene(conf); });
     EXPECT_FLOAT_EQ(tossThreshold, 0.5f);
     EXPECT_NE(out.find("Threshold for point removal:  0.500000\n"), std::string::npos) << out;
     ASSERT_EQ(sceneList.size(), 2u);
@@ -39,7 +39,7 @@ TEST_F(ScanConfigTest, OneReadableScanKeepsTheDefaultThreshold) {
     write("b.ply", unitPoint());
     const std::string conf =
         write("set.conf", "bmesh " + path("b.ply") + " 0 0 0 0 0 0 1\nbmesh nowhere.ply 0 0 0 0 0 0 1\n");
-    const std::string out = stdoutOf([&] { readScanConfig(conf.c_str()); });
+    const std::string out = stdoutOf([&] { readIntoScene(conf); });
     EXPECT_EQ(tossThreshold, 0.002f);
     EXPECT_EQ(out.substr(out.size() - 39), "Threshold for point removal:  0.002000\n");
 }
@@ -51,7 +51,7 @@ TEST_F(ScanConfigTest, KeywordsIgnoreCaseAndOtherRecordsAreSkipped) {
                                                    " 0 0 0 0 0 0 1\n" + "bMesh " + b +
                                                    " 0 0 0 0 0 0 1\n" + "mesh " + b +
                                                    " 0 0 0 0 0 0 1\n");
-    stdoutOf([&] { readScanConfig(conf.c_str()); });
+    stdoutOf([&] { readIntoScene(conf); });
     ASSERT_EQ(sceneList.size(), 2u);
     EXPECT_EQ(sceneList[0]->getId(), 1);
     EXPECT_EQ(sceneList[1]->getId(), 2);
@@ -63,10 +63,15 @@ TEST_F(ScanConfigTest, FailedScansUseUpTheirIds) {
     const std::string conf = write("set.conf", "bmesh " + b + " 0 0 0 0 0 0 1\nbmesh " +
                                                    path("gone.ply") + " 0 0 0 0 0 0 1\nbmesh " +
                                                    b + " 0 0 0 0 0 0 1\n");
-    const std::string out = stdoutOf([&] { readScanConfig(conf.c_str()); });
+    ScanConfigLoad load;
+    const std::string out = stdoutOf([&] { load = readIntoScene(conf); });
     ASSERT_EQ(sceneList.size(), 2u);
     EXPECT_EQ(sceneList[0]->getId(), 1);
     EXPECT_EQ(sceneList[1]->getId(), 3);
+    EXPECT_EQ(load.bmeshRecords, 3);
+    ASSERT_EQ(load.failures.size(), 1u);
+    EXPECT_EQ(load.failures[0].path, path("gone.ply"));
+    EXPECT_EQ(load.failures[0].status.failure, LoadFailure::CannotOpen);
     EXPECT_NE(out.find("Could not open file " + path("gone.ply") + "\nAdding PLY mesh from " +
                        path("gone.ply") + "\n"),
               std::string::npos)
@@ -79,7 +84,7 @@ TEST_F(ScanConfigTest, PosesRotateThenTranslateIntoWorldPositions) {
     // Half a turn about z, then a shift; a quaternion of length 2 scales by 4.
     const std::string conf = write("set.conf", "bmesh " + b + " 1 2 3 0 0 1 0\nbmesh " + b +
                                                    " 0 0 0 0 0 0 2\n");
-    stdoutOf([&] { readScanConfig(conf.c_str()); });
+    stdoutOf([&] { readIntoScene(conf); });
     ASSERT_EQ(sceneList.size(), 2u);
     const Point3 w = sceneList[0]->worldVertices[0];
     EXPECT_EQ(w.x, -1.0f + 1.0f);
@@ -101,7 +106,7 @@ TEST_F(ScanConfigTest, RecordsAreAStreamOfWordsWithoutLineStructure) {
     // the last record lacks fields, which keep the values of the one before.
     const std::string conf = write("set.conf", "camera 1 2 3 4 5 6 7\nbmesh\n" + b +
                                                    "\n 5 0 0\n 0 0 0 1 bmesh " + b + " 7 0");
-    stdoutOf([&] { readScanConfig(conf.c_str()); });
+    stdoutOf([&] { readIntoScene(conf); });
     ASSERT_EQ(sceneList.size(), 2u);
     EXPECT_EQ(sceneList[0]->worldVertices[0].x, 6.0f);
     EXPECT_EQ(sceneList[1]->worldVertices[0].x, 8.0f);
@@ -110,7 +115,7 @@ TEST_F(ScanConfigTest, RecordsAreAStreamOfWordsWithoutLineStructure) {
 TEST_F(ScanConfigTest, ScansAreFoundBesideTheConfiguration) {
     write("near.ply", unitPoint());
     const std::string conf = write("set.conf", "bmesh near.ply 0 0 0 0 0 0 1\n");
-    stdoutOf([&] { readScanConfig(conf.c_str()); });
+    stdoutOf([&] { readIntoScene(conf); });
     ASSERT_EQ(sceneList.size(), 1u);
     EXPECT_EQ(sceneList[0]->fileName, path("near.ply"));
     EXPECT_EQ(resolveScanPath("/abs/x.ply", conf), "/abs/x.ply");
@@ -119,7 +124,7 @@ TEST_F(ScanConfigTest, ScansAreFoundBesideTheConfiguration) {
 
 TEST_F(ScanConfigTest, UnreadableConfigurationIsNamed) {
     const std::string conf = path("none.conf");
-    EXPECT_EQ(stdoutOf([&] { readScanConfig(conf.c_str()); }), "Could not open file " + conf + "\n");
+    EXPECT_EQ(stdoutOf([&] { readIntoScene(conf); }), "Could not open file " + conf + "\n");
     EXPECT_TRUE(sceneList.empty());
     EXPECT_EQ(tossThreshold, 0.002f);
 }
@@ -130,6 +135,6 @@ TEST_F(ScanConfigTest, ThresholdWithoutAdjacentCellsStaysAsItWas) {
     const std::string conf = write("set.conf", "bmesh " + path("sparse.ply") +
                                                    " 0 0 0 0 0 0 1\nbmesh " + path("b.ply") +
                                                    " 0 0 0 0 0 0 1\n");
-    stdoutOf([&] { readScanConfig(conf.c_str()); });
+    stdoutOf([&] { readIntoScene(conf); });
     EXPECT_EQ(tossThreshold, 0.002f);
 }

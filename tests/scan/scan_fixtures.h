@@ -8,7 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
+#include "scene/range_grid.h"
 
 namespace scan_fixtures {
 
@@ -64,7 +65,7 @@ inline std::unique_ptr<Mesh> makeScan(int id, const ScanShape& s, Random& random
             m->addVertex(Point3(x, y, z));
         }
     }
-    m->triangulateRangeGrid(m->gridStep);
+    triangulateRangeGrid(*m, m->gridStep);
     m->computeNormals();
     m->rotate(q);
     m->translate(t);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scan/ply_mesh.h"
+#include "scan/scan_config.h"
 #include "scene/scene_state.h"
 #include "test_support.h"
 
@@ -20,16 +21,7 @@ protected:
     }
     void TearDown() override { resetScene(); }
 
-    static void resetScene() {
-        for (Mesh* m : sceneList) delete m;
-        sceneList.clear();
-        visibilityFlags.clear();
-        gridMesh = nullptr;
-        singlePlyFile = false;
-        nextScanId = 1;
-        tossThreshold = 0.002f;
-        showTossedPoints = true;
-    }
+    static void resetScene() { resetSceneState(); }
 
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
     std::string write(const std::string& name, const std::string& text) const {
@@ -40,12 +32,24 @@ protected:
     std::string dir_;
 };
 
-// Output of a call on standard output.
-template <typename F>
-std::string stdoutOf(F f) {
-    testing::internal::CaptureStdout();
-    f();
-    return testing::internal::GetCapturedStdout();
+using testing_support::stdoutOf;
+
+// PlyMesh::load's mesh, handed to the caller (null when the file was not
+// read); *status, when given, says how the load ended.
+inline PlyMesh* loadPly(int id, const std::string& path, bool alone = false,
+                        LoadStatus* status = nullptr) {
+    PlyLoadOptions options;
+    options.alone = alone;
+    Loaded<PlyMesh> loaded = PlyMesh::load(id, path, options);
+    if (status != nullptr) *status = loaded.status;
+    return loaded.mesh.release();
+}
+
+// readScanConfig, then the scans added to the scene as the viewer adds them.
+inline ScanConfigLoad readIntoScene(const std::string& config) {
+    ScanConfigLoad load = readScanConfig(config);
+    addScansToScene(load);
+    return load;
 }
 
 // An ASCII range image: obj_info raster size, vertices x y z, and one

@@ -4,7 +4,10 @@
 #include <sstream>
 
 #include "mesh_fixtures.h"
-#include "scene/dmesh.h"
+#include "scene/load_report.h"
+#include "scene/mesh.h"
+#include "scene/mesh_reader.h"
+#include "test_support.h"
 
 namespace {
 
@@ -16,13 +19,7 @@ void expectVec(const Vec3& v, float x, float y, float z) {
     EXPECT_FLOAT_EQ(v.z, z);
 }
 
-// Runs f with standard output captured and returns what it printed.
-template <typename F>
-std::string printed(F f) {
-    testing::internal::CaptureStdout();
-    f();
-    return testing::internal::GetCapturedStdout();
-}
+using testing_support::stdoutOf;
 
 bool sameEdges(const std::vector<Edge>& a, const std::vector<Edge>& b) {
     if (a.size() != b.size()) return false;
@@ -69,7 +66,7 @@ TEST(ComputeNormals, VertexNormalsAreUnweightedAndIgnoreDegenerateFaces) {
 TEST(ComputeNormals, FaceNormalsAreUnitAndPerpendicularOnATorus) {
     Mesh mesh(1);
     std::istringstream text(fixtures::torusText(12, 9));
-    mesh.readLines(text);
+    readMeshLines(mesh, text);
     mesh.computeNormals();
     for (const Face& f : mesh.faces) {
         EXPECT_NEAR(f.normal.length(), 1.0f, 1e-6f);
@@ -122,7 +119,7 @@ TEST(FaceCentroid, MeansTheWorldPositionsOfItsCorners) {
 TEST(PrintFirstElements, PrintsThreeVerticesAndFacesOnlyWhenBothExist) {
     Mesh mesh(1);
     fill(mesh, {{0.5f, 0, 0}, {1, 2, 3}, {0, 1, 0}}, {{0, 1, 2}, {2, 1}, {}});
-    EXPECT_EQ(printed([&] { mesh.printFirstElements(); }),
+    EXPECT_EQ(stdoutOf([&] { printFirstElements(mesh); }),
               "first vertex: 0.500000 0.000000 0.000000 \n"
               "first face: 0 1 2 \n"
               "second vertex: 1.000000 2.000000 3.000000 \n"
@@ -130,20 +127,20 @@ TEST(PrintFirstElements, PrintsThreeVerticesAndFacesOnlyWhenBothExist) {
               "third vertex: 0.000000 1.000000 0.000000 \n"
               "third face: -1 -1 -1 \n");
     mesh.faces.pop_back();
-    EXPECT_EQ(printed([&] { mesh.printFirstElements(); }), "");
+    EXPECT_EQ(stdoutOf([&] { printFirstElements(mesh); }), "");
 }
 
 TEST(BuildEdges, SingleTriangleHasOnlyBoundaryEdges) {
     Mesh mesh(1);
     fill(mesh, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
-    EXPECT_EQ(printed([&] { mesh.buildEdges(); }), "processed 0 edges in map3\n");
+    EXPECT_EQ(stdoutOf([&] { mesh.buildEdges(); }), "processed 0 edges in map3\n");
     EXPECT_TRUE(mesh.edges.empty());
 }
 
 TEST(BuildEdges, FirstFaceTakesTheFieldOfItsDirection) {
     Mesh mesh(1);
     fill(mesh, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}, {2, 1, 0}});
-    EXPECT_EQ(printed([&] { mesh.buildEdges(); }), "processed 3 edges in map3\n");
+    EXPECT_EQ(stdoutOf([&] { mesh.buildEdges(); }), "processed 3 edges in map3\n");
     // In the order of the second face's half-edges 2-1, 1-0, 0-2.
     const std::vector<Edge> expected = {
         {0, 1, 1, 2, &mesh}, {0, 1, 0, 1, &mesh}, {1, 0, 0, 2, &mesh}};
@@ -154,7 +151,7 @@ TEST(BuildEdges, EdgeSharedByThreeFacesPairsFirstWithEach) {
     Mesh mesh(1);
     fill(mesh, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 1, 1}},
          {{0, 1, 2}, {1, 0, 3}, {0, 1, 4}});
-    EXPECT_EQ(printed([&] { mesh.buildEdges(); }), "processed 2 edges in map7\n");
+    EXPECT_EQ(stdoutOf([&] { mesh.buildEdges(); }), "processed 2 edges in map7\n");
     const std::vector<Edge> expected = {{0, 1, 0, 1, &mesh}, {0, 2, 0, 1, &mesh}};
     EXPECT_TRUE(sameEdges(mesh.edges, expected));
 }
@@ -162,7 +159,7 @@ TEST(BuildEdges, EdgeSharedByThreeFacesPairsFirstWithEach) {
 TEST(BuildEdges, NegativeIndicesReportAnOrderProblemPerHalfEdge) {
     Mesh mesh(1);
     fill(mesh, {{0, 0, 0}, {1, 0, 0}}, {{-1, 0, 1}});
-    EXPECT_EQ(printed([&] { mesh.buildEdges(); }),
+    EXPECT_EQ(stdoutOf([&] { mesh.buildEdges(); }),
               "order problem!!!\norder problem!!!\nprocessed 0 edges in map3\n");
 }
 
@@ -178,8 +175,8 @@ TEST(BuildEdges, MatchesTheOrderedMapOnGeneratedMeshes) {
         Mesh fast(1), reference(1);
         fixtures::randomSoup(fast, c.seed, c.vertices, c.faces, c.negative);
         fixtures::randomSoup(reference, c.seed, c.vertices, c.faces, c.negative);
-        const std::string fastOut = printed([&] { fast.buildEdges(); });
-        const std::string referenceOut = printed([&] { fixtures::buildEdgesReference(reference); });
+        const std::string fastOut = stdoutOf([&] { fast.buildEdges(); });
+        const std::string referenceOut = stdoutOf([&] { fixtures::buildEdgesReference(reference); });
         EXPECT_EQ(fastOut, referenceOut) << "seed " << c.seed;
         for (Edge& e : reference.edges) e.owner = &fast;
         EXPECT_TRUE(sameEdges(fast.edges, reference.edges)) << "seed " << c.seed;
@@ -188,8 +185,8 @@ TEST(BuildEdges, MatchesTheOrderedMapOnGeneratedMeshes) {
     Mesh fast(1), reference(1);
     fill(fast, {}, {{0x7FFFFFF0, 0x10203040, 5}, {5, 0x10203040, 0x7FFFFFF0}, {-7, 5, 0x10203040}});
     fill(reference, {}, {{0x7FFFFFF0, 0x10203040, 5}, {5, 0x10203040, 0x7FFFFFF0}, {-7, 5, 0x10203040}});
-    EXPECT_EQ(printed([&] { fast.buildEdges(); }),
-              printed([&] { fixtures::buildEdgesReference(reference); }));
+    EXPECT_EQ(stdoutOf([&] { fast.buildEdges(); }),
+              stdoutOf([&] { fixtures::buildEdgesReference(reference); }));
     for (Edge& e : reference.edges) e.owner = &fast;
     EXPECT_TRUE(sameEdges(fast.edges, reference.edges));
 }
@@ -199,10 +196,10 @@ TEST(ReportCounts, GenusOfClosedMeshes) {
     fixtures::tetrahedron(tetra);
     fixtures::cubeOfQuads(cube);
     std::istringstream text(fixtures::torusText(10, 7));
-    torus.readLines(text);
-    testing::internal::CaptureStdout();
-    for (Mesh* m : {&tetra, &cube, &torus}) m->buildEdges();
-    testing::internal::GetCapturedStdout();
+    readMeshLines(torus, text);
+    stdoutOf([&] {
+        for (Mesh* m : {&tetra, &cube, &torus}) m->buildEdges();
+    });
 
     EXPECT_EQ(tetra.edgeCount(), 6);
     EXPECT_EQ(tetra.genus(), 0);

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 #include "scene/plain_paths.h"
 
 namespace fixtures {

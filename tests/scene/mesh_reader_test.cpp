@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "mesh_fixtures.h"
-#include "scene/dmesh.h"
+#include "scene/mesh_reader.h"
 #include "test_support.h"
 
 namespace {
@@ -18,20 +18,23 @@ std::string meshFile(const std::string& text) {
     return path;
 }
 
-// Loads a file, capturing everything the load prints.
-std::string loadPrinting(Mesh*& mesh, const std::string& path) {
-    testing::internal::CaptureStdout();
-    mesh = new Mesh(1, path.c_str());
-    return testing::internal::GetCapturedStdout();
+// Loads a file (mesh null when it is not read), capturing everything the
+// load prints.
+std::string loadPrinting(Mesh*& mesh, const std::string& path, LoadStatus* status = nullptr) {
+    MeshFileLoad loaded;
+    const std::string out = testing_support::stdoutOf([&] { loaded = loadMeshFile(1, path); });
+    mesh = loaded.mesh.release();
+    if (status != nullptr) *status = loaded.status;
+    return out;
 }
 
 // Reads .m text from memory into a fresh mesh, capturing the output.
 std::string readPrinting(Mesh& mesh, const std::string& text, MeshReadReport* report = nullptr) {
     std::istringstream in(text);
-    testing::internal::CaptureStdout();
-    const MeshReadReport r = mesh.readLines(in);
+    MeshReadReport r;
+    const std::string out = testing_support::stdoutOf([&] { r = readMeshLines(mesh, in); });
     if (report) *report = r;
-    return testing::internal::GetCapturedStdout();
+    return out;
 }
 
 std::vector<int32_t> corners(const Face& f) { return {f.vertexIndices.begin(), f.vertexIndices.end()}; }
@@ -49,7 +52,7 @@ TEST(MReader, TriangleLoadsCentredWithItsReport) {
               "center 0.333333 0.333333 0\n"
               "scale by 1\n"
               "processed 0 edges in map3\n");
-    EXPECT_TRUE(mesh->isLoaded());
+    ASSERT_NE(mesh, nullptr);
     ASSERT_EQ(mesh->faces.size(), 1u);
     EXPECT_EQ(corners(mesh->faces[0]), (std::vector<int32_t>{0, 1, 2}));
     EXPECT_EQ(mesh->faces[0].owner, mesh);
@@ -93,14 +96,15 @@ TEST(MReader, ExtentComesFromXAndYAndFirstElementsFromFiveVertices) {
     delete mesh;
 }
 
-TEST(MReader, UnreadableFileLeavesTheMeshEmpty) {
+TEST(MReader, UnreadableFileGivesNoMesh) {
     const std::string path = testing_support::makeTempDir("mreader") + "/missing.m";
     Mesh* mesh = nullptr;
-    EXPECT_EQ(loadPrinting(mesh, path),
+    LoadStatus status;
+    EXPECT_EQ(loadPrinting(mesh, path, &status),
               "Reading coordinates from " + path + "\nCould not open file " + path + "\n");
-    EXPECT_FALSE(mesh->isLoaded());
-    EXPECT_TRUE(mesh->vertices.empty());
-    delete mesh;
+    EXPECT_EQ(mesh, nullptr);
+    EXPECT_EQ(status.failure, LoadFailure::CannotOpen);
+    EXPECT_EQ(status.reason, "No such file or directory");
 }
 
 TEST(MReader, FaceListsAndAttributeBlocks) {
@@ -204,7 +208,7 @@ TEST(MReader, VertexLinesAcceptExactlyWhatScanfAccepts) {
         float x = 0, y = 0, z = 0;
         const bool scanned = std::sscanf(line.c_str(), "Vertex %d %g %g %g", &number, &x, &y, &z) == 4;
         Mesh mesh(1);
-        mesh.parseLine(line.c_str());
+        applyMeshLine(mesh, line.c_str());
         ASSERT_EQ(mesh.vertices.size(), scanned ? 1u : 0u) << line;
         accepted += scanned;
         if (scanned) {
@@ -252,9 +256,9 @@ TEST(MReader, FacesWithInvalidVertexNumbersAreDroppedAndReportedOnce) {
 
     // One line at a time, a face may only name vertices already read.
     Mesh single(1);
-    EXPECT_FALSE(single.parseLine("Face 1 1 2 3"));
-    EXPECT_TRUE(single.parseLine("Vertex 1 0 0 0"));
-    EXPECT_TRUE(single.parseLine("Face 1 1 1"));
+    EXPECT_FALSE(applyMeshLine(single, "Face 1 1 2 3"));
+    EXPECT_TRUE(applyMeshLine(single, "Vertex 1 0 0 0"));
+    EXPECT_TRUE(applyMeshLine(single, "Face 1 1 1"));
     EXPECT_EQ(single.faces.size(), 1u);
 }
 
@@ -292,7 +296,7 @@ TEST(MReader, FilesWithoutExtentAreNotScaled) {
               "center 0 0 0\n"
               "scale by 1\n"
               "processed 0 edges in map0\n");
-    EXPECT_TRUE(mesh->isLoaded());
+    ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->scaleFactors.x, 1.0f);
     EXPECT_EQ(mesh->position.x, 0.0f);
     delete mesh;
@@ -317,7 +321,7 @@ TEST(MReader, EmptyAndGarbageFilesLoadAsEmptyMeshes) {
     for (const std::string& text : {std::string(), garbage}) {
         Mesh* mesh = nullptr;
         const std::string out = loadPrinting(mesh, meshFile(text));
-        EXPECT_TRUE(mesh->isLoaded());
+        ASSERT_NE(mesh, nullptr);
         EXPECT_EQ(mesh->vertexCount(), 0);
         EXPECT_EQ(mesh->faceCount(), 0);
         EXPECT_EQ(out.find("nan"), std::string::npos) << out;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "app/viewer_state.h"
 #include "fake_gl.h"
 #include "scene/scene_state.h"
 #include "test_support.h"
@@ -16,7 +17,7 @@ namespace {
 // Runs `rangeloom name` from the folder dir and returns what it printed.
 std::string runIn(const std::string& dir, std::string name) {
     resetFakeGL();
-    sceneList.clear();
+    resetViewerState();
     char cwd[4096];
     EXPECT_NE(getcwd(cwd, sizeof cwd), nullptr);
     EXPECT_EQ(chdir(dir.c_str()), 0);
@@ -42,8 +43,7 @@ TEST(MeshStartup, LoadsTheMeshHiddenInSmoothModeWithTheGoldenTranscript) {
     // Centring the scene cancels the loader's own translation.
     EXPECT_EQ(mesh->position.x, 0.0f);
     EXPECT_EQ(mesh->position.z, 0.0f);
-    delete mesh;
-    sceneList.clear();
+    resetViewerState();
 }
 
 TEST(MeshStartup, UnreadableFileIsReportedAndNotAdded) {

@@ -2,7 +2,8 @@
 
 #include <vector>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
+#include "scene/range_grid.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ struct Raster {
     }
 
     std::vector<std::vector<int32_t>> triangulate(int step = 1) {
-        mesh.triangulateRangeGrid(step);
+        triangulateRangeGrid(mesh, step);
         std::vector<std::vector<int32_t>> out;
         for (const Face& f : mesh.faces) {
             EXPECT_EQ(f.owner, &mesh);
@@ -127,10 +128,10 @@ TEST(AddTriangle, GrazingTrianglesAreKeptOnlyWhenAsked) {
         mesh.addVertex(p);
     }
     const Vec3 view(0, 0, -1);
-    mesh.addTriangle(0, 1, 2, view, false);
+    addGridTriangle(mesh, 0, 1, 2, view, false);
     EXPECT_TRUE(mesh.faces.empty());
-    mesh.addTriangle(0, 1, 2, view, true);
+    addGridTriangle(mesh, 0, 1, 2, view, true);
     EXPECT_EQ(mesh.faces.size(), 1u);
-    mesh.addTriangle(0, 1, 7, view, true);  // no vertex 7
+    addGridTriangle(mesh, 0, 1, 7, view, true);  // no vertex 7
     EXPECT_EQ(mesh.faces.size(), 1u);
 }

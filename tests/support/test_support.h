@@ -1,9 +1,19 @@
 // Helpers shared by the test suites.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 namespace testing_support {
+
+// Runs f and returns what it printed on standard output meanwhile.
+template <typename F>
+std::string stdoutOf(F&& f) {
+    testing::internal::CaptureStdout();
+    f();
+    return testing::internal::GetCapturedStdout();
+}
 
 // A fresh empty directory under the build's temporary folder, unique per call.
 std::string makeTempDir(const std::string& tag);

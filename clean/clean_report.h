@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "scene/dmesh.h"
+#include "clean/clean_options.h"
+#include "scene/mesh.h"
 
 struct ScanReport {
     std::string file;          // the scan's file, as it was loaded
@@ -25,3 +26,7 @@ ScanReport reportScan(const Mesh& scan, float threshold);
 // The table, columns aligned, a header line first and, with more than one
 // scan, a line of totals last. The export column appears when withExport.
 std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExport);
+
+// The line above the table: the threshold used and where it came from (given,
+// the default moved by steps, or the default).
+std::string thresholdLine(const CleanOptions& options, float threshold, float defaultThreshold);

@@ -1,4 +1,4 @@
-#include "app/value_export.h"
+#include "clean/value_export.h"
 
 #include <unistd.h>
 

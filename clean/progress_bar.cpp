@@ -1,4 +1,4 @@
-#include "app/progress_bar.h"
+#include "clean/progress_bar.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/clean_report.h"
+#include "clean/clean_report.h"
 
 #include <gtest/gtest.h>
 
@@ -51,4 +51,16 @@ TEST(CleanReport, TableOfOneScanWithExportHasNoTotal) {
     EXPECT_EQ(formatReportTable(rows, true),
               "file   points  measured  tossed  written    export\n"
               "s.ply       3         2       1  s.cln.ply  s.values.ply\n");
+}
+
+TEST(CleanReport, ThresholdLineSaysWhereTheThresholdCameFrom) {
+    CleanOptions o;
+    EXPECT_EQ(thresholdLine(o, 0.002f, 0.002f), "removal threshold 0.002 (default)\n");
+    o.hasSteps = true;
+    o.steps = -3;
+    EXPECT_EQ(thresholdLine(o, 0.0014f, 0.002f),
+              "removal threshold 0.0014 (the default 0.002 moved 3 steps down)\n");
+    o = CleanOptions();
+    o.hasThreshold = true;
+    EXPECT_EQ(thresholdLine(o, 0.5f, 0.002f), "removal threshold 0.5 (given)\n");
 }

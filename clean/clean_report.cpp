@@ -1,7 +1,8 @@
-#include "app/clean_report.h"
+#include "clean/clean_report.h"
 
 #include <algorithm>
 #include <cfloat>
+#include <cstdio>
 
 namespace {
 
@@ -80,4 +81,18 @@ std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExpo
         if (withExport) columns[5].cells.push_back(r->exported);
     }
     return renderColumns(columns, lines.size());
+}
+
+std::string thresholdLine(const CleanOptions& o, float threshold, float defaultThreshold) {
+    char line[160];
+    if (o.hasThreshold) {
+        std::snprintf(line, sizeof line, "removal threshold %g (given)\n", double(threshold));
+    } else if (o.hasSteps && o.steps != 0) {
+        std::snprintf(line, sizeof line, "removal threshold %g (the default %g moved %d %s)\n",
+                      double(threshold), double(defaultThreshold),
+                      o.steps < 0 ? -o.steps : o.steps, o.steps > 0 ? "steps up" : "steps down");
+    } else {
+        std::snprintf(line, sizeof line, "removal threshold %g (default)\n", double(threshold));
+    }
+    return line;
 }

@@ -1,4 +1,4 @@
-#include "app/clean_options.h"
+#include "clean/clean_options.h"
 
 #include <cerrno>
 #include <cmath>

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "app/progress_bar.h"
+#include "clean/progress_bar.h"
 
 namespace {
 

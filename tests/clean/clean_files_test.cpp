@@ -13,7 +13,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/value_export.h"
+#include "clean/value_export.h"
 #include "libply/plyfile.h"
 #include "scan/ply_mesh.h"
 #include "scene/scene_state.h"
@@ -53,15 +53,17 @@ std::vector<std::string> filesIn(const std::string& folder) {
 
 class CleanFiles : public testing::Test {
 protected:
-    void SetUp() override { tossThreshold = 0.002f; }
-    void TearDown() override { tossThreshold = 0.002f; }
+    void SetUp() override { resetSceneState(); }
+    void TearDown() override { resetSceneState(); }
 };
 
 // A loaded scan with its pose baked in, as the configuration reader leaves it.
 std::unique_ptr<PlyMesh> loadScan(const std::string& path) {
     testing::internal::CaptureStdout();
-    auto scan = std::make_unique<PlyMesh>(1, path.c_str());
+    std::unique_ptr<PlyMesh> scan = PlyMesh::load(1, path).mesh;
     testing::internal::GetCapturedStdout();
+    EXPECT_NE(scan, nullptr);
+    if (scan == nullptr) scan = std::make_unique<PlyMesh>(1);
     scan->translate(1.0f, 2.0f, 3.0f);
     scan->bakeWorldPositions();
     return scan;

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "scene/dmesh.h"
+#include "scene/mesh.h"
 
 // The export's file name: the source's file name cut at the first ".ply"
 // (or kept whole without one) followed by ".values.ply", in folder, or beside

@@ -1,11 +1,11 @@
-#include "app/clean_options.h"
+#include "clean/clean_options.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "app/keyboard.h"
-#include "app_fixture.h"
+#include "../app/app_fixture.h"
 
 namespace {
 

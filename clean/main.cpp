@@ -1,0 +1,27 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "clean/clean_options.h"
+#include "clean/clean_run.h"
+
+int main(int argc, char** argv) {
+    CleanOptions options;
+    std::string error;
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    switch (parseCleanOptions(args, &options, &error)) {
+        case ParseOutcome::Help:
+            std::fputs(cleanHelpText().c_str(), stdout);
+            return kSuccess;
+        case ParseOutcome::Version:
+            std::printf("%s %s\n", kCleanProgram, RANGELOOM_VERSION);
+            return kSuccess;
+        case ParseOutcome::BadUsage:
+            printCleanError(error);
+            std::fprintf(stderr, "Try '%s --help' for more information.\n", kCleanProgram);
+            return kBadUsage;
+        case ParseOutcome::Run:
+            break;
+    }
+    return runClean(options);
+}

@@ -1,0 +1,32 @@
+// Where rangeloom-clean writes, and the rules that keep a run from losing
+// data: no file is written twice, none replaces a scan of the configuration,
+// and the output folder is made before anything is written into it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct OutputTargets {
+    std::vector<std::string> cleaned;   // per scan, the cleaned file
+    std::vector<std::string> exported;  // per scan, the export (empty without exports)
+};
+
+// The files written for the scans read from scanPaths: NAME.cln.ply, and
+// NAME.values.ply with exportValues, in folder, or beside each scan when
+// folder is empty.
+OutputTargets outputTargets(const std::vector<std::string>& scanPaths, const std::string& folder,
+                            bool exportValues);
+
+// An absolute spelling of a path that is the same for two names of one file:
+// the resolved folder and the file name (the file itself need not exist).
+std::string canonicalPath(const std::string& path);
+
+// Every clash that would lose data, one message each ("cannot write T: it is
+// also scan S" or "... the file written for another scan"): a target that is
+// a scan, or that another target names too. Empty when the targets are safe.
+std::vector<std::string> targetCollisions(const std::vector<std::string>& scanPaths,
+                                          const OutputTargets& targets);
+
+// Makes the folder and its missing parents. False, with *error saying why,
+// when it cannot be made or is not a folder.
+bool makeOutputFolder(const std::string& folder, std::string* error);

@@ -1,0 +1,30 @@
+// The input side of rangeloom-clean: the configuration checked, its scans
+// loaded with the viewer's loader, and the exit status that the loader's
+// outcome gives (never the wording of its console report).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "clean/exit_status.h"
+#include "scan/ply_mesh.h"
+
+struct CleanInput {
+    CleanStatus status = kSuccess;  // kUnreadable: the configuration or a scan cannot be read,
+                                    // or the configuration names no scan
+    std::vector<std::unique_ptr<PlyMesh>> scans;  // the scans read, in record order, baked
+    float defaultThreshold = 0.0f;  // the viewer's default removal threshold for them
+    std::string error;                 // why not kSuccess, one line
+    std::vector<std::string> details;  // under error: each unreadable scan and why
+    std::string transcript;            // the loader's console report (the viewer's transcript)
+};
+
+// False, with *error saying why, when the configuration cannot be used at
+// all: it does not exist, cannot be opened, or is a folder.
+bool checkConfiguration(const std::string& config, std::string* error);
+
+// Loads every scan of the configuration as the viewer does (on
+// workerThreads() threads). A damaged scan ends the loading: the scans after
+// it are not read (and so not named).
+CleanInput loadForCleaning(const std::string& config);

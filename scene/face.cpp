@@ -1,0 +1,5 @@
+#include "scene/face.h"
+
+#include "scene/mesh.h"
+
+Point3 Face::computeCentroid() const { return centroidOf(vertexIndices, owner->worldVertices); }

@@ -1,0 +1,28 @@
+// How a loader's attempt to read a file ended, returned to its caller so
+// that no caller has to read the loader's console report to find out.
+#pragma once
+
+#include <memory>
+#include <string>
+
+enum class LoadFailure {
+    None,               // the file was read
+    CannotOpen,         // the file could not be opened
+    HeaderNotAccepted,  // its header is not one the reader accepts
+    DataDamaged,        // its data ends early or cannot be read
+};
+
+struct LoadStatus {
+    LoadFailure failure = LoadFailure::None;
+    std::string reason;   // why it failed, for messages ("" when read)
+    int fatalStatus = 0;  // DataDamaged: the status the PLY library would have exited with
+
+    bool ok() const { return failure == LoadFailure::None; }
+};
+
+// A mesh read from a file: the mesh, or null with the status saying why not.
+template <typename M>
+struct Loaded {
+    std::unique_ptr<M> mesh;  // owned by the caller; null exactly when !status.ok()
+    LoadStatus status;
+};

@@ -1,0 +1,52 @@
+// Which files rangeloom-clean may write: never one file twice, never over a
+// scan, whatever the spelling of the paths; and the output folder.
+#include "clean/output_targets.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+TEST(OutputTargets, NamesBesideTheScanOrInTheFolder) {
+    const OutputTargets beside = outputTargets({"a/scan.ply", "b.PLY"}, "", true);
+    EXPECT_EQ(beside.cleaned, (std::vector<std::string>{"a/scan.cln.ply", "b.PLY.cln.ply"}));
+    EXPECT_EQ(beside.exported, (std::vector<std::string>{"a/scan.values.ply", "b.PLY.values.ply"}));
+    const OutputTargets into = outputTargets({"a/scan.ply"}, "out", false);
+    EXPECT_EQ(into.cleaned, (std::vector<std::string>{"out/scan.cln.ply"}));
+    EXPECT_TRUE(into.exported.empty());
+}
+
+TEST(OutputTargets, AFileWrittenTwiceOrOverAScanIsAClash) {
+    const std::string dir = testing_support::makeTempDir("targets");
+    std::filesystem::create_directories(dir + "/a");
+    std::filesystem::create_directories(dir + "/b");
+    const std::string a = dir + "/a/scan.ply", b = dir + "/b/scan.ply";
+    // Distinct scans beside themselves: no clash.
+    EXPECT_TRUE(targetCollisions({a, b}, outputTargets({a, b}, "", true)).empty());
+    // Both into one folder: each of their two files clashes once.
+    EXPECT_EQ(targetCollisions({a, b}, outputTargets({a, b}, dir, true)).size(), 2u);
+    // The cleaned file of one scan is another scan, spelt another way.
+    const std::string other = dir + "/a/../a/scan.cln.ply";
+    const std::vector<std::string> overScan =
+        targetCollisions({a, other}, outputTargets({a, other}, "", false));
+    ASSERT_EQ(overScan.size(), 1u);
+    EXPECT_NE(overScan[0].find("it is also scan " + other), std::string::npos) << overScan[0];
+}
+
+TEST(OutputTargets, FoldersAreMadeWithTheirParentsOrRefused) {
+    const std::string dir = testing_support::makeTempDir("folders");
+    std::string error;
+    EXPECT_TRUE(makeOutputFolder(dir + "/x/y/z", &error)) << error;
+    EXPECT_TRUE(makeOutputFolder(dir + "/x/y/z", &error)) << error;  // already there
+    testing_support::writeFile(dir + "/plain", "");
+    EXPECT_FALSE(makeOutputFolder(dir + "/plain", &error));
+    EXPECT_FALSE(makeOutputFolder(dir + "/plain/sub", &error));
+    EXPECT_NE(error.find("Not a directory"), std::string::npos) << error;
+}
+
+}  // namespace

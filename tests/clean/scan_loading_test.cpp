@@ -1,0 +1,74 @@
+// rangeloom-clean's exit status comes from the loader's outcome: every way a
+// scan can be unreadable gives status 2, checked without reading a word of
+// what the loader or the tool prints.
+#include "clean/scan_loading.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "../scan/scan_test_support.h"
+
+namespace {
+
+class ScanLoading : public ScanTest {
+protected:
+    // Loads a configuration of a good scan and the scan given by its text.
+    CleanInput loadWith(const std::string& secondScan) {
+        write("good.ply", goodScan());
+        write("second.ply", secondScan);
+        const std::string conf = write("set.conf", "bmesh good.ply 0 0 0 0 0 0 1\n"
+                                                   "bmesh second.ply 0 0 0 0 0 0 1\n");
+        testing::internal::CaptureStderr();  // the PLY library's own messages
+        CleanInput loaded;
+        stdoutOf([&] { loaded = loadForCleaning(conf); });
+        testing::internal::GetCapturedStderr();
+        return loaded;
+    }
+    static std::string goodScan() {
+        return rangeImage(2, 1, {{0, 0, 0}, {0.0005f, 0, 0}}, {0, 1});
+    }
+};
+
+TEST_F(ScanLoading, ReadableScansLoadWithTheViewersThreshold) {
+    const CleanInput input = loadWith(goodScan());
+    EXPECT_EQ(input.status, kSuccess);
+    EXPECT_EQ(input.scans.size(), 2u);
+    EXPECT_FLOAT_EQ(input.defaultThreshold, 0.0005f);
+    EXPECT_TRUE(input.details.empty());
+}
+
+TEST_F(ScanLoading, EveryKindOfUnreadableScanIsStatusTwo) {
+    const std::string good = goodScan();
+    const std::string kinds[] = {
+        "",                    // header not accepted (an empty file)
+        "not a range scan\n",  // header not accepted
+        good.substr(0, good.find("end_header\n") + 11) + "0 0 0\n",  // data that ends early
+    };
+    for (const std::string& text : kinds) {
+        const CleanInput input = loadWith(text);
+        EXPECT_EQ(input.status, kUnreadable) << text;
+        EXPECT_EQ(input.details.size(), 1u) << text;
+    }
+    // A scan that does not exist at all.
+    std::remove(path("second.ply").c_str());
+    testing::internal::CaptureStdout();
+    const CleanInput missing = loadForCleaning(path("set.conf"));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(missing.status, kUnreadable);
+    EXPECT_EQ(missing.scans.size(), 1u);
+}
+
+TEST_F(ScanLoading, AConfigurationWithoutScansIsStatusTwo) {
+    const std::string conf = write("empty.conf", "camera 0 0 0 0 0 0 1\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(loadForCleaning(conf).status, kUnreadable);
+    testing::internal::GetCapturedStdout();
+    std::string error;
+    EXPECT_TRUE(checkConfiguration(conf, &error));
+    EXPECT_FALSE(checkConfiguration(dir_, &error));  // a folder
+    EXPECT_FALSE(checkConfiguration(path("none.conf"), &error));
+}
+
+}  // namespace
