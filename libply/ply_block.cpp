@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "libply/ply_internal.h"
 #include "libply/ply_item.h"
@@ -77,6 +80,27 @@ void convert(const char* bytes, const Slot& s, bool swap, char* record) {
 // A float that is a NaN, from its bits.
 inline bool nan_bits(uint32_t u) { return (u & 0x7fffffffu) > 0x7f800000u; }
 
+// Whether any of n floats one after another is a NaN.
+bool any_float_nan(const char* p, size_t n) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i magnitude = _mm_set1_epi32(0x7fffffff), infinity = _mm_set1_epi32(0x7f800000);
+    __m128i any = _mm_setzero_si128();
+    for (; i + 4 <= n; i += 4) {
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * i));
+        any = _mm_or_si128(any, _mm_cmpgt_epi32(_mm_and_si128(u, magnitude), infinity));
+    }
+    if (_mm_movemask_epi8(any) != 0) return true;
+#endif
+    bool found = false;
+    for (; i < n; ++i) {
+        uint32_t u;
+        std::memcpy(&u, p + 4 * i, 4);
+        found |= nan_bits(u);
+    }
+    return found;
+}
+
 // Floats copied straight from the file: a NaN among them must be stored as
 // the instance reader stores it (quiet). The check is a cheap pass over the
 // bits; NaNs are rare.
@@ -118,6 +142,11 @@ int ply_get_element_block(ply_handle* plyfile, int count, void* records, size_t 
     const size_t n = size_t(count);
     if (same_layout) {
         read_bytes(plyfile->stream, out, n * instance);
+        bool floats_only = true;
+        for (const Slot& s : slots) floats_only = floats_only && s.disk_type == PLY_FLOAT;
+        // Records of floats only are checked in one pass, and settled slot by
+        // slot only when a NaN is among them.
+        if (floats_only && !any_float_nan(out, n * instance / 4)) return 1;
         for (const Slot& s : slots)
             if (s.disk_type == PLY_FLOAT) settle_float_nans(out, n, stride, s.memory_offset);
         return 1;
