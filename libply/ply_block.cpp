@@ -274,6 +274,16 @@ const unsigned char* take_whole(const unsigned char* p, const unsigned char* end
         const char* first = out;
         int k = *i;
         while (k < count && p < end) {
+            // Sparse rasters have long runs of empty cells: eight at a time.
+            while (count - k >= 8 && end - p >= 8) {
+                uint64_t eight;
+                std::memcpy(&eight, p, 8);
+                if (eight != 0) break;
+                std::memset(counts + k, 0, 8 * sizeof(int));
+                k += 8;
+                p += 8;
+            }
+            if (k == count || p == end) break;
             const unsigned c = *p;
             const size_t bytes = 4 * size_t(c);
             if (c <= 1 && end - p >= 5) {
