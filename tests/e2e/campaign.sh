@@ -18,6 +18,12 @@ clean() {
   "$RANGELOOM_CLEAN" "$@" >"$OUT/stdout" 2>"$OUT/stderr" || fail "rangeloom-clean $* failed"
 }
 
+# Bad usage ends with status 1, a folder that cannot be made with 3.
+"$RANGELOOM_CAMPAIGN" "$OUT/bad" --raster 120 >"$OUT/stdout" 2>"$OUT/stderr"
+[ $? = 1 ] || fail "a raster without rows was accepted"
+"$RANGELOOM_CAMPAIGN" /proc/no-such-folder >"$OUT/stdout" 2>"$OUT/stderr"
+[ $? = 3 ] || fail "no status 3 for a folder that cannot be made"
+
 # Determinism: one thread or three, the same files byte for byte.
 campaign "$OUT/one" --stations 5 --raster 90x70 --scene facade --seed 7 --threads 1
 campaign "$OUT/three" --stations 5 --raster 90x70 --scene facade --seed 7 --threads 3

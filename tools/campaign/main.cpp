@@ -22,12 +22,14 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tools/campaign/scan_file.h"
@@ -210,7 +212,7 @@ int main(int argc, char** argv) {
     });
 
     // The box of all scans fixes the lattice, and with it where strays may go.
-    campaign::V3 lo = written[0].lo, hi = written[0].hi;
+    campaign::V3 lo{HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
     for (const Written& w : written) {
         if (w.points == 0) continue;
         lo = {std::min(lo.x, w.lo.x), std::min(lo.y, w.lo.y), std::min(lo.z, w.lo.z)};
@@ -257,9 +259,13 @@ int main(int argc, char** argv) {
         points += w.points;
         strayCount += w.strays.size();
     }
-    if (failed.empty() && (!writeText(o.outDir + "/campaign.strays", strays) ||
-                           !writeText(o.outDir + "/campaign.conf", conf)))
-        fail("cannot write " + o.outDir + "/campaign.conf: " + std::strerror(errno));
+    const std::pair<const char*, const std::string*> listings[] = {{"campaign.strays", &strays},
+                                                                   {"campaign.conf", &conf}};
+    for (const auto& [file, text] : listings) {
+        const std::string path = o.outDir + "/" + file;
+        if (failed.empty() && !writeText(path, *text))
+            fail("cannot write " + path + ": " + std::strerror(errno));
+    }
     if (!failed.empty()) {
         for (const std::string& part : parts) std::remove(part.c_str());
         std::fprintf(stderr, "rangeloom-campaign: %s\n", failed.c_str());
