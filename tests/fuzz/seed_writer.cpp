@@ -176,6 +176,23 @@ void addBrokenBodies(std::vector<Seed>& seeds) {
                      std::string(kTextHead) + "element vertex 3\nproperty float x\nproperty float y\nproperty float z\nelement extra 5\nproperty float q\nend_header\n" + kPoints + "1\n"});
 }
 
+// Binary bodies read in runs by the block calls. The element reader takes its
+// options from a file's last two bytes: two bytes appended after the data
+// (never read) choose runs (0x20), converted memory types (0x10) and a stdio
+// buffer that lists straddle (3 or 7 bytes).
+void addBlockRuns(std::vector<Seed>& seeds) {
+    const std::string le = seeds::rangeImage(PLY_BINARY_LE, seeds::RangeImageShape());
+    const std::string be = seeds::rangeImage(PLY_BINARY_BE, seeds::RangeImageShape());
+    const std::string runs = "\x20\x03", converted = "\x30\x04";
+    seeds.push_back({kRead, "valid.range-image-in-runs.binary-le.ply", le + runs});
+    seeds.push_back({kRead, "valid.range-image-converted-in-runs.binary-be.ply", be + converted});
+    seeds.push_back({kRead, "body.truncated-in-runs.binary-le.ply", cut(le, 7) + runs});
+    seeds.push_back({kRead, "body.list-count-negative-in-runs.binary-le.ply",
+                     std::string(kLeHead) + "element face 1\nproperty list int int vertex_indices\nend_header\n" + le32(0xfffffffd) + le32(0) + runs});
+    seeds.push_back({kRead, "body.list-count-huge-in-runs.binary-le.ply",
+                     std::string(kLeHead) + "element face 1\nproperty list uint int vertex_indices\nend_header\n" + le32(0x7ffffffe) + le32(0) + runs});
+}
+
 void addMFiles(std::vector<Seed>& seeds) {
     seeds.push_back({kM, "valid.tetrahedron.m", seeds::tetrahedronM()});
     seeds.push_back({kM, "valid.indented-crlf.m", withLineEnds("  Vertex 1 0 0 0\n\n\tVertex 2 1 0 0\nVertex 3 0 1 0\nFace 1 1 2 3\n", "\r\n")});
@@ -317,6 +334,7 @@ int main(int argc, char** argv) {
     addValidPly(seeds);
     addBrokenHeaders(seeds);
     addBrokenBodies(seeds);
+    addBlockRuns(seeds);
     addMFiles(seeds);
     addConfigurations(seeds);
     addPtx(seeds);
