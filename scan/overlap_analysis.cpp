@@ -6,12 +6,10 @@
 #include "scan/overlap_analysis.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "scan/bounding_box.h"
 #include "scan/cell_polygons.h"
@@ -19,6 +17,7 @@
 #include "scan/lattice_mesh.h"
 #include "scan/overlap_reference.h"
 #include "scene/console.h"
+#include "scene/parallel_for.h"
 #include "scene/plain_paths.h"
 
 namespace {
@@ -93,50 +92,52 @@ const SparseCells::Run* runAtOrAfter(const std::vector<SparseCells::Run>& runs, 
     return i < runs.size() && runs[i].key == key ? &runs[i] : nullptr;
 }
 
+// The scratch space of one measuring worker, a cache line apart from the next.
+struct alignas(64) MeasureWorker {
+    MeasureWorker(double absolute, std::size_t scans) : measure(absolute), at(scans, 0) {}
+    PointMeasure measure;
+    CellPolygons polygons;
+    std::vector<CellRun> baseRuns;
+    // A worker takes cells in increasing order, so its place in every base
+    // scan's runs only moves forward.
+    std::vector<std::size_t> at;
+};
+
 // Every point of one target scan against the polygons of all other scans.
 void measureTarget(std::size_t target, const std::vector<Mesh*>& scans,
                    const std::vector<ScanCells>& cells, double absolute, int threads) {
     Mesh& t = *scans[target];
     const auto& runs = cells[target].points.runs;
-    std::atomic<std::size_t> next{0};
-    auto work = [&]() {
-        PointMeasure measure(absolute);
-        CellPolygons polygons;
-        std::vector<CellRun> baseRuns;
-        // Each worker takes cells in increasing order, so its place in every
-        // base scan's runs only moves forward.
-        std::vector<std::size_t> at(scans.size(), 0);
-        for (std::size_t w = next++; w < runs.size(); w = next++) {
-            baseRuns.clear();
-            for (std::size_t b = 0; b < scans.size(); ++b) {
-                if (b == target) continue;
-                if (const SparseCells::Run* run =
-                        runAtOrAfter(cells[b].faces.runs, runs[w].key, &at[b])) {
-                    baseRuns.push_back({cells[b].records.data(), cells[b].records.size(),
-                                        run->begin, run->end, &cells[b].polygons});
-                }
-            }
-            if (baseRuns.empty()) continue;
-            polygons.gather(baseRuns);
-            const std::vector<int32_t>& items = cells[target].points.items;
-            for (uint32_t i = runs[w].begin; i < runs[w].end; ++i) {
-                // The points of a cell lie scattered in the scan's arrays.
-                if (i + 4 < items.size()) {
-                    __builtin_prefetch(&t.worldVertices[static_cast<std::size_t>(items[i + 4])]);
-                    __builtin_prefetch(&t.vertexValues[static_cast<std::size_t>(items[i + 4])]);
-                }
-                const int32_t k = items[i];
-                const float d = measure.measure(t.worldVertices[k],
-                                                startingValue(t.vertexValues[k]), polygons);
-                if (d < kNothingYet) t.vertexValues[k] = d;
+    const std::vector<int32_t>& items = cells[target].points.items;
+    threads = std::max(1, std::min<int>(threads, static_cast<int>(runs.size() / 16) + 1));
+    std::vector<MeasureWorker> workers(
+        static_cast<std::size_t>(parallelWorkers(runs.size(), threads)),
+        MeasureWorker(absolute, scans.size()));
+    parallelFor(runs.size(), threads, [&](std::size_t w, int worker) {
+        MeasureWorker& m = workers[static_cast<std::size_t>(worker)];
+        m.baseRuns.clear();
+        for (std::size_t b = 0; b < scans.size(); ++b) {
+            if (b == target) continue;
+            if (const SparseCells::Run* run =
+                    runAtOrAfter(cells[b].faces.runs, runs[w].key, &m.at[b])) {
+                m.baseRuns.push_back({cells[b].records.data(), cells[b].records.size(),
+                                      run->begin, run->end, &cells[b].polygons});
             }
         }
-    };
-    const int n = std::max(1, std::min<int>(threads, static_cast<int>(runs.size() / 16) + 1));
-    std::vector<std::thread> pool;
-    for (int i = 1; i < n; ++i) pool.emplace_back(work);
-    work();
-    for (std::thread& th : pool) th.join();
+        if (m.baseRuns.empty()) return;
+        m.polygons.gather(m.baseRuns);
+        for (uint32_t i = runs[w].begin; i < runs[w].end; ++i) {
+            // The points of a cell lie scattered in the scan's arrays.
+            if (i + 4 < items.size()) {
+                __builtin_prefetch(&t.worldVertices[static_cast<std::size_t>(items[i + 4])]);
+                __builtin_prefetch(&t.vertexValues[static_cast<std::size_t>(items[i + 4])]);
+            }
+            const int32_t k = items[i];
+            const float d = m.measure.measure(t.worldVertices[k],
+                                              startingValue(t.vertexValues[k]), m.polygons);
+            if (d < kNothingYet) t.vertexValues[k] = d;
+        }
+    });
 }
 
 // Largest absolute finite coordinate of all world positions: it bounds the
@@ -162,16 +163,7 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
     const auto start = Clock::now();
     // Each scan's cells are independent of the others'.
     std::vector<ScanCells> cells(n);
-    {
-        std::atomic<std::size_t> next{0};
-        auto work = [&] {
-            for (std::size_t i = next++; i < n; i = next++) prepareCells(l, *scans[i], &cells[i]);
-        };
-        std::vector<std::thread> pool;
-        for (int t = 1; t < std::min<int>(threads, static_cast<int>(n)); ++t) pool.emplace_back(work);
-        work();
-        for (std::thread& t : pool) t.join();
-    }
+    parallelFor(n, threads, [&](std::size_t i, int) { prepareCells(l, *scans[i], &cells[i]); });
     const double absolute = 1e-6 * double(sceneMagnitude(scans)) + 1e-30;
     const auto prepared = Clock::now();
 
