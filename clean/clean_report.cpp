@@ -1,8 +1,8 @@
 #include "clean/clean_report.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cstdio>
+#include "scene/unmeasured.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ ScanReport reportScan(const Mesh& scan, float threshold) {
     r.points = scan.vertices.size();
     for (std::size_t i = 0; i < scan.vertexValues.size() && i < r.points; ++i) {
         const float v = scan.vertexValues[i];
-        if (v != -FLT_MAX) ++r.measured;
+        if (isMeasured(v)) ++r.measured;
         if (v > threshold) ++r.tossed;
     }
     return r;

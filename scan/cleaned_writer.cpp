@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "scan/ply_mesh.h"
+#include "scene/index_range.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -63,7 +64,7 @@ bool writeBody(FILE* f, const PlyMesh& scan, const std::vector<int32_t>& shift) 
             return false;
     }
     for (int32_t g : scan.gridIndex) {
-        const bool empty = g < 0 || static_cast<std::size_t>(g) >= n || isTossed(shift, g);
+        const bool empty = !inIndexRange(g, n) || isTossed(shift, g);
         const int written = empty ? std::fputs("0\n", f) : std::fprintf(f, "1 %d\n", g + shift[g]);
         if (written < 0) return false;
     }

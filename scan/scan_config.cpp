@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <thread>
 #include <vector>
 
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
 #include "scene/materials.h"
+#include "scene/parallel_for.h"
 #include "scene/plain_paths.h"
 #include "scene/scene_state.h"
 
@@ -122,21 +122,14 @@ std::vector<ScanJob> readJobs(FILE* f, const std::string& fileName) {
 // no record after it (a later one already taken still loads, and is dropped).
 // Returns the number of jobs up to and including the damaged one.
 std::size_t loadJobs(std::vector<ScanJob>& jobs) {
-    std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> end{jobs.size()};
-    auto work = [&] {
-        for (std::size_t i = next++; i < jobs.size() && i < end; i = next++) {
-            loadAndPose(&jobs[i]);
-            if (!damaged(jobs[i])) continue;
-            std::size_t seen = end;
-            while (i + 1 < seen && !end.compare_exchange_weak(seen, i + 1)) {}
-        }
-    };
-    const std::size_t threads = static_cast<std::size_t>(workerThreads());
-    std::vector<std::thread> pool;
-    for (std::size_t t = 1; t < std::min(threads, jobs.size()); ++t) pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool) t.join();
+    parallelFor(jobs.size(), workerThreads(), [&](std::size_t i, int) {
+        if (i >= end) return;
+        loadAndPose(&jobs[i]);
+        if (!damaged(jobs[i])) return;
+        std::size_t seen = end;
+        while (i + 1 < seen && !end.compare_exchange_weak(seen, i + 1)) {}
+    });
     return end;
 }
 

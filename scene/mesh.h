@@ -50,7 +50,7 @@ public:
     // Pairs faces that share a vertex pair; prints "processed N edges in mapM".
     void buildEdges();
     // Appends rotation/position applied to every vertex to worldVertices,
-    // one unmeasured value (-FLT_MAX) per vertex to vertexValues, recomputes
+    // one unmeasured value (kUnmeasured) per vertex to vertexValues, recomputes
     // normals, and resets the transform.
     void bakeWorldPositions();
 
@@ -68,7 +68,7 @@ public:
     std::vector<Edge> edges;            // paired edges
     std::vector<int32_t> gridIndex;     // raster: row * gridCols + column -> vertex or -1
     std::vector<Point3> worldVertices;  // world positions (baked pose), or empty
-    std::vector<float> vertexValues;    // one per world position; -FLT_MAX = not measured
+    std::vector<float> vertexValues;    // one per world position; kUnmeasured = not measured
     Point3 bboxMax;                     // componentwise maximum of the positions read
     Point3 bboxMin;                     // componentwise minimum of the positions read
     float maxExtent = 1.0f;             // larger of the x and y extents

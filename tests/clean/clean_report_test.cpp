@@ -1,4 +1,5 @@
 #include "clean/clean_report.h"
+#include "scene/unmeasured.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@ Mesh scanWithValues(const std::vector<float>& values) {
 }  // namespace
 
 TEST(CleanReport, CountsMeasuredAndTossedPointsAsTheWriterDecides) {
-    const Mesh m = scanWithValues({-FLT_MAX, 0.0f, 0.001f, 0.002f, 0.0021f, 5.0f});
+    const Mesh m = scanWithValues({kUnmeasured, 0.0f, 0.001f, 0.002f, 0.0021f, 5.0f});
     ScanReport r = reportScan(m, 0.002f);
     EXPECT_EQ(r.file, "dir/scan.ply");
     EXPECT_EQ(r.points, 6u);

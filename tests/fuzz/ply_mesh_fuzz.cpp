@@ -16,13 +16,14 @@
 #include "mesh_checks.h"
 #include "scan/ply_mesh.h"
 #include "scene/scene_state.h"
+#include "scene/unmeasured.h"
 
 namespace {
 
 // Values that toss points 1, 4, 7, ... and leave every third point unmeasured.
 void tossEveryThirdPoint(Mesh& scan) {
     for (std::size_t i = 0; i < scan.vertexValues.size(); ++i) {
-        scan.vertexValues[i] = i % 3 == 1 ? 1.0f : (i % 3 == 2 ? -FLT_MAX : 0.0f);
+        scan.vertexValues[i] = i % 3 == 1 ? 1.0f : (i % 3 == 2 ? kUnmeasured : 0.0f);
     }
     tossThreshold = 0.5f;
 }
