@@ -197,6 +197,8 @@ void GLAPIENTRY glScalef(GLfloat x, GLfloat y, GLfloat z) {
     rec("glScalef", {x, y, z});
 }
 void GLAPIENTRY glDepthFunc(GLenum func) { rec("glDepthFunc", {double(func)}); }
+void GLAPIENTRY glPushAttrib(GLbitfield mask) { rec("glPushAttrib", {double(mask)}); }
+void GLAPIENTRY glPopAttrib() { rec("glPopAttrib"); }
 void GLAPIENTRY glReadBuffer(GLenum mode) { rec("glReadBuffer", {double(mode)}); }
 const GLubyte* GLAPIENTRY glGetString(GLenum name) {
     rec("glGetString", {double(name)});
