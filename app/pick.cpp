@@ -94,7 +94,7 @@ PickHit pickPoint(const PickView& view, const std::vector<Mesh*>& objects, doubl
             const WindowPoint w = projectToWindow(view, offsetBy(positions[i], mesh.position));
             if (!w.inside) continue;
             const double d = std::hypot(w.x - x, w.y - y);
-            if (d > radius) continue;
+            if (!(d <= radius)) continue;  // also a position that is not a number
             for (int k = 0; k < 2; ++k) {
                 if (k == 0 && surface && w.eyeDistance > behind + slack) continue;
                 const bool better = !best[k].found || d < bestScreen[k] ||

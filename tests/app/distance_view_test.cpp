@@ -254,4 +254,23 @@ TEST_F(DistanceView, SavedPicturesTakeTheNextFreeNumberAndAreTheWindowUpsideUp) 
     EXPECT_EQ(png.substr(1, 3), "PNG");
     EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x01\x2c\0\0\0\xc8", 8));  // 300 x 200
     EXPECT_EQ(callsTo("glReadPixels")[0].args, (std::vector<double>{0, 0, 300, 200, GL_RGB, GL_UNSIGNED_BYTE}));
+
+    // A folder that is gone: the reason, and nothing written.
+    const std::string gone = testing_support::makeTempDir("snapshot-gone");
+    ASSERT_EQ(chdir(gone.c_str()), 0);
+    ASSERT_EQ(rmdir(gone.c_str()), 0);
+    const std::string failed = testing_support::stdoutOf([] { onKeyboard('i', 0, 0); });
+    ASSERT_EQ(chdir(cwd), 0);
+    EXPECT_EQ(failed, "Could not save the window as rangeloom-001.png: No such file or directory\n");
+}
+
+TEST_F(DistanceView, PickIgnoresPositionsThatAreNotNumbers) {
+    Mesh* m = addFlatScan("n.ply", 0.0f, 0.0f, std::vector<float>(40, 0.0f));
+    for (Point3& p : m->worldVertices) p = Point3(NAN, NAN, NAN);
+    camera.zoom(-1.2f);
+    onReshape(700, 700);
+    camera.applyCamera();
+    EXPECT_FALSE(pickPoint(currentPickView(), sceneList, 350, 350, 1.0, 1e9).found);
+    EXPECT_EQ(testing_support::stdoutOf([] { onKeyboard('f', 0, 0); }),
+              "Nothing to frame: no object is shown\n");
 }

@@ -67,4 +67,9 @@ expect_stderr "cannot write scan00.ply: it is also scan scan00.ply"
 clean_run 2 --histogram same --plot same sample.conf
 expect_stderr "cannot write same: it is also another file of this run"
 [ -e "$OUT/set/same" ] && fail "a colliding report was written"
+# A report that cannot be written is named; the cleaned scans are still written.
+clean_run 3 --plot missing/dist.png --histogram missing/dist.csv sample.conf
+expect_stderr "Could not write missing/dist.png: No such file or directory"
+expect_stderr "Could not write missing/dist.csv: No such file or directory"
+[ -s "$OUT/set/scan00.cln.ply" ] || fail "the cleaned scans were not written"
 echo PASS
