@@ -12,11 +12,14 @@ struct OptionName {
     char shortName;
 };
 // The options that take a value.
-constexpr OptionName kValueOptions[] = {
-    {"threshold", 't'}, {"steps", 's'}, {"out", 'o'}, {"threads", 'j'}};
+// ('\0': no short name.)
+constexpr OptionName kValueOptions[] = {{"threshold", 't'}, {"steps", 's'},    {"out", 'o'},
+                                        {"threads", 'j'},   {"histogram", '\0'}, {"plot", '\0'},
+                                        {"bins", '\0'}};
 // The options without a value.
 constexpr OptionName kFlagOptions[] = {{"export", 'e'},  {"summary", 'n'}, {"quiet", 'q'},
-                                       {"verbose", 'v'}, {"help", 'h'},    {"version", 'V'}};
+                                       {"verbose", 'v'}, {"help", 'h'},    {"version", 'V'},
+                                       {"plot-log", '\0'}};
 
 bool parseFloat(const std::string& text, float* out) {
     if (text.empty()) return false;
@@ -61,6 +64,21 @@ bool applyValue(const std::string& name, const std::string& value, CleanOptions*
                      ", not '" + value + "'";
         return ok;
     }
+    if (name == "bins") {
+        const bool ok = parseInt(value, 1, kMaxBins, &o->bins);
+        if (!ok)
+            *error = "--bins needs a whole number from 1 to " + std::to_string(kMaxBins) +
+                     ", not '" + value + "'";
+        return ok;
+    }
+    if (name == "histogram" || name == "plot") {
+        if (value.empty()) {
+            *error = "--" + name + " needs a file name";
+            return false;
+        }
+        (name == "plot" ? o->plotFile : o->histogramFile) = value;
+        return true;
+    }
     // "out"
     if (value.empty()) {
         *error = "--out needs a folder name";
@@ -78,18 +96,19 @@ ParseOutcome applyFlag(const std::string& name, CleanOptions* o) {
     if (name == "summary") o->summaryOnly = true;
     if (name == "quiet") o->verbosity = Verbosity::Quiet;
     if (name == "verbose") o->verbosity = Verbosity::Verbose;
+    if (name == "plot-log") o->plotLog = true;
     return ParseOutcome::Run;
 }
 
 const char* longNameOf(char shortName, bool* takesValue) {
     for (const OptionName& v : kValueOptions) {
-        if (v.shortName == shortName) {
+        if (v.shortName != '\0' && v.shortName == shortName) {
             *takesValue = true;
             return v.longName;
         }
     }
     for (const OptionName& f : kFlagOptions) {
-        if (f.shortName == shortName) {
+        if (f.shortName != '\0' && f.shortName == shortName) {
             *takesValue = false;
             return f.longName;
         }
@@ -242,9 +261,18 @@ std::string cleanHelpText() {
            "                        common frame of the configuration with their distance\n"
            "                        to the other scans as the float property 'value'\n"
            "                        (binary PLY; value nan: the point was not measured)\n"
-           "  -n, --summary         analyse and print the table only; write no file\n"
+           "  -n, --summary         analyse and print the table only; write no cleaned\n"
+           "                        scan and no export\n"
            "  -j, --threads=N       worker threads of loading and analysing (default 0:\n"
            "                        one per processor); the results do not depend on it\n"
+           "      --histogram=FILE  write the histogram of the measured values as CSV: a\n"
+           "                        row per bin with its lower and upper bound, the\n"
+           "                        count of each scan and of all scans ('all')\n"
+           "      --plot=FILE       draw the histogram as a PNG picture: a line per scan,\n"
+           "                        the removal threshold dashed, axes and a legend\n"
+           "      --bins=N          at most N bins of one round width from 0 to the\n"
+           "                        largest measured value (default 50)\n"
+           "      --plot-log        count axis of the plot in powers of ten\n"
            "  -q, --quiet           print nothing but errors\n"
            "  -v, --verbose         also print the viewer's console transcript of loading\n"
            "                        and analysing on standard output\n"
@@ -254,7 +282,8 @@ std::string cleanHelpText() {
            "While loading and analysing, a progress bar is shown on standard error when it\n"
            "is a terminal. At the end a table on standard output gives one row per scan:\n"
            "the file, its points, the points measured against another scan, the points\n"
-           "tossed, and the file written.\n"
+           "tossed, the median and 95th percentile of the measured values (nearest rank),\n"
+           "and the file written.\n"
            "\n"
            "A scan is unreadable when its file cannot be opened, its PLY header is not\n"
            "accepted, or its data ends early or is damaged. The viewer leaves such a scan\n"

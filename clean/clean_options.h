@@ -22,6 +22,10 @@ struct CleanOptions {
     bool exportValues = false;  // also write each scan's points with their values
     bool summaryOnly = false;   // analyse and report; write no file
     int threads = 0;            // worker threads of loading and analysing; 0: one per processor
+    std::string histogramFile;  // the histogram as CSV, or empty
+    std::string plotFile;       // the histogram as a PNG picture, or empty
+    int bins = 50;              // most bins of the histogram and the plot
+    bool plotLog = false;       // the plot's count axis in powers of ten
     Verbosity verbosity = Verbosity::Normal;
 };
 
@@ -36,6 +40,7 @@ enum class ParseOutcome {
 // Largest number of threshold steps and of threads accepted.
 constexpr int kMaxThresholdSteps = 100000;
 constexpr int kMaxThreads = 1024;
+constexpr int kMaxBins = 10000;
 
 // Parses the arguments (without the program name). Options take their value
 // as "--name VALUE", "--name=VALUE", "-x VALUE" or "-xVALUE"; "--" ends the

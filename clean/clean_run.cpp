@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "clean/clean_report.h"
+#include "clean/distance_histogram.h"
+#include "clean/histogram_plot.h"
 #include "clean/output_targets.h"
 #include "clean/progress_bar.h"
 #include "clean/scan_loading.h"
 #include "clean/value_export.h"
+#include "picture/png_file.h"
 #include "scan/overlap_analysis.h"
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
@@ -106,6 +109,43 @@ int writeFiles(const std::vector<PlyMesh*>& scans, const OutputTargets& t, const
     return failed;
 }
 
+// The histogram CSV and the plot asked for; failures named on standard
+// error. Returns the number of files that could not be written.
+int writeReports(const std::vector<PlyMesh*>& scans, const CleanOptions& o) {
+    if (o.histogramFile.empty() && o.plotFile.empty()) return 0;
+    const ScanHistogram h = histogramOfScans(std::vector<const Mesh*>(scans.begin(), scans.end()),
+                                             o.bins);
+    int failed = 0;
+    std::string error;
+    if (!o.histogramFile.empty() && !writeTextFile(o.histogramFile, histogramCsv(h), &error)) {
+        std::fprintf(stderr, "Could not write %s: %s\n", o.histogramFile.c_str(), error.c_str());
+        ++failed;
+    }
+    if (!o.plotFile.empty()) {
+        PlotOptions plot;
+        plot.title = "Distances to the other scans: " + baseName(o.config);
+        plot.threshold = tossThreshold;
+        plot.logCounts = o.plotLog;
+        RgbImage picture;
+        if (!drawHistogramPlot(h, plot, &picture, &error) ||
+            writePng(picture, o.plotFile, false, &error) != PngWrite::Written) {
+            std::fprintf(stderr, "Could not write %s: %s\n", o.plotFile.c_str(), error.c_str());
+            ++failed;
+        }
+    }
+    return failed;
+}
+
+// The median and 95th percentile of every measured value of every scan.
+DistanceSummary overallDistances(const std::vector<PlyMesh*>& scans) {
+    std::vector<float> all;
+    for (const PlyMesh* s : scans) {
+        const std::vector<float> measured = measuredValues(s->vertexValues, s->vertices.size());
+        all.insert(all.end(), measured.begin(), measured.end());
+    }
+    return summarizeDistances(std::move(all));
+}
+
 // With the scans loaded: the threshold, the check of the files to write, the
 // analysis, the files and the table. Returns the exit status.
 CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& bar) {
@@ -122,8 +162,11 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
 
     const bool writing = !o.summaryOnly;
     const OutputTargets targets = outputTargets(scanPaths, o.outFolder, o.exportValues);
-    if (writing) {
-        const std::vector<std::string> clashes = targetCollisions(scanPaths, targets);
+    OutputTargets checked = writing ? targets : OutputTargets();
+    for (const std::string* report : {&o.histogramFile, &o.plotFile})
+        if (!report->empty()) checked.reports.push_back(*report);
+    {
+        const std::vector<std::string> clashes = targetCollisions(scanPaths, checked);
         for (const std::string& clash : clashes) printCleanError(clash);
         if (!clashes.empty()) {
             printCleanError("nothing written");
@@ -143,13 +186,16 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
         rows.back().written = "-";
         if (o.exportValues) rows.back().exported = "-";
     }
-    const int failed = writing ? writeFiles(scans, targets, o, bar, &rows) : 0;
+    int failed = writing ? writeFiles(scans, targets, o, bar, &rows) : 0;
+    failed += writeReports(scans, o);
     if (o.verbosity != Verbosity::Quiet) {
         std::fputs(thresholdLine(o, tossThreshold, defaultThreshold).c_str(), stdout);
-        std::fputs(formatReportTable(rows, o.exportValues && writing).c_str(), stdout);
+        std::fputs(formatReportTable(rows, o.exportValues && writing, overallDistances(scans)).c_str(),
+                   stdout);
     }
     if (failed == 0) return kSuccess;
-    const int files = static_cast<int>(scans.size()) * (o.exportValues ? 2 : 1);
+    const int files = (writing ? static_cast<int>(scans.size()) * (o.exportValues ? 2 : 1) : 0) +
+                      static_cast<int>(checked.reports.size());
     printCleanError(std::to_string(failed) + " of " + std::to_string(files) +
                " files could not be written (named above)");
     return kWriteFailed;

@@ -51,6 +51,13 @@ std::vector<std::string> targetCollisions(const std::vector<std::string>& scanPa
         }
         seen.push_back({path, "the file written for another scan"});
     }
+    for (const std::string& target : targets.reports) {
+        const std::string path = canonicalPath(target);
+        for (const auto& [other, what] : seen) {
+            if (other == path) clashes.push_back("cannot write " + target + ": it is also " + what);
+        }
+        seen.push_back({path, "another file of this run"});
+    }
     return clashes;
 }
 

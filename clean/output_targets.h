@@ -9,6 +9,7 @@
 struct OutputTargets {
     std::vector<std::string> cleaned;   // per scan, the cleaned file
     std::vector<std::string> exported;  // per scan, the export (empty without exports)
+    std::vector<std::string> reports;   // files named on the command line (histogram, plot)
 };
 
 // The files written for the scans read from scanPaths: NAME.cln.ply, and
@@ -22,8 +23,9 @@ OutputTargets outputTargets(const std::vector<std::string>& scanPaths, const std
 std::string canonicalPath(const std::string& path);
 
 // Every clash that would lose data, one message each ("cannot write T: it is
-// also scan S" or "... the file written for another scan"): a target that is
-// a scan, or that another target names too. Empty when the targets are safe.
+// also scan S", "... the file written for another scan" or "... another file
+// of this run"): a target that is a scan, or that another target names too.
+// Empty when the targets are safe.
 std::vector<std::string> targetCollisions(const std::vector<std::string>& scanPaths,
                                           const OutputTargets& targets);
 

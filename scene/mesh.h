@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "math/geometry.h"
+#include "scene/distance_colours.h"
 #include "scene/edge.h"
 #include "scene/face.h"
 #include "scene/scene_object.h"
@@ -81,4 +82,19 @@ public:
     float maxEdgeLength = 0.001f;       // longest edge from a grid triangle's first corner
     std::string fileName;               // name of the loaded file
     Vec3 inverseExtent;                 // 1 / maxExtent on all three axes
+
+    // Colour by distance: whether the mesh has one value per drawn position
+    // (a scan of a configuration after its pose was baked in).
+    bool hasDistanceValues() const;
+    // One colour per drawn position under `scale`, refilled only when the
+    // scale or the number of positions changed (the values are fixed once the
+    // analysis has run). Ready for a colour array; empty until first asked.
+    const std::vector<ColourRGBA>& distanceColours(const DistanceScale& scale);
+
+private:
+    std::vector<ColourRGBA> distanceColours_;  // cache of distanceColours()
+    std::size_t distanceColoursCount_ = 0;     // positions it was filled for
+    DistanceScale distanceColoursScale_;       // scale it was filled with
+    const ColourRGBA* drawColours_ = nullptr;  // per-vertex colours while draw() runs, or null
+    friend struct Face;
 };

@@ -52,6 +52,18 @@ TEST(CleanOptions, EveryOptionInEverySpelling) {
     }
 }
 
+TEST(CleanOptions, HistogramAndPlotOptionsTakeTheirValuesInBothSpellings) {
+    Parsed p = parse({"--histogram", "h.csv", "--plot=p.png", "--bins", "7", "--plot-log", "a.conf"});
+    ASSERT_EQ(p.outcome, ParseOutcome::Run) << p.error;
+    EXPECT_EQ(p.options.histogramFile, "h.csv");
+    EXPECT_EQ(p.options.plotFile, "p.png");
+    EXPECT_EQ(p.options.bins, 7);
+    EXPECT_TRUE(p.options.plotLog);
+    p = parse({"a.conf"});
+    EXPECT_EQ(p.options.bins, 50);
+    EXPECT_FALSE(p.options.plotLog);
+}
+
 TEST(CleanOptions, DefaultsNegativeStepsAndNamesThatLookLikeOptions) {
     Parsed p = parse({"scans.conf"});
     ASSERT_EQ(p.outcome, ParseOutcome::Run);
@@ -111,6 +123,10 @@ TEST(CleanOptions, BadUsageSaysWhy) {
         {{"-e"}, "no scan configuration given"},
         {{"a.conf", "b.conf"},
          "only one scan configuration can be given, not 'a.conf' and 'b.conf'"},
+        {{"--bins=0", "a.conf"}, "--bins needs a whole number from 1 to 10000, not '0'"},
+        {{"--bins", "many", "a.conf"}, "--bins needs a whole number from 1 to 10000, not 'many'"},
+        {{"--histogram=", "a.conf"}, "--histogram needs a file name"},
+        {{"--plot-log=yes", "a.conf"}, "option --plot-log takes no value"},
     };
     for (const auto& [args, why] : cases) {
         const Parsed p = parse(args);

@@ -27,6 +27,11 @@ TEST(CleanReport, CountsMeasuredAndTossedPointsAsTheWriterDecides) {
     // Below zero every measured point goes, an unmeasured one never does.
     r = reportScan(m, -1.0f);
     EXPECT_EQ(r.tossed, 5u);
+    // Nearest rank among the five measured values 0, 0.001, 0.002, 0.0021, 5:
+    // the median is the 3rd, the 95th percentile the 5th.
+    EXPECT_TRUE(r.distances.known);
+    EXPECT_EQ(r.distances.median, 0.002f);
+    EXPECT_EQ(r.distances.p95, 5.0f);
     // A scan without values (not analysed) has nothing measured or tossed.
     Mesh bare = scanWithValues({});
     bare.vertices.resize(3);
@@ -34,24 +39,26 @@ TEST(CleanReport, CountsMeasuredAndTossedPointsAsTheWriterDecides) {
     EXPECT_EQ(r.points, 3u);
     EXPECT_EQ(r.measured, 0u);
     EXPECT_EQ(r.tossed, 0u);
+    EXPECT_FALSE(r.distances.known);
 }
 
 TEST(CleanReport, TableAlignsColumnsAndTotalsSeveralScans) {
     std::vector<ScanReport> rows(2);
-    rows[0] = {"a/scan00.ply", 5668, 5121, 87, "out/scan00.cln.ply", ""};
-    rows[1] = {"scan01.ply", 12, 0, 0, "FAILED", ""};
-    EXPECT_EQ(formatReportTable(rows, false),
-              "file          points  measured  tossed  written\n"
-              "a/scan00.ply    5668      5121      87  out/scan00.cln.ply\n"
-              "scan01.ply        12         0       0  FAILED\n"
-              "total           5680      5121      87\n");
+    rows[0] = {"a/scan00.ply", 5668, 5121, 87, "out/scan00.cln.ply", "", {true, 0.0001f, 0.0023f}};
+    rows[1] = {"scan01.ply", 12, 0, 0, "FAILED", "", {}};
+    // Three significant digits of the largest 95th percentile; "-" without values.
+    EXPECT_EQ(formatReportTable(rows, false, {true, 0.0001f, 0.0023f}),
+              "file          points  measured  tossed   median      p95  written\n"
+              "a/scan00.ply    5668      5121      87  0.00010  0.00230  out/scan00.cln.ply\n"
+              "scan01.ply        12         0       0        -        -  FAILED\n"
+              "total           5680      5121      87  0.00010  0.00230\n");
 }
 
 TEST(CleanReport, TableOfOneScanWithExportHasNoTotal) {
-    std::vector<ScanReport> rows = {{"s.ply", 3, 2, 1, "s.cln.ply", "s.values.ply"}};
+    std::vector<ScanReport> rows = {{"s.ply", 3, 2, 1, "s.cln.ply", "s.values.ply", {true, 1.5f, 25.0f}}};
     EXPECT_EQ(formatReportTable(rows, true),
-              "file   points  measured  tossed  written    export\n"
-              "s.ply       3         2       1  s.cln.ply  s.values.ply\n");
+              "file   points  measured  tossed  median   p95  written    export\n"
+              "s.ply       3         2       1     1.5  25.0  s.cln.ply  s.values.ply\n");
 }
 
 TEST(CleanReport, ThresholdLineSaysWhereTheThresholdCameFrom) {
