@@ -1,6 +1,6 @@
 #include "app/pick.h"
+#include "scene/unmeasured.h"
 
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
@@ -134,7 +134,7 @@ std::string pickLine(const Mesh& mesh, std::size_t vertex, float threshold) {
     if (!mesh.hasDistanceValues() || vertex >= mesh.vertexValues.size())
         return text + ": no distance (not a scan of a configuration)";
     const float v = mesh.vertexValues[vertex];
-    if (v == -FLT_MAX || std::isnan(v)) return text + ": unmeasured";
+    if (v == kUnmeasured || std::isnan(v)) return text + ": unmeasured";
     std::snprintf(line, sizeof line, ": %f (%s at %f)", double(v), v > threshold ? "tossed" : "kept",
                   double(threshold));
     return text + line;

@@ -1,7 +1,7 @@
 #include "scan/distance_stats.h"
+#include "scene/unmeasured.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <charconv>
 #include <cmath>
 
@@ -11,7 +11,7 @@ std::vector<float> measuredValues(const std::vector<float>& values, std::size_t 
     out.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         const float v = values[i];
-        if (v != -FLT_MAX && !std::isnan(v)) out.push_back(v);
+        if (isMeasured(v) && !std::isnan(v)) out.push_back(v);
     }
     return out;
 }

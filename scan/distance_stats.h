@@ -10,7 +10,7 @@
 #include <vector>
 
 // The measured values among values[0 .. count): every value but the
-// analysis's -FLT_MAX (not measured) and nan, in order.
+// kUnmeasured and nan, in order.
 std::vector<float> measuredValues(const std::vector<float>& values, std::size_t count);
 
 // The nearest-rank percentile: the smallest value v of `values` such that at

@@ -1,7 +1,7 @@
 #include "scene/distance_colours.h"
+#include "scene/unmeasured.h"
 
 #include <array>
-#include <cfloat>
 #include <cmath>
 
 namespace {
@@ -61,7 +61,7 @@ ColourRGBA colourMapAt(float t) {
 }
 
 ColourRGBA distanceColour(float value, const DistanceScale& scale) {
-    if (value == -FLT_MAX || std::isnan(value)) return kUnmeasuredColour;
+    if (value == kUnmeasured || std::isnan(value)) return kUnmeasuredColour;
     if (scale.markTossed && value > scale.threshold) return kTossedColour;
     if (!(scale.maximum > 0.0f)) return colourMapAt(value > 0.0f ? 1.0f : 0.0f);
     return colourMapAt(value / scale.maximum);

@@ -40,7 +40,7 @@ ColourRGBA colourMapEntry(int i);
 ColourRGBA colourMapAt(float t);
 
 // The colour of a point of overlap value `value` under `scale`:
-// - not measured (the analysis's -FLT_MAX, or nan): kUnmeasuredColour;
+// - not measured (kUnmeasured, or nan): kUnmeasuredColour;
 // - measured, above the threshold and scale.markTossed: kTossedColour;
 // - otherwise the map at value / maximum, clamped to [0, 1]; a maximum of 0
 //   or less puts every positive value at the map's end.
