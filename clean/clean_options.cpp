@@ -224,11 +224,13 @@ float thresholdAfterSteps(float start, int steps) {
 }
 
 std::string cleanHelpText() {
-    return "Usage: rangeloom-clean [OPTION]... FILE.conf\n"
+    return "Usage: rangeloom-clean [OPTION]... FILE.conf|FILE.ptx|FILE.e57\n"
            "Load the range scans of a scan configuration, compare every scan with every\n"
            "other scan, and write each scan without its tossed points (points farther\n"
            "than the removal threshold from the other scans) as NAME.cln.ply, byte for\n"
            "byte what the viewer's 'p' key writes at the same threshold. Needs no display.\n"
+           "A PTX or E57 file is a configuration of its scans; scan N of STEM.ptx is\n"
+           "written as STEM-NN.cln.ply.\n"
            "\n"
            "Options:\n"
            "  -t, --threshold=DIST  removal threshold in the scans' length unit (default:\n"

@@ -110,10 +110,12 @@ int writeFiles(const std::vector<PlyMesh*>& scans, const OutputTargets& t, const
 // analysis, the files and the table. Returns the exit status.
 CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& bar) {
     std::vector<PlyMesh*> scans;
-    std::vector<std::string> scanPaths;
+    std::vector<std::string> scanPaths;    // the files read
+    std::vector<std::string> outputNames;  // what the files written are named after
     for (const std::unique_ptr<PlyMesh>& scan : input.scans) {
         scans.push_back(scan.get());
-        scanPaths.push_back(scan->fileName);
+        if (scan->scanNumber() <= 1) scanPaths.push_back(scan->fileName);  // a file once
+        outputNames.push_back(scan->outputSource());
     }
     const float defaultThreshold = input.defaultThreshold;
     tossThreshold = defaultThreshold;
@@ -121,7 +123,7 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
     if (o.hasSteps) tossThreshold = thresholdAfterSteps(defaultThreshold, o.steps);
 
     const bool writing = !o.summaryOnly;
-    const OutputTargets targets = outputTargets(scanPaths, o.outFolder, o.exportValues);
+    const OutputTargets targets = outputTargets(outputNames, o.outFolder, o.exportValues);
     if (writing) {
         const std::vector<std::string> clashes = targetCollisions(scanPaths, targets);
         for (const std::string& clash : clashes) printCleanError(clash);
@@ -140,6 +142,7 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
     std::vector<ScanReport> rows;
     for (const PlyMesh* s : scans) {
         rows.push_back(reportScan(*s, tossThreshold));
+        rows.back().file = s->label();
         rows.back().written = "-";
         if (o.exportValues) rows.back().exported = "-";
     }
