@@ -13,10 +13,11 @@ struct OptionName {
 };
 // The options that take a value.
 constexpr OptionName kValueOptions[] = {
-    {"threshold", 't'}, {"steps", 's'}, {"out", 'o'}, {"threads", 'j'}};
+    {"threshold", 't'}, {"steps", 's'}, {"out", 'o'}, {"threads", 'j'}, {"merge", 'm'}};
 // The options without a value.
 constexpr OptionName kFlagOptions[] = {{"export", 'e'},  {"summary", 'n'}, {"quiet", 'q'},
-                                       {"verbose", 'v'}, {"help", 'h'},    {"version", 'V'}};
+                                       {"verbose", 'v'}, {"help", 'h'},    {"version", 'V'},
+                                       {"keep-tossed", 'k'}};
 
 bool parseFloat(const std::string& text, float* out) {
     if (text.empty()) return false;
@@ -61,6 +62,11 @@ bool applyValue(const std::string& name, const std::string& value, CleanOptions*
                      ", not '" + value + "'";
         return ok;
     }
+    if (name == "merge") {
+        o->mergeFile = value;
+        if (value.empty()) *error = "--merge needs a file name";
+        return !value.empty();
+    }
     // "out"
     if (value.empty()) {
         *error = "--out needs a folder name";
@@ -76,6 +82,7 @@ ParseOutcome applyFlag(const std::string& name, CleanOptions* o) {
     if (name == "version") return ParseOutcome::Version;
     if (name == "export") o->exportValues = true;
     if (name == "summary") o->summaryOnly = true;
+    if (name == "keep-tossed") o->keepTossed = true;
     if (name == "quiet") o->verbosity = Verbosity::Quiet;
     if (name == "verbose") o->verbosity = Verbosity::Verbose;
     return ParseOutcome::Run;
@@ -147,6 +154,10 @@ public:
         if (quiet && verbose) return bad("--quiet and --verbose cannot be combined");
         if (o_->hasThreshold && o_->hasSteps)
             return bad("--threshold and --steps cannot be combined");
+        if (o_->summaryOnly && !o_->mergeFile.empty())
+            return bad("--summary writes no file: it cannot be combined with --merge");
+        if (o_->keepTossed && o_->mergeFile.empty())
+            return bad("--keep-tossed needs --merge");
         if (files.empty()) return bad("no scan configuration given");
         if (files.size() > 1)
             return bad("only one scan configuration can be given, not '" + files[0] + "' and '" +
@@ -244,6 +255,11 @@ std::string cleanHelpText() {
            "                        common frame of the configuration with their distance\n"
            "                        to the other scans as the float property 'value'\n"
            "                        (binary PLY; value nan: the point was not measured)\n"
+           "  -m, --merge=FILE      also write FILE: every kept point of every scan in the\n"
+           "                        common frame, with its normal, its scan's index and\n"
+           "                        its value, as one binary PLY point cloud\n"
+           "  -k, --keep-tossed     with --merge: keep the tossed points too, flagged by\n"
+           "                        the property 'tossed'\n"
            "  -n, --summary         analyse and print the table only; write no file\n"
            "  -j, --threads=N       worker threads of loading and analysing (default 0:\n"
            "                        one per processor); the results do not depend on it\n"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "clean/clean_report.h"
+#include "clean/merged_cloud.h"
 #include "clean/output_targets.h"
 #include "clean/progress_bar.h"
 #include "clean/scan_loading.h"
@@ -106,6 +107,43 @@ int writeFiles(const std::vector<PlyMesh*>& scans, const OutputTargets& t, const
     return failed;
 }
 
+// Writes the merged cloud; false, with the reason on standard error, when it
+// could not be written.
+bool writeMerged(const std::vector<PlyMesh*>& scans, const CleanOptions& o, ProgressBar& bar) {
+    std::vector<MergeSource> sources;
+    for (const PlyMesh* s : scans) sources.push_back({s, s->label()});
+    bar.show("Merging", 0, 0);
+    std::size_t points = 0;
+    std::string error;
+    const bool written =
+        writeMergedCloud(sources, tossThreshold, o.keepTossed, o.mergeFile, &points, &error);
+    bar.clear();
+    if (!written) {
+        std::fprintf(stderr, "Could not write %s: %s\n", o.mergeFile.c_str(), error.c_str());
+        return false;
+    }
+    if (o.verbosity != Verbosity::Quiet)
+        std::printf("merged %zu points of %zu scans into %s\n", points, scans.size(),
+                    o.mergeFile.c_str());
+    return true;
+}
+
+// Every clash of the files to write with the input, the scans and each
+// other (see targetCollisions); the merged file is one more target.
+std::vector<std::string> collisions(const std::string& input,
+                                    const std::vector<std::string>& sources,
+                                    OutputTargets targets, const std::string& merged) {
+    std::vector<std::string> clashes;
+    if (!merged.empty()) {
+        if (canonicalPath(merged) == canonicalPath(input))
+            clashes.push_back("cannot write " + merged + ": it is also the input " + input);
+        targets.cleaned.push_back(merged);
+    }
+    const std::vector<std::string> more = targetCollisions(sources, targets);
+    clashes.insert(clashes.end(), more.begin(), more.end());
+    return clashes;
+}
+
 // With the scans loaded: the threshold, the check of the files to write, the
 // analysis, the files and the table. Returns the exit status.
 CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& bar) {
@@ -125,7 +163,8 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
     const bool writing = !o.summaryOnly;
     const OutputTargets targets = outputTargets(outputNames, o.outFolder, o.exportValues);
     if (writing) {
-        const std::vector<std::string> clashes = targetCollisions(scanPaths, targets);
+        const std::vector<std::string> clashes =
+            collisions(o.config, scanPaths, targets, o.mergeFile);
         for (const std::string& clash : clashes) printCleanError(clash);
         if (!clashes.empty()) {
             printCleanError("nothing written");
@@ -146,13 +185,15 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
         rows.back().written = "-";
         if (o.exportValues) rows.back().exported = "-";
     }
-    const int failed = writing ? writeFiles(scans, targets, o, bar, &rows) : 0;
+    int failed = writing ? writeFiles(scans, targets, o, bar, &rows) : 0;
     if (o.verbosity != Verbosity::Quiet) {
         std::fputs(thresholdLine(o, tossThreshold, defaultThreshold).c_str(), stdout);
         std::fputs(formatReportTable(rows, o.exportValues && writing).c_str(), stdout);
     }
+    const bool merging = writing && !o.mergeFile.empty();
+    if (merging && !writeMerged(scans, o, bar)) ++failed;
     if (failed == 0) return kSuccess;
-    const int files = static_cast<int>(scans.size()) * (o.exportValues ? 2 : 1);
+    const int files = static_cast<int>(scans.size()) * (o.exportValues ? 2 : 1) + (merging ? 1 : 0);
     printCleanError(std::to_string(failed) + " of " + std::to_string(files) +
                " files could not be written (named above)");
     return kWriteFailed;

@@ -60,4 +60,9 @@ printf 'bmesh scan00.ply 0 0 0 0 0 0 1\nbmesh cut.ptx 0 0 0 0 0 0 1\n' >"$set_di
 clean_run 2 --out cut-direct cut.conf
 expect_stderr "1 of 2 scans of cut.conf cannot be read"
 [ ! -e "$set_dir/cut-direct" ] || fail "a damaged scan file left files behind"
+# The merged cloud may not replace a scan or the input.
+clean_run 2 --merge fx.e57 fx.e57
+expect_stderr "it is also the input fx.e57"
+clean_run 2 --merge scan00.ply sample.conf
+expect_stderr "cannot write scan00.ply: it is also scan scan00.ply"
 echo PASS
