@@ -47,8 +47,9 @@ public:
     // same finishing steps (triangulation, normals, edges, counts). An
     // unstructured scan is a mesh of points without faces. The report starts
     // with the file, the scan and its raster instead of the PLY header. The
-    // caller owns the mesh; the scan is not changed.
-    static std::unique_ptr<PlyMesh> fromScan(int id, const formats::StructuredScan& scan,
+    // caller owns the mesh. The scan is used up: its raster moves into the
+    // mesh and its points are freed once copied, before the triangulation.
+    static std::unique_ptr<PlyMesh> fromScan(int id, formats::StructuredScan&& scan,
                                              const std::string& path,
                                              const PlyLoadOptions& options = PlyLoadOptions());
 

@@ -125,10 +125,10 @@ void loadPlyScan(ScanJob* job) {
 // One scan of a PTX or E57 file as a range image, placed by its own pose
 // and then the record's. A transform that no pose can express (a scaling,
 // a mirroring) leaves the scan out.
-ScanResult placedScan(const formats::StructuredScan& scan, const ScanJob& job) {
+ScanResult placedScan(formats::StructuredScan&& scan, const ScanJob& job) {
     ScanResult result;
     ConsoleCapture capture;
-    const formats::ScanHeader& h = scan.header;
+    const formats::ScanHeader h = scan.header;
     const double defect = formats::rigidDefect(h.pose);
     if (!(defect <= formats::kRigidTolerance)) {
         const std::string reason = "scan " + std::to_string(h.index + 1) +
@@ -141,7 +141,7 @@ ScanResult placedScan(const formats::StructuredScan& scan, const ScanJob& job) {
     }
     PlyLoadOptions options;
     options.normalsFromPose = true;
-    result.loaded.mesh = PlyMesh::fromScan(job.id, scan, job.path, options);
+    result.loaded.mesh = PlyMesh::fromScan(job.id, std::move(scan), job.path, options);
     PlyMesh& s = *result.loaded.mesh;
     const Record& r = job.record;
     finishScan(s, [&] { s.placeScan(Quaternion(r.qx, r.qy, r.qz, r.qw), Vec3(r.tx, r.ty, r.tz)); });
@@ -178,8 +178,7 @@ void loadScanFile(ScanJob* job) {
     std::fclose(f);
     const formats::ReadStatus status =
         formats::forEachScan(path, [job](formats::StructuredScan& scan) {
-            job->results.push_back(placedScan(scan, *job));
-            scan = formats::StructuredScan();
+            job->results.push_back(placedScan(std::move(scan), *job));
             return true;
         });
     if (!status.ok)

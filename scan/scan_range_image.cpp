@@ -68,7 +68,7 @@ void reportScan(const formats::StructuredScan& scan, const std::string& path,
 
 }  // namespace
 
-std::unique_ptr<PlyMesh> PlyMesh::fromScan(int id, const formats::StructuredScan& scan,
+std::unique_ptr<PlyMesh> PlyMesh::fromScan(int id, formats::StructuredScan&& scan,
                                            const std::string& path,
                                            const PlyLoadOptions& options) {
     const formats::ScanHeader& h = scan.header;
@@ -90,9 +90,11 @@ std::unique_ptr<PlyMesh> PlyMesh::fromScan(int id, const formats::StructuredScan
     for (const auto& p : scan.points)
         m.addVertex(Point3(static_cast<float>(p[0]), static_cast<float>(p[1]),
                            static_cast<float>(p[2])));
+    decltype(scan.points)().swap(scan.points);  // freed, not only emptied
+    decltype(scan.intensities)().swap(scan.intensities);
     if (h.structured) {
         m.isRangeGrid = true;
-        m.gridIndex = scan.raster;
+        m.gridIndex = std::move(scan.raster);
         m.gridCols = static_cast<int>(h.columns);
         m.gridRows = static_cast<int>(h.rows);
         m.objInfos_ = {"num_cols " + std::to_string(h.columns),
