@@ -85,11 +85,6 @@ TEST_F(ScanLoading, DamagedOrEmptyScanFilesAreStatusTwo) {
     ASSERT_EQ(input.details.size(), 1u);
     EXPECT_EQ(input.details[0].rfind(cut + ": scan 2, line ", 0), 0u) << input.details[0];
 
-    testing_support::writeFile(path("good.ptx"), scan);
-    stdoutOf([&] { input = loadForCleaning(path("good.ptx")); });
-    EXPECT_EQ(input.status, kSuccess);
-    EXPECT_EQ(input.scans.size(), 1u);
-
     // An E57 file without scans.
     testing_support::writeFile(path("none.e57"), e57test::writeE57({}, {}));
     stdoutOf([&] { input = loadForCleaning(path("none.e57")); });
