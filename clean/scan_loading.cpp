@@ -64,9 +64,10 @@ CleanInput loadForCleaning(const std::string& config) {
                       "; nothing written";
     } else if (!load.failures.empty()) {
         input.status = kUnreadable;
-        input.error = std::to_string(load.failures.size()) + " of " +
-                      std::to_string(load.bmeshRecords) + " scans of " + config +
-                      " cannot be read; nothing written:";
+        input.error = scanFile ? config + " cannot be read; nothing written:"
+                               : std::to_string(load.failures.size()) + " of " +
+                                     std::to_string(load.bmeshRecords) + " scans of " + config +
+                                     " cannot be read; nothing written:";
         for (const ConfigScanFailure& failure : load.failures)
             input.details.push_back(failureLine(failure, load.unread));
     }

@@ -82,6 +82,7 @@ TEST_F(ScanLoading, DamagedOrEmptyScanFilesAreStatusTwo) {
     stdoutOf([&] { input = loadForCleaning(cut); });
     EXPECT_EQ(input.status, kUnreadable);
     EXPECT_EQ(input.scans.size(), 1u);
+    EXPECT_EQ(input.error, cut + " cannot be read; nothing written:");
     ASSERT_EQ(input.details.size(), 1u);
     EXPECT_EQ(input.details[0].rfind(cut + ": scan 2, line ", 0), 0u) << input.details[0];
 
