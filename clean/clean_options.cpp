@@ -14,12 +14,12 @@ struct OptionName {
 // The options that take a value.
 // ('\0': no short name.)
 constexpr OptionName kValueOptions[] = {{"threshold", 't'}, {"steps", 's'},    {"out", 'o'},
-                                        {"threads", 'j'},   {"histogram", '\0'}, {"plot", '\0'},
-                                        {"bins", '\0'}};
+                                        {"threads", 'j'},   {"merge", 'm'},    {"histogram", '\0'},
+                                        {"plot", '\0'},     {"bins", '\0'}};
 // The options without a value.
-constexpr OptionName kFlagOptions[] = {{"export", 'e'},  {"summary", 'n'}, {"quiet", 'q'},
-                                       {"verbose", 'v'}, {"help", 'h'},    {"version", 'V'},
-                                       {"plot-log", '\0'}};
+constexpr OptionName kFlagOptions[] = {{"export", 'e'},  {"summary", 'n'},     {"quiet", 'q'},
+                                       {"verbose", 'v'}, {"help", 'h'},        {"version", 'V'},
+                                       {"keep-tossed", 'k'}, {"plot-log", '\0'}};
 
 bool parseFloat(const std::string& text, float* out) {
     if (text.empty()) return false;
@@ -79,6 +79,11 @@ bool applyValue(const std::string& name, const std::string& value, CleanOptions*
         (name == "plot" ? o->plotFile : o->histogramFile) = value;
         return true;
     }
+    if (name == "merge") {
+        o->mergeFile = value;
+        if (value.empty()) *error = "--merge needs a file name";
+        return !value.empty();
+    }
     // "out"
     if (value.empty()) {
         *error = "--out needs a folder name";
@@ -94,6 +99,7 @@ ParseOutcome applyFlag(const std::string& name, CleanOptions* o) {
     if (name == "version") return ParseOutcome::Version;
     if (name == "export") o->exportValues = true;
     if (name == "summary") o->summaryOnly = true;
+    if (name == "keep-tossed") o->keepTossed = true;
     if (name == "quiet") o->verbosity = Verbosity::Quiet;
     if (name == "verbose") o->verbosity = Verbosity::Verbose;
     if (name == "plot-log") o->plotLog = true;
@@ -166,6 +172,10 @@ public:
         if (quiet && verbose) return bad("--quiet and --verbose cannot be combined");
         if (o_->hasThreshold && o_->hasSteps)
             return bad("--threshold and --steps cannot be combined");
+        if (o_->summaryOnly && !o_->mergeFile.empty())
+            return bad("--summary writes no file: it cannot be combined with --merge");
+        if (o_->keepTossed && o_->mergeFile.empty())
+            return bad("--keep-tossed needs --merge");
         if (files.empty()) return bad("no scan configuration given");
         if (files.size() > 1)
             return bad("only one scan configuration can be given, not '" + files[0] + "' and '" +
@@ -243,11 +253,13 @@ float thresholdAfterSteps(float start, int steps) {
 }
 
 std::string cleanHelpText() {
-    return "Usage: rangeloom-clean [OPTION]... FILE.conf\n"
+    return "Usage: rangeloom-clean [OPTION]... FILE.conf|FILE.ptx|FILE.e57\n"
            "Load the range scans of a scan configuration, compare every scan with every\n"
            "other scan, and write each scan without its tossed points (points farther\n"
            "than the removal threshold from the other scans) as NAME.cln.ply, byte for\n"
            "byte what the viewer's 'p' key writes at the same threshold. Needs no display.\n"
+           "A PTX or E57 file is a configuration of its scans; scan N of STEM.ptx is\n"
+           "written as STEM-NN.cln.ply.\n"
            "\n"
            "Options:\n"
            "  -t, --threshold=DIST  removal threshold in the scans' length unit (default:\n"
@@ -261,8 +273,13 @@ std::string cleanHelpText() {
            "                        common frame of the configuration with their distance\n"
            "                        to the other scans as the float property 'value'\n"
            "                        (binary PLY; value nan: the point was not measured)\n"
+           "  -m, --merge=FILE      also write FILE: every kept point of every scan in the\n"
+           "                        common frame, with its normal, its scan's index and\n"
+           "                        its value, as one binary PLY point cloud\n"
+           "  -k, --keep-tossed     with --merge: keep the tossed points too, flagged by\n"
+           "                        the property 'tossed'\n"
            "  -n, --summary         analyse and print the table only; write no cleaned\n"
-           "                        scan and no export\n"
+           "                        scan, no export and no merged cloud\n"
            "  -j, --threads=N       worker threads of loading and analysing (default 0:\n"
            "                        one per processor); the results do not depend on it\n"
            "      --histogram=FILE  write the histogram of the measured values as CSV: a\n"

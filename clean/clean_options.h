@@ -20,6 +20,8 @@ struct CleanOptions {
     int steps = 0;              // 'T' presses (> 0) or 't' presses (< 0)
     std::string outFolder;      // where files go; empty: beside each scan
     bool exportValues = false;  // also write each scan's points with their values
+    std::string mergeFile;      // also write every kept point into this one file; empty: not
+    bool keepTossed = false;    // the merged file keeps the tossed points too, flagged
     bool summaryOnly = false;   // analyse and report; write no file
     int threads = 0;            // worker threads of loading and analysing; 0: one per processor
     std::string histogramFile;  // the histogram as CSV, or empty

@@ -10,6 +10,7 @@
 #include "clean/clean_report.h"
 #include "clean/distance_histogram.h"
 #include "clean/histogram_plot.h"
+#include "clean/merged_cloud.h"
 #include "clean/output_targets.h"
 #include "clean/progress_bar.h"
 #include "clean/scan_loading.h"
@@ -146,14 +147,53 @@ DistanceSummary overallDistances(const std::vector<PlyMesh*>& scans) {
     return summarizeDistances(std::move(all));
 }
 
+// Writes the merged cloud; false, with the reason on standard error, when it
+// could not be written.
+bool writeMerged(const std::vector<PlyMesh*>& scans, const CleanOptions& o, ProgressBar& bar) {
+    std::vector<MergeSource> sources;
+    for (const PlyMesh* s : scans) sources.push_back({s, s->label()});
+    bar.show("Merging", 0, 0);
+    std::size_t points = 0;
+    std::string error;
+    const bool written =
+        writeMergedCloud(sources, tossThreshold, o.keepTossed, o.mergeFile, &points, &error);
+    bar.clear();
+    if (!written) {
+        std::fprintf(stderr, "Could not write %s: %s\n", o.mergeFile.c_str(), error.c_str());
+        return false;
+    }
+    if (o.verbosity != Verbosity::Quiet)
+        std::printf("merged %zu points of %zu scans into %s\n", points, scans.size(),
+                    o.mergeFile.c_str());
+    return true;
+}
+
+// Every clash of the files to write with the input, the scans and each
+// other (see targetCollisions); the merged file is one more target.
+std::vector<std::string> collisions(const std::string& input,
+                                    const std::vector<std::string>& sources,
+                                    OutputTargets targets, const std::string& merged) {
+    std::vector<std::string> clashes;
+    if (!merged.empty()) {
+        if (canonicalPath(merged) == canonicalPath(input))
+            clashes.push_back("cannot write " + merged + ": it is also the input " + input);
+        targets.cleaned.push_back(merged);
+    }
+    const std::vector<std::string> more = targetCollisions(sources, targets);
+    clashes.insert(clashes.end(), more.begin(), more.end());
+    return clashes;
+}
+
 // With the scans loaded: the threshold, the check of the files to write, the
 // analysis, the files and the table. Returns the exit status.
 CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& bar) {
     std::vector<PlyMesh*> scans;
-    std::vector<std::string> scanPaths;
+    std::vector<std::string> scanPaths;    // the files read
+    std::vector<std::string> outputNames;  // what the files written are named after
     for (const std::unique_ptr<PlyMesh>& scan : input.scans) {
         scans.push_back(scan.get());
-        scanPaths.push_back(scan->fileName);
+        if (scan->scanNumber() <= 1) scanPaths.push_back(scan->fileName);  // a file once
+        outputNames.push_back(scan->outputSource());
     }
     const float defaultThreshold = input.defaultThreshold;
     tossThreshold = defaultThreshold;
@@ -161,12 +201,13 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
     if (o.hasSteps) tossThreshold = thresholdAfterSteps(defaultThreshold, o.steps);
 
     const bool writing = !o.summaryOnly;
-    const OutputTargets targets = outputTargets(scanPaths, o.outFolder, o.exportValues);
+    const OutputTargets targets = outputTargets(outputNames, o.outFolder, o.exportValues);
     OutputTargets checked = writing ? targets : OutputTargets();
     for (const std::string* report : {&o.histogramFile, &o.plotFile})
         if (!report->empty()) checked.reports.push_back(*report);
     {
-        const std::vector<std::string> clashes = targetCollisions(scanPaths, checked);
+        const std::vector<std::string> clashes =
+            collisions(o.config, scanPaths, checked, writing ? o.mergeFile : std::string());
         for (const std::string& clash : clashes) printCleanError(clash);
         if (!clashes.empty()) {
             printCleanError("nothing written");
@@ -183,6 +224,7 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
     std::vector<ScanReport> rows;
     for (const PlyMesh* s : scans) {
         rows.push_back(reportScan(*s, tossThreshold));
+        rows.back().file = s->label();
         rows.back().written = "-";
         if (o.exportValues) rows.back().exported = "-";
     }
@@ -193,9 +235,11 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
         std::fputs(formatReportTable(rows, o.exportValues && writing, overallDistances(scans)).c_str(),
                    stdout);
     }
+    const bool merging = writing && !o.mergeFile.empty();
+    if (merging && !writeMerged(scans, o, bar)) ++failed;
     if (failed == 0) return kSuccess;
     const int files = (writing ? static_cast<int>(scans.size()) * (o.exportValues ? 2 : 1) : 0) +
-                      static_cast<int>(checked.reports.size());
+                      static_cast<int>(checked.reports.size()) + (merging ? 1 : 0);
     printCleanError(std::to_string(failed) + " of " + std::to_string(files) +
                " files could not be written (named above)");
     return kWriteFailed;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "formats/structured_scan.h"
 #include "scan/scan_config.h"
 #include "scene/console.h"
 
@@ -45,7 +46,8 @@ bool checkConfiguration(const std::string& config, std::string* error) {
 CleanInput loadForCleaning(const std::string& config) {
     CleanInput input;
     ConsoleCapture transcript;
-    ScanConfigLoad load = readScanConfig(config);
+    const bool scanFile = formats::isStructuredScanFile(config);
+    ScanConfigLoad load = scanFile ? readScanFileAsConfig(config) : readScanConfig(config);
     input.transcript = transcript.take();
     for (ConfigScan& scan : load.scans) input.scans.push_back(std::move(scan.mesh));
     input.defaultThreshold = load.threshold;
@@ -56,11 +58,16 @@ CleanInput loadForCleaning(const std::string& config) {
     } else if (load.bmeshRecords == 0) {
         input.status = kUnreadable;
         input.error = config + " names no scans (no bmesh records); nothing written";
+    } else if (load.scans.empty() && load.failures.empty()) {
+        input.status = kUnreadable;
+        input.error = config + (scanFile ? " holds no scans" : " names only files without scans") +
+                      "; nothing written";
     } else if (!load.failures.empty()) {
         input.status = kUnreadable;
-        input.error = std::to_string(load.failures.size()) + " of " +
-                      std::to_string(load.bmeshRecords) + " scans of " + config +
-                      " cannot be read; nothing written:";
+        input.error = scanFile ? config + " cannot be read; nothing written:"
+                               : std::to_string(load.failures.size()) + " of " +
+                                     std::to_string(load.bmeshRecords) + " scans of " + config +
+                                     " cannot be read; nothing written:";
         for (const ConfigScanFailure& failure : load.failures)
             input.details.push_back(failureLine(failure, load.unread));
     }

@@ -25,6 +25,8 @@ struct CleanInput {
 bool checkConfiguration(const std::string& config, std::string* error);
 
 // Loads every scan of the configuration as the viewer does (on
-// workerThreads() threads). A damaged scan ends the loading: the scans after
-// it are not read (and so not named).
+// workerThreads() threads); a PTX or E57 file (by its extension) is a
+// configuration by itself. A damaged PLY scan ends the loading: the scans
+// after it are not read (and so not named). Reading no scan at all is
+// unreadable input too.
 CleanInput loadForCleaning(const std::string& config);

@@ -91,7 +91,7 @@ std::string PlyMesh::cleanedName(const std::string& source, const std::string& f
 }
 
 bool PlyMesh::writeCleaned(const std::string& folder) const {
-    const std::string target = cleanedName(fileName, folder);
+    const std::string target = cleanedName(outputSource(), folder);
     if (sameFile(target, fileName)) {
         consolePrintf("Not writing %s: it is the scan's own file\n", target.c_str());
         return false;

@@ -12,6 +12,8 @@
 #include <iostream>
 #include <vector>
 
+#include "formats/scan_pose.h"
+#include "formats/structured_scan.h"
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
 #include "scene/materials.h"
@@ -73,33 +75,132 @@ float defaultTossThreshold(const PlyMesh& scan) {
 
 namespace {
 
-// One scan of a configuration, loaded (and posed) on a worker thread.
-struct ScanJob {
-    Record record;
-    std::string path;         // where the scan is read from
-    int id = 0;               // object id, given in record order
-    Loaded<PlyMesh> loaded;   // the scan, or why it could not be read
-    std::string report;       // the loader's console text
+// One scan a job delivered, or the failure that ended the job.
+struct ScanResult {
+    Loaded<PlyMesh> loaded;  // the scan, posed and baked, or why it could not be read
+    std::string report;      // the loader's console text
+    std::string adding;      // the line saying it was added ("" for none)
 };
 
-// Loads and poses the scan; its report is collected, to be printed in
+// One bmesh record, loaded on a worker thread: a PLY file gives one result,
+// a PTX or E57 file one per scan read and, when it could not be read to the
+// end, its failure last.
+struct ScanJob {
+    Record record;
+    std::string path;                 // where the scan is read from
+    int id = 0;                       // object id of its first scan, given in record order
+    std::vector<ScanResult> results;  // in file order
+};
+
+// Gives the scan the material, the baked pose and the display mode of a
+// configuration's scans; place applies the pose.
+template <typename Place>
+void finishScan(PlyMesh& scan, Place place) {
+    scan.setMaterial(scanMaterial);
+    place();
+    scan.bakeWorldPositions();
+    scan.setDisplayMode(Smooth);
+}
+
+// Loads and poses a PLY scan; its report is collected, to be printed in
 // record order.
-void loadAndPose(ScanJob* job) {
+void loadPlyScan(ScanJob* job) {
+    ScanResult result;
     ConsoleCapture capture;
     PlyLoadOptions options;
     options.normalsFromPose = true;
-    job->loaded = PlyMesh::load(job->id, job->path, options);
-    if (PlyMesh* s = job->loaded.mesh.get()) {
-        s->setMaterial(scanMaterial);
-        s->rotate(Quaternion(job->record.qx, job->record.qy, job->record.qz, job->record.qw));
-        s->translate(job->record.tx, job->record.ty, job->record.tz);
-        s->bakeWorldPositions();
-        s->setDisplayMode(Smooth);
+    result.loaded = PlyMesh::load(job->id, job->path, options);
+    if (PlyMesh* s = result.loaded.mesh.get()) {
+        const Record& r = job->record;
+        finishScan(*s, [&] {
+            s->rotate(Quaternion(r.qx, r.qy, r.qz, r.qw));
+            s->translate(r.tx, r.ty, r.tz);
+        });
     }
-    job->report = capture.take();
+    result.report = capture.take();
+    result.adding = "Adding PLY mesh from " + job->path;
+    job->results.push_back(std::move(result));
 }
 
-bool damaged(const ScanJob& job) { return job.loaded.status.failure == LoadFailure::DataDamaged; }
+// One scan of a PTX or E57 file as a range image, placed by its own pose
+// and then the record's. A transform that no pose can express (a scaling,
+// a mirroring) leaves the scan out.
+ScanResult placedScan(formats::StructuredScan&& scan, const ScanJob& job) {
+    ScanResult result;
+    ConsoleCapture capture;
+    const formats::ScanHeader h = scan.header;
+    const double defect = formats::rigidDefect(h.pose);
+    if (!(defect <= formats::kRigidTolerance)) {
+        const std::string reason = "scan " + std::to_string(h.index + 1) +
+                                   ": its transform is not a rotation and a translation (off by " +
+                                   std::to_string(defect) + ")";
+        consolePrintf("Could not place %s: %s\n", job.path.c_str(), reason.c_str());
+        result.loaded.status = {LoadFailure::ScanFileDamaged, reason, 0};
+        result.report = capture.take();
+        return result;
+    }
+    PlyLoadOptions options;
+    options.normalsFromPose = true;
+    result.loaded.mesh = PlyMesh::fromScan(job.id, std::move(scan), job.path, options);
+    PlyMesh& s = *result.loaded.mesh;
+    const Record& r = job.record;
+    finishScan(s, [&] { s.placeScan(Quaternion(r.qx, r.qy, r.qz, r.qw), Vec3(r.tx, r.ty, r.tz)); });
+    result.report = capture.take();
+    result.adding = "Adding " + std::string(h.structured ? "" : "unstructured ") +
+                    "scan " + std::to_string(h.index + 1) + " of " + job.path;
+    return result;
+}
+
+// A failure of a PTX or E57 file as a whole, with its report line.
+ScanResult scanFileFailure(LoadFailure kind, const std::string& reason, const std::string& line) {
+    ScanResult result;
+    result.loaded.status = {kind, reason, 0};
+    result.report = line + "\n";
+    return result;
+}
+
+// The reader's message without the file name it starts with.
+std::string reasonOf(const std::string& message, const std::string& path) {
+    const std::string prefix = path + ": ";
+    return message.compare(0, prefix.size(), prefix) == 0 ? message.substr(prefix.size()) : message;
+}
+
+// Reads the file scan by scan: each scan is made a mesh, and its points
+// freed, before the next one is read.
+void loadScanFile(ScanJob* job) {
+    const std::string& path = job->path;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        job->results.push_back(scanFileFailure(LoadFailure::CannotOpen, std::strerror(errno),
+                                               "Could not open file " + path));
+        return;
+    }
+    std::fclose(f);
+    const formats::ReadStatus status =
+        formats::forEachScan(path, [job](formats::StructuredScan& scan) {
+            job->results.push_back(placedScan(std::move(scan), *job));
+            return true;
+        });
+    if (!status.ok)
+        job->results.push_back(scanFileFailure(LoadFailure::ScanFileDamaged,
+                                               reasonOf(status.message, path),
+                                               "Could not read " + status.message));
+}
+
+void loadJob(ScanJob* job) {
+    if (formats::isStructuredScanFile(job->path))
+        loadScanFile(job);
+    else
+        loadPlyScan(job);
+}
+
+bool damaged(const ScanResult& result) {
+    return result.loaded.status.failure == LoadFailure::DataDamaged;
+}
+bool damaged(const ScanJob& job) {
+    return std::any_of(job.results.begin(), job.results.end(),
+                       [](const ScanResult& r) { return damaged(r); });
+}
 
 // The bmesh records of the configuration, with their paths and ids.
 std::vector<ScanJob> readJobs(FILE* f, const std::string& fileName) {
@@ -125,12 +226,48 @@ std::size_t loadJobs(std::vector<ScanJob>& jobs) {
     std::atomic<std::size_t> end{jobs.size()};
     parallelFor(jobs.size(), workerThreads(), [&](std::size_t i, int) {
         if (i >= end) return;
-        loadAndPose(&jobs[i]);
+        loadJob(&jobs[i]);
         if (!damaged(jobs[i])) return;
         std::size_t seen = end;
         while (i + 1 < seen && !end.compare_exchange_weak(seen, i + 1)) {}
     });
     return end;
+}
+
+// Loads the jobs and hands the scans over in record order (within a file,
+// in file order), reported as if read one after the other; then the
+// threshold. A file with several scans gives each of them an id: the ids of
+// the records after it move up.
+void loadAndReport(std::vector<ScanJob>& jobs, ScanConfigLoad* result) {
+    result->bmeshRecords = static_cast<int>(jobs.size());
+    const std::size_t loaded = loadJobs(jobs);
+    result->unread = static_cast<int>(jobs.size() - loaded);
+    int extraIds = 0;
+    for (std::size_t i = 0; i < loaded; ++i) {
+        ScanJob& job = jobs[i];
+        int id = job.id + extraIds;
+        for (ScanResult& r : job.results) {
+            consoleWrite(r.report);
+            if (damaged(r)) {
+                result->failures.push_back({job.record.file, job.path, r.loaded.status});
+                nextScanId += extraIds;
+                return;
+            }
+            if (!r.adding.empty()) ConsoleText() << r.adding << std::endl;
+            if (r.loaded.mesh == nullptr) {
+                result->failures.push_back({job.record.file, job.path, r.loaded.status});
+            } else {
+                r.loaded.mesh->id = id;
+                result->scans.push_back({job.record.file, job.path, std::move(r.loaded.mesh)});
+            }
+            ++id;
+        }
+        if (job.results.size() > 1) extraIds += static_cast<int>(job.results.size()) - 1;
+    }
+    nextScanId += extraIds;
+    if (result->scans.size() > 1) result->threshold = defaultTossThreshold(*result->scans[0].mesh);
+    consolePrintf("%s %f\n", "Threshold for point removal: ",
+                  static_cast<double>(result->threshold));
 }
 
 }  // namespace
@@ -146,27 +283,20 @@ ScanConfigLoad readScanConfig(const std::string& fileName) {
     }
     std::vector<ScanJob> jobs = readJobs(f, fileName);
     std::fclose(f);
-    result.bmeshRecords = static_cast<int>(jobs.size());
-    const std::size_t loaded = loadJobs(jobs);
-    result.unread = static_cast<int>(jobs.size() - loaded);
+    loadAndReport(jobs, &result);
+    return result;
+}
 
-    // Reported and handed over in record order, as if one after the other.
-    for (std::size_t i = 0; i < loaded; ++i) {
-        ScanJob& job = jobs[i];
-        consoleWrite(job.report);
-        if (damaged(job)) {
-            result.failures.push_back({job.record.file, job.path, job.loaded.status});
-            return result;
-        }
-        ConsoleText() << "Adding PLY mesh from " << job.path << std::endl;
-        if (job.loaded.mesh == nullptr)
-            result.failures.push_back({job.record.file, job.path, job.loaded.status});
-        else
-            result.scans.push_back({job.record.file, job.path, std::move(job.loaded.mesh)});
-    }
-    if (result.scans.size() > 1) result.threshold = defaultTossThreshold(*result.scans[0].mesh);
-    consolePrintf("%s %f\n", "Threshold for point removal: ",
-                  static_cast<double>(result.threshold));
+ScanConfigLoad readScanFileAsConfig(const std::string& path) {
+    ScanConfigLoad result;
+    result.threshold = tossThreshold;
+    std::vector<ScanJob> jobs(1);
+    jobs[0].record.keyword = "bmesh";
+    jobs[0].record.file = path;
+    jobs[0].record.qw = 1.0f;
+    jobs[0].path = path;
+    jobs[0].id = nextScanId++;
+    loadAndReport(jobs, &result);
     return result;
 }
 

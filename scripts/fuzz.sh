@@ -26,7 +26,7 @@ JOBS=1
 FRESH=0
 BUILD="$ROOT/build-fuzz"
 WORK=""
-ALL_TARGETS=(ply_header ply_read m_reader scan_config ply_mesh ptx_reader e57_reader)
+ALL_TARGETS=(ply_header ply_read m_reader scan_config ply_mesh ptx_reader e57_reader scan_file)
 TARGETS=()
 
 while [ $# -gt 0 ]; do

@@ -80,6 +80,13 @@ TEST(CleanOptions, DefaultsNegativeStepsAndNamesThatLookLikeOptions) {
     EXPECT_EQ(p.options.steps, -3);
     EXPECT_EQ(p.options.verbosity, Verbosity::Verbose);
 
+    // The merged cloud, with its tossed points flagged.
+    p = parse({"-m", "all.ply", "-k", "site.e57"});
+    ASSERT_EQ(p.outcome, ParseOutcome::Run) << p.error;
+    EXPECT_EQ(p.options.mergeFile, "all.ply");
+    EXPECT_TRUE(p.options.keepTossed);
+    EXPECT_EQ(p.options.config, "site.e57");
+
     // After "--" everything is a file name; a lone "-" is a name too.
     p = parse({"--", "-odd.conf"});
     ASSERT_EQ(p.outcome, ParseOutcome::Run);
@@ -96,7 +103,8 @@ TEST(CleanOptions, HelpAndVersionStopAtOnce) {
     const std::string help = cleanHelpText();
     for (const char* word :
          {"--threshold", "--steps", "--out", "--export", "--summary", "--threads", "--quiet",
-          "--verbose", "--help", "--version", "  0  ", "  1  ", "  2  ", "  3  "})
+          "--verbose", "--help", "--version", "--merge", "--keep-tossed", "  0  ", "  1  ",
+          "  2  ", "  3  "})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 
@@ -120,6 +128,10 @@ TEST(CleanOptions, BadUsageSaysWhy) {
         {{"--threads=-1", "a.conf"}, "--threads needs a whole number from 0 to 1024, not '-1'"},
         {{"-t", "0.1", "-s", "2", "a.conf"}, "--threshold and --steps cannot be combined"},
         {{"-q", "-v", "a.conf"}, "--quiet and --verbose cannot be combined"},
+        {{"--merge=", "a.conf"}, "--merge needs a file name"},
+        {{"-n", "--merge", "m.ply", "a.conf"},
+         "--summary writes no file: it cannot be combined with --merge"},
+        {{"--keep-tossed", "a.conf"}, "--keep-tossed needs --merge"},
         {{"-e"}, "no scan configuration given"},
         {{"a.conf", "b.conf"},
          "only one scan configuration can be given, not 'a.conf' and 'b.conf'"},
