@@ -4,7 +4,6 @@
 // them.
 #pragma once
 
-#include <cfloat>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -13,6 +12,7 @@
 #include "fuzz_support.h"
 #include "scan/ply_mesh.h"
 #include "scene/scene_state.h"
+#include "scene/unmeasured.h"
 
 namespace fuzzing {
 
