@@ -1,0 +1,214 @@
+#include "registration/scan_surface.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "registration/registration.h"
+#include "registration/triangle_foot.h"
+
+namespace registration {
+
+namespace {
+
+// The nearest point found so far within a squared distance (the k-d tree's
+// result set for one neighbour within a radius).
+class NearestWithin {
+public:
+    explicit NearestWithin(float squaredRadius) : worst_(squaredRadius) {}
+    std::size_t size() const { return found_ ? 1 : 0; }
+    bool full() const { return true; }
+    bool addPoint(float squaredDistance, uint32_t index) {
+        if (squaredDistance < worst_) {
+            worst_ = squaredDistance;
+            index_ = index;
+            found_ = true;
+        }
+        return true;
+    }
+    float worstDist() const { return worst_; }
+    bool found() const { return found_; }
+    uint32_t index() const { return index_; }
+
+private:
+    float worst_;
+    uint32_t index_ = 0;
+    bool found_ = false;
+};
+
+bool finite(const float* p) {
+    return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
+}
+
+}  // namespace
+
+ScanSurface::ScanSurface(const ScanView& scan)
+    : points_(scan.points), pointCount_(scan.points != nullptr ? scan.pointCount : 0) {
+    keepTriangles(scan);
+    buildRings();
+    markBorder();
+    computeNormals();
+    measure();
+    cloud_ = Cloud{points_, &surfacePoints_};
+    tree_ = std::make_unique<Tree>(3, cloud_, nanoflann::KDTreeSingleIndexAdaptorParams(12));
+}
+
+ScanSurface::~ScanSurface() = default;
+
+void ScanSurface::keepTriangles(const ScanView& scan) {
+    if (scan.triangles == nullptr || pointCount_ == 0) return;
+    triangles_.reserve(3 * scan.triangleCount);
+    for (std::size_t t = 0; t < scan.triangleCount; ++t) {
+        const uint32_t* c = scan.triangles + 3 * t;
+        if (c[0] >= pointCount_ || c[1] >= pointCount_ || c[2] >= pointCount_) continue;
+        if (!finite(points_ + 3 * c[0]) || !finite(points_ + 3 * c[1]) ||
+            !finite(points_ + 3 * c[2]))
+            continue;
+        const Eigen::Vector3f a = point(c[0]);
+        if ((point(c[1]) - a).cross(point(c[2]) - a).squaredNorm() <= 0) continue;
+        triangles_.insert(triangles_.end(), c, c + 3);
+    }
+}
+
+void ScanSurface::buildRings() {
+    ringStart_.assign(pointCount_ + 1, 0);
+    for (uint32_t corner : triangles_) ++ringStart_[corner + 1];
+    for (std::size_t i = 0; i < pointCount_; ++i) ringStart_[i + 1] += ringStart_[i];
+    ring_.resize(triangles_.size());
+    std::vector<uint32_t> fill(ringStart_.begin(), ringStart_.end() - 1);
+    for (std::size_t k = 0; k < triangles_.size(); ++k)
+        ring_[fill[triangles_[k]]++] = static_cast<uint32_t>(k / 3);
+    for (uint32_t i = 0; i < pointCount_; ++i)
+        if (ringStart_[i + 1] > ringStart_[i]) surfacePoints_.push_back(i);
+}
+
+// A side belongs to the border when no other triangle has it.
+void ScanSurface::markBorder() {
+    const std::size_t count = triangles_.size() / 3;
+    sideBorder_.assign(count, 0);
+    pointBorder_.assign(pointCount_, 0);
+    for (std::size_t t = 0; t < count; ++t) {
+        for (int s = 0; s < 3; ++s) {
+            const uint32_t from = triangles_[3 * t + s], to = triangles_[3 * t + (s + 1) % 3];
+            bool shared = false;
+            for (uint32_t k = ringStart_[from]; k < ringStart_[from + 1] && !shared; ++k) {
+                const uint32_t other = ring_[k];
+                if (other == t) continue;
+                const uint32_t* c = &triangles_[3 * other];
+                shared = c[0] == to || c[1] == to || c[2] == to;
+            }
+            if (shared) continue;
+            sideBorder_[t] |= static_cast<unsigned char>(1u << s);
+            pointBorder_[from] = pointBorder_[to] = 1;
+        }
+    }
+}
+
+// Area-weighted sums of the triangles' normals, which follow the triangles'
+// winding: scans triangulated the same way have normals that agree.
+void ScanSurface::computeNormals() {
+    normals_.assign(pointCount_, Eigen::Vector3f::Zero());
+    for (std::size_t k = 0; k < triangles_.size(); k += 3) {
+        const uint32_t* c = &triangles_[k];
+        const Eigen::Vector3f a = point(c[0]);
+        const Eigen::Vector3f n = (point(c[1]) - a).cross(point(c[2]) - a);
+        for (int i = 0; i < 3; ++i) normals_[c[i]] += n;
+    }
+    for (Eigen::Vector3f& n : normals_) {
+        const float length = n.norm();
+        n = length > 0 ? Eigen::Vector3f(n / length) : Eigen::Vector3f::Zero();
+    }
+}
+
+void ScanSurface::measure() {
+    if (surfacePoints_.empty()) return;
+    boxMin_ = boxMax_ = point(surfacePoints_[0]);
+    Eigen::Vector3d sum = Eigen::Vector3d::Zero();
+    for (uint32_t i : surfacePoints_) {
+        const Eigen::Vector3f p = point(i);
+        boxMin_ = boxMin_.cwiseMin(p);
+        boxMax_ = boxMax_.cwiseMax(p);
+        sum += p.cast<double>();
+    }
+    centroid_ = sum / static_cast<double>(surfacePoints_.size());
+    double squares = 0;
+    for (uint32_t i : surfacePoints_) {
+        const double d2 = (point(i).cast<double>() - centroid_).squaredNorm();
+        squares += d2;
+        reach_ = std::max(reach_, std::sqrt(d2));
+    }
+    spread_ = std::sqrt(squares / static_cast<double>(surfacePoints_.size()));
+
+    // The median side length, of at most about 20000 sides spread over the scan.
+    std::vector<float> sides;
+    const std::size_t stride = std::max<std::size_t>(1, triangles_.size() / 20000);
+    for (std::size_t k = 0; k < triangles_.size(); k += 3 * stride) {
+        const uint32_t* c = &triangles_[k];
+        for (int s = 0; s < 3; ++s) sides.push_back((point(c[s]) - point(c[(s + 1) % 3])).norm());
+    }
+    std::nth_element(sides.begin(), sides.begin() + sides.size() / 2, sides.end());
+    typicalSide_ = sides[sides.size() / 2];
+}
+
+bool ScanSurface::nearest(const Eigen::Vector3f& q, float radius, SurfaceFoot* foot) const {
+    if (surfacePoints_.empty()) return false;
+    const float reach = radius + static_cast<float>(typicalSide_);
+    NearestWithin found(reach * reach);
+    tree_->findNeighbors(found, q.data(), nanoflann::SearchParams());
+    if (!found.found()) return false;
+    const uint32_t centre = surfacePoints_[found.index()];
+
+    float best = radius * radius;
+    bool any = false;
+    for (uint32_t k = ringStart_[centre]; k < ringStart_[centre + 1]; ++k) {
+        const uint32_t t = ring_[k];
+        const uint32_t* c = &triangles_[3 * t];
+        const TriangleFoot f = nearestOnTriangle(q, point(c[0]), point(c[1]), point(c[2]));
+        const float d2 = (q - f.point).squaredNorm();
+        if (d2 > best) continue;
+        best = d2;
+        any = true;
+        foot->point = f.point;
+        Eigen::Vector3f n = f.u * normals_[c[0]] + f.v * normals_[c[1]] + f.w * normals_[c[2]];
+        const float length = n.norm();
+        if (length > 0)
+            n /= length;
+        else
+            n = (point(c[1]) - point(c[0])).cross(point(c[2]) - point(c[0])).normalized();
+        foot->normal = n;
+        switch (f.feature) {
+            case Feature::Inside: foot->onBorder = false; break;
+            case Feature::Side0: foot->onBorder = (sideBorder_[t] & 1) != 0; break;
+            case Feature::Side1: foot->onBorder = (sideBorder_[t] & 2) != 0; break;
+            case Feature::Side2: foot->onBorder = (sideBorder_[t] & 4) != 0; break;
+            case Feature::Corner0: foot->onBorder = pointBorder_[c[0]] != 0; break;
+            case Feature::Corner1: foot->onBorder = pointBorder_[c[1]] != 0; break;
+            case Feature::Corner2: foot->onBorder = pointBorder_[c[2]] != 0; break;
+        }
+    }
+    if (!any) return false;
+    foot->distance = std::sqrt(best);
+    return true;
+}
+
+std::size_t ScanSurface::addRadius(float radius) {
+    const float size = radius + static_cast<float>(typicalSide_);
+    CellSet occupied(size), near(size);
+    for (uint32_t i : surfacePoints_) occupied.add(point(i));
+    occupied.forEachCell([&](const Eigen::Vector3i& cell) { near.addWithNeighbours(cell); });
+    near_.push_back(std::move(near));
+    return near_.size() - 1;
+}
+
+std::vector<uint32_t> ScanSurface::samples(std::size_t maxSamples) const {
+    std::vector<uint32_t> candidates;
+    for (uint32_t i : surfacePoints_)
+        if (pointBorder_[i] == 0 && normals_[i].squaredNorm() > 0) candidates.push_back(i);
+    if (maxSamples == 0) return {};
+    const std::size_t stride = (candidates.size() + maxSamples - 1) / maxSamples;
+    if (stride <= 1) return candidates;
+    std::vector<uint32_t> chosen;
+    for (std::size_t k = 0; k < candidates.size(); k += stride) chosen.push_back(candidates[k]);
+    return chosen;
+}
+
+}  // namespace registration
