@@ -54,6 +54,24 @@ struct Placed {
     double scale = 1;        // spread of the scan: rotation unknowns are angle times this
 };
 
+// Every kThinning-th source of the last stage is a source of the others.
+constexpr std::size_t kThinning = 4;
+
+// The source points of each scan, with what their searches found the last
+// time on each neighbour (so that the next search starts there).
+struct Hints {
+    std::vector<uint32_t> targets;  // the neighbours, in column order
+    std::vector<uint32_t> ids;      // per source, per neighbour: a point, or kNoHint
+};
+struct SampleSet {
+    std::vector<std::vector<uint32_t>> sources;  // per scan
+    std::vector<Hints> hints;                    // per scan
+    // "Nothing near" hints hold for the radius they were found with, while
+    // the poses have moved by less than a third of a triangle since.
+    std::size_t level = 0;  // that radius
+    double drift = 0;       // how far the poses moved since (at most)
+};
+
 // How scan a's points reach scan b's frame.
 struct Relative {
     uint32_t target;
@@ -76,11 +94,17 @@ private:
     void findNeighbours(double radius);
     // Pairs every source point of the chosen sample sets with its
     // neighbours within the radius; fills sums_ (per scan, per neighbour).
-    void pairUp(const std::vector<std::vector<uint32_t>>& sources, std::size_t level,
-                bool linearise);
+    // With `walk`, the searches walk from their hints (the poses have moved
+    // by less than a triangle since the hints were found).
+    void pairUp(SampleSet* set, std::size_t level, bool walk, bool linearise);
+    // One worker's part: sources[begin, end) of scan a; hints holds those
+    // sources' hints, neighbour by neighbour.
     void pairChunk(uint32_t a, const std::vector<uint32_t>& sources, std::size_t begin,
-                   std::size_t end, std::size_t level, bool linearise,
-                   std::vector<PairSums>* out) const;
+                   std::size_t end, std::size_t level, bool walk, bool linearise,
+                   uint32_t* hints, std::vector<PairSums>* out) const;
+    // Keeps each source's hints (the nearest point found on each neighbour
+    // the last time) across iterations of one sample set.
+    void alignHints(SampleSet* set, std::size_t level);
     void holdUnconstrained();
     // The Gauss-Newton step of all free poses (six numbers per free scan, in
     // scan order), or an empty step when no scan is free or the system
@@ -101,8 +125,9 @@ private:
     std::vector<std::vector<Relative>> neighbours_;  // per scan
     std::vector<std::vector<PairSums>> sums_;        // per scan, per neighbour
     std::vector<ScanStatus> status_;
-    std::vector<std::vector<uint32_t>> coarse_, fine_;  // sample sets per scan
+    SampleSet coarse_, fine_;  // every kThinning-th fine source is a coarse one
     double start_ = 0, final_ = 0, tolerance_ = 0;
+    double spacing_ = 0;  // the typical triangle side
     std::vector<double> radii_;  // of the stages, widest first
 };
 
@@ -111,12 +136,15 @@ void Registration::buildSurfaces() {
     parallelFor(views_.size(), options_.threads, [&](std::size_t i) {
         surfaces_[i] = std::make_unique<ScanSurface>(views_[i]);
     });
-    coarse_.resize(views_.size());
-    fine_.resize(views_.size());
-    const std::size_t coarse = std::max<std::size_t>(1, options_.samplesPerScan / 4);
-    for (std::size_t i = 0; i < views_.size(); ++i) {
-        coarse_[i] = surfaces_[i]->samples(coarse);
-        fine_[i] = surfaces_[i]->samples(options_.samplesPerScan);
+    const std::size_t n = views_.size();
+    coarse_.sources.resize(n);
+    fine_.sources.resize(n);
+    coarse_.hints.resize(n);
+    fine_.hints.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        fine_.sources[i] = surfaces_[i]->samples(options_.samplesPerScan);
+        for (std::size_t k = 0; k < fine_.sources[i].size(); k += kThinning)
+            coarse_.sources[i].push_back(fine_.sources[i][k]);
     }
 }
 
@@ -132,6 +160,7 @@ void Registration::chooseRadii() {
     start_ = options_.startRadius > 0 ? options_.startRadius : 8 * spacing;
     final_ = options_.finalRadius > 0 ? options_.finalRadius : 1.5 * spacing;
     final_ = std::min(final_, start_);
+    spacing_ = spacing;
     tolerance_ = options_.tolerance > 0 ? options_.tolerance : spacing / 5000;
 }
 
@@ -182,13 +211,12 @@ void Registration::findNeighbours(double radius) {
 }
 
 void Registration::pairChunk(uint32_t a, const std::vector<uint32_t>& sources, std::size_t begin,
-                             std::size_t end, std::size_t level, bool linearise,
-                             std::vector<PairSums>* out) const {
+                             std::size_t end, std::size_t level, bool walk, bool linearise,
+                             uint32_t* hints, std::vector<PairSums>* out) const {
     const double radius = radii_[level];
     const ScanSurface& source = *surfaces_[a];
     const Placed& pa = placed_[a];
     const float cosLimit = static_cast<float>(std::cos(options_.normalAngle * M_PI / 180));
-    const float r = static_cast<float>(radius);
     for (std::size_t k = begin; k < end; ++k) {
         const uint32_t i = sources[k];
         const Eigen::Vector3f p = source.point(i);
@@ -197,9 +225,10 @@ void Registration::pairChunk(uint32_t a, const std::vector<uint32_t>& sources, s
             const Eigen::Vector3f q = rel.rotation * p + rel.translation;
             if ((q.array() < rel.boxMin.array()).any() || (q.array() > rel.boxMax.array()).any())
                 continue;
-            if (!surfaces_[rel.target]->mayBeNear(q, level)) continue;
             SurfaceFoot foot;
-            if (!surfaces_[rel.target]->nearest(q, r, &foot) || foot.onBorder) continue;
+            uint32_t* hint = &hints[(k - begin) * neighbours_[a].size() + nb];
+            if (!surfaces_[rel.target]->nearest(q, level, walk, hint, &foot) || foot.onBorder)
+                continue;
             if ((rel.rotation * source.normal(i)).dot(foot.normal) < cosLimit) continue;
 
             const Placed& pb = placed_[rel.target];
@@ -225,8 +254,50 @@ void Registration::pairChunk(uint32_t a, const std::vector<uint32_t>& sources, s
     }
 }
 
-void Registration::pairUp(const std::vector<std::vector<uint32_t>>& sources, std::size_t level,
-                          bool linearise) {
+// A hint of a nearby source as the start of another source's search.
+uint32_t seedOf(uint32_t hint) {
+    return hint < ScanSurface::kNothingNear ? hint | ScanSurface::kSeed : ScanSurface::kNoHint;
+}
+
+// Gives each source a hint column per neighbour: the hint it had for that
+// neighbour, or else (in the fine set) the hint its coarse source had, or
+// else none.
+void Registration::alignHints(SampleSet* set, std::size_t level) {
+    if (level != set->level || set->drift > spacing_ / 3) {
+        for (Hints& h : set->hints)
+            std::replace(h.ids.begin(), h.ids.end(), ScanSurface::kNothingNear,
+                         ScanSurface::kNoHint);
+        set->level = level;
+        set->drift = 0;
+    }
+    for (std::size_t a = 0; a < views_.size(); ++a) {
+        std::vector<uint32_t> targets;
+        for (const Relative& r : neighbours_[a]) targets.push_back(r.target);
+        Hints& h = set->hints[a];
+        const std::size_t count = set->sources[a].size();
+        if (targets == h.targets && h.ids.size() == count * targets.size()) continue;
+        const Hints& coarse = coarse_.hints[a];
+        std::vector<uint32_t> ids(count * targets.size(), ScanSurface::kNoHint);
+        for (std::size_t to = 0; to < targets.size(); ++to) {
+            const auto own = std::find(h.targets.begin(), h.targets.end(), targets[to]);
+            const auto thin = std::find(coarse.targets.begin(), coarse.targets.end(), targets[to]);
+            for (std::size_t k = 0; k < count; ++k) {
+                uint32_t& id = ids[k * targets.size() + to];
+                if (own != h.targets.end() && !h.ids.empty())
+                    id = h.ids[k * h.targets.size() + (own - h.targets.begin())];
+                else if (set == &fine_ && thin != coarse.targets.end() && !coarse.ids.empty())
+                    id = seedOf(coarse.ids[k / kThinning * coarse.targets.size() +
+                                           (thin - coarse.targets.begin())]);
+            }
+        }
+        h.targets = std::move(targets);
+        h.ids = std::move(ids);
+    }
+}
+
+void Registration::pairUp(SampleSet* set, std::size_t level, bool walk, bool linearise) {
+    alignHints(set, level);
+    const std::vector<std::vector<uint32_t>>& sources = set->sources;
     struct Unit {
         uint32_t scan;
         std::size_t begin, end;
@@ -241,8 +312,9 @@ void Registration::pairUp(const std::vector<std::vector<uint32_t>>& sources, std
     parallelFor(units.size(), options_.threads, [&](std::size_t u) {
         Unit& unit = units[u];
         unit.sums.assign(neighbours_[unit.scan].size(), PairSums());
-        pairChunk(unit.scan, sources[unit.scan], unit.begin, unit.end, level, linearise,
-                  &unit.sums);
+        uint32_t* hints = &set->hints[unit.scan].ids[unit.begin * neighbours_[unit.scan].size()];
+        pairChunk(unit.scan, sources[unit.scan], unit.begin, unit.end, level, walk, linearise,
+                  hints, &unit.sums);
     });
     // Summed in a fixed order, whichever thread made each part.
     sums_.assign(views_.size(), {});
@@ -413,13 +485,17 @@ RegistrationResult Registration::run() {
     std::vector<double> rmsBefore;
     std::vector<std::size_t> pairsBefore;
     int iteration = 0;
+    // Searches walk from their hints once the poses move by less than a
+    // fifth of the typical side per iteration.
+    const double walkable = spacing_ / 5;
+    double lastMoved = std::numeric_limits<double>::infinity();
     // Stages: each radius with the coarse samples, the last with the fine ones.
     for (std::size_t stage = 0; stage < radii_.size(); ++stage) {
         const bool fine = stage + 1 == radii_.size();
         const std::size_t level = stage;
         const double radius = radii_[level];
         const double enough = fine ? tolerance_ : 0.05 * radius;
-        const auto& sources = fine ? fine_ : coarse_;
+        SampleSet* sources = fine ? &fine_ : &coarse_;
         // Near the end a pair that comes and goes between iterations can make
         // the steps swing back and forth; each reversal halves them.
         Eigen::VectorXd previous;
@@ -427,7 +503,7 @@ RegistrationResult Registration::run() {
         for (int inStage = 0; iteration < options_.maxIterations; ++inStage) {
             place();
             findNeighbours(radius);
-            pairUp(sources, level, true);
+            pairUp(sources, level, lastMoved < walkable, true);
             if (iteration == 0) {
                 measure(&rmsBefore, &pairsBefore);
                 holdUnconstrained();
@@ -443,6 +519,9 @@ RegistrationResult Registration::run() {
                 factor /= 2;
             previous = step;
             const double moved = move(step, factor);
+            lastMoved = moved;
+            coarse_.drift += moved;
+            fine_.drift += moved;
             IterationReport report;
             report.radius = radius;
             report.moved = moved;
@@ -465,7 +544,7 @@ RegistrationResult Registration::run() {
     // The fit before and after, measured alike: the first stage's pairs.
     place();
     findNeighbours(start_);
-    pairUp(coarse_, 0, false);
+    pairUp(&coarse_, 0, lastMoved < walkable, false);
     std::vector<double> rmsAfter;
     std::vector<std::size_t> pairsAfter;
     measure(&rmsAfter, &pairsAfter);

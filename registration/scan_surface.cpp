@@ -42,7 +42,8 @@ bool finite(const float* p) {
 }  // namespace
 
 ScanSurface::ScanSurface(const ScanView& scan)
-    : points_(scan.points), pointCount_(scan.points != nullptr ? scan.pointCount : 0) {
+    : points_(scan.points),
+      pointCount_(scan.points != nullptr ? std::min<std::size_t>(scan.pointCount, kSeed - 2) : 0) {
     keepTriangles(scan);
     buildRings();
     markBorder();
@@ -149,13 +150,37 @@ void ScanSurface::measure() {
     typicalSide_ = sides[sides.size() / 2];
 }
 
-bool ScanSurface::nearest(const Eigen::Vector3f& q, float radius, SurfaceFoot* foot) const {
+bool ScanSurface::nearest(const Eigen::Vector3f& q, std::size_t level, bool walk,
+                          uint32_t* hint, SurfaceFoot* foot) const {
     if (surfacePoints_.empty()) return false;
+    const float radius = radii_[level];
     const float reach = radius + static_cast<float>(typicalSide_);
-    NearestWithin found(reach * reach);
-    tree_->findNeighbors(found, q.data(), nanoflann::SearchParams());
-    if (!found.found()) return false;
-    const uint32_t centre = surfacePoints_[found.index()];
+    uint32_t centre = kNoHint;
+    float bound = reach * reach;  // the tree looks for points nearer than this
+    uint32_t bounding = kNoHint;  // the point at that distance, if any
+    if (walk && *hint == kNothingNear) return false;
+    if (*hint < kNothingNear) {
+        const uint32_t from = *hint & ~kSeed;
+        const uint32_t end = walk ? walkTowards(q, from) : from;
+        const float d2 = (point(end) - q).squaredNorm();
+        // A walk that ends on the border may have missed a nearer part of the
+        // surface beyond it, unless it stays on the point that was q's own
+        // nearest the last time.
+        const bool trusted =
+            walk && (pointBorder_[end] == 0 || (end == from && (*hint & kSeed) == 0));
+        if (d2 < bound) {
+            if (trusted) centre = end;
+            bound = d2;
+            bounding = end;
+        }
+    }
+    if (centre == kNoHint && (bounding != kNoHint || near_[level].contains(q))) {
+        NearestWithin found(bound);
+        tree_->findNeighbors(found, q.data(), nanoflann::SearchParams());
+        centre = found.found() ? surfacePoints_[found.index()] : bounding;
+    }
+    *hint = centre == kNoHint ? kNothingNear : centre;
+    if (centre == kNoHint) return false;
 
     float best = radius * radius;
     bool any = false;
@@ -190,12 +215,37 @@ bool ScanSurface::nearest(const Eigen::Vector3f& q, float radius, SurfaceFoot* f
     return true;
 }
 
+// From point `from`, over the triangles around it, to the corner nearest to
+// q, and on from there until no corner around is nearer. Near the point it
+// started from (the nearest point of an earlier search with a pose that has
+// barely moved), this is the nearest surface point, found in a few steps.
+uint32_t ScanSurface::walkTowards(const Eigen::Vector3f& q, uint32_t from) const {
+    uint32_t at = from;
+    float best = (point(at) - q).squaredNorm();
+    for (;;) {
+        uint32_t next = at;
+        for (uint32_t k = ringStart_[at]; k < ringStart_[at + 1]; ++k) {
+            const uint32_t* c = &triangles_[3 * ring_[k]];
+            for (int i = 0; i < 3; ++i) {
+                const float d = (point(c[i]) - q).squaredNorm();
+                if (d < best) {
+                    best = d;
+                    next = c[i];
+                }
+            }
+        }
+        if (next == at) return at;
+        at = next;
+    }
+}
+
 std::size_t ScanSurface::addRadius(float radius) {
     const float size = radius + static_cast<float>(typicalSide_);
     CellSet occupied(size), near(size);
     for (uint32_t i : surfacePoints_) occupied.add(point(i));
     occupied.forEachCell([&](const Eigen::Vector3i& cell) { near.addWithNeighbours(cell); });
     near_.push_back(std::move(near));
+    radii_.push_back(radius);
     return near_.size() - 1;
 }
 

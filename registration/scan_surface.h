@@ -36,26 +36,33 @@ class ScanSurface {
 public:
     // Builds the index of `scan` (whose points and triangles must outlive
     // this object). Triangles naming a point that does not exist or is not
-    // finite, and triangles of zero area, are left out; a point on no
-    // remaining triangle is neither searched nor sampled.
+    // finite (or lies beyond the first 2^31 - 2), and triangles of zero area,
+    // are left out; a point on no remaining triangle is neither searched nor
+    // sampled.
     explicit ScanSurface(const ScanView& scan);
     ~ScanSurface();
     ScanSurface(const ScanSurface&) = delete;
     ScanSurface& operator=(const ScanSurface&) = delete;
 
-    // The nearest point of the surface to q (model frame) within `radius`:
-    // on the triangles around the nearest surface point (searched within
-    // radius plus the typical side length). False when there is none.
-    bool nearest(const Eigen::Vector3f& q, float radius, SurfaceFoot* foot) const;
-
-    // Prepares the quick test of a search radius; returns its number.
+    // Prepares searches within `radius`; returns the number that names it.
     std::size_t addRadius(float radius);
-    // False when no surface point lies within the radius numbered `radius`
-    // plus the typical side of q (a quick test that avoids most searches
-    // that would find nothing); true when one may.
-    bool mayBeNear(const Eigen::Vector3f& q, std::size_t radius) const {
-        return near_[radius].contains(q);
-    }
+
+    // The nearest point of the surface to q (model frame) within the radius
+    // numbered `radius`: on the triangles around the nearest surface point,
+    // which is searched within the radius plus the typical side length.
+    // `hint` (in and out) is what the last search near q found: a point, or
+    // kNothingNear, or kNoHint when there was none; a point with kSeed set
+    // was found for another query nearby. With `walk` (the poses have moved
+    // by less than about a fifth of a triangle since), the search walks
+    // from the hint's point over the triangles, which is much cheaper than
+    // the k-d tree and finds the same point, and kNothingNear is trusted;
+    // otherwise the hint only bounds the tree's search. False when nothing
+    // is that near.
+    static constexpr uint32_t kNoHint = ~uint32_t(0);
+    static constexpr uint32_t kNothingNear = kNoHint - 1;
+    static constexpr uint32_t kSeed = uint32_t(1) << 31;
+    bool nearest(const Eigen::Vector3f& q, std::size_t radius, bool walk, uint32_t* hint,
+                 SurfaceFoot* foot) const;
 
     Eigen::Vector3f point(uint32_t i) const {
         return Eigen::Vector3f(points_[3 * i], points_[3 * i + 1], points_[3 * i + 2]);
@@ -94,6 +101,7 @@ private:
     void markBorder();
     void computeNormals();
     void measure();
+    uint32_t walkTowards(const Eigen::Vector3f& q, uint32_t from) const;
 
     const float* points_;                // the caller's points, x y z each
     std::size_t pointCount_;
@@ -106,7 +114,10 @@ private:
     std::vector<uint32_t> surfacePoints_;     // points on a kept triangle, in file order
     Cloud cloud_;
     std::unique_ptr<Tree> tree_;
-    std::vector<CellSet> near_;               // per prepared radius: cells near the surface
+    std::vector<float> radii_;                // prepared search radii
+    std::vector<CellSet> near_;               // per radius: the cells near the surface, so
+                                              // that most searches that would find
+                                              // nothing are not made
     Eigen::Vector3d centroid_ = Eigen::Vector3d::Zero();
     double reach_ = 0, spread_ = 0, typicalSide_ = 0;
     Eigen::Vector3f boxMin_ = Eigen::Vector3f::Zero(), boxMax_ = Eigen::Vector3f::Zero();
