@@ -9,7 +9,8 @@
 #   --fresh       start from the seeds alone (the working corpus is emptied)
 #   --build DIR   build folder (default build-fuzz)
 #   --work DIR    working folder (default BUILD/fuzz-work)
-#   TARGET        any of: ply_header ply_read m_reader scan_config ply_mesh (default: all)
+#   TARGET        any of: ply_header ply_read m_reader scan_config ply_mesh config_rewrite
+#                 (default: all)
 #
 # Working corpus and findings: WORK/TARGET/{corpus,artifacts,log}.
 # A finding stops its target; it is a crash, leak, timeout or out-of-memory
@@ -25,7 +26,7 @@ JOBS=1
 FRESH=0
 BUILD="$ROOT/build-fuzz"
 WORK=""
-ALL_TARGETS=(ply_header ply_read m_reader scan_config ply_mesh)
+ALL_TARGETS=(ply_header ply_read m_reader scan_config ply_mesh config_rewrite)
 TARGETS=()
 
 while [ $# -gt 0 ]; do
@@ -35,7 +36,7 @@ while [ $# -gt 0 ]; do
     --fresh) FRESH=1; shift ;;
     --build) BUILD=$(realpath -m "$2"); shift 2 ;;
     --work) WORK=$(realpath -m "$2"); shift 2 ;;
-    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
     *) TARGETS+=("$1"); shift ;;
   esac
 done
