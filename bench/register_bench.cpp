@@ -1,9 +1,12 @@
 // Registration speed on a configuration: loading its scans (the viewer's
 // loaders) and registering them on one and on two threads, best of REPEATS
-// runs each, with the ratio, a check that both give the same poses, and the
+// runs each, with the ratio, the peak memory after loading and after
+// registering, a check that both thread counts give the same poses, and the
 // iterations of the last run.
 //
 //   rangeloom-register-bench CONF [REPEATS]
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +21,13 @@ namespace {
 
 double seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Peak resident memory of the process so far, in MB.
+double peakMegabytes() {
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
 }
 
 bool samePoses(const registration::RegistrationResult& a, const registration::RegistrationResult& b) {
@@ -64,6 +74,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    const double loadedPeak = peakMegabytes();
     double run[3] = {1e9, 1e9, 1e9};
     registration::RegistrationResult results[3];
     for (int r = 0; r < repeats; ++r) {
@@ -83,6 +94,9 @@ int main(int argc, char** argv) {
     std::printf("registering   1 thread %.3f s   2 threads %.3f s   ratio %.2f\n", run[1], run[2],
                 run[1] / run[2]);
     std::printf("together      1 thread %.3f s   2 threads %.3f s\n", load[1] + run[1], load[2] + run[2]);
+    std::printf("peak memory   after loading %.0f MB, after registering %.0f MB; the search "
+                "indices %.1f MB\n",
+                loadedPeak, peakMegabytes(), results[2].indexBytes / 1048576.0);
     std::printf("same poses on 1 and 2 threads: %s\n", samePoses(results[1], results[2]) ? "yes" : "NO");
     std::printf("iteration  radius      pairs        moved\n");
     int k = 0;

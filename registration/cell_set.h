@@ -41,6 +41,8 @@ public:
         }
     }
 
+    std::size_t bytes() const { return slots_.capacity() * sizeof(uint64_t); }  // memory held
+
 private:
     static constexpr uint64_t kEmpty = ~uint64_t(0);
 

@@ -550,6 +550,7 @@ RegistrationResult Registration::run() {
     measure(&rmsAfter, &pairsAfter);
 
     result.poses = poses_;
+    for (const auto& s : surfaces_) result.indexBytes += s->bytes();
     result.iterations = iteration;
     result.startRadius = start_;
     result.finalRadius = final_;

@@ -96,6 +96,7 @@ struct RegistrationResult {
     bool converged = false;           // the last stage met the tolerance
     double startRadius = 0, finalRadius = 0;  // as used (scene units)
     std::vector<IterationReport> trace;       // one per iteration
+    std::size_t indexBytes = 0;               // memory of the scans' search indices
 };
 
 // Registers the scans. An empty scan, or one whose points lie on no triangle,

@@ -57,26 +57,38 @@ ScanSurface::~ScanSurface() = default;
 
 void ScanSurface::keepTriangles(const ScanView& scan) {
     if (scan.triangles == nullptr || pointCount_ == 0) return;
-    triangles_.reserve(3 * scan.triangleCount);
-    for (std::size_t t = 0; t < scan.triangleCount; ++t) {
-        const uint32_t* c = scan.triangles + 3 * t;
-        if (c[0] >= pointCount_ || c[1] >= pointCount_ || c[2] >= pointCount_) continue;
+    auto usable = [&](const uint32_t* c) {
+        if (c[0] >= pointCount_ || c[1] >= pointCount_ || c[2] >= pointCount_) return false;
         if (!finite(points_ + 3 * c[0]) || !finite(points_ + 3 * c[1]) ||
             !finite(points_ + 3 * c[2]))
-            continue;
+            return false;
         const Eigen::Vector3f a = point(c[0]);
-        if ((point(c[1]) - a).cross(point(c[2]) - a).squaredNorm() <= 0) continue;
-        triangles_.insert(triangles_.end(), c, c + 3);
+        return (point(c[1]) - a).cross(point(c[2]) - a).squaredNorm() > 0;
+    };
+    std::size_t first = 0;  // the first triangle left out
+    while (first < scan.triangleCount && usable(scan.triangles + 3 * first)) ++first;
+    if (first == scan.triangleCount) {
+        // All usable (the usual case): the caller's triangles serve as they are.
+        triangles_ = scan.triangles;
+        triangleCount_ = scan.triangleCount;
+        return;
     }
+    kept_.assign(scan.triangles, scan.triangles + 3 * first);
+    for (std::size_t t = first + 1; t < scan.triangleCount; ++t) {
+        const uint32_t* c = scan.triangles + 3 * t;
+        if (usable(c)) kept_.insert(kept_.end(), c, c + 3);
+    }
+    triangles_ = kept_.data();
+    triangleCount_ = kept_.size() / 3;
 }
 
 void ScanSurface::buildRings() {
     ringStart_.assign(pointCount_ + 1, 0);
-    for (uint32_t corner : triangles_) ++ringStart_[corner + 1];
+    for (std::size_t k = 0; k < 3 * triangleCount_; ++k) ++ringStart_[triangles_[k] + 1];
     for (std::size_t i = 0; i < pointCount_; ++i) ringStart_[i + 1] += ringStart_[i];
-    ring_.resize(triangles_.size());
+    ring_.resize(3 * triangleCount_);
     std::vector<uint32_t> fill(ringStart_.begin(), ringStart_.end() - 1);
-    for (std::size_t k = 0; k < triangles_.size(); ++k)
+    for (std::size_t k = 0; k < 3 * triangleCount_; ++k)
         ring_[fill[triangles_[k]]++] = static_cast<uint32_t>(k / 3);
     for (uint32_t i = 0; i < pointCount_; ++i)
         if (ringStart_[i + 1] > ringStart_[i]) surfacePoints_.push_back(i);
@@ -84,7 +96,7 @@ void ScanSurface::buildRings() {
 
 // A side belongs to the border when no other triangle has it.
 void ScanSurface::markBorder() {
-    const std::size_t count = triangles_.size() / 3;
+    const std::size_t count = triangleCount_;
     sideBorder_.assign(count, 0);
     pointBorder_.assign(pointCount_, 0);
     for (std::size_t t = 0; t < count; ++t) {
@@ -94,7 +106,7 @@ void ScanSurface::markBorder() {
             for (uint32_t k = ringStart_[from]; k < ringStart_[from + 1] && !shared; ++k) {
                 const uint32_t other = ring_[k];
                 if (other == t) continue;
-                const uint32_t* c = &triangles_[3 * other];
+                const uint32_t* c = triangles_ + 3 * other;
                 shared = c[0] == to || c[1] == to || c[2] == to;
             }
             if (shared) continue;
@@ -108,8 +120,8 @@ void ScanSurface::markBorder() {
 // winding: scans triangulated the same way have normals that agree.
 void ScanSurface::computeNormals() {
     normals_.assign(pointCount_, Eigen::Vector3f::Zero());
-    for (std::size_t k = 0; k < triangles_.size(); k += 3) {
-        const uint32_t* c = &triangles_[k];
+    for (std::size_t k = 0; k < 3 * triangleCount_; k += 3) {
+        const uint32_t* c = triangles_ + k;
         const Eigen::Vector3f a = point(c[0]);
         const Eigen::Vector3f n = (point(c[1]) - a).cross(point(c[2]) - a);
         for (int i = 0; i < 3; ++i) normals_[c[i]] += n;
@@ -141,9 +153,9 @@ void ScanSurface::measure() {
 
     // The median side length, of at most about 20000 sides spread over the scan.
     std::vector<float> sides;
-    const std::size_t stride = std::max<std::size_t>(1, triangles_.size() / 20000);
-    for (std::size_t k = 0; k < triangles_.size(); k += 3 * stride) {
-        const uint32_t* c = &triangles_[k];
+    const std::size_t stride = std::max<std::size_t>(1, 3 * triangleCount_ / 20000);
+    for (std::size_t k = 0; k < 3 * triangleCount_; k += 3 * stride) {
+        const uint32_t* c = triangles_ + k;
         for (int s = 0; s < 3; ++s) sides.push_back((point(c[s]) - point(c[(s + 1) % 3])).norm());
     }
     std::nth_element(sides.begin(), sides.begin() + sides.size() / 2, sides.end());
@@ -186,7 +198,7 @@ bool ScanSurface::nearest(const Eigen::Vector3f& q, std::size_t level, bool walk
     bool any = false;
     for (uint32_t k = ringStart_[centre]; k < ringStart_[centre + 1]; ++k) {
         const uint32_t t = ring_[k];
-        const uint32_t* c = &triangles_[3 * t];
+        const uint32_t* c = triangles_ + 3 * t;
         const TriangleFoot f = nearestOnTriangle(q, point(c[0]), point(c[1]), point(c[2]));
         const float d2 = (q - f.point).squaredNorm();
         if (d2 > best) continue;
@@ -225,7 +237,7 @@ uint32_t ScanSurface::walkTowards(const Eigen::Vector3f& q, uint32_t from) const
     for (;;) {
         uint32_t next = at;
         for (uint32_t k = ringStart_[at]; k < ringStart_[at + 1]; ++k) {
-            const uint32_t* c = &triangles_[3 * ring_[k]];
+            const uint32_t* c = triangles_ + 3 * ring_[k];
             for (int i = 0; i < 3; ++i) {
                 const float d = (point(c[i]) - q).squaredNorm();
                 if (d < best) {
@@ -237,6 +249,17 @@ uint32_t ScanSurface::walkTowards(const Eigen::Vector3f& q, uint32_t from) const
         if (next == at) return at;
         at = next;
     }
+}
+
+std::size_t ScanSurface::bytes() const {
+    std::size_t total = kept_.capacity() * 4 + ringStart_.capacity() * 4 + ring_.capacity() * 4 +
+                        sideBorder_.capacity() + pointBorder_.capacity() +
+                        normals_.capacity() * sizeof(Eigen::Vector3f) + surfacePoints_.capacity() * 4 +
+                        radii_.capacity() * sizeof(float);
+    // The tree: its index of the points and about one node per leaf's worth of them.
+    total += surfacePoints_.size() * 4 + surfacePoints_.size() / 6 * 64;
+    for (const CellSet& cells : near_) total += cells.bytes();
+    return total;
 }
 
 std::size_t ScanSurface::addRadius(float radius) {

@@ -4,9 +4,9 @@
 // and points lie on the scan's border, and the points sampled as sources of
 // correspondences. Poses never touch it: queries come in model coordinates.
 //
-// Memory: besides the caller's points and triangles (not copied), about
-// 30 bytes per point and 13 per triangle, and a few bytes per surface cell of
-// each prepared radius.
+// Memory: besides the caller's points and triangles (not copied unless some
+// triangles are left out), about 30 bytes per point and 13 per triangle, and
+// a few bytes per surface cell of each prepared radius.
 #pragma once
 
 #include <nanoflann.hpp>
@@ -74,6 +74,8 @@ public:
     std::vector<uint32_t> samples(std::size_t maxSamples) const;
 
     bool empty() const { return surfacePoints_.empty(); }
+    // Memory held (bytes), the caller's points and triangles not counted.
+    std::size_t bytes() const;
     const Eigen::Vector3d& centroid() const { return centroid_; }  // of the surface points (model)
     double reach() const { return reach_; }    // largest distance of a surface point from the centroid
     double spread() const { return spread_; }  // RMS distance of the surface points from the centroid
@@ -105,7 +107,9 @@ private:
 
     const float* points_;                // the caller's points, x y z each
     std::size_t pointCount_;
-    std::vector<uint32_t> triangles_;    // kept triangles, three corners each
+    const uint32_t* triangles_ = nullptr;  // the usable triangles, three corners each:
+    std::size_t triangleCount_ = 0;       // the caller's, or kept_ when some were left out
+    std::vector<uint32_t> kept_;
     std::vector<uint32_t> ringStart_;    // per point: first entry of its triangles in ring_
     std::vector<uint32_t> ring_;         // triangles around each point, point by point
     std::vector<unsigned char> sideBorder_;   // per triangle: bit s set when side s is on the border

@@ -137,6 +137,7 @@ TEST_F(RegistrationTest, ScansOverlappingNothingOrOnlyEachOtherAreHeld) {
 }
 
 TEST_F(RegistrationTest, OneScanAndScansWithoutTrianglesComeBackWhereTheyWere) {
+    // (And points that are not numbers are left out, not followed.)
     std::vector<registration::ScanView> v = views();
     v.resize(1);
     v[0].pose.rotation = Eigen::Quaterniond(2, 0, 0, 0);  // normalised, nothing else
@@ -149,7 +150,12 @@ TEST_F(RegistrationTest, OneScanAndScansWithoutTrianglesComeBackWhereTheyWere) {
     v = views();
     v[4].triangleCount = 0;
     v[5].pointCount = 0;
+    std::vector<float> damaged(v[2].points, v[2].points + 3 * v[2].pointCount);
+    for (std::size_t i = 0; i < damaged.size(); i += 301) damaged[i] = i % 2 ? NAN : INFINITY;
+    v[2].points = damaged.data();
     r = registration::registerScans(v);
+    EXPECT_EQ(r.scans[2].status, ScanStatus::Refined);
+    EXPECT_TRUE(r.poses[2].translation.allFinite() && r.poses[2].rotation.coeffs().allFinite());
     EXPECT_EQ(r.scans[4].status, ScanStatus::TooLittleOverlap);
     EXPECT_EQ(r.scans[5].status, ScanStatus::TooLittleOverlap);
     EXPECT_EQ(r.poses[5].translation, v[5].pose.translation);
