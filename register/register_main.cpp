@@ -270,12 +270,18 @@ int run(const Options& o) {
     for (const std::string& w : registrationWarnings(names, result))
         std::fprintf(stderr, "%s: %s\n", kProgram, w.c_str());
 
+    // Scans left where they were keep their records as they were; the
+    // others get their new poses (quaternions normalised).
     std::vector<ConfigPose> poses;
     bool moved = false;
     for (std::size_t k = 0; k < scanRecords.size(); ++k) {
-        poses.push_back(recordOfPose(result.poses[k], scanRecords[k]->values));
-        for (int v = 0; v < 7; ++v)
-            moved = moved || poses.back().values[v] != scanRecords[k]->values[v];
+        ConfigPose pose;
+        std::memcpy(pose.values, scanRecords[k]->values, sizeof pose.values);
+        if (result.scans[k].status == registration::ScanStatus::Refined) {
+            pose = recordOfPose(result.poses[k], scanRecords[k]->values);
+            moved = true;
+        }
+        poses.push_back(pose);
     }
     std::string written = text;
     if (moved &&

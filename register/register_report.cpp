@@ -27,7 +27,9 @@ std::string formatRegistrationReport(const std::string& config,
                                      const std::vector<std::string>& names,
                                      const registration::RegistrationResult& result) {
     using registration::ScanStatus;
-    std::string text = "registered " + std::to_string(names.size()) + " scans of " + config;
+    std::string text = names.size() == 1
+                           ? "registered 1 scan of " + config + ": nothing to register it with"
+                           : "registered " + std::to_string(names.size()) + " scans of " + config;
     if (names.size() > 1) {
         text += " in " + std::to_string(result.iterations) + " iterations, search radius " +
                 format("%.3g", result.startRadius) + " down to " +

@@ -468,6 +468,10 @@ RegistrationResult Registration::run() {
     if (n <= 1) {
         result.poses = poses_;
         result.converged = true;
+        for (ScanReport& r : result.scans) {
+            r.status = ScanStatus::Fixed;
+            r.rmsBefore = r.rmsAfter = std::numeric_limits<double>::quiet_NaN();
+        }
         return result;
     }
     const std::vector<Pose> given = poses_;

@@ -54,9 +54,12 @@ grep '^bmesh scan00.ply' "$SET/start.conf" | cmp -s - <(grep '^bmesh scan00.ply'
 run 0 -j 1 -o "$OUT/one-thread.conf" start.conf
 cmp -s "$SET/start.registered.conf" "$OUT/one-thread.conf" || fail "one thread wrote other poses"
 
-# A configuration of one scan comes back byte for byte.
-printf 'camera 0 0 0.3 0 0 0 1\n\tbmesh  scan02.ply 0.001 0 0 0 0 0 1 \n' >"$SET/one.conf"
+# A configuration of one scan comes back byte for byte (its quaternion, a
+# little off unit length, too).
+printf 'camera 0 0 0.3 0 0 0 1\n\tbmesh  scan02.ply 0.001 0 0 0.908911 -0.0569874 0.154429 0.383126 \n' \
+  >"$SET/one.conf"
 run 0 -o "$OUT/one.out.conf" one.conf
+expect_stdout "registered 1 scan of one.conf: nothing to register it with"
 cmp -s "$SET/one.conf" "$OUT/one.out.conf" || fail "one scan: the configuration changed"
 
 # Bad usage: nothing written.
