@@ -120,6 +120,7 @@ private:
     RegistrationOptions options_;
     std::size_t fixed_ = 0;
     std::vector<std::unique_ptr<ScanSurface>> surfaces_;
+    std::vector<char> usable_;  // per scan: it has a surface and a finite pose
     std::vector<Pose> poses_;
     std::vector<Placed> placed_;
     std::vector<std::vector<Relative>> neighbours_;  // per scan
@@ -180,7 +181,7 @@ void Registration::findNeighbours(double radius) {
     const std::size_t n = views_.size();
     std::vector<Eigen::AlignedBox3d> boxes(n);
     for (std::size_t i = 0; i < n; ++i) {
-        if (surfaces_[i]->empty()) continue;
+        if (!usable_[i]) continue;
         const Eigen::Vector3d lo = surfaces_[i]->boxMin().cast<double>();
         const Eigen::Vector3d hi = surfaces_[i]->boxMax().cast<double>();
         for (int corner = 0; corner < 8; ++corner) {
@@ -191,9 +192,9 @@ void Registration::findNeighbours(double radius) {
     }
     neighbours_.assign(n, {});
     for (std::size_t a = 0; a < n; ++a) {
-        if (surfaces_[a]->empty()) continue;
+        if (!usable_[a]) continue;
         for (std::size_t b = 0; b < n; ++b) {
-            if (a == b || surfaces_[b]->empty()) continue;
+            if (a == b || !usable_[b]) continue;
             const Eigen::Vector3d grow = Eigen::Vector3d::Constant(radius);
             const Eigen::AlignedBox3d reach(boxes[b].min() - grow, boxes[b].max() + grow);
             if (!reach.intersects(boxes[a])) continue;
@@ -476,9 +477,13 @@ RegistrationResult Registration::run() {
     }
     const std::vector<Pose> given = poses_;
     buildSurfaces();
+    for (std::size_t i = 0; i < n; ++i)
+        usable_.push_back(!surfaces_[i]->empty() && poses_[i].translation.allFinite() &&
+                          poses_[i].rotation.coeffs().allFinite() &&
+                          poses_[i].rotation.norm() > 0.5);  // 1, or 0 when it was zero
     chooseRadii();
     for (std::size_t i = 0; i < n; ++i)
-        if (surfaces_[i]->empty() && i != fixed_) status_[i] = ScanStatus::TooLittleOverlap;
+        if (!usable_[i] && i != fixed_) status_[i] = ScanStatus::TooLittleOverlap;
 
     for (double r = start_; r > final_ * 1.001; r /= 2) radii_.push_back(r);
     radii_.push_back(final_);

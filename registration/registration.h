@@ -99,10 +99,11 @@ struct RegistrationResult {
     std::size_t indexBytes = 0;               // memory of the scans' search indices
 };
 
-// Registers the scans. An empty scan, or one whose points lie on no triangle,
-// is reported as too little overlapped and left where it is; with one scan
-// (or a fixedScan out of range, taken as 0) the poses come back unchanged
-// apart from the quaternions' normalisation.
+// Registers the scans. An empty scan, one whose points lie on no triangle,
+// and one whose pose is not finite (or whose quaternion is zero) are
+// reported as too little overlapped and left where they are; with one scan
+// the poses come back unchanged apart from the quaternions' normalisation.
+// A fixedScan out of range is taken as 0.
 RegistrationResult registerScans(const std::vector<ScanView>& scans,
                                  const RegistrationOptions& options = {});
 
