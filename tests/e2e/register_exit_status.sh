@@ -26,7 +26,7 @@ expect_stderr() { grep -qF -- "$1" "$OUT/stderr" || fail "standard error lacks: 
 no_new_files() {
   local extra
   extra=$(cd "$SET" && ls | grep -v -e '^scan[0-9]*\.ply$' -e '^sample\.' -e '^start\.conf$' \
-    -e '^start\.registered\.conf$' -e '^one\.conf$' -e '^zero\.conf$' -e '^gone\.conf$')
+    -e '^start\.registered\.conf$' -e '^one\.conf$' -e '^zero\.conf$' -e '^gone\.conf$' -e '^far\.conf$')
   [ -z "$extra" ] || fail "files were left behind: $extra"
 }
 
@@ -61,6 +61,15 @@ printf 'camera 0 0 0.3 0 0 0 1\n\tbmesh  scan02.ply 0.001 0 0 0.908911 -0.056987
 run 0 -o "$OUT/one.out.conf" one.conf
 expect_stdout "registered 1 scan of one.conf: nothing to register it with"
 cmp -s "$SET/one.conf" "$OUT/one.out.conf" || fail "one scan: the configuration changed"
+
+# A scan a metre away from the others is named and left where it was.
+{ grep -v '^bmesh scan03' "$SET/sample.conf"; grep '^bmesh scan03' "$SET/sample.conf" |
+    awk '{ $3 = $3 + 1; print }'; } >"$SET/far.conf"
+run 0 -o "$OUT/far.out.conf" far.conf
+expect_stderr "warning: scan03.ply overlaps the other scans too little to be registered (0 pairs)"
+expect_stdout "too little overlap, left where it was"
+[ "$(grep '^bmesh scan03' "$SET/far.conf")" = "$(grep '^bmesh scan03' "$OUT/far.out.conf")" ] ||
+  fail "the far scan's record changed"
 
 # Bad usage: nothing written.
 run 1
