@@ -491,8 +491,8 @@ RegistrationResult Registration::run() {
         for (double r : radii_) surfaces_[i]->addRadius(static_cast<float>(r));
     });
 
-    std::vector<double> rmsBefore;
-    std::vector<std::size_t> pairsBefore;
+    std::vector<double> rmsBefore(n, std::numeric_limits<double>::quiet_NaN());
+    std::vector<std::size_t> pairsBefore(n, 0);
     int iteration = 0;
     // Searches walk from their hints once the poses move by less than a
     // fifth of the typical side per iteration.
