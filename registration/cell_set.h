@@ -16,8 +16,13 @@ public:
     // Cells of edge `size` (> 0) in the frame of the points.
     explicit CellSet(float size = 1) : inverse_(1 / size) {}
 
-    // Adds the cell of p.
-    void add(const Eigen::Vector3f& p) { insert(key(cellOf(p))); }
+    // Adds the cell of p. Points that follow one another in space (a scan's
+    // points in raster order) often share a cell: it is looked up once.
+    void add(const Eigen::Vector3f& p) {
+        const uint64_t k = key(cellOf(p));
+        if (k != last_) insert(k);
+        last_ = k;
+    }
     // Adds a cell and its 26 neighbours.
     void addWithNeighbours(const Eigen::Vector3i& c) {
         for (int dz = -1; dz <= 1; ++dz)
@@ -95,6 +100,7 @@ private:
     }
 
     float inverse_;
+    uint64_t last_ = kEmpty;  // the cell added last
     std::vector<uint64_t> slots_;
     std::size_t mask_ = 0;
     std::size_t count_ = 0;
