@@ -99,7 +99,7 @@ summary() {
   if grep -qE '^(==[0-9]+==ERROR|SUMMARY: |fuzz target: )|ERROR: libFuzzer' "$log"; then
     result="FINDING: $(ls -t "$WORK/$t/artifacts" | head -1)"
   fi
-  printf '%-12s %6ss %12s executions  %-10s  %s\n' "$t" "$seconds" "${runs:-?}" "${cov:-}" "$result"
+  printf '%-14s %6ss %12s executions  %-10s  %s\n' "$t" "$seconds" "${runs:-?}" "${cov:-}" "$result"
   echo "$(date -Is) ${seconds}s ${runs:-?} executions ${cov:-} $result" >>"$WORK/$t/history"
   if [ "$result" != "no findings" ]; then
     grep -E 'ERROR|SUMMARY|fuzz target:' "$log" | head -5 | sed 's/^/    /'
