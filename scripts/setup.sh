@@ -9,7 +9,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 MODE=${1:-run}
 
 RUN_PKGS=(g++ cmake make freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libfast-float-dev
-          xvfb xauth xdotool imagemagick)
+          libtbb-dev xvfb xauth xdotool imagemagick)
 TEST_PKGS=("${RUN_PKGS[@]}" libgtest-dev libgmock-dev libbenchmark-dev
            x11-utils assimp-utils clang libclang-rt-14-dev llvm)
 
