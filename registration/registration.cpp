@@ -10,7 +10,7 @@
 #include <Eigen/Sparse>
 #include <Eigen/SparseCholesky>
 
-#include "registration/parallel.h"
+#include "parallel/parallel_for.h"
 #include "registration/scan_surface.h"
 
 namespace registration {
@@ -134,7 +134,7 @@ private:
 
 void Registration::buildSurfaces() {
     surfaces_.resize(views_.size());
-    parallelFor(views_.size(), options_.threads, [&](std::size_t i) {
+    parallelForEach(views_.size(), options_.threads, [&](std::size_t i) {
         surfaces_[i] = std::make_unique<ScanSurface>(views_[i]);
     });
     const std::size_t n = views_.size();
@@ -310,7 +310,7 @@ void Registration::pairUp(SampleSet* set, std::size_t level, bool walk, bool lin
         for (std::size_t k = 0; k < sources[a].size(); k += kChunk)
             units.push_back({a, k, std::min(sources[a].size(), k + kChunk), {}});
     }
-    parallelFor(units.size(), options_.threads, [&](std::size_t u) {
+    parallelForEach(units.size(), options_.threads, [&](std::size_t u) {
         Unit& unit = units[u];
         unit.sums.assign(neighbours_[unit.scan].size(), PairSums());
         uint32_t* hints = &set->hints[unit.scan].ids[unit.begin * neighbours_[unit.scan].size()];
@@ -487,7 +487,7 @@ RegistrationResult Registration::run() {
 
     for (double r = start_; r > final_ * 1.001; r /= 2) radii_.push_back(r);
     radii_.push_back(final_);
-    parallelFor(n, options_.threads, [&](std::size_t i) {
+    parallelForEach(n, options_.threads, [&](std::size_t i) {
         for (double r : radii_) surfaces_[i]->addRadius(static_cast<float>(r));
     });
 

@@ -17,7 +17,7 @@
 #include "scan/lattice_mesh.h"
 #include "scan/overlap_reference.h"
 #include "scene/console.h"
-#include "scene/parallel_for.h"
+#include "parallel/parallel_for.h"
 #include "scene/plain_paths.h"
 
 namespace {
@@ -92,14 +92,14 @@ const SparseCells::Run* runAtOrAfter(const std::vector<SparseCells::Run>& runs, 
     return i < runs.size() && runs[i].key == key ? &runs[i] : nullptr;
 }
 
-// The scratch space of one measuring worker, a cache line apart from the next.
+// The scratch space of one measuring thread, a cache line apart from the next.
 struct alignas(64) MeasureWorker {
     MeasureWorker(double absolute, std::size_t scans) : measure(absolute), at(scans, 0) {}
     PointMeasure measure;
     CellPolygons polygons;
     std::vector<CellRun> baseRuns;
-    // A worker takes cells in increasing order, so its place in every base
-    // scan's runs only moves forward.
+    // Within a range of cells, taken in increasing order, the place in every
+    // base scan's runs only moves forward.
     std::vector<std::size_t> at;
 };
 
@@ -110,32 +110,34 @@ void measureTarget(std::size_t target, const std::vector<Mesh*>& scans,
     const auto& runs = cells[target].points.runs;
     const std::vector<int32_t>& items = cells[target].points.items;
     threads = std::max(1, std::min<int>(threads, static_cast<int>(runs.size() / 16) + 1));
-    std::vector<MeasureWorker> workers(
-        static_cast<std::size_t>(parallelWorkers(runs.size(), threads)),
-        MeasureWorker(absolute, scans.size()));
-    parallelFor(runs.size(), threads, [&](std::size_t w, int worker) {
-        MeasureWorker& m = workers[static_cast<std::size_t>(worker)];
-        m.baseRuns.clear();
-        for (std::size_t b = 0; b < scans.size(); ++b) {
-            if (b == target) continue;
-            if (const SparseCells::Run* run =
-                    runAtOrAfter(cells[b].faces.runs, runs[w].key, &m.at[b])) {
-                m.baseRuns.push_back({cells[b].records.data(), cells[b].records.size(),
-                                      run->begin, run->end, &cells[b].polygons});
+    std::vector<MeasureWorker> workers(static_cast<std::size_t>(parallelSlots(threads)),
+                                       MeasureWorker(absolute, scans.size()));
+    parallelFor(runs.size(), threads, [&](std::size_t begin, std::size_t end, int worker) {
+        MeasureWorker& m = workers.at(static_cast<std::size_t>(worker));
+        std::fill(m.at.begin(), m.at.end(), std::size_t(0));
+        for (std::size_t w = begin; w < end; ++w) {
+            m.baseRuns.clear();
+            for (std::size_t b = 0; b < scans.size(); ++b) {
+                if (b == target) continue;
+                if (const SparseCells::Run* run =
+                        runAtOrAfter(cells[b].faces.runs, runs[w].key, &m.at[b])) {
+                    m.baseRuns.push_back({cells[b].records.data(), cells[b].records.size(),
+                                          run->begin, run->end, &cells[b].polygons});
+                }
             }
-        }
-        if (m.baseRuns.empty()) return;
-        m.polygons.gather(m.baseRuns);
-        for (uint32_t i = runs[w].begin; i < runs[w].end; ++i) {
-            // The points of a cell lie scattered in the scan's arrays.
-            if (i + 4 < items.size()) {
-                __builtin_prefetch(&t.worldVertices[static_cast<std::size_t>(items[i + 4])]);
-                __builtin_prefetch(&t.vertexValues[static_cast<std::size_t>(items[i + 4])]);
+            if (m.baseRuns.empty()) continue;
+            m.polygons.gather(m.baseRuns);
+            for (uint32_t i = runs[w].begin; i < runs[w].end; ++i) {
+                // The points of a cell lie scattered in the scan's arrays.
+                if (i + 4 < items.size()) {
+                    __builtin_prefetch(&t.worldVertices[static_cast<std::size_t>(items[i + 4])]);
+                    __builtin_prefetch(&t.vertexValues[static_cast<std::size_t>(items[i + 4])]);
+                }
+                const int32_t k = items[i];
+                const float d = m.measure.measure(t.worldVertices[k],
+                                                  startingValue(t.vertexValues[k]), m.polygons);
+                if (d < kNothingYet) t.vertexValues[k] = d;
             }
-            const int32_t k = items[i];
-            const float d = m.measure.measure(t.worldVertices[k],
-                                              startingValue(t.vertexValues[k]), m.polygons);
-            if (d < kNothingYet) t.vertexValues[k] = d;
         }
     });
 }
@@ -163,7 +165,9 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
     const auto start = Clock::now();
     // Each scan's cells are independent of the others'.
     std::vector<ScanCells> cells(n);
-    parallelFor(n, threads, [&](std::size_t i, int) { prepareCells(l, *scans[i], &cells[i]); });
+    parallelFor(n, threads, [&](std::size_t begin, std::size_t end, int) {
+        for (std::size_t i = begin; i < end; ++i) prepareCells(l, *scans[i], &cells[i]);
+    });
     const double absolute = 1e-6 * double(sceneMagnitude(scans)) + 1e-30;
     const auto prepared = Clock::now();
 

@@ -17,7 +17,7 @@
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
 #include "scene/materials.h"
-#include "scene/parallel_for.h"
+#include "parallel/parallel_for.h"
 #include "scene/plain_paths.h"
 #include "scene/scene_state.h"
 
@@ -224,12 +224,13 @@ std::vector<ScanJob> readJobs(FILE* f, const std::string& fileName) {
 // Returns the number of jobs up to and including the damaged one.
 std::size_t loadJobs(std::vector<ScanJob>& jobs) {
     std::atomic<std::size_t> end{jobs.size()};
-    parallelFor(jobs.size(), workerThreads(), [&](std::size_t i, int) {
-        if (i >= end) return;
-        loadJob(&jobs[i]);
-        if (!damaged(jobs[i])) return;
-        std::size_t seen = end;
-        while (i + 1 < seen && !end.compare_exchange_weak(seen, i + 1)) {}
+    parallelFor(jobs.size(), workerThreads(), [&](std::size_t begin, std::size_t stop, int) {
+        for (std::size_t i = begin; i < stop && i < end; ++i) {
+            loadJob(&jobs[i]);
+            if (!damaged(jobs[i])) continue;
+            std::size_t seen = end;
+            while (i + 1 < seen && !end.compare_exchange_weak(seen, i + 1)) {}
+        }
     });
     return end;
 }

@@ -1,44 +1,39 @@
-// parallelFor hands every index to exactly one worker, each worker's indices
-// in increasing order, and brings a body's exception back to the caller.
-#include "scene/parallel_for.h"
+// parallelFor covers every index exactly once, names no worker beyond its
+// slots, runs no two ranges of one worker at once, and brings a body's
+// exception back to the caller.
+#include "parallel/parallel_for.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <stdexcept>
 #include <vector>
 
-TEST(ParallelFor, EveryIndexOnceAndEachWorkersInIncreasingOrder) {
+TEST(ParallelFor, CoversEveryIndexOnceWithOneRangeAtATimePerWorker) {
     for (int threads : {0, 1, 3}) {
         for (std::size_t count : {0, 1, 2, 5000}) {
-            const int workers = parallelWorkers(count, threads);
             std::vector<std::atomic<int>> visits(count);
-            std::vector<std::vector<std::size_t>> seen(static_cast<std::size_t>(workers));
-            parallelFor(count, threads, [&](std::size_t i, int worker) {
-                ++visits[i];
-                seen.at(static_cast<std::size_t>(worker)).push_back(i);
+            std::vector<std::atomic<int>> busy(static_cast<std::size_t>(parallelSlots(threads)));
+            std::atomic<int> overlaps{0};
+            parallelFor(count, threads, [&](std::size_t begin, std::size_t end, int worker) {
+                std::atomic<int>& mine = busy.at(static_cast<std::size_t>(worker));
+                overlaps += mine++ != 0;
+                for (std::size_t i = begin; i < end; ++i) ++visits[i];
+                --mine;
             });
             for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(visits[i], 1) << i;
-            for (const auto& indices : seen)
-                EXPECT_TRUE(std::is_sorted(indices.begin(), indices.end()));
+            EXPECT_EQ(overlaps, 0);
         }
     }
 }
 
-TEST(ParallelFor, AThrowingBodyStopsTheLoopAndTheCallerGetsTheException) {
-    std::size_t started = 0;
-    EXPECT_THROW(parallelFor(1000, 1,
-                             [&](std::size_t i, int) {
-                                 ++started;
-                                 if (i == 10) throw std::runtime_error("item 10");
-                             }),
-                 std::runtime_error);
-    EXPECT_EQ(started, 11u);
-    // On several threads too, with the others stopped before it returns.
-    EXPECT_THROW(parallelFor(100000, 3,
-                             [](std::size_t i, int) {
-                                 if (i % 1000 == 999) throw std::runtime_error("every 1000th");
-                             }),
-                 std::runtime_error);
+TEST(ParallelFor, AThrowingBodyReachesTheCaller) {
+    for (int threads : {1, 3}) {
+        EXPECT_THROW(parallelFor(100000, threads,
+                                 [](std::size_t begin, std::size_t end, int) {
+                                     for (std::size_t i = begin; i < end; ++i)
+                                         if (i % 1000 == 999) throw std::runtime_error("999");
+                                 }),
+                     std::runtime_error);
+    }
 }
