@@ -48,7 +48,8 @@ std::string printableName(const std::string& path) {
 
 void describeHeader(ply_handle* ply, const Mesh& scan, float threshold, int count) {
     const auto* read = dynamic_cast<const PlyMesh*>(&scan);
-    const std::string from = "points of " + printableName(read != nullptr ? read->label() : scan.fileName) +
+    const std::string from = "points of " +
+                             printableName(read != nullptr ? read->label() : scan.fileName) +
                              " in the common frame of its scan configuration";
     append_comment(ply, from.c_str());
     append_comment(ply,

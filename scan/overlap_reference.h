@@ -21,7 +21,9 @@ constexpr float kNothingYet = FLT_MAX;
 // The first value of a point in a pass: its stored value, or kNothingYet
 // while it is still unmeasured. A value below kNothingYet at the end is
 // stored.
-inline float startingValue(float stored) { return stored == kUnmeasured ? kNothingYet : stored; }
+inline float startingValue(float stored) {
+    return stored == kUnmeasured ? kNothingYet : stored;
+}
 
 // Runs every pass on the dense lattice `l` (with progress text and onPass
 // calls as `o` asks). Returns false, with nothing measured, when the dense

@@ -1,5 +1,4 @@
 #include "scan/ply_mesh.h"
-#include "scene/console.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -14,6 +13,7 @@
 #include "libply/plyfile.h"
 #include "scan/header_rewrite.h"
 #include "scan/ply_fatal_guard.h"
+#include "scene/console.h"
 #include "scene/index_range.h"
 #include "scene/load_report.h"
 #include "scene/range_grid.h"
@@ -124,8 +124,9 @@ void selectIfShaped(ply_handle* ply, const char* element, const ElementPropertie
         const ply_property_def& found = *file.props[p];
         if (!words_equal(found.name, wanted.name)) continue;
         if ((found.is_list != 0) != (wanted.is_list != 0)) {
-            consolePrintf("property %s of element %s is %s: it is not read\n", wanted.name, element,
-                        found.is_list ? "a list, not a single value" : "a single value, not a list");
+            consolePrintf(
+                "property %s of element %s is %s: it is not read\n", wanted.name, element,
+                found.is_list ? "a list, not a single value" : "a single value, not a list");
             ply_select_properties(ply, element, 0, nullptr);  // the element is still read next
             return;
         }
@@ -211,8 +212,10 @@ void readElements(const OpenPly& file, const std::string& fileName, Mesh& mesh) 
         // occupy no bytes: any count at all can be "read" from nothing.
         const bool holdsNoData = file.fileType != PLY_ASCII && described.count == 0;
         if (holdsNoData && instances > 0 && isHandled(element)) {
-            consolePrintf("element %s of %s has no properties: its %d instances hold no data and "
-                        "are not read\n", element, fileName.c_str(), instances);
+            consolePrintf(
+                "element %s of %s has no properties: its %d instances hold no data and "
+                "are not read\n",
+                element, fileName.c_str(), instances);
             instances = 0;
         }
         if (words_equal("vertex", element))
@@ -281,10 +284,10 @@ void PlyMesh::dropInvalidIndices() {
     faces.resize(kept);
     if (badCells > 0)
         consolePrintf("%zu range_grid cells of %s name no vertex; they are treated as empty\n",
-                    badCells, fileName.c_str());
+                      badCells, fileName.c_str());
     if (badFaces > 0)
         consolePrintf("%zu faces of %s name vertices outside the %zu read; they are left out\n",
-                    badFaces, fileName.c_str(), n);
+                      badFaces, fileName.c_str(), n);
 }
 
 PlyMesh::PlyMesh(int id_) : Mesh(id_) {}

@@ -14,10 +14,10 @@
 
 #include "formats/scan_pose.h"
 #include "formats/structured_scan.h"
+#include "parallel/parallel_for.h"
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
 #include "scene/materials.h"
-#include "parallel/parallel_for.h"
 #include "scene/plain_paths.h"
 #include "scene/scene_state.h"
 
@@ -146,8 +146,8 @@ ScanResult placedScan(formats::StructuredScan&& scan, const ScanJob& job) {
     const Record& r = job.record;
     finishScan(s, [&] { s.placeScan(Quaternion(r.qx, r.qy, r.qz, r.qw), Vec3(r.tx, r.ty, r.tz)); });
     result.report = capture.take();
-    result.adding = "Adding " + std::string(h.structured ? "" : "unstructured ") +
-                    "scan " + std::to_string(h.index + 1) + " of " + job.path;
+    result.adding = "Adding " + std::string(h.structured ? "" : "unstructured ") + "scan " +
+                    std::to_string(h.index + 1) + " of " + job.path;
     return result;
 }
 
@@ -229,7 +229,8 @@ std::size_t loadJobs(std::vector<ScanJob>& jobs) {
             loadJob(&jobs[i]);
             if (!damaged(jobs[i])) continue;
             std::size_t seen = end;
-            while (i + 1 < seen && !end.compare_exchange_weak(seen, i + 1)) {}
+            while (i + 1 < seen && !end.compare_exchange_weak(seen, i + 1)) {
+            }
         }
     });
     return end;
@@ -267,8 +268,8 @@ void loadAndReport(std::vector<ScanJob>& jobs, ScanConfigLoad* result) {
     }
     nextScanId += extraIds;
     if (result->scans.size() > 1) result->threshold = defaultTossThreshold(*result->scans[0].mesh);
-    consolePrintf("%s %f\n", "Threshold for point removal: ",
-                  static_cast<double>(result->threshold));
+    consolePrintf("%s %f\n",
+                  "Threshold for point removal: ", static_cast<double>(result->threshold));
 }
 
 }  // namespace

@@ -33,13 +33,13 @@ struct ConfigScanFailure {
 
 // What readScanConfig loaded.
 struct ScanConfigLoad {
-    LoadStatus config;                        // CannotOpen when the configuration could not be opened
-    std::vector<ConfigScan> scans;            // read, in record order
+    LoadStatus config;              // CannotOpen when the configuration could not be opened
+    std::vector<ConfigScan> scans;  // read, in record order
     std::vector<ConfigScanFailure> failures;  // not read, in record order
-    int bmeshRecords = 0;     // files the configuration names, read or not (each uses up an
-                              // id, and each further scan of a PTX or E57 file one more)
-    int unread = 0;           // bmesh records after a damaged scan: neither read nor reported
-    float threshold = 0.0f;   // the default removal threshold
+    int bmeshRecords = 0;    // files the configuration names, read or not (each uses up an
+                             // id, and each further scan of a PTX or E57 file one more)
+    int unread = 0;          // bmesh records after a damaged scan: neither read nor reported
+    float threshold = 0.0f;  // the default removal threshold
 
     // The scan whose damaged data ended the reading, or null.
     const ConfigScanFailure* damaged() const {

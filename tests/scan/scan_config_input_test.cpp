@@ -52,12 +52,15 @@ protected:
     ScanConfigLoad load_;
 };
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 TEST_F(ScanConfigInput, MissingEmptyOrGarbageConfigurationsLoadNothing) {
     EXPECT_EQ(read("", "none.conf"), "Could not open file " + dir_ + "/none.conf\n");
     EXPECT_EQ(read(""), "Threshold for point removal:  0.002000\n");
-    EXPECT_EQ(read(std::string("\0\xff\x01 bmesh\0 \x80 1 2 3\n", 17)), "Threshold for point removal:  0.002000\n");
+    EXPECT_EQ(read(std::string("\0\xff\x01 bmesh\0 \x80 1 2 3\n", 17)),
+              "Threshold for point removal:  0.002000\n");
     EXPECT_TRUE(sceneList.empty());
 }
 
@@ -68,7 +71,8 @@ TEST_F(ScanConfigInput, MissingFieldsAndMissingScans) {
     const std::string longName(600, 'n');
     const std::string out = read("bmesh missing.ply 0 0 0 0 0 0 1\nbmesh " + longName +
                                  " 0 0 0 0 0 0 1\nbmesh a.ply 1 2 3 0 0 0 1\nbmesh a.ply 5\n");
-    EXPECT_TRUE(has(out, "Could not open file missing.ply\nAdding PLY mesh from missing.ply\n")) << out;
+    EXPECT_TRUE(has(out, "Could not open file missing.ply\nAdding PLY mesh from missing.ply\n"))
+        << out;
     EXPECT_TRUE(has(out, "Could not open file " + longName + "\n"));
     ASSERT_EQ(sceneList.size(), 2u);
     EXPECT_EQ(sceneList[0]->getId(), 3);
@@ -96,9 +100,10 @@ int openFiles() {
 // process goes on.
 TEST_F(ScanConfigInput, UnreadableScansAreFailuresOfTheirKindAndACutOneEndsTheReading) {
     testing_support::writeFile(dir_ + "/junk.ply", "not a scan\n");
-    testing_support::writeFile(dir_ + "/scans.conf", "bmesh missing.ply 0 0 0 0 0 0 1\nbmesh junk.ply 0 0 0 0 0 0 1\n"
-                                                     "bmesh a.ply 0 0 0 0 0 0 1\nbmesh cut.ply 0 0 0 0 0 0 1\n"
-                                                     "bmesh a.ply 1 0 0 0 0 0 1\nbmesh a.ply 2 0 0 0 0 0 1\n");
+    testing_support::writeFile(dir_ + "/scans.conf",
+                               "bmesh missing.ply 0 0 0 0 0 0 1\nbmesh junk.ply 0 0 0 0 0 0 1\n"
+                               "bmesh a.ply 0 0 0 0 0 0 1\nbmesh cut.ply 0 0 0 0 0 0 1\n"
+                               "bmesh a.ply 1 0 0 0 0 0 1\nbmesh a.ply 2 0 0 0 0 0 1\n");
     for (int threads : {1, 4}) {
         setWorkerThreads(threads);
         testing::internal::CaptureStdout();
@@ -125,9 +130,11 @@ TEST_F(ScanConfigInput, UnreadableScansAreFailuresOfTheirKindAndACutOneEndsTheRe
         const std::string added = "Adding PLY mesh from " + dir_ + "/a.ply\n";
         const std::size_t at = out.find(added);
         ASSERT_NE(at, std::string::npos) << out;
-        EXPECT_EQ(out.substr(at + added.size()),
-                  "Reading coordinates from " + dir_ + "/cut.ply\nversion 1.000000\ntype 1\n"
-                  "element vertex 3\nproperty x\nproperty y\nproperty z\nelement range_grid 4\n");
+        EXPECT_EQ(
+            out.substr(at + added.size()),
+            "Reading coordinates from " + dir_ +
+                "/cut.ply\nversion 1.000000\ntype 1\n"
+                "element vertex 3\nproperty x\nproperty y\nproperty z\nelement range_grid 4\n");
     }
     setWorkerThreads(0);
 }
