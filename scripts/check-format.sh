@@ -11,6 +11,10 @@ if [ "${1:-}" = --fix ]; then
   clang-format -i "${files[@]}"
   exit 0
 fi
+if clang-format --dry-run --Werror "${files[@]}" >/dev/null 2>&1; then
+  echo "${#files[@]} files formatted."
+  exit 0
+fi
 bad=()
 for f in "${files[@]}"; do
   clang-format --dry-run --Werror "$f" >/dev/null 2>&1 || bad+=("$f")
