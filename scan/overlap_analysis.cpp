@@ -31,6 +31,33 @@ inline float startingValue(float stored) {
 
 inline bool isMeasured(float d) { return d - FLT_MAX < -1e-7; }
 
+// Up to this many lattice layers a pass shows a progress figure per layer;
+// beyond, only figures that change (a lattice of scans kilometres apart has
+// millions of layers).
+constexpr int kLayersEachShown = 1000;
+
+// The progress figure of layer z of nz: its share of the layers in percent.
+inline int layerFigure(int z, int nz) {
+    return nz > 1 ? static_cast<int>(float(z) / float(nz - 1) * 100.0f) : 100;
+}
+
+// The passes in their order, (0 on 1), (1 on 0), (0 on 2), (2 on 0), ...,
+// (1 on 2), (2 on 1), ..., one at a time: pair (a, b) with a < b, first with
+// a as the target, then with b.
+struct PassOrder {
+    std::size_t a = 0, b = 1;
+    bool second = false;  // b is the target
+    std::size_t target() const { return second ? b : a; }
+    std::size_t base() const { return second ? a : b; }
+    std::size_t later() const { return b; }  // the later of the two scans
+    bool finished(std::size_t n) const { return b >= n; }
+    void advance(std::size_t n) {
+        second = !second;
+        if (second) return;
+        if (++b == n && a + 2 < n) b = ++a + 1;
+    }
+};
+
 // ---------------------------------------------------------------------------
 // The plain path: two dense grids of index lists per scan, every cell of every
 // pass visited in z, y, x order, every point against every polygon of its cell.
@@ -61,8 +88,8 @@ private:
 bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, const AnalysisOptions& o) {
     const bool progress = o.progress;
     const std::size_t n = scans.size();
-    const int total = static_cast<int>(n * (n - 1));
-    int done = 0;
+    const std::int64_t total = analysisPassCount(n);
+    std::int64_t done = 0;
     std::vector<DenseGrid> pointGrids(n), faceGrids(n);
     for (std::size_t i = 0; i < n; ++i) {
         if (!pointGrids[i].init(l) || !faceGrids[i].init(l)) return false;
@@ -81,12 +108,13 @@ bool analyzePlain(const std::vector<Mesh*>& scans, const Lattice& l, const Analy
         if (progress) consoleWrite(passProgressText(int(target), int(base), 0));
         Mesh& t = *scans[target];
         const Mesh& b = *scans[base];
+        int shown = 0;  // the figure on the line now
         for (int z = 0; z < l.nz; ++z) {
-            if (progress) {
-                const int figure =
-                    l.nz > 1 ? static_cast<int>(float(z) / float(l.nz - 1) * 100.0f) : 100;
+            const int figure = layerFigure(z, l.nz);
+            if (progress && (l.nz <= kLayersEachShown || figure != shown)) {
                 consolePrintf("\b\b\b%02d%%", figure);
                 std::fflush(stdout);
+                shown = figure;
             }
             for (int y = 0; y < l.ny; ++y) {
                 for (int x = 0; x < l.nx; ++x) {
@@ -516,22 +544,19 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
     const double absolute = 1e-6 * double(sceneMagnitude(scans)) + 1e-30;
     const auto prepared = Clock::now();
 
-    std::size_t printedUpTo = 0;  // passes are printed in order as their targets finish
-    std::vector<std::pair<std::size_t, std::size_t>> passes;
-    for (std::size_t a = 0; a < n; ++a)
-        for (std::size_t b = a + 1; b < n; ++b) {
-            passes.push_back({a, b});
-            passes.push_back({b, a});
-        }
+    // Passes are reported in order as soon as both of their scans are done,
+    // produced one at a time (never a list of all pairs of scans).
+    PassOrder next;
+    std::int64_t reported = 0;
+    const std::int64_t total = analysisPassCount(n);
     for (std::size_t target = 0; target < n; ++target) {
         measureTarget(target, scans, cells, absolute, threads);
         if (!o.progress && !o.onPass) continue;
-        while (printedUpTo < passes.size() &&
-               std::max(passes[printedUpTo].first, passes[printedUpTo].second) <= target) {
-            const auto [a, b] = passes[printedUpTo++];
+        for (; !next.finished(n) && next.later() <= target; next.advance(n)) {
             // The figures have no line end: flush so that they show as they come.
-            if (o.progress) consoleWrite(passProgressText(int(a), int(b), l.nz));
-            if (o.onPass) o.onPass(static_cast<int>(printedUpTo), static_cast<int>(passes.size()));
+            if (o.progress)
+                consoleWrite(passProgressText(int(next.target()), int(next.base()), l.nz));
+            if (o.onPass) o.onPass(++reported, total);
         }
         if (o.progress) std::fflush(stdout);
     }
@@ -543,15 +568,23 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
 
 }  // namespace
 
+std::int64_t analysisPassCount(std::size_t scans) {
+    const auto n = static_cast<std::int64_t>(scans);
+    return n > 1 ? n * (n - 1) : 0;
+}
+
 std::string passProgressText(int target, int base, int nz) {
     char line[96];
     std::snprintf(line, sizeof line, "\nAnalyzing image %d based on image %d\n", target, base);
     std::string text = line;
     text += "Analyzing buckets...00%";
+    int shown = 0;
     for (int z = 0; z < nz; ++z) {
-        const int figure = nz > 1 ? static_cast<int>(float(z) / float(nz - 1) * 100.0f) : 100;
+        const int figure = layerFigure(z, nz);
+        if (nz > kLayersEachShown && figure == shown) continue;
         std::snprintf(line, sizeof line, "\b\b\b%02d%%", figure);
         text += line;
+        shown = figure;
     }
     return text;
 }
