@@ -4,6 +4,8 @@
 #include <cfloat>
 #include <cstdio>
 
+#include "files/printable_name.h"
+
 namespace {
 
 struct Column {
@@ -73,12 +75,14 @@ std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExpo
     for (const ScanReport& r : rows) lines.push_back(&r);
     if (rows.size() > 1) lines.push_back(&total);
     for (const ScanReport* r : lines) {
-        columns[0].cells.push_back(r->file);
+        // Names are printed with control characters escaped: a file name
+        // must not reach the terminal as commands.
+        columns[0].cells.push_back(files::printableName(r->file));
         columns[1].cells.push_back(std::to_string(r->points));
         columns[2].cells.push_back(std::to_string(r->measured));
         columns[3].cells.push_back(std::to_string(r->tossed));
-        columns[4].cells.push_back(r->written);
-        if (withExport) columns[5].cells.push_back(r->exported);
+        columns[4].cells.push_back(files::printableName(r->written));
+        if (withExport) columns[5].cells.push_back(files::printableName(r->exported));
     }
     return renderColumns(columns, lines.size());
 }

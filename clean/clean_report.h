@@ -24,7 +24,7 @@ struct ScanReport {
 ScanReport reportScan(const Mesh& scan, float threshold);
 
 // The table, columns aligned, a header line first and, with more than one
-// scan, a line of totals last. The export column appears when withExport.
+// scan, a line of totals last; names with control characters escaped. The export column appears when withExport.
 std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExport);
 
 // The line above the table: the threshold used and where it came from (given,

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "files/printable_name.h"
+#include "files/regular_file.h"
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
 #include "scene/materials.h"
@@ -35,21 +39,171 @@ struct Record {
     float qx = 0, qy = 0, qz = 0, qw = 0;
 };
 
-// Reads one record with the format "%s %s %f %f %f %f %f %f %f". Words of
-// any length are taken whole. Returns false at the end of the input, before
-// any field was read; a field that is not a number ends the record early and
-// stays in the input for the next one.
-bool readRecord(FILE* f, Record* r) {
-    char* keyword = nullptr;
-    char* file = nullptr;
-    const int n = std::fscanf(f, "%ms %ms %f %f %f %f %f %f %f", &keyword, &file, &r->tx, &r->ty,
-                              &r->tz, &r->qx, &r->qy, &r->qz, &r->qw);
-    if (keyword != nullptr) r->keyword = keyword;
-    if (file != nullptr) r->file = file;
-    std::free(keyword);
-    std::free(file);
-    return n != EOF;
+// Words are whole up to this many characters; longer ones (no file name can
+// be, PATH_MAX being 4096 with its terminator) end the reading.
+constexpr int kMaxConfigWord = 4096;
+#define RANGELOOM_WORD_WIDTH "4096"
+
+// After a conversion that took exactly kMaxConfigWord characters: whether
+// the word goes on (and so is too long).
+bool wordGoesOn(FILE* f) {
+    const int c = std::getc(f);
+    if (c == EOF) return false;
+    std::ungetc(c, f);
+    return !std::isspace(c);
 }
+
+// One word field ("%s"): 1, 0 or EOF as fscanf counts.
+int readWord(FILE* f, std::string* out, bool* tooLong) {
+    char* word = nullptr;
+    const int n = std::fscanf(f, "%" RANGELOOM_WORD_WIDTH "ms", &word);
+    if (word != nullptr) {
+        *out = word;
+        if (std::strlen(word) == std::size_t(kMaxConfigWord) && wordGoesOn(f)) *tooLong = true;
+    }
+    std::free(word);
+    return n;
+}
+
+// One number field ("%f"): 1, 0 or EOF as fscanf counts.
+int readNumber(FILE* f, float* out, bool* tooLong) {
+    int start = 0, end = 0;
+    const int n = std::fscanf(f, " %n%" RANGELOOM_WORD_WIDTH "f%n", &start, out, &end);
+    if (n == 1 && end - start == kMaxConfigWord && wordGoesOn(f)) *tooLong = true;
+    return n;
+}
+
+// Reads one record with the format "%s %s %f %f %f %f %f %f %f", field by
+// field with the same outcome. Returns false at the end of the input, before
+// any field was read; a field that is not a number ends the record early and
+// stays in the input for the next one. A word longer than kMaxConfigWord
+// sets *tooLong and ends the record.
+bool readRecord(FILE* f, Record* r, bool* tooLong) {
+    if (readWord(f, &r->keyword, tooLong) == EOF) return false;
+    if (*tooLong || readWord(f, &r->file, tooLong) != 1 || *tooLong) return true;
+    for (float* field : {&r->tx, &r->ty, &r->tz, &r->qx, &r->qy, &r->qz, &r->qw})
+        if (readNumber(f, field, tooLong) != 1 || *tooLong) return true;
+    return true;
+}
+
+// A second reading of the configuration, behind the records: the line of
+// each word and the words between two places, so that a record's words can
+// be named with their lines.
+class WordLines {
+public:
+    struct Word {
+        int line;
+        std::string text;  // at most kMaxConfigWord + 1 characters
+    };
+    explicit WordLines(FILE* f) : f_(f) {}
+
+    // The words from where the last call stopped up to offset (a word that
+    // goes on past offset ends there: the next record takes the rest).
+    std::vector<Word> upTo(long offset) {
+        std::vector<Word> words;
+        while (at_ < offset) {
+            const int c = std::getc(f_);
+            if (c == EOF) break;
+            ++at_;
+            if (std::isspace(c)) {
+                end(&words);
+                if (c == '\n') ++line_;
+            } else {
+                if (word_.text.empty()) word_.line = line_;
+                if (word_.text.size() <= std::size_t(kMaxConfigWord)) word_.text += char(c);
+            }
+        }
+        end(&words);
+        return words;
+    }
+    int line() const { return line_; }
+
+private:
+    void end(std::vector<Word>* words) {
+        if (word_.text.empty()) return;
+        words->push_back(std::move(word_));
+        word_ = Word{};
+    }
+    FILE* f_;
+    long at_ = 0;
+    int line_ = 1;
+    Word word_{0, std::string()};
+};
+
+bool isKeyword(const std::string& word, const char* keyword) {
+    return word.size() == std::strlen(keyword) && strcasecmp(word.c_str(), keyword) == 0;
+}
+
+// Why the record's pose cannot place a scan, or "": a quaternion that is
+// zero (its squared length is, in single precision: every point would land
+// on the translation) or not finite, a translation that is not finite.
+std::string poseProblem(const Record& r) {
+    char numbers[160];
+    if (!std::isfinite(r.qx) || !std::isfinite(r.qy) || !std::isfinite(r.qz) ||
+        !std::isfinite(r.qw)) {
+        std::snprintf(numbers, sizeof numbers, "its rotation quaternion is not finite (%g %g %g %g)",
+                      double(r.qx), double(r.qy), double(r.qz), double(r.qw));
+        return numbers;
+    }
+    if (r.qx * r.qx + r.qy * r.qy + r.qz * r.qz + r.qw * r.qw == 0.0f) {
+        std::snprintf(numbers, sizeof numbers, "its rotation quaternion is zero (%g %g %g %g)",
+                      double(r.qx), double(r.qy), double(r.qz), double(r.qw));
+        return numbers;
+    }
+    if (!std::isfinite(r.tx) || !std::isfinite(r.ty) || !std::isfinite(r.tz)) {
+        std::snprintf(numbers, sizeof numbers, "its translation is not finite (%g %g %g)",
+                      double(r.tx), double(r.ty), double(r.tz));
+        return numbers;
+    }
+    return std::string();
+}
+
+// At most this many lines name unused words; a file of garbage would
+// otherwise give a line for each of its lines.
+constexpr std::size_t kMaxUnusedLines = 20;
+constexpr std::size_t kShownWordLength = 64;
+
+// Collects the words of records that no keyword uses, line by line.
+class UnusedWords {
+public:
+    explicit UnusedWords(const std::string& config) : config_(files::printableName(config)) {}
+    void add(const std::vector<WordLines::Word>& words) {
+        for (const WordLines::Word& w : words) {
+            if (w.line != line_) flushLine();
+            line_ = w.line;
+            std::string shown = w.text.size() > kShownWordLength
+                                    ? w.text.substr(0, kShownWordLength) + "..."
+                                    : w.text;
+            words_ += (words_.empty() ? "" : " ") + files::printableName(shown);
+            ++count_;
+        }
+    }
+    std::vector<std::string> lines() {
+        flushLine();
+        if (notShown_ > 0)
+            lines_.push_back(config_ + ": " + std::to_string(notShown_) +
+                             " more words on later lines are not used by any record either");
+        return lines_;
+    }
+
+private:
+    void flushLine() {
+        if (count_ == 0) return;
+        if (lines_.size() < kMaxUnusedLines)
+            lines_.push_back(config_ + ", line " + std::to_string(line_) +
+                             ": words not used by any record: " + words_);
+        else
+            notShown_ += count_;
+        words_.clear();
+        count_ = 0;
+    }
+    std::string config_;
+    std::vector<std::string> lines_;
+    int line_ = 0;
+    std::string words_;  // of line_, so far
+    std::size_t count_ = 0;
+    std::size_t notShown_ = 0;
+};
 
 }  // namespace
 
@@ -61,14 +215,51 @@ std::string resolveScanPath(const std::string& scanName, const std::string& conf
     return fileExists(beside) ? beside : scanName;
 }
 
+namespace {
+
+// The distance of raster neighbours k and k + 1 when both hold a point, and
+// that distance is a spacing at all (neither zero nor infinite nor nan);
+// negative otherwise.
+float neighbourSpacing(const PlyMesh& scan, std::size_t k) {
+    const std::vector<int32_t>& g = scan.gridIndex;
+    if (g[k] == -1 || g[k + 1] == -1) return -1.0f;
+    const float d = (scan.vertices[g[k]] - scan.vertices[g[k + 1]]).length();
+    return std::isfinite(d) && d > 0.0f ? d : -1.0f;
+}
+
+}  // namespace
+
 float defaultTossThreshold(const PlyMesh& scan) {
     const std::vector<int32_t>& g = scan.gridIndex;
     for (std::size_t k = 0; k + 1 < g.size(); ++k) {
-        if (g[k] != -1 && g[k + 1] != -1) {
-            return (scan.vertices[g[k]] - scan.vertices[g[k + 1]]).length();
-        }
+        const float d = neighbourSpacing(scan, k);
+        if (d > 0.0f) return d;
     }
     return tossThreshold;
+}
+
+float medianRasterSpacing(const PlyMesh& scan) {
+    std::vector<float> spacings;
+    for (std::size_t k = 0; k + 1 < scan.gridIndex.size(); ++k) {
+        const float d = neighbourSpacing(scan, k);
+        if (d > 0.0f) spacings.push_back(d);
+    }
+    if (spacings.empty()) return 0.0f;
+    const auto middle = spacings.begin() + static_cast<std::ptrdiff_t>(spacings.size() / 2);
+    std::nth_element(spacings.begin(), middle, spacings.end());
+    return *middle;
+}
+
+std::string thresholdNote(const PlyMesh& scan, float threshold) {
+    const float median = medianRasterSpacing(scan);
+    if (!(median > 0.0f) || (threshold <= 10.0f * median && median <= 10.0f * threshold))
+        return std::string();
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "The first neighbouring points of %s are %g apart, its median spacing is %g: "
+                  "the default removal threshold may not suit the scans",
+                  files::printableName(scan.fileName).c_str(), double(threshold), double(median));
+    return line;
 }
 
 namespace {
@@ -80,6 +271,7 @@ struct ScanJob {
     int id = 0;               // object id, given in record order
     Loaded<PlyMesh> loaded;   // the scan, or why it could not be read
     std::string report;       // the loader's console text
+    std::string poseProblem;  // why the record cannot place the scan: it is not read
 };
 
 // Loads and poses the scan; its report is collected, to be printed in
@@ -101,17 +293,16 @@ void loadAndPose(ScanJob* job) {
 
 bool damaged(const ScanJob& job) { return job.loaded.status.failure == LoadFailure::DataDamaged; }
 
-// The bmesh records of the configuration, with their paths and ids.
-std::vector<ScanJob> readJobs(FILE* f, const std::string& fileName) {
+// The jobs of the configuration's records, ids given in record order (a
+// record whose pose cannot place its scan uses up its id too).
+std::vector<ScanJob> jobsOf(const ScanConfigRecords& config) {
     std::vector<ScanJob> jobs;
-    Record r;
-    while (readRecord(f, &r)) {
-        if (strcasecmp(r.keyword.c_str(), "camera") == 0) continue;
-        if (strcasecmp(r.keyword.c_str(), "bmesh") != 0) continue;
+    for (const ScanRecord& r : config.records) {
         ScanJob job;
-        job.record = r;
-        job.path = resolveScanPath(r.file, fileName);
+        job.record = {"bmesh", r.name, r.tx, r.ty, r.tz, r.qx, r.qy, r.qz, r.qw};
+        job.path = r.path;
         job.id = nextScanId++;
+        job.poseProblem = r.poseProblem;
         jobs.push_back(std::move(job));
     }
     return jobs;
@@ -126,6 +317,7 @@ std::size_t loadJobs(std::vector<ScanJob>& jobs) {
     std::atomic<std::size_t> end{jobs.size()};
     auto work = [&] {
         for (std::size_t i = next++; i < jobs.size() && i < end; i = next++) {
+            if (!jobs[i].poseProblem.empty()) continue;
             loadAndPose(&jobs[i]);
             if (!damaged(jobs[i])) continue;
             std::size_t seen = end;
@@ -142,17 +334,81 @@ std::size_t loadJobs(std::vector<ScanJob>& jobs) {
 
 }  // namespace
 
-ScanConfigLoad readScanConfig(const std::string& fileName) {
-    ScanConfigLoad result;
-    result.threshold = tossThreshold;
-    FILE* f = std::fopen(fileName.c_str(), "r");
-    if (f == nullptr) {
-        result.config = {LoadFailure::CannotOpen, std::strerror(errno), 0};
-        consolePrintf("Could not open file %s\n", fileName.c_str());
+ScanConfigRecords readScanRecords(const std::string& fileName) {
+    ScanConfigRecords result;
+    result.fileName = fileName;
+    std::string why;
+    FILE* f = files::openRegularFile(fileName, &why);
+    FILE* text = f != nullptr ? std::fopen(fileName.c_str(), "r") : nullptr;
+    if (text == nullptr) {
+        if (f != nullptr) {
+            why = std::strerror(errno);
+            std::fclose(f);
+        }
+        result.config = {LoadFailure::CannotOpen, why, 0};
         return result;
     }
-    std::vector<ScanJob> jobs = readJobs(f, fileName);
+    WordLines lines(text);
+    UnusedWords unused(fileName);
+    Record r;
+    bool tooLong = false;
+    while (readRecord(f, &r, &tooLong)) {
+        const std::vector<WordLines::Word> words = lines.upTo(std::ftell(f));
+        if (tooLong) {
+            const int line = words.empty() ? lines.line() : words.back().line;
+            result.config = {LoadFailure::HeaderNotAccepted,
+                             "line " + std::to_string(line) + " holds a word of more than " +
+                                 std::to_string(kMaxConfigWord) +
+                                 " characters: not a scan configuration",
+                             0};
+            break;
+        }
+        for (const WordLines::Word& w : words)
+            if (isKeyword(w.text, "bmesh")) ++result.bmeshWords;
+        if (isKeyword(r.keyword, "camera")) continue;
+        if (!isKeyword(r.keyword, "bmesh")) {
+            unused.add(words);
+            continue;
+        }
+        ScanRecord record;
+        record.name = r.file;
+        record.path = resolveScanPath(r.file, fileName);
+        record.line = words.empty() ? lines.line() : words.front().line;
+        record.tx = r.tx, record.ty = r.ty, record.tz = r.tz;
+        record.qx = r.qx, record.qy = r.qy, record.qz = r.qz, record.qw = r.qw;
+        record.poseProblem = poseProblem(r);
+        result.records.push_back(std::move(record));
+    }
+    std::fclose(text);
     std::fclose(f);
+    result.unusedWords = unused.lines();
+    return result;
+}
+
+std::string poseFailureLine(const ScanConfigRecords& config, const ScanRecord& record) {
+    return files::printableName(config.fileName) + ", line " + std::to_string(record.line) +
+           ": bmesh " + files::printableName(record.name) + ": " + record.poseProblem;
+}
+
+ScanConfigLoad loadScanRecords(const ScanConfigRecords& config) {
+    ScanConfigLoad result;
+    result.threshold = tossThreshold;
+    result.config = config.config;
+    const std::string shownName = files::printableName(config.fileName);
+    if (!config.config.ok()) {
+        if (config.config.failure == LoadFailure::CannotOpen &&
+            config.config.reason.compare(0, 6, "it is ") != 0)
+            consolePrintf("Could not open file %s\n", shownName.c_str());
+        else if (config.config.failure == LoadFailure::CannotOpen)
+            consolePrintf("Could not open file %s: %s\n", shownName.c_str(),
+                          config.config.reason.c_str());
+        else
+            consolePrintf("Could not read file %s: %s\n", shownName.c_str(),
+                          config.config.reason.c_str());
+        return result;
+    }
+    for (const std::string& line : config.unusedWords) consolePrintf("%s\n", line.c_str());
+    std::vector<ScanJob> jobs = jobsOf(config);
     result.bmeshRecords = static_cast<int>(jobs.size());
     const std::size_t loaded = loadJobs(jobs);
     result.unread = static_cast<int>(jobs.size() - loaded);
@@ -160,21 +416,37 @@ ScanConfigLoad readScanConfig(const std::string& fileName) {
     // Reported and handed over in record order, as if one after the other.
     for (std::size_t i = 0; i < loaded; ++i) {
         ScanJob& job = jobs[i];
+        if (!job.poseProblem.empty()) {
+            const std::string line = poseFailureLine(config, config.records[i]);
+            consolePrintf("%s; the scan is left out\n", line.c_str());
+            result.failures.push_back(
+                {job.record.file, job.path, {LoadFailure::BadPose, job.poseProblem, 0}});
+            continue;
+        }
         consoleWrite(job.report);
         if (damaged(job)) {
             result.failures.push_back({job.record.file, job.path, job.loaded.status});
             return result;
         }
-        ConsoleText() << "Adding PLY mesh from " << job.path << std::endl;
+        ConsoleText() << "Adding PLY mesh from " << files::printableName(job.path) << std::endl;
         if (job.loaded.mesh == nullptr)
             result.failures.push_back({job.record.file, job.path, job.loaded.status});
         else
             result.scans.push_back({job.record.file, job.path, std::move(job.loaded.mesh)});
     }
-    if (result.scans.size() > 1) result.threshold = defaultTossThreshold(*result.scans[0].mesh);
+    if (result.scans.size() > 1) {
+        const PlyMesh& first = *result.scans[0].mesh;
+        result.threshold = defaultTossThreshold(first);
+        result.thresholdNote = thresholdNote(first, result.threshold);
+        if (!result.thresholdNote.empty()) consolePrintf("%s\n", result.thresholdNote.c_str());
+    }
     consolePrintf("%s %f\n", "Threshold for point removal: ",
                   static_cast<double>(result.threshold));
     return result;
+}
+
+ScanConfigLoad readScanConfig(const std::string& fileName) {
+    return loadScanRecords(readScanRecords(fileName));
 }
 
 void addScansToScene(ScanConfigLoad& load) {

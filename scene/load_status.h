@@ -10,6 +10,7 @@ enum class LoadFailure {
     CannotOpen,         // the file could not be opened
     HeaderNotAccepted,  // its header is not one the reader accepts
     DataDamaged,        // its data ends early or cannot be read
+    BadPose,            // its configuration record cannot place it (a zero or non-finite pose)
 };
 
 struct LoadStatus {
