@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <vector>
 
 namespace files {
 
@@ -74,26 +75,21 @@ std::string resolvedPath(const std::string& path) {
 }
 
 void ProtectedFiles::add(const std::string& path, const std::string& what) {
-    Entry e;
-    e.resolved = resolvedPath(path);
-    e.what = what;
+    const std::string resolved = resolvedPath(path);
+    byName_.emplace(resolved, what);
     FileIdentity id;
-    if (identityOf(e.resolved, false, &id)) e.identities.push_back(id);
-    if (identityOf(e.resolved, true, &id)) e.identities.push_back(id);
-    entries_.push_back(std::move(e));
+    if (identityOf(resolved, false, &id)) byIdentity_.emplace(std::make_pair(id.device, id.inode), what);
+    if (identityOf(resolved, true, &id)) byIdentity_.emplace(std::make_pair(id.device, id.inode), what);
 }
 
 std::string ProtectedFiles::clashOf(const std::string& target) const {
     const std::string resolved = resolvedPath(target);
+    const auto named = byName_.find(resolved);
+    if (named != byName_.end()) return named->second;
     FileIdentity entry;
-    const bool exists = identityOf(resolved, false, &entry);
-    for (const Entry& e : entries_) {
-        if (e.resolved == resolved) return e.what;
-        if (!exists) continue;
-        for (const FileIdentity& id : e.identities)
-            if (id == entry) return e.what;
-    }
-    return std::string();
+    if (!identityOf(resolved, false, &entry)) return std::string();
+    const auto same = byIdentity_.find(std::make_pair(entry.device, entry.inode));
+    return same != byIdentity_.end() ? same->second : std::string();
 }
 
 }  // namespace files

@@ -4,8 +4,10 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <string>
-#include <vector>
+#include <unordered_map>
+#include <utility>
 
 namespace files {
 
@@ -41,12 +43,9 @@ public:
     std::string clashOf(const std::string& target) const;
 
 private:
-    struct Entry {
-        std::string resolved;
-        std::vector<FileIdentity> identities;
-        std::string what;
-    };
-    std::vector<Entry> entries_;
+    // The first file added under each resolved name and identity wins.
+    std::unordered_map<std::string, std::string> byName_;
+    std::map<std::pair<dev_t, ino_t>, std::string> byIdentity_;
 };
 
 }  // namespace files

@@ -25,6 +25,12 @@ std::string notRegularReason(const std::string& path) {
     return std::string("it is ") + fileKindName(st.st_mode) + ", not a regular file";
 }
 
+bool isNotRegularReason(const std::string& reason) {
+    static const std::string kEnd = ", not a regular file";
+    return reason.size() > kEnd.size() && reason.compare(0, 6, "it is ") == 0 &&
+           reason.compare(reason.size() - kEnd.size(), kEnd.size(), kEnd) == 0;
+}
+
 FILE* openRegularFile(const std::string& path, std::string* error) {
     // Not blocking: opening a FIFO for reading would wait for a writer.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

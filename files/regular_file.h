@@ -19,6 +19,10 @@ FILE* openRegularFile(const std::string& path, std::string* error);
 // included: opening it says why).
 std::string notRegularReason(const std::string& path);
 
+// Whether a reason given by openRegularFile or notRegularReason says that
+// the file is there but no regular file (rather than why it cannot be opened).
+bool isNotRegularReason(const std::string& reason);
+
 // What a file of this st_mode is, for messages: "a folder", "a FIFO",
 // "a character device", "a block device", "a socket", "a regular file".
 const char* fileKindName(unsigned mode);

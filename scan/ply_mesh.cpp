@@ -1,6 +1,7 @@
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -90,43 +91,53 @@ bool firstWordIsPly(FILE* f) {
 }
 
 // The bytes of a file up to kMaxHeaderBytes, then a line declaring one more
-// element: the library's own header reader, run over them, reads that
-// element exactly when the file's header has not ended before.
+// element, as a stream: the library's own header reader, run over it, reads
+// that element exactly when the file's header has not ended before. The
+// stream can be positioned (the library's plain line reader steps back
+// after a carriage return).
 struct CappedHeader {
     int fd;
-    long offset = 0;
-    long end = kMaxHeaderBytes;  // where the file's bytes stop being read
-    bool fileEnded = false;      // the file ended before kMaxHeaderBytes
-    std::size_t sentinelAt = 0;
+    off_t fileBytes;  // of the file, at most kMaxHeaderBytes
+    off_t at = 0;     // position in the stream
 };
 constexpr char kSentinelElement[] = "rangeloom_header_has_not_ended";
 const std::string kSentinelLine = std::string("\nelement ") + kSentinelElement + " 0\n";
 
 ssize_t readCapped(void* cookie, char* buffer, std::size_t size) {
     auto* h = static_cast<CappedHeader*>(cookie);
-    if (h->offset < h->end) {
-        const std::size_t want = std::min<std::size_t>(size, std::size_t(h->end - h->offset));
-        const ssize_t got = pread(h->fd, buffer, want, h->offset);
-        if (got < 0) return -1;
-        if (got > 0) {
-            h->offset += got;
-            return got;
-        }
-        h->fileEnded = true;
-        h->end = h->offset;
+    if (h->at < h->fileBytes) {
+        const std::size_t want = std::min<std::size_t>(size, std::size_t(h->fileBytes - h->at));
+        const ssize_t got = pread(h->fd, buffer, want, h->at);
+        if (got <= 0) return got < 0 ? -1 : 0;
+        h->at += got;
+        return got;
     }
-    const std::size_t n = std::min(size, kSentinelLine.size() - h->sentinelAt);
-    std::memcpy(buffer, kSentinelLine.data() + h->sentinelAt, n);
-    h->sentinelAt += n;
+    const std::size_t from = std::size_t(h->at - h->fileBytes);
+    const std::size_t n = from < kSentinelLine.size() ? std::min(size, kSentinelLine.size() - from) : 0;
+    std::memcpy(buffer, kSentinelLine.data() + from, n);
+    h->at += static_cast<off_t>(n);
     return static_cast<ssize_t>(n);
+}
+
+int seekCapped(void* cookie, off64_t* offset, int whence) {
+    auto* h = static_cast<CappedHeader*>(cookie);
+    const off64_t length = h->fileBytes + static_cast<off64_t>(kSentinelLine.size());
+    const off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? h->at : length;
+    const off64_t to = base + *offset;
+    if (to < 0 || to > length) return -1;
+    h->at = static_cast<off_t>(to);
+    *offset = to;
+    return 0;
 }
 
 // Why the header of the open file fd does not end (no end_header line
 // within kMaxHeaderBytes), or "" when it ends or when the library rejects it
 // anyway. The file's own position is not moved.
 std::string headerEndProblem(int fd) {
-    CappedHeader h{fd};
-    cookie_io_functions_t io{readCapped, nullptr, nullptr, nullptr};
+    struct stat st;
+    if (fstat(fd, &st) != 0) return std::string();
+    CappedHeader h{fd, std::min<off_t>(st.st_size, kMaxHeaderBytes)};
+    cookie_io_functions_t io{readCapped, nullptr, seekCapped, nullptr};
     FILE* stream = fopencookie(&h, "r", io);
     if (stream == nullptr) return std::string();
     int count = 0;
@@ -141,7 +152,8 @@ std::string headerEndProblem(int fd) {
     ply_free_element_list(count, names);
     ply_close_file(ply);  // closes the stream
     if (ended) return std::string();
-    if (h.fileEnded) return "its header has no end_header line (the file ends inside it)";
+    if (st.st_size <= kMaxHeaderBytes)
+        return "its header has no end_header line (the file ends inside it)";
     return "its header does not end within its first " + std::to_string(kMaxHeaderBytes) +
            " bytes (no end_header line)";
 }
@@ -433,7 +445,7 @@ LoadStatus PlyMesh::loadFile(const std::string& name, const PlyLoadOptions& opti
     const LoadStatus captured = captureHeader(fileName);
     if (captured.failure == LoadFailure::CannotOpen) {
         // A file that is there but is no regular file says what it is.
-        if (captured.reason.compare(0, 6, "it is ") == 0)
+        if (files::isNotRegularReason(captured.reason))
             consolePrintf("Could not open file %s: %s\n", shown.c_str(), captured.reason.c_str());
         else
             consolePrintf("Could not open file %s\n", shown.c_str());

@@ -92,7 +92,7 @@ bool readRecord(FILE* f, Record* r, bool* tooLong) {
 class WordLines {
 public:
     struct Word {
-        int line;
+        long long line;
         std::string text;  // at most kMaxConfigWord + 1 characters
     };
     explicit WordLines(FILE* f) : f_(f) {}
@@ -116,7 +116,7 @@ public:
         end(&words);
         return words;
     }
-    int line() const { return line_; }
+    long long line() const { return line_; }
 
 private:
     void end(std::vector<Word>* words) {
@@ -126,7 +126,7 @@ private:
     }
     FILE* f_;
     long at_ = 0;
-    int line_ = 1;
+    long long line_ = 1;
     Word word_{0, std::string()};
 };
 
@@ -158,10 +158,12 @@ std::string poseProblem(const Record& r) {
     return std::string();
 }
 
-// At most this many lines name unused words; a file of garbage would
-// otherwise give a line for each of its lines.
+// At most this many lines name unused words, each with at most about
+// kShownLineLength characters of them; a file of garbage would otherwise
+// give a line for each of its lines, or one as long as the file.
 constexpr std::size_t kMaxUnusedLines = 20;
 constexpr std::size_t kShownWordLength = 64;
+constexpr std::size_t kShownLineLength = 400;
 
 // Collects the words of records that no keyword uses, line by line.
 class UnusedWords {
@@ -171,11 +173,15 @@ public:
         for (const WordLines::Word& w : words) {
             if (w.line != line_) flushLine();
             line_ = w.line;
+            ++count_;
+            if (lines_.size() >= kMaxUnusedLines || words_.size() > kShownLineLength) {
+                cut_ = cut_ || lines_.size() < kMaxUnusedLines;
+                continue;
+            }
             std::string shown = w.text.size() > kShownWordLength
                                     ? w.text.substr(0, kShownWordLength) + "..."
                                     : w.text;
             words_ += (words_.empty() ? "" : " ") + files::printableName(shown);
-            ++count_;
         }
     }
     std::vector<std::string> lines() {
@@ -191,16 +197,18 @@ private:
         if (count_ == 0) return;
         if (lines_.size() < kMaxUnusedLines)
             lines_.push_back(config_ + ", line " + std::to_string(line_) +
-                             ": words not used by any record: " + words_);
+                             ": words not used by any record: " + words_ + (cut_ ? " ..." : ""));
         else
             notShown_ += count_;
         words_.clear();
         count_ = 0;
+        cut_ = false;
     }
     std::string config_;
     std::vector<std::string> lines_;
-    int line_ = 0;
-    std::string words_;  // of line_, so far
+    long long line_ = 0;
+    std::string words_;  // shown words of line_, so far
+    bool cut_ = false;   // words of line_ not shown
     std::size_t count_ = 0;
     std::size_t notShown_ = 0;
 };
@@ -355,7 +363,7 @@ ScanConfigRecords readScanRecords(const std::string& fileName) {
     while (readRecord(f, &r, &tooLong)) {
         const std::vector<WordLines::Word> words = lines.upTo(std::ftell(f));
         if (tooLong) {
-            const int line = words.empty() ? lines.line() : words.back().line;
+            const long long line = words.empty() ? lines.line() : words.back().line;
             result.config = {LoadFailure::HeaderNotAccepted,
                              "line " + std::to_string(line) + " holds a word of more than " +
                                  std::to_string(kMaxConfigWord) +
@@ -397,7 +405,7 @@ ScanConfigLoad loadScanRecords(const ScanConfigRecords& config) {
     const std::string shownName = files::printableName(config.fileName);
     if (!config.config.ok()) {
         if (config.config.failure == LoadFailure::CannotOpen &&
-            config.config.reason.compare(0, 6, "it is ") != 0)
+            !files::isNotRegularReason(config.config.reason))
             consolePrintf("Could not open file %s\n", shownName.c_str());
         else if (config.config.failure == LoadFailure::CannotOpen)
             consolePrintf("Could not open file %s: %s\n", shownName.c_str(),

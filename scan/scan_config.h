@@ -29,7 +29,7 @@ struct ConfigScanFailure {
 struct ScanRecord {
     std::string name;  // the file name as the record writes it
     std::string path;  // where it is read from (resolveScanPath)
-    int line = 0;      // the configuration's line that holds its keyword
+    long long line = 0;  // the configuration's line that holds its keyword
     float tx = 0, ty = 0, tz = 0;          // translation
     float qx = 0, qy = 0, qz = 0, qw = 0;  // rotation quaternion, vector part first
     // Why the pose cannot place the scan ("its rotation quaternion is zero

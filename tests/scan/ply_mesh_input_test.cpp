@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "libply/ply_internal.h"
 #include "libply/plyfile.h"
 #include "scan/ply_mesh.h"
 #include "test_support.h"
@@ -97,6 +98,15 @@ TEST(PlyMeshInput, HeadersThatNeverEndAreUnreadable) {
         }
     }
     EXPECT_TRUE(load(header).loaded);
+    // Lone carriage returns end lines, on the library's plain path too
+    // (which steps back in the stream after one).
+    const std::string loneCr = "ply\rformat ascii 1.0\relement vertex 1\rproperty float x\r"
+                               "property float y\rproperty float z\rend_header\r0 0 0\r";
+    for (int plain : {0, 1}) {
+        ply_set_plain_paths(plain);
+        EXPECT_TRUE(load(loneCr).loaded) << plain;
+    }
+    ply_set_plain_paths(0);
     std::string endless = kText;
     while (endless.size() <= (1u << 20)) endless += "comment " + std::string(100, 'c') + "\n";
     const LoadResult r = load(endless + "end_header\n");
