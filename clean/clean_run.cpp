@@ -99,9 +99,11 @@ int writeFiles(const std::vector<PlyMesh*>& scans, const OutputTargets& t, const
         if (written) keep.add(t.cleaned[i], "the file written for another scan");
         const std::string text = messages.take();
         std::string exportError;
-        const bool exported = !o.exportValues || writeValueExport(*scans[i], tossThreshold,
-                                                                  t.exported[i], &exportError, &keep);
-        if (o.exportValues && exported) keep.add(t.exported[i], "the file written for another scan");
+        const bool exported =
+            !o.exportValues ||
+            writeValueExport(*scans[i], tossThreshold, t.exported[i], &exportError, &keep);
+        if (o.exportValues && exported)
+            keep.add(t.exported[i], "the file written for another scan");
         if (!text.empty() || !exported) bar.clear();
         std::fputs(text.c_str(), stderr);
         if (!exported)

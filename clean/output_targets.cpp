@@ -31,7 +31,8 @@ std::vector<std::string> targetCollisions(const std::vector<std::string>& scanPa
     for (const std::string& target : all) {
         const std::string clash = seen.clashOf(target);
         if (!clash.empty())
-            clashes.push_back("cannot write " + files::printableName(target) + ": it is also " + clash);
+            clashes.push_back("cannot write " + files::printableName(target) + ": it is also " +
+                              clash);
         seen.add(target, "the file written for another scan");
     }
     return clashes;

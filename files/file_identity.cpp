@@ -78,8 +78,9 @@ void ProtectedFiles::add(const std::string& path, const std::string& what) {
     const std::string resolved = resolvedPath(path);
     byName_.emplace(resolved, what);
     FileIdentity id;
-    if (identityOf(resolved, false, &id)) byIdentity_.emplace(std::make_pair(id.device, id.inode), what);
-    if (identityOf(resolved, true, &id)) byIdentity_.emplace(std::make_pair(id.device, id.inode), what);
+    for (bool followLink : {false, true})
+        if (identityOf(resolved, followLink, &id))
+            byIdentity_.emplace(std::make_pair(id.device, id.inode), what);
 }
 
 std::string ProtectedFiles::clashOf(const std::string& target) const {

@@ -128,7 +128,8 @@ int writeAllCleaned() {
     // No file written replaces a scan of the configuration, nor a file
     // written for another scan a moment before.
     files::ProtectedFiles keep;
-    for (const PlyMesh* scan : scans) keep.add(scan->fileName, "scan " + files::printableName(scan->fileName));
+    for (const PlyMesh* scan : scans)
+        keep.add(scan->fileName, "scan " + files::printableName(scan->fileName));
     int written = 0, failed = 0;
     for (const PlyMesh* scan : scans) {
         if (scan->writeCleaned(std::string(), &keep)) {

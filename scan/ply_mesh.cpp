@@ -113,7 +113,8 @@ ssize_t readCapped(void* cookie, char* buffer, std::size_t size) {
         return got;
     }
     const std::size_t from = std::size_t(h->at - h->fileBytes);
-    const std::size_t n = from < kSentinelLine.size() ? std::min(size, kSentinelLine.size() - from) : 0;
+    const std::size_t n =
+        from < kSentinelLine.size() ? std::min(size, kSentinelLine.size() - from) : 0;
     std::memcpy(buffer, kSentinelLine.data() + from, n);
     h->at += static_cast<off_t>(n);
     return static_cast<ssize_t>(n);
@@ -311,7 +312,8 @@ void readElements(const OpenPly& file, const std::string& fileName, Mesh& mesh) 
         const bool holdsNoData = file.fileType != PLY_ASCII && described.count == 0;
         if (holdsNoData && instances > 0 && isHandled(element)) {
             consolePrintf("element %s of %s has no properties: its %d instances hold no data and "
-                        "are not read\n", element, files::printableName(fileName).c_str(), instances);
+                        "are not read\n", element, files::printableName(fileName).c_str(),
+                        instances);
             instances = 0;
         }
         if (words_equal("vertex", element))

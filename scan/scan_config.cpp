@@ -141,8 +141,9 @@ std::string poseProblem(const Record& r) {
     char numbers[160];
     if (!std::isfinite(r.qx) || !std::isfinite(r.qy) || !std::isfinite(r.qz) ||
         !std::isfinite(r.qw)) {
-        std::snprintf(numbers, sizeof numbers, "its rotation quaternion is not finite (%g %g %g %g)",
-                      double(r.qx), double(r.qy), double(r.qz), double(r.qw));
+        std::snprintf(numbers, sizeof numbers,
+                      "its rotation quaternion is not finite (%g %g %g %g)", double(r.qx),
+                      double(r.qy), double(r.qz), double(r.qw));
         return numbers;
     }
     if (r.qx * r.qx + r.qy * r.qy + r.qz * r.qz + r.qw * r.qw == 0.0f) {
