@@ -47,9 +47,8 @@ std::unique_ptr<Mesh> loadLonePly(const std::string& name) {
 
 // Every scan of the configuration (each visible), its default threshold, the
 // overlap analysis, the scene bounds, and the hidden lattice mesh after the
-// scans.
-void loadConfiguration(const std::string& name) {
-    ScanConfigLoad load = readScanConfig(name);
+// scans. Unreadable scans were reported by the loader and are left out.
+void showConfiguration(ScanConfigLoad load) {
     if (const ConfigScanFailure* damaged = load.damaged())
         endOnDamagedData(damaged->status, damaged->path);
     addScansToScene(load);
@@ -72,7 +71,10 @@ void loadInput(const std::string& name) {
             addLoneMesh(loadLonePly(name), name);
             break;
         case InputKind::ScanConfig:
-            loadConfiguration(name);
+            showConfiguration(readScanConfig(name));
+            break;
+        case InputKind::ScanFile:
+            showConfiguration(readScanFileAsConfig(name));
             break;
         case InputKind::None:
             break;

@@ -3,5 +3,6 @@
 
 #include <string>
 
-// Loads the input by its extension (.m, .ply, .conf); other names load nothing.
+// Loads the input by its extension (.m, .ply, .conf, .ptx, .e57); other names
+// load nothing.
 void loadInput(const std::string& name);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/snapshot.h"
+#include "app/value_histogram.h"
 #include "app/view.h"
 #include "scan/cleaned_writer.h"
 #include "scene/materials.h"
@@ -72,10 +74,37 @@ std::string buildHelpText() {
     t += padded("Camera Rotate  : Rotate the camera around the mesh object.");
     t += padded("Exit      : Exit the program.");
     t += padded("");
+    t += heading("// * Distance Keys * \\\\");
+    t += padded("m or M : Colour the scans by distance, with a legend.");
+    t += padded("[ or ] : Lower or raise the top of the colour scale.");
+    t += padded("n or N : Print a histogram of the distances.");
+    t += padded("i or I : Save the window as rangeloom-NNN.png.");
+    t += padded("f or F : Frame the shown objects in the window.");
+    t += padded("Middle button : Print the distance of the point clicked.");
+    t += padded("");
     return t;
 }
 
 void printThreshold() { std::printf("Toss threshold is %f\n", static_cast<double>(tossThreshold)); }
+
+void printColourScale() {
+    const DistanceScale scale = currentDistanceScale();
+    std::printf("Colour scale 0 to %f, threshold %f\n", double(scale.maximum),
+                double(scale.threshold));
+}
+
+// '[' and ']': the maximum is fixed from then on, no longer twice the threshold.
+void moveColourScale(float factor) {
+    colourScaleMaximum = currentDistanceScale().maximum * factor;
+    printColourScale();
+}
+
+void printHistogram() {
+    std::vector<const Mesh*> scans;
+    for (const Mesh* object : sceneList)
+        if (object != gridMesh) scans.push_back(object);
+    std::fputs(textHistogram(scans, currentDistanceScale()).c_str(), stdout);
+}
 
 void setAllDisplayModes(int mode) {
     for (Mesh* object : sceneList) object->setDisplayMode(mode);
@@ -134,6 +163,15 @@ void onKeyboard(unsigned char key, int, int) {
         case 'p': case 'P': writeAllCleaned(); break;
         case 'h': case 'H': std::fputs(helpText().c_str(), stdout); break;
         case 'q': case 'Q': std::exit(0);
+        case 'm': case 'M':
+            colourByDistance = !colourByDistance;
+            if (colourByDistance) printColourScale();
+            break;
+        case '[': moveColourScale(1.0f / kColourScaleStep); break;
+        case ']': moveColourScale(kColourScaleStep); break;
+        case 'n': case 'N': printHistogram(); break;
+        case 'i': case 'I': saveWindowPicture(); break;
+        case 'f': case 'F': frameVisibleObjects(); break;
         case '0': visibilityFlags.toggle(9); break;
         default:
             if (key >= '1' && key <= '9') visibilityFlags.toggle(static_cast<std::size_t>(key - '1'));

@@ -8,8 +8,12 @@ extern bool uniformMaterial;    // after 'c': all objects share palette entry 0 
 extern float tossStep;          // threshold step of 't'/'T', fixed at the first key press
 extern bool tossStepSet;        // tossStep has been fixed
 
+// The colour scale's maximum moves by this factor per '[' or ']'.
+constexpr float kColourScaleStep = 1.25f;
+
 // GLUT keyboard callback; the mouse position is ignored.
 void onKeyboard(unsigned char key, int x, int y);
 
-// The help text printed by 'h'.
+// The help text printed by 'h': the specified lines, then the keys added
+// since (colouring by distance, histogram, picture, framing, picking).
 const std::string& helpText();

@@ -2,6 +2,9 @@
 
 #include <GL/glut.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "app/keyboard.h"
 #include "app/view.h"
 #include "scene/scene_state.h"
@@ -9,7 +12,47 @@
 int interactionMode = ModeTranslate;
 bool dragStarted = false;
 Point3 lastDragPoint;
+PickHit pickedPoint;
+int pickPressX = -1;
+int pickPressY = -1;
 
+namespace {
+
+constexpr double kPickRadius = 10.0;  // pixels around the pointer
+constexpr int kClickSlack = 3;        // pixels a click may move
+
+// A middle-button press remembers where; a release near it picks.
+void onMiddleButton(int state, int x, int y) {
+    if (state == GLUT_DOWN) {
+        pickPressX = x;
+        pickPressY = y;
+        return;
+    }
+    const bool click = pickPressX >= 0 && std::abs(x - pickPressX) <= kClickSlack &&
+                       std::abs(y - pickPressY) <= kClickSlack;
+    pickPressX = pickPressY = -1;
+    if (click) pickAt(x, y);
+}
+
+}  // namespace
+
+void pickAt(int x, int y) {
+    const int row = viewState.height - 1 - y;
+    drawFrame();
+    float depth = 1.0f;
+    glReadPixels(x, row, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    std::vector<Mesh*> candidates;
+    for (std::size_t j = 0; j < sceneList.size(); ++j)
+        candidates.push_back(visibilityFlags.isVisible(j) && sceneList[j] != gridMesh ? sceneList[j]
+                                                                                     : nullptr);
+    pickedPoint = pickPoint(currentPickView(), candidates, x + 0.5, row + 0.5, depth, kPickRadius);
+    if (pickedPoint.found)
+        std::printf("%s\n", pickLine(*sceneList[pickedPoint.object], pickedPoint.vertex,
+                                     tossThreshold).c_str());
+    else
+        std::printf("No point near the pointer\n");
+    glutPostRedisplay();
+}
 Point3 planeProject(int px, int py) {
     const ViewState& v = viewState;
     const float w = static_cast<float>(v.width);
@@ -21,7 +64,8 @@ Point3 planeProject(int px, int py) {
     return Point3(x, y, 0.0f);
 }
 
-void onMouse(int button, int state, int, int) {
+void onMouse(int button, int state, int x, int y) {
+    if (button == GLUT_MIDDLE_BUTTON) onMiddleButton(state, x, y);
     if (button != GLUT_LEFT_BUTTON) return;
     if (state == GLUT_DOWN) {
         for (Mesh* object : sceneList) object->setDisplayMode(SparsePoints);
@@ -41,7 +85,9 @@ void onMotion(int x, int y) {
     }
     const Vec3 d = current - lastDragPoint;
     if (interactionMode == ModeTranslate) {
-        for (Mesh* object : sceneList) object->translate(d);
+        // In a framed scene the view plane's units are scaled down with it.
+        const Vec3 move = sceneFrame.active ? d.scaled(1.0f / sceneFrame.scale) : d;
+        for (Mesh* object : sceneList) object->translate(move);
     } else if (interactionMode == ModeCameraRotate) {
         camera.rotateHorizontal(d.x);
         camera.rotateVertical(-d.y);

@@ -22,6 +22,8 @@ InputKind inputKindOf(const std::string& name) {
     if (strcasecmp(ext.c_str(), ".ply") == 0) return InputKind::PlyFile;
     if (strcasecmp(ext.c_str(), ".m") == 0) return InputKind::MeshFile;
     if (strcasecmp(ext.c_str(), ".conf") == 0) return InputKind::ScanConfig;
+    if (strcasecmp(ext.c_str(), ".ptx") == 0 || strcasecmp(ext.c_str(), ".e57") == 0)
+        return InputKind::ScanFile;
     return InputKind::None;
 }
 

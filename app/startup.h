@@ -5,11 +5,12 @@
 #include <string>
 
 // The kinds of input chosen by the file name's extension.
-enum class InputKind { None, MeshFile, PlyFile, ScanConfig };
+enum class InputKind { None, MeshFile, PlyFile, ScanConfig, ScanFile };
 
 // The text from the last '.' of the name to its end, or "" without a '.'.
 std::string fileExtension(const std::string& name);
-// ".m", ".ply" and ".conf" in any letter case; anything else is None.
+// ".m", ".ply", ".conf", and ".ptx" and ".e57" (ScanFile: structured scans that
+// are a configuration by themselves) in any letter case; anything else is None.
 InputKind inputKindOf(const std::string& name);
 
 // The two grey lights (fixed in eye coordinates), the camera distance, and

@@ -2,6 +2,7 @@
 // display and reshape callbacks.
 #pragma once
 
+#include "app/pick.h"
 #include "math/geometry.h"
 #include "scan/bounding_box.h"
 
@@ -63,11 +64,44 @@ extern Light rightLight;  // light 1
 extern Light leftLight;   // light 2
 extern BoundingBox sceneBounds;  // grown over every object of a configuration
 
+// How the scene is framed ('f'): drawn scaled by `scale` about the origin
+// after being shifted by -shift, so that the visible objects fill the window
+// around the point the camera circles. Inactive: drawn as it is.
+struct SceneFrame {
+    bool active = false;
+    Vec3 shift;          // the centre of the framed objects
+    float scale = 1.0f;  // scene units to view units
+};
+extern SceneFrame sceneFrame;
+
+// The frame and camera distance that fit a sphere (centre, radius > 0) into
+// a window of the given aspect ratio in both projections: the scaled sphere
+// has a radius of 1.8 view units times the aspect ratio when the window is
+// narrower than high, which fits the orthographic volume, and the camera
+// stands far enough for the 75-degree perspective to hold it too.
+struct FrameFit {
+    SceneFrame frame;
+    float distance;  // camera distance from the origin
+};
+FrameFit fitSphere(const Point3& centre, float radius, float aspect);
+
+// Frames the visible objects (not the lattice) and moves the camera back to
+// hold them; prints a line saying what was framed. Nothing visible: says so.
+void frameVisibleObjects();
+
+// The view the current frame is drawn with (camera as last applied, window,
+// projection, frame), for picking.
+PickView currentPickView();
+
 // left/right = -/+ s * width / height, bottom/top = -/+ s, near 0.001, far 15.
 void updateViewVolume(float halfHeight);
 // GLUT reshape callback. A zero-sized window (minimised) keeps the last projection.
 void onReshape(int width, int height);
-// GLUT display callback.
+// GLUT display callback: drawFrame, then the buffers are swapped.
 void onDisplay();
+// Everything onDisplay draws, into the back buffer, without the swap: the
+// scene, the mark of the picked point and, while colouring by distance, the
+// legend.
+void drawFrame();
 // The scene-bound corner markers, then every visible object.
 void drawScene();

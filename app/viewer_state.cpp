@@ -18,5 +18,8 @@ void resetViewerState() {
     interactionMode = ModeTranslate;
     dragStarted = false;
     lastDragPoint = Point3();
+    pickedPoint = PickHit();
+    pickPressX = pickPressY = -1;
+    sceneFrame = SceneFrame();
     resetSceneState();
 }

@@ -1,9 +1,12 @@
 // Frame time of the immediate-mode drawing, per display mode, for generated
-// tori of a given number of triangles. Needs a display (run it under Xvfb:
-// bench/run_frame_bench.sh); reports milliseconds per frame.
+// tori of a given number of triangles, in the material and coloured by
+// distance (with the legend), and the ratio of the two in the same run.
+// Needs a display (run it under Xvfb: bench/run_frame_bench.sh); reports
+// milliseconds per frame.
 //   rangeloom-frame-bench [FRAMES] [TRIANGLES...]
 #include <GL/freeglut.h>
 
+#include <cfloat>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -73,18 +76,28 @@ int main(int argc, char** argv) {
     onReshape(700, 700);
     glutMainLoopEvent();
 
-    std::printf("%-10s %-8s %10s\n", "triangles", "mode", "ms/frame");
+    std::printf("%-10s %-8s %10s %10s %7s\n", "triangles", "mode", "ms/frame", "coloured", "ratio");
     const char* names[] = {"points", "sparse", "wire", "flat", "smooth"};
     for (int n : sizes) {
         Mesh* torus = makeTorus(n);
         resetSceneState();
         sceneList = {torus};
         visibilityFlags.set(0, true);
+        // Values over the whole colour scale, one point in ten unmeasured.
+        torus->vertexValues.resize(torus->vertices.size());
+        for (std::size_t i = 0; i < torus->vertexValues.size(); ++i)
+            torus->vertexValues[i] = i % 10 == 0 ? -FLT_MAX : 0.0005f * float(i % 9);
         for (int mode = 0; mode < 5; ++mode) {
             torus->setDisplayMode(mode);
-            std::printf("%-10zu %-8s %10.1f\n", torus->faces.size(), names[mode], msPerFrame(frames));
+            colourByDistance = false;
+            const double material = msPerFrame(frames);
+            colourByDistance = true;
+            const double coloured = msPerFrame(frames);
+            std::printf("%-10zu %-8s %10.1f %10.1f %7.2f\n", torus->faces.size(), names[mode],
+                        material, coloured, coloured / material);
             std::fflush(stdout);
         }
+        colourByDistance = false;
     }
     resetSceneState();
     return 0;

@@ -12,11 +12,14 @@ struct OptionName {
     char shortName;
 };
 // The options that take a value.
-constexpr OptionName kValueOptions[] = {
-    {"threshold", 't'}, {"steps", 's'}, {"out", 'o'}, {"threads", 'j'}};
+// ('\0': no short name.)
+constexpr OptionName kValueOptions[] = {{"threshold", 't'}, {"steps", 's'},    {"out", 'o'},
+                                        {"threads", 'j'},   {"merge", 'm'},    {"histogram", '\0'},
+                                        {"plot", '\0'},     {"bins", '\0'}};
 // The options without a value.
-constexpr OptionName kFlagOptions[] = {{"export", 'e'},  {"summary", 'n'}, {"quiet", 'q'},
-                                       {"verbose", 'v'}, {"help", 'h'},    {"version", 'V'}};
+constexpr OptionName kFlagOptions[] = {{"export", 'e'},  {"summary", 'n'},     {"quiet", 'q'},
+                                       {"verbose", 'v'}, {"help", 'h'},        {"version", 'V'},
+                                       {"keep-tossed", 'k'}, {"plot-log", '\0'}};
 
 bool parseFloat(const std::string& text, float* out) {
     if (text.empty()) return false;
@@ -61,6 +64,26 @@ bool applyValue(const std::string& name, const std::string& value, CleanOptions*
                      ", not '" + value + "'";
         return ok;
     }
+    if (name == "bins") {
+        const bool ok = parseInt(value, 1, kMaxBins, &o->bins);
+        if (!ok)
+            *error = "--bins needs a whole number from 1 to " + std::to_string(kMaxBins) +
+                     ", not '" + value + "'";
+        return ok;
+    }
+    if (name == "histogram" || name == "plot") {
+        if (value.empty()) {
+            *error = "--" + name + " needs a file name";
+            return false;
+        }
+        (name == "plot" ? o->plotFile : o->histogramFile) = value;
+        return true;
+    }
+    if (name == "merge") {
+        o->mergeFile = value;
+        if (value.empty()) *error = "--merge needs a file name";
+        return !value.empty();
+    }
     // "out"
     if (value.empty()) {
         *error = "--out needs a folder name";
@@ -76,20 +99,22 @@ ParseOutcome applyFlag(const std::string& name, CleanOptions* o) {
     if (name == "version") return ParseOutcome::Version;
     if (name == "export") o->exportValues = true;
     if (name == "summary") o->summaryOnly = true;
+    if (name == "keep-tossed") o->keepTossed = true;
     if (name == "quiet") o->verbosity = Verbosity::Quiet;
     if (name == "verbose") o->verbosity = Verbosity::Verbose;
+    if (name == "plot-log") o->plotLog = true;
     return ParseOutcome::Run;
 }
 
 const char* longNameOf(char shortName, bool* takesValue) {
     for (const OptionName& v : kValueOptions) {
-        if (v.shortName == shortName) {
+        if (v.shortName != '\0' && v.shortName == shortName) {
             *takesValue = true;
             return v.longName;
         }
     }
     for (const OptionName& f : kFlagOptions) {
-        if (f.shortName == shortName) {
+        if (f.shortName != '\0' && f.shortName == shortName) {
             *takesValue = false;
             return f.longName;
         }
@@ -147,6 +172,10 @@ public:
         if (quiet && verbose) return bad("--quiet and --verbose cannot be combined");
         if (o_->hasThreshold && o_->hasSteps)
             return bad("--threshold and --steps cannot be combined");
+        if (o_->summaryOnly && !o_->mergeFile.empty())
+            return bad("--summary writes no file: it cannot be combined with --merge");
+        if (o_->keepTossed && o_->mergeFile.empty())
+            return bad("--keep-tossed needs --merge");
         if (files.empty()) return bad("no scan configuration given");
         if (files.size() > 1)
             return bad("only one scan configuration can be given, not '" + files[0] + "' and '" +
@@ -224,11 +253,13 @@ float thresholdAfterSteps(float start, int steps) {
 }
 
 std::string cleanHelpText() {
-    return "Usage: rangeloom-clean [OPTION]... FILE.conf\n"
+    return "Usage: rangeloom-clean [OPTION]... FILE.conf|FILE.ptx|FILE.e57\n"
            "Load the range scans of a scan configuration, compare every scan with every\n"
            "other scan, and write each scan without its tossed points (points farther\n"
            "than the removal threshold from the other scans) as NAME.cln.ply, byte for\n"
            "byte what the viewer's 'p' key writes at the same threshold. Needs no display.\n"
+           "A PTX or E57 file is a configuration of its scans; scan N of STEM.ptx is\n"
+           "written as STEM-NN.cln.ply.\n"
            "\n"
            "Options:\n"
            "  -t, --threshold=DIST  removal threshold in the scans' length unit (default:\n"
@@ -242,9 +273,23 @@ std::string cleanHelpText() {
            "                        common frame of the configuration with their distance\n"
            "                        to the other scans as the float property 'value'\n"
            "                        (binary PLY; value nan: the point was not measured)\n"
-           "  -n, --summary         analyse and print the table only; write no file\n"
+           "  -m, --merge=FILE      also write FILE: every kept point of every scan in the\n"
+           "                        common frame, with its normal, its scan's index and\n"
+           "                        its value, as one binary PLY point cloud\n"
+           "  -k, --keep-tossed     with --merge: keep the tossed points too, flagged by\n"
+           "                        the property 'tossed'\n"
+           "  -n, --summary         analyse and print the table only; write no cleaned\n"
+           "                        scan, no export and no merged cloud\n"
            "  -j, --threads=N       worker threads of loading and analysing (default 0:\n"
            "                        one per processor); the results do not depend on it\n"
+           "      --histogram=FILE  write the histogram of the measured values as CSV: a\n"
+           "                        row per bin with its lower and upper bound, the\n"
+           "                        count of each scan and of all scans ('all')\n"
+           "      --plot=FILE       draw the histogram as a PNG picture: a line per scan,\n"
+           "                        the removal threshold dashed, axes and a legend\n"
+           "      --bins=N          at most N bins of one round width from 0 to the\n"
+           "                        largest measured value (default 50)\n"
+           "      --plot-log        count axis of the plot in powers of ten\n"
            "  -q, --quiet           print nothing but errors\n"
            "  -v, --verbose         also print the viewer's console transcript of loading\n"
            "                        and analysing on standard output\n"
@@ -254,7 +299,8 @@ std::string cleanHelpText() {
            "While loading and analysing, a progress bar is shown on standard error when it\n"
            "is a terminal. At the end a table on standard output gives one row per scan:\n"
            "the file, its points, the points measured against another scan, the points\n"
-           "tossed, and the file written.\n"
+           "tossed, the median and 95th percentile of the measured values (nearest rank),\n"
+           "and the file written.\n"
            "\n"
            "A scan is unreadable when its file cannot be opened or is no regular file,\n"
            "its PLY header is not accepted or never ends, or its data ends early or is\n"

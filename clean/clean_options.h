@@ -20,8 +20,14 @@ struct CleanOptions {
     int steps = 0;              // 'T' presses (> 0) or 't' presses (< 0)
     std::string outFolder;      // where files go; empty: beside each scan
     bool exportValues = false;  // also write each scan's points with their values
+    std::string mergeFile;      // also write every kept point into this one file; empty: not
+    bool keepTossed = false;    // the merged file keeps the tossed points too, flagged
     bool summaryOnly = false;   // analyse and report; write no file
     int threads = 0;            // worker threads of loading and analysing; 0: one per processor
+    std::string histogramFile;  // the histogram as CSV, or empty
+    std::string plotFile;       // the histogram as a PNG picture, or empty
+    int bins = 50;              // most bins of the histogram and the plot
+    bool plotLog = false;       // the plot's count axis in powers of ten
     Verbosity verbosity = Verbosity::Normal;
 };
 
@@ -36,6 +42,7 @@ enum class ParseOutcome {
 // Largest number of threshold steps and of threads accepted.
 constexpr int kMaxThresholdSteps = 100000;
 constexpr int kMaxThreads = 1024;
+constexpr int kMaxBins = 10000;
 
 // Parses the arguments (without the program name). Options take their value
 // as "--name VALUE", "--name=VALUE", "-x VALUE" or "-xVALUE"; "--" ends the

@@ -1,10 +1,11 @@
 #include "clean/clean_report.h"
 
 #include <algorithm>
-#include <cfloat>
+#include <cmath>
 #include <cstdio>
 
 #include "files/printable_name.h"
+#include "scene/unmeasured.h"
 
 namespace {
 
@@ -43,6 +44,24 @@ std::string renderColumns(const std::vector<Column>& columns, std::size_t rows) 
     return out;
 }
 
+std::string distanceText(const DistanceSummary& s, float value, int decimals) {
+    if (!s.known) return "-";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, double(value));
+    return text;
+}
+
+// One number of decimals for the median and p95 columns: three significant
+// digits of the largest 95th percentile.
+int distanceDecimals(const std::vector<const ScanReport*>& rows) {
+    float largest = 0.0f;
+    for (const ScanReport* r : rows)
+        if (r->distances.known) largest = std::max(largest, r->distances.p95);
+    if (!(largest > 0.0f) || !std::isfinite(largest)) return 6;
+    const int decimals = 2 - static_cast<int>(std::floor(std::log10(double(largest))));
+    return std::min(std::max(decimals, 0), 12);
+}
+
 }  // namespace
 
 ScanReport reportScan(const Mesh& scan, float threshold) {
@@ -51,21 +70,23 @@ ScanReport reportScan(const Mesh& scan, float threshold) {
     r.points = scan.vertices.size();
     for (std::size_t i = 0; i < scan.vertexValues.size() && i < r.points; ++i) {
         const float v = scan.vertexValues[i];
-        if (v != -FLT_MAX) ++r.measured;
+        if (isMeasured(v)) ++r.measured;
         if (v > threshold) ++r.tossed;
     }
+    r.distances = summarizeDistances(measuredValues(scan.vertexValues, r.points));
     return r;
 }
 
-std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExport) {
-    std::vector<Column> columns = {{"file", false, {}},
-                                   {"points", true, {}},
-                                   {"measured", true, {}},
-                                   {"tossed", true, {}},
+std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExport,
+                              const DistanceSummary& overall) {
+    std::vector<Column> columns = {{"file", false, {}},   {"points", true, {}},
+                                   {"measured", true, {}}, {"tossed", true, {}},
+                                   {"median", true, {}},   {"p95", true, {}},
                                    {"written", false, {}}};
     if (withExport) columns.push_back({"export", false, {}});
     ScanReport total;
     total.file = "total";
+    total.distances = overall;
     for (const ScanReport& r : rows) {
         total.points += r.points;
         total.measured += r.measured;
@@ -74,6 +95,7 @@ std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExpo
     std::vector<const ScanReport*> lines;
     for (const ScanReport& r : rows) lines.push_back(&r);
     if (rows.size() > 1) lines.push_back(&total);
+    const int decimals = distanceDecimals(lines);
     for (const ScanReport* r : lines) {
         // Names are printed with control characters escaped: a file name
         // must not reach the terminal as commands.
@@ -81,8 +103,10 @@ std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExpo
         columns[1].cells.push_back(std::to_string(r->points));
         columns[2].cells.push_back(std::to_string(r->measured));
         columns[3].cells.push_back(std::to_string(r->tossed));
-        columns[4].cells.push_back(files::printableName(r->written));
-        if (withExport) columns[5].cells.push_back(files::printableName(r->exported));
+        columns[4].cells.push_back(distanceText(r->distances, r->distances.median, decimals));
+        columns[5].cells.push_back(distanceText(r->distances, r->distances.p95, decimals));
+        columns[6].cells.push_back(files::printableName(r->written));
+        if (withExport) columns[7].cells.push_back(files::printableName(r->exported));
     }
     return renderColumns(columns, lines.size());
 }

@@ -1,6 +1,7 @@
 // The batch cleaner's closing table: one row per scan with its file, its
 // points, the points measured against another scan, the points tossed at the
-// removal threshold, and the files written.
+// removal threshold, the median and 95th percentile of its measured values,
+// and the files written.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "clean/clean_options.h"
+#include "scan/distance_stats.h"
 #include "scene/mesh.h"
 
 struct ScanReport {
@@ -17,6 +19,7 @@ struct ScanReport {
     std::size_t tossed = 0;    // points whose value is greater than the threshold
     std::string written;       // the cleaned file, "-" when none was to be written, or "FAILED"
     std::string exported;      // the export, "FAILED", or "" when no export was asked for
+    DistanceSummary distances; // median and 95th percentile of the measured values
 };
 
 // The counts of one analysed scan at the threshold; written and exported
@@ -24,8 +27,12 @@ struct ScanReport {
 ScanReport reportScan(const Mesh& scan, float threshold);
 
 // The table, columns aligned, a header line first and, with more than one
-// scan, a line of totals last; names with control characters escaped. The export column appears when withExport.
-std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExport);
+// scan, a line of totals last, whose median and 95th percentile are those of
+// all measured values together (`overall`); names with control characters
+// escaped. The export column appears when withExport. A scan without measured
+// values shows "-" for both.
+std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExport,
+                              const DistanceSummary& overall = DistanceSummary());
 
 // The line above the table: the threshold used and where it came from (given,
 // the default moved by steps, or the default).

@@ -8,12 +8,17 @@
 #include <vector>
 
 #include "clean/clean_report.h"
+#include "clean/distance_histogram.h"
+#include "clean/histogram_plot.h"
+#include "clean/merged_cloud.h"
 #include "clean/output_targets.h"
 #include "clean/progress_bar.h"
 #include "clean/scan_loading.h"
 #include "clean/value_export.h"
 #include "files/file_identity.h"
 #include "files/printable_name.h"
+#include "formats/structured_scan.h"
+#include "picture/png_file.h"
 #include "scan/overlap_analysis.h"
 #include "scan/ply_mesh.h"
 #include "scan/scan_config.h"
@@ -143,14 +148,99 @@ bool targetsCollide(const ScanConfigRecords& records, const CleanOptions& o) {
     return !clashes.empty();
 }
 
-// With the scans loaded: the threshold, the output folder, the analysis, the
-// files and the table. Returns the exit status.
+// The histogram CSV and the plot asked for; failures named on standard
+// error. Returns the number of files that could not be written.
+int writeReports(const std::vector<PlyMesh*>& scans, const CleanOptions& o) {
+    if (o.histogramFile.empty() && o.plotFile.empty()) return 0;
+    const ScanHistogram h = histogramOfScans(std::vector<const Mesh*>(scans.begin(), scans.end()),
+                                             o.bins);
+    int failed = 0;
+    std::string error;
+    if (!o.histogramFile.empty() && !writeTextFile(o.histogramFile, histogramCsv(h), &error)) {
+        std::fprintf(stderr, "Could not write %s: %s\n", o.histogramFile.c_str(), error.c_str());
+        ++failed;
+    }
+    if (!o.plotFile.empty()) {
+        PlotOptions plot;
+        plot.title = "Distances to the other scans: " + baseName(o.config);
+        plot.threshold = tossThreshold;
+        plot.logCounts = o.plotLog;
+        RgbImage picture;
+        if (!drawHistogramPlot(h, plot, &picture, &error) ||
+            writePng(picture, o.plotFile, false, &error) != PngWrite::Written) {
+            std::fprintf(stderr, "Could not write %s: %s\n", o.plotFile.c_str(), error.c_str());
+            ++failed;
+        }
+    }
+    return failed;
+}
+
+// The median and 95th percentile of every measured value of every scan.
+DistanceSummary overallDistances(const std::vector<PlyMesh*>& scans) {
+    std::vector<float> all;
+    for (const PlyMesh* s : scans) {
+        const std::vector<float> measured = measuredValues(s->vertexValues, s->vertices.size());
+        all.insert(all.end(), measured.begin(), measured.end());
+    }
+    return summarizeDistances(std::move(all));
+}
+
+// Writes the merged cloud; false, with the reason on standard error, when it
+// could not be written.
+bool writeMerged(const std::vector<PlyMesh*>& scans, const CleanOptions& o, ProgressBar& bar) {
+    std::vector<MergeSource> sources;
+    for (const PlyMesh* s : scans) sources.push_back({s, s->label()});
+    bar.show("Merging", 0, 0);
+    files::ProtectedFiles keep;
+    keep.add(o.config, "the input " + files::printableName(o.config));
+    for (const PlyMesh* s : scans)
+        keep.add(s->fileName, "scan " + files::printableName(s->fileName));
+    std::size_t points = 0;
+    std::string error;
+    const bool written = writeMergedCloud(sources, tossThreshold, o.keepTossed, o.mergeFile,
+                                          &points, &error, &keep);
+    bar.clear();
+    const std::string shown = files::printableName(o.mergeFile);
+    if (!written) {
+        std::fprintf(stderr, "Could not write %s: %s\n", shown.c_str(), error.c_str());
+        return false;
+    }
+    if (o.verbosity != Verbosity::Quiet)
+        std::printf("merged %zu points of %zu scans into %s\n", points, scans.size(),
+                    shown.c_str());
+    return true;
+}
+
+// Every clash of the files to write with the input, the scans and each
+// other (see targetCollisions); the merged file is one more target.
+std::vector<std::string> collisions(const std::string& input,
+                                    const std::vector<std::string>& sources,
+                                    OutputTargets targets, const std::string& merged) {
+    std::vector<std::string> clashes;
+    if (!merged.empty()) {
+        files::ProtectedFiles inputFile;
+        inputFile.add(input, "the input " + files::printableName(input));
+        const std::string clash = inputFile.clashOf(merged);
+        if (!clash.empty())
+            clashes.push_back("cannot write " + files::printableName(merged) + ": it is also " +
+                              clash);
+        targets.cleaned.push_back(merged);
+    }
+    const std::vector<std::string> more = targetCollisions(sources, targets);
+    clashes.insert(clashes.end(), more.begin(), more.end());
+    return clashes;
+}
+
+// With the scans loaded: the threshold, the check of the files to write, the
+// analysis, the files and the table. Returns the exit status.
 CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& bar) {
     std::vector<PlyMesh*> scans;
-    std::vector<std::string> scanPaths;
+    std::vector<std::string> scanPaths;    // the files read
+    std::vector<std::string> outputNames;  // what the files written are named after
     for (const std::unique_ptr<PlyMesh>& scan : input.scans) {
         scans.push_back(scan.get());
-        scanPaths.push_back(scan->fileName);
+        if (scan->scanNumber() <= 1) scanPaths.push_back(scan->fileName);  // a file once
+        outputNames.push_back(scan->outputSource());
     }
     const float defaultThreshold = input.defaultThreshold;
     tossThreshold = defaultThreshold;
@@ -158,7 +248,19 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
     if (o.hasSteps) tossThreshold = thresholdAfterSteps(defaultThreshold, o.steps);
 
     const bool writing = !o.summaryOnly;
-    const OutputTargets targets = outputTargets(scanPaths, o.outFolder, o.exportValues);
+    const OutputTargets targets = outputTargets(outputNames, o.outFolder, o.exportValues);
+    OutputTargets checked = writing ? targets : OutputTargets();
+    for (const std::string* report : {&o.histogramFile, &o.plotFile})
+        if (!report->empty()) checked.reports.push_back(*report);
+    {
+        const std::vector<std::string> clashes =
+            collisions(o.config, scanPaths, checked, writing ? o.mergeFile : std::string());
+        for (const std::string& clash : clashes) printCleanError(clash);
+        if (!clashes.empty()) {
+            printCleanError("nothing written");
+            return kUnreadable;
+        }
+    }
     std::string folderError;
     if (writing && !o.outFolder.empty() && !makeOutputFolder(o.outFolder, &folderError)) {
         printCleanError(files::printableName(folderError));
@@ -169,16 +271,22 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
     std::vector<ScanReport> rows;
     for (const PlyMesh* s : scans) {
         rows.push_back(reportScan(*s, tossThreshold));
+        rows.back().file = s->label();
         rows.back().written = "-";
         if (o.exportValues) rows.back().exported = "-";
     }
-    const int failed = writing ? writeFiles(scans, targets, o, bar, &rows) : 0;
+    int failed = writing ? writeFiles(scans, targets, o, bar, &rows) : 0;
+    failed += writeReports(scans, o);
     if (o.verbosity != Verbosity::Quiet) {
         std::fputs(thresholdLine(o, tossThreshold, defaultThreshold).c_str(), stdout);
-        std::fputs(formatReportTable(rows, o.exportValues && writing).c_str(), stdout);
+        std::fputs(formatReportTable(rows, o.exportValues && writing, overallDistances(scans)).c_str(),
+                   stdout);
     }
+    const bool merging = writing && !o.mergeFile.empty();
+    if (merging && !writeMerged(scans, o, bar)) ++failed;
     if (failed == 0) return kSuccess;
-    const int files = static_cast<int>(scans.size()) * (o.exportValues ? 2 : 1);
+    const int files = (writing ? static_cast<int>(scans.size()) * (o.exportValues ? 2 : 1) : 0) +
+                      static_cast<int>(checked.reports.size()) + (merging ? 1 : 0);
     printCleanError(std::to_string(failed) + " of " + std::to_string(files) +
                " files could not be written (named above)");
     return kWriteFailed;
@@ -193,15 +301,20 @@ CleanStatus runClean(const CleanOptions& o) {
         return kUnreadable;
     }
     setWorkerThreads(o.threads);
-    // A configuration that will be refused is refused before its scans load.
-    const ScanConfigRecords records = readScanRecords(o.config);
-    const CleanInput checked = checkRecords(records);
-    if (checked.status != kSuccess) return refuse(checked);
-    if (targetsCollide(records, o)) return kUnreadable;
+    // A configuration that will be refused is refused before its scans load;
+    // a PTX or E57 file is its own configuration and has no records.
+    const bool scanFile = formats::isStructuredScanFile(o.config);
+    ScanConfigRecords records;
+    if (!scanFile) {
+        records = readScanRecords(o.config);
+        const CleanInput checked = checkRecords(records);
+        if (checked.status != kSuccess) return refuse(checked);
+        if (targetsCollide(records, o)) return kUnreadable;
+    }
 
     ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
     bar.show("Loading " + files::printableName(baseName(o.config)) + " ...", 0, 0);
-    const CleanInput input = loadForCleaning(records);
+    const CleanInput input = scanFile ? loadForCleaning(o.config) : loadForCleaning(records);
     bar.clear();
     if (o.verbosity == Verbosity::Verbose) std::fputs(input.transcript.c_str(), stdout);
     if (input.status != kSuccess) return refuse(input);

@@ -35,6 +35,13 @@ std::vector<std::string> targetCollisions(const std::vector<std::string>& scanPa
                               clash);
         seen.add(target, "the file written for another scan");
     }
+    for (const std::string& target : targets.reports) {
+        const std::string clash = seen.clashOf(target);
+        if (!clash.empty())
+            clashes.push_back("cannot write " + files::printableName(target) + ": it is also " +
+                              clash);
+        seen.add(target, "another file of this run");
+    }
     return clashes;
 }
 

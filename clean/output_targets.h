@@ -9,6 +9,7 @@
 struct OutputTargets {
     std::vector<std::string> cleaned;   // per scan, the cleaned file
     std::vector<std::string> exported;  // per scan, the export (empty without exports)
+    std::vector<std::string> reports;   // files named on the command line (histogram, plot)
 };
 
 // The files written for the scans read from scanPaths: NAME.cln.ply, and
@@ -18,11 +19,11 @@ OutputTargets outputTargets(const std::vector<std::string>& scanPaths, const std
                             bool exportValues);
 
 // Every clash that would lose data, one message each ("cannot write T: it is
-// also scan S" or "... the file written for another scan"): a target that is
-// a scan, or that another target names too, as the file system says (the
-// folders resolved as far as they exist and the rest as the output folder's
-// making will create it; existing files by device and inode), however the
-// paths are spelt. Empty when the targets are safe.
+// also scan S", "... the file written for another scan" or "... another file
+// of this run"): a target that is a scan, or that another target names too,
+// as the file system says (the folders resolved as far as they exist and the
+// rest as the output folder's making will create it; existing files by device
+// and inode), however the paths are spelt. Empty when the targets are safe.
 std::vector<std::string> targetCollisions(const std::vector<std::string>& scanPaths,
                                           const OutputTargets& targets);
 

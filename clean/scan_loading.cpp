@@ -9,6 +9,7 @@
 
 #include "files/printable_name.h"
 #include "files/regular_file.h"
+#include "formats/structured_scan.h"
 #include "scan/scan_config.h"
 #include "scene/console.h"
 
@@ -75,16 +76,15 @@ CleanInput checkRecords(const ScanConfigRecords& records) {
     return input;
 }
 
-CleanInput loadForCleaning(const ScanConfigRecords& records) {
+namespace {
+
+// The scans of a load and what went wrong with them; config is the name to
+// print, scanFile whether it is a PTX or E57 file read as a configuration.
+CleanInput takeLoad(ScanConfigLoad load, const std::string& config, bool scanFile) {
     CleanInput input;
-    ConsoleCapture transcript;
-    ScanConfigLoad load = loadScanRecords(records);
-    input.transcript = transcript.take();
     for (ConfigScan& scan : load.scans) input.scans.push_back(std::move(scan.mesh));
     input.defaultThreshold = load.threshold;
-    input.warnings = records.unusedWords;
     input.thresholdNote = load.thresholdNote;
-    const std::string config = files::printableName(records.fileName);
 
     if (!load.config.ok()) {
         input.status = kUnreadable;
@@ -92,18 +92,43 @@ CleanInput loadForCleaning(const ScanConfigRecords& records) {
     } else if (load.bmeshRecords == 0) {
         input.status = kUnreadable;
         input.error = config + " names no scans (no bmesh records); nothing written";
+    } else if (load.scans.empty() && load.failures.empty()) {
+        input.status = kUnreadable;
+        input.error = config + (scanFile ? " holds no scans" : " names only files without scans") +
+                      "; nothing written";
     } else if (!load.failures.empty()) {
         input.status = kUnreadable;
-        input.error = std::to_string(load.failures.size()) + " of " +
-                      std::to_string(load.bmeshRecords) + " scans of " + config +
-                      " cannot be read; nothing written:";
+        input.error = scanFile ? config + " cannot be read; nothing written:"
+                               : std::to_string(load.failures.size()) + " of " +
+                                     std::to_string(load.bmeshRecords) + " scans of " + config +
+                                     " cannot be read; nothing written:";
         for (const ConfigScanFailure& failure : load.failures)
             input.details.push_back(failureLine(failure, load.unread));
     }
     return input;
 }
 
+}  // namespace
+
+CleanInput loadForCleaning(const ScanConfigRecords& records) {
+    ConsoleCapture transcript;
+    ScanConfigLoad load = loadScanRecords(records);
+    std::string said = transcript.take();
+    CleanInput input = takeLoad(std::move(load), files::printableName(records.fileName), false);
+    input.transcript = std::move(said);
+    input.warnings = records.unusedWords;
+    return input;
+}
+
 CleanInput loadForCleaning(const std::string& config) {
+    if (formats::isStructuredScanFile(config)) {
+        ConsoleCapture transcript;
+        ScanConfigLoad load = readScanFileAsConfig(config);
+        std::string said = transcript.take();
+        CleanInput input = takeLoad(std::move(load), files::printableName(config), true);
+        input.transcript = std::move(said);
+        return input;
+    }
     const ScanConfigRecords records = readScanRecords(config);
     CleanInput checked = checkRecords(records);
     if (checked.status != kSuccess) return checked;

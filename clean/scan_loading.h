@@ -44,5 +44,7 @@ CleanInput checkRecords(const ScanConfigRecords& records);
 // it are not read (and so not named).
 CleanInput loadForCleaning(const ScanConfigRecords& records);
 
-// readScanRecords, checkRecords and, when they pass, the loading.
+// readScanRecords, checkRecords and, when they pass, the loading; a PTX or
+// E57 file (by its extension) is a configuration by itself, read whole.
+// Reading no scan at all is unreadable input too.
 CleanInput loadForCleaning(const std::string& config);

@@ -1,7 +1,6 @@
 #include "clean/value_export.h"
 
 #include <cerrno>
-#include <cfloat>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +11,7 @@
 #include "files/printable_name.h"
 #include "libply/plyfile.h"
 #include "scan/ply_mesh.h"
+#include "scene/unmeasured.h"
 
 namespace {
 
@@ -45,7 +45,9 @@ std::string commentName(const std::string& path) {
 }
 
 void describeHeader(ply_handle* ply, const Mesh& scan, float threshold, int count) {
-    const std::string from = "points of " + commentName(scan.fileName) +
+    const auto* read = dynamic_cast<const PlyMesh*>(&scan);
+    const std::string from = "points of " +
+                             commentName(read != nullptr ? read->label() : scan.fileName) +
                              " in the common frame of its scan configuration";
     append_comment(ply, from.c_str());
     append_comment(ply,
@@ -73,9 +75,9 @@ bool formatExport(const Mesh& scan, float threshold, std::string* bytes) {
     ply_elements_setup(ply, "vertex");
     for (std::size_t i = 0; i < n; ++i) {
         const Point3& p = scan.worldVertices[i];
-        const float v = i < scan.vertexValues.size() ? scan.vertexValues[i] : -FLT_MAX;
+        const float v = i < scan.vertexValues.size() ? scan.vertexValues[i] : kUnmeasured;
         const ExportRecord r{p.x, p.y, p.z,
-                             v == -FLT_MAX ? std::numeric_limits<float>::quiet_NaN() : v};
+                             !isMeasured(v) ? std::numeric_limits<float>::quiet_NaN() : v};
         ply_write_element(ply, &r);
     }
     ply_close_file(ply);  // closes the stream, which completes buffer

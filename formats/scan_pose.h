@@ -20,6 +20,11 @@ void setQuaternionFromMatrix(ScanPose* pose);
 // for a mirroring (det R < 0) or a matrix that is not finite.
 double rigidDefect(const ScanPose& pose);
 
+// The largest rigidDefect of a pose that a configuration can place: beyond
+// it the transform scales, shears or mirrors, which a bmesh record's
+// quaternion and translation cannot express.
+inline constexpr double kRigidTolerance = 1e-4;
+
 // A pose as a bmesh record writes it: "tx ty tz qx qy qz qw" in single
 // precision. A configuration's quaternion (qx, qy, qz, qw) is turned into
 // the matrix of math's Quaternion::toMatrix, which is the usual rotation

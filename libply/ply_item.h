@@ -116,6 +116,18 @@ inline void swap_bytes(unsigned char* b, int n) {
     }
 }
 
+// Stores at dest the float at src (machine order) as the conversion through
+// double stores it: the same bits, except that a signalling NaN comes back
+// quiet, with its quiet bit set, as the hardware conversion leaves it. Done on
+// the bits because a compiler may drop a float-double-float round trip as an
+// identity, which would keep the signalling NaN on one path and not on another.
+inline void copy_float_via_double(void* dest, const void* src) {
+    uint32_t u;
+    std::memcpy(&u, src, 4);
+    if ((u & 0x7fffffffu) > 0x7f800000u) u |= 0x00400000u;
+    std::memcpy(dest, &u, 4);
+}
+
 // Copies an item of 1, 2, 4 or 8 bytes (any other size byte by byte).
 inline void copy_item_bytes(void* dest, const void* src, int n) {
     switch (n) {

@@ -172,8 +172,8 @@ public:
         if (!decode_item(bytes, type, it)) ply_bad_type("get_binary_item", type);
     }
     // A value stored in its own file type needs no conversion: its bytes go
-    // straight to dest. A float NaN still takes the way through double, which
-    // quiets a signalling one. False when the value needs converting.
+    // straight to dest. A float NaN is still stored as the way through double
+    // stores it (quiet). False when the value needs converting.
     bool copy_same_type(int disk_type, int memory_type, char* dest) {
         if (plain_ || disk_type != memory_type) return false;
         unsigned char bytes[8];
@@ -182,14 +182,8 @@ public:
         read(bytes, size);
         if (swap_ && size >= 2) swap_bytes(bytes, size);
         if (disk_type == PLY_FLOAT) {
-            float f;
-            std::memcpy(&f, bytes, 4);
-            if (f != f) {
-                PlyItem it;
-                item_from_double(f, it);
-                encode_item(dest, PLY_FLOAT, it);
-                return true;
-            }
+            copy_float_via_double(dest, bytes);
+            return true;
         }
         copy_item_bytes(dest, bytes, size);
         return true;

@@ -209,6 +209,43 @@ void ply_select_property(ply_handle* plyfile, const char* elem_name,
 // ply_free_other_block.
 void ply_get_element(ply_handle* plyfile, void* elem_ptr);
 
+// Reading many instances in one call (binary files). These calls give what
+// count calls of ply_get_element would give, bit for bit, but take the bytes
+// from the file in large pieces. Each returns 1 when it read the instances
+// and 0 when the current element does not qualify; then nothing has been
+// read and the caller reads the instances one by one with ply_get_element
+// (which also reports whatever is wrong with the element). They never
+// qualify for text files, for an element that keeps a raw block of other
+// properties (ply_get_other_properties), or on the plain paths
+// (ply_set_plain_paths). A file that ends early, or a negative list count,
+// ends the process as ply_get_element does; the caller's arrays then hold an
+// unspecified part of the instances. A count from a header is not known to
+// be in the file: read it in runs (say a million instances at a time),
+// growing the caller's arrays run by run, so that memory grows only with
+// data that is really there.
+
+// The next count instances of the current element into the caller's array
+// of records, record i at (char*)records + i * stride, laid out as the
+// selected properties say (memory types and offsets). Qualifies when every
+// property of the element is a single value (no lists); unselected ones are
+// read past. Fastest when the records repeat the file's layout exactly (the
+// properties selected in file order, types unchanged, offsets packed, stride
+// the instance size, the file in this machine's byte order): the bytes then
+// go straight into the array.
+int ply_get_element_block(ply_handle* plyfile, int count, void* records, size_t stride);
+
+// The next count instances of the current element, when its only property is
+// a list and the caller selected it: counts[i] (room for count ints) gets the
+// number of items of the i-th list, and the items of all lists follow one
+// another in *items, converted to the list's memory type (the list's count
+// memory type and offsets are not used). *items is malloc'd by the library
+// and handed over (the caller frees it with free()); it is null when no list
+// has an item. *item_count gets the number of items. The array grows as the
+// items arrive, so a corrupt count meets the end of the file, not a huge
+// allocation.
+int ply_get_list_block(ply_handle* plyfile, int count, int* counts, void** items,
+                       size_t* item_count);
+
 // Item conversions. Every item passes through three forms at once: a signed
 // 32-bit, an unsigned 32-bit and a double value.
 

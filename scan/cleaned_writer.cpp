@@ -14,6 +14,7 @@
 #include "files/file_replacement.h"
 #include "files/printable_name.h"
 #include "scan/ply_mesh.h"
+#include "scene/index_range.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -64,7 +65,7 @@ bool writeBody(FILE* f, const PlyMesh& scan, const std::vector<int32_t>& shift) 
             return false;
     }
     for (int32_t g : scan.gridIndex) {
-        const bool empty = g < 0 || static_cast<std::size_t>(g) >= n || isTossed(shift, g);
+        const bool empty = !inIndexRange(g, n) || isTossed(shift, g);
         const int written = empty ? std::fputs("0\n", f) : std::fprintf(f, "1 %d\n", g + shift[g]);
         if (written < 0) return false;
     }
@@ -91,7 +92,7 @@ std::string PlyMesh::cleanedName(const std::string& source, const std::string& f
 }
 
 bool PlyMesh::writeCleaned(const std::string& folder, const files::ProtectedFiles* keep) const {
-    const std::string target = cleanedName(fileName, folder);
+    const std::string target = cleanedName(outputSource(), folder);
     const std::string shown = files::printableName(target);
     if (sameFile(target, fileName)) {
         consolePrintf("Not writing %s: it is the scan's own file\n", shown.c_str());

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "scene/mesh.h"
+#include "scene/radix_sort.h"
 
 namespace {
 
@@ -49,31 +50,6 @@ void runsFromNumbers(const std::vector<std::pair<uint32_t, uint32_t>>& sorted, c
     }
 }
 
-// Stable least-significant-digit radix sort of (cell number, index) pairs by
-// cell number, in as few passes as the largest number needs (digits of at
-// most 16 bits, split evenly so that the counts stay small).
-void radixSortByCell(std::vector<std::pair<uint32_t, uint32_t>>& a, uint32_t largest) {
-    int bits = 1;
-    while (bits < 32 && (largest >> bits) != 0) ++bits;
-    const int passes = (bits + 15) / 16;
-    const int digit = (bits + passes - 1) / passes;
-    const uint32_t mask = (1u << digit) - 1u;
-    std::vector<std::pair<uint32_t, uint32_t>> b(a.size());
-    std::vector<uint32_t> count(std::size_t(1) << digit);
-    for (int pass = 0, shift = 0; pass < passes; ++pass, shift += digit) {
-        std::fill(count.begin(), count.end(), 0u);
-        for (const auto& e : a) ++count[(e.first >> shift) & mask];
-        uint32_t sum = 0;
-        for (uint32_t& c : count) {
-            const uint32_t here = c;
-            c = sum;
-            sum += here;
-        }
-        for (const auto& e : a) b[count[(e.first >> shift) & mask]++] = e;
-        a.swap(b);
-    }
-}
-
 }  // namespace
 
 void SparseCells::build(std::vector<std::pair<CellKey, int32_t>>& entries) {
@@ -106,7 +82,9 @@ void CellSorter::sortInto(SparseCells* out) {
     // entries in linear time; other lattices fall back to a stable comparison
     // sort. Either way the indices of a cell keep their order.
     if (numbered_) {
-        radixSortByCell(byNumber_, largest_);
+        std::vector<std::pair<uint32_t, uint32_t>> scratch;
+        radixSortStable(byNumber_, scratch, largest_,
+                        [](const std::pair<uint32_t, uint32_t>& e) { return e.first; });
         runsFromNumbers(byNumber_, lattice_, out);
     } else {
         out->build(byKey_);

@@ -8,6 +8,7 @@
 #include "math/point3.h"
 #include "scan/bounding_box.h"
 #include "scene/mesh.h"
+#include "scene/index_range.h"
 
 // Edge of a lattice cell, in the scans' length unit.
 constexpr float cellSize = 0.0025f;
@@ -73,10 +74,7 @@ struct SparseCells {
 // index the scan's world positions. Inline: the analysis asks it of every
 // face of every scan.
 inline bool isMeasurableFace(const Face& face, const std::vector<Point3>& positions) {
-    if (face.vertexIndices.empty()) return false;
-    for (int32_t vi : face.vertexIndices)
-        if (vi < 0 || static_cast<std::size_t>(vi) >= positions.size()) return false;
-    return true;
+    return !face.vertexIndices.empty() && allInIndexRange(face.vertexIndices, positions.size());
 }
 
 // Collects items at positions and sorts them into the occupied cells of a

@@ -2,7 +2,7 @@
 // cell of a lattice of cubes laid over all scans, and each point keeps in its
 // scan's vertexValues the smallest distance to a polygon of another scan whose
 // centroid lies in the point's cell. Points that share a cell with no such
-// polygon stay unmeasured (-FLT_MAX).
+// polygon stay unmeasured (kUnmeasured, scene/unmeasured.h).
 //
 // The scans must have been baked (world positions, values, world normals).
 #pragma once
@@ -14,6 +14,7 @@
 
 #include "scan/lattice.h"
 #include "scene/mesh.h"
+#include "scene/unmeasured.h"
 
 // Where the fast path's time went, in seconds of wall clock.
 struct AnalysisTimes {
@@ -25,8 +26,9 @@ struct AnalysisOptions {
     // false: the fast path (occupied cells only, several threads, polygons
     //        whose distance bound cannot beat a point's value are skipped);
     // true:  the plain path, a dense lattice walked cell by cell, pass by
-    //        pass, exactly as the analysis is defined. Both give identical
-    //        values; the plain one is the reference for tests and benchmarks.
+    //        pass, exactly as the analysis is defined
+    //        (scan/overlap_reference.h). Both give identical values; the
+    //        plain one is the reference for tests and benchmarks.
     bool plain = false;
     // Worker threads of the fast path; 0 uses workerThreads().
     int threads = 0;

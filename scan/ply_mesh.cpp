@@ -20,6 +20,7 @@
 #include "libply/plyfile.h"
 #include "scan/header_rewrite.h"
 #include "scan/ply_fatal_guard.h"
+#include "scene/index_range.h"
 #include "scene/load_report.h"
 #include "scene/range_grid.h"
 
@@ -168,10 +169,6 @@ bool isHandled(const char* element) {
 void readRasterDimension(const char* line, int* out) {
     int value;
     if (std::sscanf(line, "%*s%d", &value) == 1) *out = value;
-}
-
-bool inVertexRange(int32_t index, std::size_t vertexCount) {
-    return index >= 0 && static_cast<std::size_t>(index) < vertexCount;
 }
 
 // The library's handle and element names of one read, released however the
@@ -366,16 +363,14 @@ void PlyMesh::dropInvalidIndices() {
     const std::size_t n = vertices.size();
     std::size_t badCells = 0;
     for (int32_t& g : gridIndex) {
-        if (g != -1 && !inVertexRange(g, n)) {
+        if (g != -1 && !inIndexRange(g, n)) {
             g = -1;
             ++badCells;
         }
     }
     std::size_t kept = 0;
     for (std::size_t f = 0; f < faces.size(); ++f) {
-        bool valid = true;
-        for (int32_t vi : faces[f].vertexIndices) valid = valid && inVertexRange(vi, n);
-        if (valid) {
+        if (allInIndexRange(faces[f].vertexIndices, n)) {
             if (kept != f) faces[kept] = std::move(faces[f]);
             ++kept;
         }

@@ -11,6 +11,10 @@
 #include "scene/load_status.h"
 #include "scene/mesh.h"
 
+namespace formats {
+struct StructuredScan;
+}
+
 struct PlyLoadOptions {
     // A lone file (the viewer's lone .ply) is also scaled to a unit extent
     // and centred when drawn; a scan of a configuration keeps its scanner
@@ -37,6 +41,41 @@ public:
     static Loaded<PlyMesh> load(int id, const std::string& path,
                                 const PlyLoadOptions& options = PlyLoadOptions());
 
+    // A scan of a PTX or E57 file (path) as a new mesh that is, bit for bit,
+    // the mesh load gives for the scan's PLY form (rangeloom-scanconvert's
+    // STEM-NN.ply): the points with a return as vertices rounded to float, in
+    // the scan's order, its raster as the range_grid with its size, then the
+    // same finishing steps (triangulation, normals, edges, counts). An
+    // unstructured scan is a mesh of points without faces. The report starts
+    // with the file, the scan and its raster instead of the PLY header. The
+    // caller owns the mesh. The scan is used up: its raster moves into the
+    // mesh and its points are freed once copied, before the triangulation.
+    static std::unique_ptr<PlyMesh> fromScan(int id, formats::StructuredScan&& scan,
+                                             const std::string& path,
+                                             const PlyLoadOptions& options = PlyLoadOptions());
+
+    // Scan N of a PTX or E57 file has the number N (from 1); a PLY file's
+    // mesh has 0.
+    std::size_t scanNumber() const { return scanNumber_; }
+    // The name the file gives the scan, control characters replaced; "" for
+    // a PLY file.
+    const std::string& scanName() const { return scanName_; }
+    // How reports name the scan: the file name, followed by "#N" for scan N
+    // of a PTX or E57 file.
+    std::string label() const;
+    // The path output names are made from (cleanedName, valueExportName):
+    // fileName for a PLY file; DIR/STEM-NN.ply for scan N of DIR/STEM.ptx or
+    // DIR/STEM.e57, the name rangeloom-scanconvert gives the scan's PLY form.
+    std::string outputSource() const;
+
+    // Places a scan made by fromScan: the file's own pose first, then the
+    // configuration record's (rotation as the record writes it, translation;
+    // the identity for a lone file), as rotate and translate calls that
+    // bakeWorldPositions applies. With an identity record they are exactly
+    // the calls of the record of the scan's PLY form. The combined pose goes
+    // into the comments of the cleaned file.
+    void placeScan(const Quaternion& recordRotation, const Vec3& recordTranslation);
+
     // Header text before the first line containing "element vertex", and the
     // text after that line through the first line containing "end_header",
     // each line with its line end.
@@ -51,12 +90,12 @@ public:
     const std::vector<std::string>& objInfos() const { return objInfos_; }
 
     // Writes this scan without its tossed points (values above tossThreshold)
-    // as cleanedName(fileName, folder): beside its source, or in folder when
-    // one is given (the folder must exist). Never over the scan's own file,
-    // nor over one of keep's files (checked as the file is put in place).
-    // Returns false, with a message naming the file on standard output, when
-    // the file could not be written; an earlier file of that name is then
-    // left as it was.
+    // as cleanedName(outputSource(), folder): beside its source, or in folder
+    // when one is given (the folder must exist). Never over the scan's own
+    // file, nor over one of keep's files (checked as the file is put in
+    // place). Returns false, with a message naming the file on standard
+    // output, when the file could not be written; an earlier file of that
+    // name is then left as it was.
     bool writeCleaned(const std::string& folder = std::string(),
                       const files::ProtectedFiles* keep = nullptr) const;
 
@@ -87,4 +126,8 @@ private:
     bool headerRewritable_ = false;
     std::vector<std::string> comments_;
     std::vector<std::string> objInfos_;
+    std::size_t scanNumber_ = 0;
+    std::string scanName_;
+    Quaternion scanRotation_;  // the file's pose of the scan as a bmesh record's quaternion
+    Vec3 scanTranslation_;     // and translation
 };

@@ -12,14 +12,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <thread>
 #include <vector>
 
 #include "files/printable_name.h"
 #include "files/regular_file.h"
+#include "formats/scan_pose.h"
+#include "formats/structured_scan.h"
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
 #include "scene/materials.h"
+#include "parallel/parallel_for.h"
 #include "scene/plain_paths.h"
 #include "scene/scene_state.h"
 
@@ -273,34 +275,135 @@ std::string thresholdNote(const PlyMesh& scan, float threshold) {
 
 namespace {
 
-// One scan of a configuration, loaded (and posed) on a worker thread.
-struct ScanJob {
-    Record record;
-    std::string path;         // where the scan is read from
-    int id = 0;               // object id, given in record order
-    Loaded<PlyMesh> loaded;   // the scan, or why it could not be read
-    std::string report;       // the loader's console text
-    std::string poseProblem;  // why the record cannot place the scan: it is not read
+// One scan a job delivered, or the failure that ended the job.
+struct ScanResult {
+    Loaded<PlyMesh> loaded;  // the scan, posed and baked, or why it could not be read
+    std::string report;      // the loader's console text
+    std::string adding;      // the line saying it was added ("" for none)
 };
 
-// Loads and poses the scan; its report is collected, to be printed in
+// One bmesh record, loaded on a worker thread: a PLY file gives one result,
+// a PTX or E57 file one per scan read and, when it could not be read to the
+// end, its failure last.
+struct ScanJob {
+    Record record;
+    std::string path;                 // where the scan is read from
+    int id = 0;                       // object id of its first scan, given in record order
+    std::vector<ScanResult> results;  // in file order
+    std::string poseProblem;          // why the record cannot place the scan: it is not read
+};
+
+// Gives the scan the material, the baked pose and the display mode of a
+// configuration's scans; place applies the pose.
+template <typename Place>
+void finishScan(PlyMesh& scan, Place place) {
+    scan.setMaterial(scanMaterial);
+    place();
+    scan.bakeWorldPositions();
+    scan.setDisplayMode(Smooth);
+}
+
+// Loads and poses a PLY scan; its report is collected, to be printed in
 // record order.
-void loadAndPose(ScanJob* job) {
+void loadPlyScan(ScanJob* job) {
+    ScanResult result;
     ConsoleCapture capture;
     PlyLoadOptions options;
     options.normalsFromPose = true;
-    job->loaded = PlyMesh::load(job->id, job->path, options);
-    if (PlyMesh* s = job->loaded.mesh.get()) {
-        s->setMaterial(scanMaterial);
-        s->rotate(Quaternion(job->record.qx, job->record.qy, job->record.qz, job->record.qw));
-        s->translate(job->record.tx, job->record.ty, job->record.tz);
-        s->bakeWorldPositions();
-        s->setDisplayMode(Smooth);
+    result.loaded = PlyMesh::load(job->id, job->path, options);
+    if (PlyMesh* s = result.loaded.mesh.get()) {
+        const Record& r = job->record;
+        finishScan(*s, [&] {
+            s->rotate(Quaternion(r.qx, r.qy, r.qz, r.qw));
+            s->translate(r.tx, r.ty, r.tz);
+        });
     }
-    job->report = capture.take();
+    result.report = capture.take();
+    result.adding = "Adding PLY mesh from " + files::printableName(job->path);
+    job->results.push_back(std::move(result));
 }
 
-bool damaged(const ScanJob& job) { return job.loaded.status.failure == LoadFailure::DataDamaged; }
+// One scan of a PTX or E57 file as a range image, placed by its own pose
+// and then the record's. A transform that no pose can express (a scaling,
+// a mirroring) leaves the scan out.
+ScanResult placedScan(formats::StructuredScan&& scan, const ScanJob& job) {
+    ScanResult result;
+    ConsoleCapture capture;
+    const formats::ScanHeader h = scan.header;
+    const double defect = formats::rigidDefect(h.pose);
+    if (!(defect <= formats::kRigidTolerance)) {
+        const std::string reason = "scan " + std::to_string(h.index + 1) +
+                                   ": its transform is not a rotation and a translation (off by " +
+                                   std::to_string(defect) + ")";
+        consolePrintf("Could not place %s: %s\n", files::printableName(job.path).c_str(),
+                      reason.c_str());
+        result.loaded.status = {LoadFailure::ScanFileDamaged, reason, 0};
+        result.report = capture.take();
+        return result;
+    }
+    PlyLoadOptions options;
+    options.normalsFromPose = true;
+    result.loaded.mesh = PlyMesh::fromScan(job.id, std::move(scan), job.path, options);
+    PlyMesh& s = *result.loaded.mesh;
+    const Record& r = job.record;
+    finishScan(s, [&] { s.placeScan(Quaternion(r.qx, r.qy, r.qz, r.qw), Vec3(r.tx, r.ty, r.tz)); });
+    result.report = capture.take();
+    result.adding = "Adding " + std::string(h.structured ? "" : "unstructured ") +
+                    "scan " + std::to_string(h.index + 1) + " of " + files::printableName(job.path);
+    return result;
+}
+
+// A failure of a PTX or E57 file as a whole, with its report line.
+ScanResult scanFileFailure(LoadFailure kind, const std::string& reason, const std::string& line) {
+    ScanResult result;
+    result.loaded.status = {kind, reason, 0};
+    result.report = line + "\n";
+    return result;
+}
+
+// The reader's message without the file name it starts with.
+std::string reasonOf(const std::string& message, const std::string& path) {
+    const std::string prefix = path + ": ";
+    return message.compare(0, prefix.size(), prefix) == 0 ? message.substr(prefix.size()) : message;
+}
+
+// Reads the file scan by scan: each scan is made a mesh, and its points
+// freed, before the next one is read.
+void loadScanFile(ScanJob* job) {
+    const std::string& path = job->path;
+    std::string why;
+    FILE* f = files::openRegularFile(path, &why);
+    if (f == nullptr) {
+        job->results.push_back(scanFileFailure(LoadFailure::CannotOpen, why,
+                                               "Could not open file " + files::printableName(path)));
+        return;
+    }
+    std::fclose(f);
+    const formats::ReadStatus status =
+        formats::forEachScan(path, [job](formats::StructuredScan& scan) {
+            job->results.push_back(placedScan(std::move(scan), *job));
+            return true;
+        });
+    if (!status.ok)
+        job->results.push_back(scanFileFailure(LoadFailure::ScanFileDamaged,
+                                               reasonOf(status.message, path),
+                                               "Could not read " + files::printableName(status.message)));
+}
+
+void loadJob(ScanJob* job) {
+    if (formats::isStructuredScanFile(job->path))
+        loadScanFile(job);
+    else
+        loadPlyScan(job);
+}
+
+bool damaged(const ScanResult& result) {
+    return result.loaded.status.failure == LoadFailure::DataDamaged;
+}
+bool damaged(const ScanJob& job) {
+    return std::any_of(job.results.begin(), job.results.end(),
+                       [](const ScanResult& r) { return damaged(r); });
+}
 
 // The jobs of the configuration's records, ids given in record order (a
 // record whose pose cannot place its scan uses up its id too).
@@ -322,23 +425,68 @@ std::vector<ScanJob> jobsOf(const ScanConfigRecords& config) {
 // no record after it (a later one already taken still loads, and is dropped).
 // Returns the number of jobs up to and including the damaged one.
 std::size_t loadJobs(std::vector<ScanJob>& jobs) {
-    std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> end{jobs.size()};
-    auto work = [&] {
-        for (std::size_t i = next++; i < jobs.size() && i < end; i = next++) {
+    parallelFor(jobs.size(), workerThreads(), [&](std::size_t begin, std::size_t stop, int) {
+        for (std::size_t i = begin; i < stop && i < end; ++i) {
             if (!jobs[i].poseProblem.empty()) continue;
-            loadAndPose(&jobs[i]);
+            loadJob(&jobs[i]);
             if (!damaged(jobs[i])) continue;
             std::size_t seen = end;
             while (i + 1 < seen && !end.compare_exchange_weak(seen, i + 1)) {}
         }
-    };
-    const std::size_t threads = static_cast<std::size_t>(workerThreads());
-    std::vector<std::thread> pool;
-    for (std::size_t t = 1; t < std::min(threads, jobs.size()); ++t) pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool) t.join();
+    });
     return end;
+}
+
+// Loads the jobs and hands the scans over in record order (within a file,
+// in file order), reported as if read one after the other; then the
+// threshold. A file with several scans gives each of them an id: the ids of
+// the records after it move up.
+// A record whose pose cannot place its scan is named (its poseFailureLine and
+// "; the scan is left out") in its place.
+void loadAndReport(std::vector<ScanJob>& jobs, ScanConfigLoad* result,
+                   const ScanConfigRecords* config = nullptr) {
+    result->bmeshRecords = static_cast<int>(jobs.size());
+    const std::size_t loaded = loadJobs(jobs);
+    result->unread = static_cast<int>(jobs.size() - loaded);
+    int extraIds = 0;
+    for (std::size_t i = 0; i < loaded; ++i) {
+        ScanJob& job = jobs[i];
+        if (!job.poseProblem.empty()) {
+            const std::string line = poseFailureLine(*config, config->records[i]);
+            consolePrintf("%s; the scan is left out\n", line.c_str());
+            result->failures.push_back(
+                {job.record.file, job.path, {LoadFailure::BadPose, job.poseProblem, 0}});
+            continue;
+        }
+        int id = job.id + extraIds;
+        for (ScanResult& r : job.results) {
+            consoleWrite(r.report);
+            if (damaged(r)) {
+                result->failures.push_back({job.record.file, job.path, r.loaded.status});
+                nextScanId += extraIds;
+                return;
+            }
+            if (!r.adding.empty()) ConsoleText() << r.adding << std::endl;
+            if (r.loaded.mesh == nullptr) {
+                result->failures.push_back({job.record.file, job.path, r.loaded.status});
+            } else {
+                r.loaded.mesh->id = id;
+                result->scans.push_back({job.record.file, job.path, std::move(r.loaded.mesh)});
+            }
+            ++id;
+        }
+        if (job.results.size() > 1) extraIds += static_cast<int>(job.results.size()) - 1;
+    }
+    nextScanId += extraIds;
+    if (result->scans.size() > 1) {
+        const PlyMesh& first = *result->scans[0].mesh;
+        result->threshold = defaultTossThreshold(first);
+        result->thresholdNote = thresholdNote(first, result->threshold);
+        if (!result->thresholdNote.empty()) consolePrintf("%s\n", result->thresholdNote.c_str());
+    }
+    consolePrintf("%s %f\n", "Threshold for point removal: ",
+                  static_cast<double>(result->threshold));
 }
 
 }  // namespace
@@ -418,39 +566,20 @@ ScanConfigLoad loadScanRecords(const ScanConfigRecords& config) {
     }
     for (const std::string& line : config.unusedWords) consolePrintf("%s\n", line.c_str());
     std::vector<ScanJob> jobs = jobsOf(config);
-    result.bmeshRecords = static_cast<int>(jobs.size());
-    const std::size_t loaded = loadJobs(jobs);
-    result.unread = static_cast<int>(jobs.size() - loaded);
+    loadAndReport(jobs, &result, &config);
+    return result;
+}
 
-    // Reported and handed over in record order, as if one after the other.
-    for (std::size_t i = 0; i < loaded; ++i) {
-        ScanJob& job = jobs[i];
-        if (!job.poseProblem.empty()) {
-            const std::string line = poseFailureLine(config, config.records[i]);
-            consolePrintf("%s; the scan is left out\n", line.c_str());
-            result.failures.push_back(
-                {job.record.file, job.path, {LoadFailure::BadPose, job.poseProblem, 0}});
-            continue;
-        }
-        consoleWrite(job.report);
-        if (damaged(job)) {
-            result.failures.push_back({job.record.file, job.path, job.loaded.status});
-            return result;
-        }
-        ConsoleText() << "Adding PLY mesh from " << files::printableName(job.path) << std::endl;
-        if (job.loaded.mesh == nullptr)
-            result.failures.push_back({job.record.file, job.path, job.loaded.status});
-        else
-            result.scans.push_back({job.record.file, job.path, std::move(job.loaded.mesh)});
-    }
-    if (result.scans.size() > 1) {
-        const PlyMesh& first = *result.scans[0].mesh;
-        result.threshold = defaultTossThreshold(first);
-        result.thresholdNote = thresholdNote(first, result.threshold);
-        if (!result.thresholdNote.empty()) consolePrintf("%s\n", result.thresholdNote.c_str());
-    }
-    consolePrintf("%s %f\n", "Threshold for point removal: ",
-                  static_cast<double>(result.threshold));
+ScanConfigLoad readScanFileAsConfig(const std::string& path) {
+    ScanConfigLoad result;
+    result.threshold = tossThreshold;
+    std::vector<ScanJob> jobs(1);
+    jobs[0].record.keyword = "bmesh";
+    jobs[0].record.file = path;
+    jobs[0].record.qw = 1.0f;
+    jobs[0].path = path;
+    jobs[0].id = nextScanId++;
+    loadAndReport(jobs, &result);
     return result;
 }
 

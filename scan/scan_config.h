@@ -1,7 +1,10 @@
 // Scan configurations: a stream of "keyword file tx ty tz qx qy qz qw" records.
 // "bmesh" records name a range image and the rigid pose (rotation quaternion,
 // vector part first, then translation) that places it in the common frame;
-// "camera" records and any other keyword are ignored.
+// "camera" records and any other keyword are ignored. A record may also name
+// a PTX or E57 file (by its extension, any letter case): each of its scans
+// becomes a scan of the configuration, in file order, placed by the file's
+// pose and then the record's.
 #pragma once
 
 #include <memory>
@@ -13,7 +16,8 @@
 
 // A scan of a configuration that was read.
 struct ConfigScan {
-    std::string name;               // the file name as its record writes it
+    std::string name;               // the file name as its record writes it (for a scan of a
+                                    // PTX or E57 file, mesh->scanNumber() says which scan)
     std::string path;               // where it was read from (resolveScanPath)
     std::unique_ptr<PlyMesh> mesh;  // posed and baked; the caller takes it
 };
@@ -22,7 +26,9 @@ struct ConfigScan {
 struct ConfigScanFailure {
     std::string name;   // the file name as its record writes it
     std::string path;   // where it was looked for
-    LoadStatus status;  // CannotOpen, HeaderNotAccepted or DataDamaged, with the reason
+    LoadStatus status;  // CannotOpen, HeaderNotAccepted or DataDamaged, with the reason; for a
+                        // PTX or E57 file CannotOpen or ScanFileDamaged (the reason names the
+                        // scan, and the line or page)
 };
 
 // One bmesh record of a configuration, before its scan is loaded.
@@ -59,7 +65,8 @@ struct ScanConfigLoad {
     LoadStatus config;                        // as ScanConfigRecords::config
     std::vector<ConfigScan> scans;            // read, in record order
     std::vector<ConfigScanFailure> failures;  // not read, in record order
-    int bmeshRecords = 0;     // scans the configuration names, read or not (each uses up an id)
+    int bmeshRecords = 0;     // files the configuration names, read or not (each uses up an
+                              // id, and each further scan of a PTX or E57 file one more)
     int unread = 0;           // bmesh records after a damaged scan: neither read nor reported
     float threshold = 0.0f;   // the default removal threshold
     std::string thresholdNote;  // thresholdNote() of the first scan, when one is said
@@ -95,10 +102,23 @@ std::string poseFailureLine(const ScanConfigRecords& config, const ScanRecord& r
 // the scans. A configuration that could not be read is named ("Could not
 // open file NAME", with the reason when it is no regular file) and loads
 // nothing.
+//
+// A PTX or E57 file is read scan by scan, one scan's points in memory at a
+// time: each scan's report (PlyMesh::fromScan) is followed by "Adding scan N
+// of PATH" ("Adding unstructured scan N of PATH" for one without a raster).
+// A file that cannot be opened is reported as "Could not open file PATH"; a
+// damaged one as "Could not read PATH: ..." after the scans before the
+// damage, which are kept; a scan whose transform is not rigid as "Could not
+// place PATH: scan N: ...". Such failures do not end the reading.
 ScanConfigLoad loadScanRecords(const ScanConfigRecords& config);
 
 // readScanRecords, then loadScanRecords.
 ScanConfigLoad readScanConfig(const std::string& fileName);
+
+// A lone PTX or E57 file as a configuration by itself: its scans with their
+// own poses, loaded and reported as readScanConfig does for a configuration
+// whose only record names the file with the identity pose.
+ScanConfigLoad readScanFileAsConfig(const std::string& path);
 
 // What the viewer does with a configuration it has read: appends the scans
 // to the scene (each visible; the scene owns them from then on) and makes the

@@ -158,7 +158,7 @@ private:
     bool convert(formats::StructuredScan& scan) {
         const formats::ScanHeader& h = scan.header;
         const double defect = formats::rigidDefect(h.pose);
-        if (!(defect <= 1e-4)) {
+        if (!(defect <= formats::kRigidTolerance)) {
             error_ = o_.input + ": scan " + std::to_string(h.index + 1) + " (" + h.name +
                      "): its transform is not a rotation and a translation (off by " +
                      std::to_string(defect) + "), which a configuration cannot place";

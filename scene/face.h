@@ -12,6 +12,7 @@
 #include "math/vec3.h"
 #include "math/vec4.h"
 #include "scene/index_list.h"
+#include "scene/index_range.h"
 #include "scene/material.h"
 
 class Mesh;
@@ -39,7 +40,7 @@ inline Point3 centroidOf(const IndexList& corners, const std::vector<Point3>& po
     float sx = 0.0f, sy = 0.0f, sz = 0.0f;
     std::size_t counted = 0;
     for (int32_t vi : corners) {
-        if (vi < 0 || static_cast<std::size_t>(vi) >= positions.size()) continue;
+        if (!inIndexRange(vi, positions.size())) continue;
         sx += positions[vi].x;
         sy += positions[vi].y;
         sz += positions[vi].z;

@@ -78,18 +78,27 @@ void groupByLowVertex(uint32_t maxLow, HalfEdgePairs& out) {
     }
 }
 
+// A half-edge to sort: its packed vertex pair and, carried along, its number
+// in face order (high 32 bits) and its tag (low 32 bits).
+struct KeyedRecord {
+    uint64_t key;
+    uint64_t payload;
+};
+
 // Stable radix sort of the packed keys: for any indices, negative ones included.
 void groupByKey(HalfEdgePairs& out) {
     std::vector<KeyedRecord> records;
     records.reserve(out.halfEdges.size());
+    uint64_t largest = 0;
     for (std::size_t i = 0; i < out.halfEdges.size(); ++i) {
         const HalfEdge& h = out.halfEdges[i];
         const uint64_t key = (static_cast<uint64_t>(h.high) << 32) | h.low;
+        largest = std::max(largest, key);
         records.push_back({key, (static_cast<uint64_t>(i) << 32) | h.tag});
     }
     {
         std::vector<KeyedRecord> scratch;
-        radixSortStable(records, scratch);
+        radixSortStable(records, scratch, largest, [](const KeyedRecord& r) { return r.key; });
     }
     for (std::size_t s = 0; s < records.size();) {
         std::size_t e = s + 1;

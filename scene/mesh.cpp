@@ -4,6 +4,7 @@
 
 #include "scene/mesh.h"
 #include "scene/materials.h"
+#include "scene/unmeasured.h"
 
 Mesh::Mesh(int id_) : SceneObject(id_, colourBlack) { initDefaults(); }
 
@@ -61,7 +62,7 @@ void Mesh::bakeWorldPositions() {
     vertexValues.reserve(vertexValues.size() + vertices.size());
     for (const Point3& v : vertices) {
         Point3 w = v;
-        vertexValues.push_back(-FLT_MAX);
+        vertexValues.push_back(kUnmeasured);
         w.transform(rotation);
         w += position;
         worldVertices.push_back(w);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "math/geometry.h"
+#include "scene/distance_colours.h"
 #include "scene/edge.h"
 #include "scene/face.h"
 #include "scene/scene_object.h"
@@ -50,7 +51,7 @@ public:
     // Pairs faces that share a vertex pair; prints "processed N edges in mapM".
     void buildEdges();
     // Appends rotation/position applied to every vertex to worldVertices,
-    // one unmeasured value (-FLT_MAX) per vertex to vertexValues, recomputes
+    // one unmeasured value (kUnmeasured) per vertex to vertexValues, recomputes
     // normals, and resets the transform.
     void bakeWorldPositions();
 
@@ -68,7 +69,7 @@ public:
     std::vector<Edge> edges;            // paired edges
     std::vector<int32_t> gridIndex;     // raster: row * gridCols + column -> vertex or -1
     std::vector<Point3> worldVertices;  // world positions (baked pose), or empty
-    std::vector<float> vertexValues;    // one per world position; -FLT_MAX = not measured
+    std::vector<float> vertexValues;    // one per world position; kUnmeasured = not measured
     Point3 bboxMax;                     // componentwise maximum of the positions read
     Point3 bboxMin;                     // componentwise minimum of the positions read
     float maxExtent = 1.0f;             // larger of the x and y extents
@@ -81,4 +82,19 @@ public:
     float maxEdgeLength = 0.001f;       // longest edge from a grid triangle's first corner
     std::string fileName;               // name of the loaded file
     Vec3 inverseExtent;                 // 1 / maxExtent on all three axes
+
+    // Colour by distance: whether the mesh has one value per drawn position
+    // (a scan of a configuration after its pose was baked in).
+    bool hasDistanceValues() const;
+    // One colour per drawn position under `scale`, refilled only when the
+    // scale or the number of positions changed (the values are fixed once the
+    // analysis has run). Ready for a colour array; empty until first asked.
+    const std::vector<ColourRGBA>& distanceColours(const DistanceScale& scale);
+
+private:
+    std::vector<ColourRGBA> distanceColours_;  // cache of distanceColours()
+    std::size_t distanceColoursCount_ = 0;     // positions it was filled for
+    DistanceScale distanceColoursScale_;       // scale it was filled with
+    const ColourRGBA* drawColours_ = nullptr;  // per-vertex colours while draw() runs, or null
+    friend struct Face;
 };

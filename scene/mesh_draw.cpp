@@ -13,17 +13,35 @@ const std::vector<Point3>& drawPositions(const Mesh& mesh) {
     return mesh.worldVertices.empty() ? mesh.vertices : mesh.worldVertices;
 }
 
-void drawPoints(const std::vector<Point3>& positions, std::size_t stride) {
+// colours: one per position while colouring by distance, else null.
+void drawPoints(const std::vector<Point3>& positions, std::size_t stride,
+                const ColourRGBA* colours) {
     glEnable(GL_POINT_SMOOTH);
     glPointSize(3.0f);
     glBegin(GL_POINTS);
     for (std::size_t i = 0; i < positions.size(); i += stride) {
+        if (colours != nullptr) glColor4ubv(&colours[i].r);
         glVertex3f(positions[i].x, positions[i].y, positions[i].z);
     }
     glEnd();
 }
 
 }  // namespace
+
+bool Mesh::hasDistanceValues() const {
+    const std::size_t n = drawPositions(*this).size();
+    return n > 0 && vertexValues.size() == n;
+}
+
+const std::vector<ColourRGBA>& Mesh::distanceColours(const DistanceScale& scale) {
+    const std::size_t n = drawPositions(*this).size();
+    if (distanceColours_.empty() || n != distanceColoursCount_ || scale != distanceColoursScale_) {
+        fillDistanceColours(vertexValues, n, scale, &distanceColours_);
+        distanceColoursCount_ = n;
+        distanceColoursScale_ = scale;
+    }
+    return distanceColours_;
+}
 
 void Mesh::draw() {
     glMatrixMode(GL_MODELVIEW);
@@ -33,12 +51,24 @@ void Mesh::draw() {
     glTranslatef(position.x, position.y, position.z);
 
     const std::vector<Point3>& positions = drawPositions(*this);
+    // Colour by distance: the lit surface takes its ambient and diffuse
+    // colour from each vertex, so the shape stays readable.
+    const bool coloured = colourByDistance && hasDistanceValues();
+    if (coloured) {
+        drawColours_ = distanceColours(currentDistanceScale()).data();
+        glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+        glEnable(GL_COLOR_MATERIAL);
+    }
     if (displayMode == Points) {
-        drawPoints(positions, 1);
+        drawPoints(positions, 1, drawColours_);
     } else if (displayMode == SparsePoints) {
-        drawPoints(positions, 20);
+        drawPoints(positions, 20, drawColours_);
     } else {
         for (Face& f : faces) f.draw();
+    }
+    if (coloured) {
+        glDisable(GL_COLOR_MATERIAL);
+        drawColours_ = nullptr;
     }
 
     if (showTossedPoints) {
@@ -63,6 +93,7 @@ void Face::draw() {
     const Mesh& mesh = *owner;
     const std::vector<Point3>& positions = drawPositions(mesh);
     const float normalScale = mesh.scaleFactors.x;
+    const ColourRGBA* colours = mesh.drawColours_;
 
     if (mesh.displayMode == Smooth) {
         glShadeModel(GL_SMOOTH);
@@ -73,6 +104,7 @@ void Face::draw() {
                                ? mesh.vertexNormals[vi].scaled(normalScale)
                                : Vec3();
             glNormal3f(n.x, n.y, n.z);
+            if (colours != nullptr) glColor4ubv(&colours[vi].r);
             glVertex3f(positions[vi].x, positions[vi].y, positions[vi].z);
         }
         glEnd();
@@ -90,6 +122,7 @@ void Face::draw() {
         glBegin(GL_POLYGON);
     }
     for (int32_t vi : vertexIndices) {
+        if (colours != nullptr) glColor4ubv(&colours[vi].r);
         glVertex3f(positions[vi].x, positions[vi].y, positions[vi].z);
     }
     glEnd();

@@ -2,14 +2,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "scene/index_range.h"
 #include "scene/mesh.h"
 
 namespace {
-
-// True when index i addresses an entry of a list of the given size.
-bool inRange(int32_t i, std::size_t size) {
-    return i >= 0 && static_cast<std::size_t>(i) < size;
-}
 
 // Unit normal of a face from its first three corners:
 // (P[i1] - P[i2]) x (P[i0] - P[i1]), normalised. A face with fewer than three
@@ -19,7 +15,7 @@ Vec3 faceNormal(const Face& face, const std::vector<Point3>& P) {
     const int32_t i0 = face.vertexIndices[0];
     const int32_t i1 = face.vertexIndices[1];
     const int32_t i2 = face.vertexIndices[2];
-    if (!inRange(i0, P.size()) || !inRange(i1, P.size()) || !inRange(i2, P.size())) return Vec3();
+    if (!inIndexRange(i0, P.size()) || !inIndexRange(i1, P.size()) || !inIndexRange(i2, P.size())) return Vec3();
     Vec3 n = (P[i1] - P[i2]).cross(P[i0] - P[i1]);
     n.normalise();
     return n;
@@ -36,7 +32,7 @@ void Mesh::computeNormals() {
     // Unweighted sum in face order: every face counts once per corner.
     for (const Face& face : faces) {
         for (int32_t vi : face.vertexIndices) {
-            if (inRange(vi, vertexNormals.size())) vertexNormals[vi] += face.normal;
+            if (inIndexRange(vi, vertexNormals.size())) vertexNormals[vi] += face.normal;
         }
     }
     for (Vec3& n : vertexNormals) n.normalise();

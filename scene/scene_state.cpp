@@ -6,6 +6,16 @@ Mesh* gridMesh = nullptr;
 int nextScanId = 1;
 float tossThreshold = kInitialTossThreshold;
 bool showTossedPoints = true;
+bool colourByDistance = false;
+float colourScaleMaximum = 0.0f;
+
+DistanceScale currentDistanceScale() {
+    DistanceScale scale;
+    scale.threshold = tossThreshold;
+    scale.maximum = colourScaleMaximum > 0.0f ? colourScaleMaximum : 2.0f * tossThreshold;
+    scale.markTossed = showTossedPoints;
+    return scale;
+}
 
 void resetSceneState() {
     bool latticeListed = false;
@@ -20,4 +30,6 @@ void resetSceneState() {
     nextScanId = 1;
     tossThreshold = kInitialTossThreshold;
     showTossedPoints = true;
+    colourByDistance = false;
+    colourScaleMaximum = 0.0f;
 }

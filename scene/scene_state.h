@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "scene/distance_colours.h"
 #include "scene/mesh.h"
 
 // Visibility of the objects by scene index. The keys address the first ten
@@ -40,10 +41,17 @@ extern Mesh* gridMesh;        // the lattice mesh of a configuration, or null
 extern int nextScanId;        // id of the next scan of a configuration (from 1)
 extern float tossThreshold;   // removal threshold for overlap values (0.002)
 extern bool showTossedPoints; // mark values above tossThreshold when drawing
+extern bool colourByDistance; // scans drawn in the colours of their values, not their material
+extern float colourScaleMaximum;  // value at the colour map's end; 0: twice tossThreshold
+
+// The scale scans are coloured with now: the threshold, the maximum (twice the
+// threshold unless colourScaleMaximum is set) and whether tossed points are
+// marked.
+DistanceScale currentDistanceScale();
 
 // Back to the state before main, for programs that load more than once (tests,
 // benchmarks, fuzz targets): every object of the scene list is deleted, and
 // gridMesh too when it is not in the list; the list and the flags are empty,
-// scan ids start from 1 again, the threshold is the initial one and tossed
-// points are shown.
+// scan ids start from 1 again, the threshold is the initial one, tossed
+// points are shown and scans are drawn in their material.
 void resetSceneState();

@@ -10,7 +10,7 @@
 #   --build DIR   build folder (default build-fuzz)
 #   --work DIR    working folder (default BUILD/fuzz-work)
 #   TARGET        any of: ply_header ply_read m_reader scan_config ply_mesh ptx_reader
-#                 e57_reader (default: all)
+#                 e57_reader scan_file config_rewrite (default: all)
 #
 # Working corpus and findings: WORK/TARGET/{corpus,artifacts,log}.
 # A finding stops its target; it is a crash, leak, timeout or out-of-memory
@@ -26,7 +26,8 @@ JOBS=1
 FRESH=0
 BUILD="$ROOT/build-fuzz"
 WORK=""
-ALL_TARGETS=(ply_header ply_read m_reader scan_config ply_mesh ptx_reader e57_reader)
+ALL_TARGETS=(ply_header ply_read m_reader scan_config ply_mesh ptx_reader e57_reader scan_file
+             config_rewrite)
 TARGETS=()
 
 while [ $# -gt 0 ]; do
@@ -99,7 +100,7 @@ summary() {
   if grep -qE '^(==[0-9]+==ERROR|SUMMARY: |fuzz target: )|ERROR: libFuzzer' "$log"; then
     result="FINDING: $(ls -t "$WORK/$t/artifacts" | head -1)"
   fi
-  printf '%-12s %6ss %12s executions  %-10s  %s\n' "$t" "$seconds" "${runs:-?}" "${cov:-}" "$result"
+  printf '%-14s %6ss %12s executions  %-10s  %s\n' "$t" "$seconds" "${runs:-?}" "${cov:-}" "$result"
   echo "$(date -Is) ${seconds}s ${runs:-?} executions ${cov:-} $result" >>"$WORK/$t/history"
   if [ "$result" != "no findings" ]; then
     grep -E 'ERROR|SUMMARY|fuzz target:' "$log" | head -5 | sed 's/^/    /'

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs rangeloom under its own Xvfb, waits until the window has drawn, saves a
-# screenshot as a PNG, and stops everything it started.
+# Runs rangeloom under its own Xvfb, waits until the window has drawn, frames
+# the shown objects (key 'f'), saves a screenshot as a PNG, and stops
+# everything it started.
 #   scripts/headless-run.sh BINARY [FILE]
 # The screenshot goes to $RANGELOOM_SCREENSHOT, or ./rangeloom-screenshot.png.
 set -u
@@ -59,7 +60,17 @@ for _ in $(seq 1 120); do
   kill -0 "$PROG_PID" 2>/dev/null || break
   sleep 0.5
 done
-sleep 1
+# Frame the shown objects ('f') so that they fill the picture, and wait until
+# two screenshots in a row agree (the framed view is drawn).
+xdotool key --window "$WID" f 2>/dev/null
+last=""
+for _ in $(seq 1 50); do
+  sleep 0.3
+  import -window "$WID" "$WORK/framed.png" 2>/dev/null || continue
+  now=$(convert "$WORK/framed.png" -format '%#' info: 2>/dev/null)
+  [ -n "$last" ] && [ "$now" = "$last" ] && break
+  last=$now
+done
 if ! import -window "$WID" "$SHOT"; then
   echo "Could not take the screenshot." >&2
   exit 1

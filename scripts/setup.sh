@@ -9,9 +9,10 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 MODE=${1:-run}
 
 RUN_PKGS=(g++ cmake make freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libfast-float-dev libpugixml-dev
-          xvfb xauth xdotool imagemagick)
+          libpng-dev libfreetype-dev fonts-dejavu-core libeigen3-dev libnanoflann-dev
+          libtbb-dev xvfb xauth xdotool imagemagick)
 TEST_PKGS=("${RUN_PKGS[@]}" libgtest-dev libgmock-dev libbenchmark-dev
-           x11-utils assimp-utils cloudcompare clang libclang-rt-14-dev llvm)
+           x11-utils assimp-utils cloudcompare clang libclang-rt-14-dev llvm python3)
 
 case "$MODE" in
   run) PKGS=("${RUN_PKGS[@]}") ;;

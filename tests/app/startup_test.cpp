@@ -40,6 +40,9 @@ TEST(Extension, LastDotCountsAndCaseIsIgnored) {
     EXPECT_EQ(inputKindOf("scan.Ply"), InputKind::PlyFile);
     EXPECT_EQ(inputKindOf("part.M"), InputKind::MeshFile);
     EXPECT_EQ(inputKindOf("set.CONF"), InputKind::ScanConfig);
+    EXPECT_EQ(inputKindOf("site.PTX"), InputKind::ScanFile);
+    EXPECT_EQ(inputKindOf("site.e57"), InputKind::ScanFile);
+    EXPECT_EQ(inputKindOf("site.e57.ply"), InputKind::PlyFile);
     EXPECT_EQ(inputKindOf("model.part.m"), InputKind::MeshFile);
     EXPECT_EQ(inputKindOf("model.obj"), InputKind::None);
     EXPECT_EQ(inputKindOf("model"), InputKind::None);

@@ -18,6 +18,7 @@
 #include "scan/ply_mesh.h"
 #include "scene/scene_state.h"
 #include "test_support.h"
+#include "scene/unmeasured.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ TEST_F(CleanFiles, CleanedFileInAnotherFolderHasTheBytesWrittenBesideTheScan) {
     const std::string dir = testing_support::makeTempDir("clean-folder");
     writeFile(dir + "/scan.ply", kRangeImage);
     auto scan = loadScan(dir + "/scan.ply");
-    scan->vertexValues = {0.0f, 0.5f, -FLT_MAX, 0.001f};  // point 1 is tossed
+    scan->vertexValues = {0.0f, 0.5f, kUnmeasured, 0.001f};  // point 1 is tossed
 
     const std::string out = dir + "/out";
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
@@ -176,7 +177,7 @@ TEST_F(CleanFiles, ExportReadsBackWithWorldPositionsValuesAndUnmeasuredAsNan) {
     const std::string dir = testing_support::makeTempDir("clean-export");
     writeFile(dir + "/scan.ply", kRangeImage);
     auto scan = loadScan(dir + "/scan.ply");
-    scan->vertexValues = {0.0f, 0.5f, -FLT_MAX, 0.00125f};
+    scan->vertexValues = {0.0f, 0.5f, kUnmeasured, 0.00125f};
     const std::string target = valueExportName(scan->fileName, dir + "/out");
     ASSERT_EQ(mkdir((dir + "/out").c_str(), 0755), 0);
     std::string error;
@@ -210,7 +211,7 @@ TEST_F(CleanFiles, ExportIsReadByAssimpWithItsCountAndBounds) {
     const std::string dir = testing_support::makeTempDir("clean-assimp");
     writeFile(dir + "/scan.ply", kRangeImage);
     auto scan = loadScan(dir + "/scan.ply");
-    scan->vertexValues = {0.0f, -FLT_MAX, -FLT_MAX, 0.25f};
+    scan->vertexValues = {0.0f, kUnmeasured, kUnmeasured, 0.25f};
     std::string error;
     const std::string target = dir + "/scan.values.ply";
     ASSERT_TRUE(writeValueExport(*scan, 0.002f, target, &error)) << error;
@@ -227,7 +228,7 @@ TEST_F(CleanFiles, FailedExportNamesTheReasonAndLeavesNoPartialFile) {
     Mesh scan(1);
     scan.fileName = dir + "/scan.ply";
     scan.worldVertices = {Point3(0, 0, 0)};
-    scan.vertexValues = {-FLT_MAX};
+    scan.vertexValues = {kUnmeasured};
     std::string error;
     EXPECT_FALSE(writeValueExport(scan, 0.002f, dir + "/missing/scan.values.ply", &error));
     EXPECT_EQ(error, "No such file or directory");

@@ -52,6 +52,18 @@ TEST(CleanOptions, EveryOptionInEverySpelling) {
     }
 }
 
+TEST(CleanOptions, HistogramAndPlotOptionsTakeTheirValuesInBothSpellings) {
+    Parsed p = parse({"--histogram", "h.csv", "--plot=p.png", "--bins", "7", "--plot-log", "a.conf"});
+    ASSERT_EQ(p.outcome, ParseOutcome::Run) << p.error;
+    EXPECT_EQ(p.options.histogramFile, "h.csv");
+    EXPECT_EQ(p.options.plotFile, "p.png");
+    EXPECT_EQ(p.options.bins, 7);
+    EXPECT_TRUE(p.options.plotLog);
+    p = parse({"a.conf"});
+    EXPECT_EQ(p.options.bins, 50);
+    EXPECT_FALSE(p.options.plotLog);
+}
+
 TEST(CleanOptions, DefaultsNegativeStepsAndNamesThatLookLikeOptions) {
     Parsed p = parse({"scans.conf"});
     ASSERT_EQ(p.outcome, ParseOutcome::Run);
@@ -67,6 +79,13 @@ TEST(CleanOptions, DefaultsNegativeStepsAndNamesThatLookLikeOptions) {
     EXPECT_TRUE(p.options.hasSteps);
     EXPECT_EQ(p.options.steps, -3);
     EXPECT_EQ(p.options.verbosity, Verbosity::Verbose);
+
+    // The merged cloud, with its tossed points flagged.
+    p = parse({"-m", "all.ply", "-k", "site.e57"});
+    ASSERT_EQ(p.outcome, ParseOutcome::Run) << p.error;
+    EXPECT_EQ(p.options.mergeFile, "all.ply");
+    EXPECT_TRUE(p.options.keepTossed);
+    EXPECT_EQ(p.options.config, "site.e57");
 
     // After "--" everything is a file name; a lone "-" is a name too.
     p = parse({"--", "-odd.conf"});
@@ -84,7 +103,8 @@ TEST(CleanOptions, HelpAndVersionStopAtOnce) {
     const std::string help = cleanHelpText();
     for (const char* word :
          {"--threshold", "--steps", "--out", "--export", "--summary", "--threads", "--quiet",
-          "--verbose", "--help", "--version", "  0  ", "  1  ", "  2  ", "  3  "})
+          "--verbose", "--help", "--version", "--merge", "--keep-tossed", "  0  ", "  1  ",
+          "  2  ", "  3  "})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 
@@ -108,9 +128,17 @@ TEST(CleanOptions, BadUsageSaysWhy) {
         {{"--threads=-1", "a.conf"}, "--threads needs a whole number from 0 to 1024, not '-1'"},
         {{"-t", "0.1", "-s", "2", "a.conf"}, "--threshold and --steps cannot be combined"},
         {{"-q", "-v", "a.conf"}, "--quiet and --verbose cannot be combined"},
+        {{"--merge=", "a.conf"}, "--merge needs a file name"},
+        {{"-n", "--merge", "m.ply", "a.conf"},
+         "--summary writes no file: it cannot be combined with --merge"},
+        {{"--keep-tossed", "a.conf"}, "--keep-tossed needs --merge"},
         {{"-e"}, "no scan configuration given"},
         {{"a.conf", "b.conf"},
          "only one scan configuration can be given, not 'a.conf' and 'b.conf'"},
+        {{"--bins=0", "a.conf"}, "--bins needs a whole number from 1 to 10000, not '0'"},
+        {{"--bins", "many", "a.conf"}, "--bins needs a whole number from 1 to 10000, not 'many'"},
+        {{"--histogram=", "a.conf"}, "--histogram needs a file name"},
+        {{"--plot-log=yes", "a.conf"}, "option --plot-log takes no value"},
     };
     for (const auto& [args, why] : cases) {
         const Parsed p = parse(args);

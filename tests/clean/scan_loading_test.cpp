@@ -9,6 +9,7 @@
 #include <string>
 
 #include "../scan/scan_test_support.h"
+#include "e57_test_writer.h"
 
 namespace {
 
@@ -101,6 +102,27 @@ TEST_F(ScanLoading, AConfigurationWithoutScansIsStatusTwo) {
     EXPECT_FALSE(checkConfiguration(path("none.conf"), &error));
     EXPECT_FALSE(checkConfiguration("/dev/zero", &error));  // would never end
     EXPECT_EQ(error, "/dev/zero is a character device, not a scan configuration");
+}
+
+// A PTX file is a configuration by itself: damaged, or holding nothing to
+// clean, it is status 2 like a PLY scan, the damaged scan named.
+TEST_F(ScanLoading, DamagedOrEmptyScanFilesAreStatusTwo) {
+    const std::string scan = "1\n2\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0 0\n0 0 1 0\n"
+                             "0 0 0 1\n0.001 0 0 1\n0.001 0.0005 0 1\n";
+    const std::string cut = write("cut.ptx", scan + scan.substr(0, scan.size() - 16));
+    CleanInput input;
+    stdoutOf([&] { input = loadForCleaning(cut); });
+    EXPECT_EQ(input.status, kUnreadable);
+    EXPECT_EQ(input.scans.size(), 1u);
+    EXPECT_EQ(input.error, cut + " cannot be read; nothing written:");
+    ASSERT_EQ(input.details.size(), 1u);
+    EXPECT_EQ(input.details[0].rfind(cut + ": scan 2, line ", 0), 0u) << input.details[0];
+
+    // An E57 file without scans.
+    testing_support::writeFile(path("none.e57"), e57test::writeE57({}, {}));
+    stdoutOf([&] { input = loadForCleaning(path("none.e57")); });
+    EXPECT_EQ(input.status, kUnreadable);
+    EXPECT_EQ(input.error, path("none.e57") + " holds no scans; nothing written");
 }
 
 }  // namespace

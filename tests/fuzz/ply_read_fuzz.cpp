@@ -3,13 +3,15 @@
 // The input is a whole PLY file. Its last two bytes also choose how it is
 // read (they stay part of the file): which properties are selected and in
 // which memory types, whether unselected properties are kept in raw blocks,
-// whether some elements are read whole for pass-through, and the stdio
+// whether some elements are read whole for pass-through, whether runs of
+// instances are read with the block calls where they qualify, and the stdio
 // buffer size. Every value read is logged; the file is read once through
 // the library's fast paths and once through the plain stdio and C-library
 // paths, and both logs (values, and where and how a fatal end came) must be
 // identical. A fatal end of the library is an ordinary outcome here; it must
 // leave nothing allocated behind.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +32,9 @@ constexpr int kSlot = 16;
 // Instances of a binary element without properties occupy no bytes: a
 // caller reads as many as it likes. The target reads a few.
 constexpr int kDataFreeInstances = 64;
+// Instances per block call. With blocks, both reads log an element's records
+// run by run, and the run a fatal end cut short is left out of both logs.
+constexpr int kBlockRun = 1000;
 
 struct Options {
     std::size_t bufferSize;  // stdio buffer of the stream (0: its own)
@@ -37,6 +42,7 @@ struct Options {
     bool keepOthers;         // unselected properties go to a raw block
     bool wholeOddElements;   // elements 1, 3, ... are read whole (pass-through)
     bool varyTypes;          // memory types differ from the file's
+    bool blocks;             // runs of instances read with the block calls
     uint8_t seed;            // mask and type choices
 };
 
@@ -44,7 +50,7 @@ Options optionsFrom(const uint8_t* data, std::size_t size) {
     const uint8_t a = size >= 1 ? data[size - 1] : 0;
     const uint8_t b = size >= 2 ? data[size - 2] : 0;
     return Options{fuzzing::bufferSizeFor(a), b & 3, (b & 4) != 0, (b & 8) != 0,
-                   (b & 16) != 0, static_cast<uint8_t>(a ^ (b >> 5))};
+                   (b & 16) != 0, (b & 32) != 0, static_cast<uint8_t>(a ^ (b >> 5))};
 }
 
 // The log of one read: values as bytes in hex, instance by instance.
@@ -170,23 +176,68 @@ void logRecord(Log& log, const char* record, const Selection& s, const ply_other
     log.text("\n");
 }
 
-// Reads one element instance by instance into the target's record.
+// Reads a run of m instances with the block calls into m records; false when
+// the element does not qualify (nothing was read).
+bool readBlock(ply_handle* ply, int m, char* records, std::size_t stride, const Selection& s,
+               int nprops, Log& log) {
+    if (ply_get_element_block(ply, m, records, stride)) {
+        for (int i = 0; i < m; ++i) logRecord(log, records + std::size_t(i) * stride, s, nullptr, nprops);
+        return true;
+    }
+    std::vector<int> counts(std::size_t(m) + 1);
+    void* items = nullptr;
+    std::size_t itemCount = 0;
+    if (!ply_get_list_block(ply, m, counts.data(), &items, &itemCount)) return false;
+    // The one property is the list: logged as logRecord logs it, then freed.
+    const ply_property_def* list = nullptr;
+    for (std::size_t i = 0; i < s.wanted.size(); ++i)
+        if (s.shape[i] == 1) list = &s.wanted[i];
+    const int itemSize = list != nullptr ? ply_type_size(list->memory_type) : 0;
+    std::size_t at = 0;
+    for (int i = 0; i < m; ++i) {
+        if (list != nullptr) {
+            log.text("[" + std::to_string(counts[i]) + "]");
+            for (int j = 0; j < counts[i]; ++j, ++at)
+                log.bytes(static_cast<const char*>(items) + at * itemSize, itemSize);
+        }
+        log.text("\n");
+    }
+    std::free(items);
+    if (list == nullptr || at != itemCount) fuzzing::fail("the list block's items do not add up");
+    std::memset(records, 0, std::size_t(m) * stride);
+    return true;
+}
+
+// Reads one element into the target's records: instance by instance, or in
+// runs through the block calls where they qualify.
 void readSelected(ply_handle* ply, const char* name, ply_property_def** props, int nprops,
                   int count, const Options& o, Log& log) {
     const Selection s = choose(props, nprops, o);
     ply_select_properties(ply, name, int(s.wanted.size()), s.wanted.data());
     ply_other_props* other = o.keepOthers ? ply_get_other_properties(ply, name, nprops * kSlot) : nullptr;
-    std::vector<char> record(std::size_t(nprops) * kSlot + sizeof(void*), 0);
+    const std::size_t stride = std::size_t(nprops) * kSlot + sizeof(void*);
+    const int run = o.blocks ? kBlockRun : 1;
+    std::vector<char> records(std::size_t(run) * stride, 0);
     const bool dataFree = ply->file_type != PLY_ASCII && nprops == 0;
     const int n = dataFree && count > kDataFreeInstances ? kDataFreeInstances : count;
+    int m = 0;
     try {
-        for (int i = 0; i < n; ++i) {
-            ply_get_element(ply, record.data());
-            logRecord(log, record.data(), s, other, nprops);
-            releaseRecord(record.data(), s, other, nprops);
+        for (int first = 0; first < n; first += m) {
+            m = std::min(run, n - first);
+            Log runLog;
+            if (!(o.blocks && readBlock(ply, m, records.data(), stride, s, nprops, runLog))) {
+                for (int i = 0; i < m; ++i) {
+                    char* record = records.data() + std::size_t(i) * stride;
+                    ply_get_element(ply, record);
+                    logRecord(runLog, record, s, other, nprops);
+                    releaseRecord(record, s, other, nprops);
+                }
+            }
+            log.text(runLog.str());
         }
     } catch (...) {
-        releaseRecord(record.data(), s, other, nprops);
+        for (int i = 0; i < m; ++i)
+            releaseRecord(records.data() + std::size_t(i) * stride, s, other, nprops);
         ply_free_other_props(other);
         throw;
     }

@@ -27,6 +27,7 @@ enum Target : unsigned {
     kConf = 16,   // scan_config
     kPtx = 32,    // ptx_reader
     kE57 = 64,    // e57_reader
+    kScanFile = 128,  // scan_file
 };
 constexpr unsigned kPly = kHeader | kRead | kMesh;
 constexpr unsigned kBody = kRead | kMesh;
@@ -37,8 +38,8 @@ struct Seed {
     std::string bytes;
 };
 
-const char* kTargetNames[] = {"ply_header", "ply_read",   "ply_mesh",  "m_reader",
-                              "scan_config", "ptx_reader", "e57_reader"};
+const char* kTargetNames[] = {"ply_header",  "ply_read",   "ply_mesh",   "m_reader",
+                              "scan_config", "ptx_reader", "e57_reader", "scan_file"};
 constexpr unsigned kTargetCount = sizeof kTargetNames / sizeof kTargetNames[0];
 
 std::string encodingName(int fileType) {
@@ -184,6 +185,23 @@ void addBrokenBodies(std::vector<Seed>& seeds) {
                      std::string(kTextHead) + "element vertex 3\nproperty float x\nproperty float y\nproperty float z\nelement extra 5\nproperty float q\nend_header\n" + kPoints + "1\n"});
 }
 
+// Binary bodies read in runs by the block calls. The element reader takes its
+// options from a file's last two bytes: two bytes appended after the data
+// (never read) choose runs (0x20), converted memory types (0x10) and a stdio
+// buffer that lists straddle (3 or 7 bytes).
+void addBlockRuns(std::vector<Seed>& seeds) {
+    const std::string le = seeds::rangeImage(PLY_BINARY_LE, seeds::RangeImageShape());
+    const std::string be = seeds::rangeImage(PLY_BINARY_BE, seeds::RangeImageShape());
+    const std::string runs = "\x20\x03", converted = "\x30\x04";
+    seeds.push_back({kRead, "valid.range-image-in-runs.binary-le.ply", le + runs});
+    seeds.push_back({kRead, "valid.range-image-converted-in-runs.binary-be.ply", be + converted});
+    seeds.push_back({kRead, "body.truncated-in-runs.binary-le.ply", cut(le, 7) + runs});
+    seeds.push_back({kRead, "body.list-count-negative-in-runs.binary-le.ply",
+                     std::string(kLeHead) + "element face 1\nproperty list int int vertex_indices\nend_header\n" + le32(0xfffffffd) + le32(0) + runs});
+    seeds.push_back({kRead, "body.list-count-huge-in-runs.binary-le.ply",
+                     std::string(kLeHead) + "element face 1\nproperty list uint int vertex_indices\nend_header\n" + le32(0x7ffffffe) + le32(0) + runs});
+}
+
 void addMFiles(std::vector<Seed>& seeds) {
     seeds.push_back({kM, "valid.tetrahedron.m", seeds::tetrahedronM()});
     seeds.push_back({kM, "valid.indented-crlf.m", withLineEnds("  Vertex 1 0 0 0\n\n\tVertex 2 1 0 0\nVertex 3 0 1 0\nFace 1 1 2 3\n", "\r\n")});
@@ -233,11 +251,11 @@ const char* const kPtxHeader = "3\n2\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n0 1 0 0\n-1 0 
 void addPtx(std::vector<Seed>& seeds) {
     const std::string points = "1 2 3 0.5\n0 0 0 0.5\n1.5 2 3 0.25 10 20 30\n2 2 3 0.1\n2.5 2 3 1\n3 2 3 0\n";
     const std::string scan = kPtxHeader + points;
-    seeds.push_back({kPtx, "valid.two-scans.ptx", scan + "\n" + scan});
+    seeds.push_back({kPtx | kScanFile, "valid.two-scans.ptx", scan + "\n" + scan});
     seeds.push_back({kPtx, "valid.crlf-trailing-blanks.ptx", withLineEnds(scan, " \r\n")});
     seeds.push_back({kPtx, "file.empty.ptx", ""});
     seeds.push_back({kPtx, "file.binary-garbage.ptx", std::string("3\n2\n\0\xff\x80 1 2\n", 11)});
-    seeds.push_back({kPtx, "points.truncated.ptx", cut(scan, 20)});
+    seeds.push_back({kPtx | kScanFile, "points.truncated.ptx", cut(scan, 20)});
     seeds.push_back({kPtx, "points.cut-mid-number.ptx", cut(scan, 3)});
     seeds.push_back({kPtx, "points.not-a-number.ptx", kPtxHeader + std::string("1 2 x 0.5\n") + points});
     seeds.push_back({kPtx, "points.five-numbers.ptx", kPtxHeader + std::string("1 2 3 4 5\n") + points});
@@ -246,6 +264,10 @@ void addPtx(std::vector<Seed>& seeds) {
     seeds.push_back({kPtx, "header.negative-size.ptx", "-3\n2\n" + std::string(kPtxHeader).substr(4)});
     seeds.push_back({kPtx, "header.short-matrix-row.ptx", "1\n1\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0\n"});
     seeds.push_back({kPtx, "line.longer-than-4096.ptx", kPtxHeader + std::string(5000, '7') + "\n"});
+    // A scan scaled by its transform, which no pose can express, before a good one.
+    seeds.push_back({kScanFile, "pose.scaled-scan-first.ptx",
+                     "3\n2\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n2 0 0 0\n0 2 0 0\n0 0 2 0\n0 0 0 1\n" + points +
+                         "\n" + scan});
 }
 
 // A small file of two scans: a structured one (cartesian floats, invalid
@@ -297,15 +319,16 @@ std::string smallE57(bool indexPacket, bool emptyPackets) {
 
 void addE57(std::vector<Seed>& seeds) {
     const std::string valid = smallE57(true, false);
-    seeds.push_back({kE57, "valid.two-scans.e57", valid});
-    seeds.push_back({kE57, "valid.empty-packets-no-index.e57", smallE57(false, true)});
+    seeds.push_back({kE57 | kScanFile, "valid.two-scans.e57", valid});
+    seeds.push_back({kE57 | kScanFile, "valid.empty-packets-no-index.e57", smallE57(false, true)});
     seeds.push_back({kE57, "file.empty.e57", ""});
     seeds.push_back({kE57, "file.truncated.e57", cut(valid, 1024)});
     seeds.push_back({kE57, "file.cut-mid-page.e57", cut(valid, 300)});
     for (std::size_t page = 0; page * 1024 < valid.size(); ++page) {
         std::string damaged = valid;
         damaged[page * 1024 + 517] ^= 0x04;
-        seeds.push_back({kE57, "page.flipped-byte-in-page-" + std::to_string(page) + ".e57", damaged});
+        seeds.push_back({page == 1 ? kE57 | kScanFile : kE57,
+                         "page.flipped-byte-in-page-" + std::to_string(page) + ".e57", damaged});
     }
     seeds.push_back({kE57, "xml.record-count-too-large.e57",
                      e57test::replaceInXml(valid, "recordCount=\"20\"", "recordCount=\"21\"")});
@@ -329,6 +352,7 @@ int main(int argc, char** argv) {
     addValidPly(seeds);
     addBrokenHeaders(seeds);
     addBrokenBodies(seeds);
+    addBlockRuns(seeds);
     addMFiles(seeds);
     addConfigurations(seeds);
     addPtx(seeds);

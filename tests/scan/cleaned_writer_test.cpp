@@ -6,6 +6,7 @@
 
 #include "scan/ply_mesh.h"
 #include "scan/scan_config.h"
+#include "scene/unmeasured.h"
 #include "scan_test_support.h"
 
 namespace {
@@ -38,7 +39,7 @@ protected:
 };
 
 TEST_F(CleanedWriterTest, TossedPointIsLeftOutAndTheRasterRenumbered) {
-    PlyMesh* scan = scanWithValues("scan.ply", {0.001f, 0.003f, 0.002f, -FLT_MAX});
+    PlyMesh* scan = scanWithValues("scan.ply", {0.001f, 0.003f, 0.002f, kUnmeasured});
     EXPECT_EQ(stdoutOf([] { EXPECT_EQ(writeAllCleaned(), 0); }), "");
     const std::string out = testing_support::readFile(path("scan.cln.ply"));
     EXPECT_EQ(out,

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "scan/lattice_mesh.h"
+#include "scene/unmeasured.h"
 #include "scan_fixtures.h"
 #include "test_support.h"
 
@@ -50,7 +51,7 @@ TEST(OverlapAnalysis, OneScanHasNoPassButGetsItsLattice) {
     scans.push_back(makeScan(1, ScanShape(), random));
     Mesh* lattice = nullptr;
     EXPECT_EQ(analyse(scans, &lattice), "");
-    for (float v : scans[0]->vertexValues) EXPECT_EQ(v, -FLT_MAX);
+    for (float v : scans[0]->vertexValues) EXPECT_EQ(v, kUnmeasured);
     ASSERT_NE(lattice, nullptr);
     EXPECT_EQ(lattice->getId(), 10);
     EXPECT_EQ(lattice->getDisplayMode(), Wireframe);
@@ -122,9 +123,9 @@ TEST(OverlapAnalysis, PolygonsCountOnlyInTheCellOfTheirCentroid) {
     scans.push_back(pointScan(1, Point3(0.0026f, 0.0001f, 0)));
     scans.push_back(makeTriangles(2, {Point3(0, 0, 0), Point3(0.004f, 0, 0), Point3(0, 0.002f, 0)}));
     analyse(scans, nullptr);
-    EXPECT_EQ(scans[0]->vertexValues[0], -FLT_MAX);
+    EXPECT_EQ(scans[0]->vertexValues[0], kUnmeasured);
     // The triangle's own corners lie in cells without other-scan polygons.
-    for (float v : scans[1]->vertexValues) EXPECT_EQ(v, -FLT_MAX);
+    for (float v : scans[1]->vertexValues) EXPECT_EQ(v, kUnmeasured);
 }
 
 TEST(OverlapAnalysis, LatticeMeshHasOutlinesInPlanesOfConstantZAndX) {
@@ -194,7 +195,7 @@ TEST(OverlapAnalysis, AnAbsurdlyLargeSceneIsReportedAndSkipped) {
     const std::string out = analyse(scans, &lattice);
     EXPECT_NE(out.find("too large for the analysis lattice"), std::string::npos) << out;
     EXPECT_EQ(lattice, nullptr);
-    EXPECT_EQ(scans[0]->vertexValues[0], -FLT_MAX);
+    EXPECT_EQ(scans[0]->vertexValues[0], kUnmeasured);
 }
 
 TEST(OverlapAnalysis, ScansMetresApartRunInOccupiedCellsOnly) {
@@ -212,9 +213,9 @@ TEST(OverlapAnalysis, ScansMetresApartRunInOccupiedCellsOnly) {
     Mesh* out = nullptr;
     analyse(scans, &out);
     int measured = 0;
-    for (float v : scans[0]->vertexValues) measured += v != -FLT_MAX;
+    for (float v : scans[0]->vertexValues) measured += isMeasured(v);
     EXPECT_GT(measured, 0);
-    for (float v : scans[2]->vertexValues) EXPECT_EQ(v, -FLT_MAX);
+    for (float v : scans[2]->vertexValues) EXPECT_EQ(v, kUnmeasured);
     // Its lattice would be too large to draw: declined once, with a message.
     testing::internal::CaptureStdout();
     EXPECT_FALSE(static_cast<LatticeMesh*>(out)->buildGeometry());

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "scan/ply_mesh.h"
+#include "scene/unmeasured.h"
 #include "scan_test_support.h"
 
 namespace {
@@ -32,7 +33,7 @@ TEST_F(ScanConfigTest, ThresholdIsTheSpacingOfTheFirstScansFirstAdjacentCells) {
     EXPECT_TRUE(visibilityFlags.isVisible(1));
     EXPECT_EQ(sceneList[0]->getDisplayMode(), Smooth);
     // Every scan carries one unmeasured value per point.
-    EXPECT_EQ(sceneList[0]->vertexValues, std::vector<float>(3, -FLT_MAX));
+    EXPECT_EQ(sceneList[0]->vertexValues, std::vector<float>(3, kUnmeasured));
 }
 
 TEST_F(ScanConfigTest, OneReadableScanKeepsTheDefaultThreshold) {

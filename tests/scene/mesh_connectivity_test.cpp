@@ -8,6 +8,7 @@
 #include "scene/mesh.h"
 #include "scene/mesh_reader.h"
 #include "test_support.h"
+#include "scene/unmeasured.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ TEST(BakeWorldPositions, AppliesRotationThenPositionAndResetsTheTransform) {
     EXPECT_EQ(mesh.worldVertices[2].x, 1.0f);
     EXPECT_EQ(mesh.worldVertices[2].y, -1.0f);
     EXPECT_EQ(mesh.worldVertices[1].x, 2.0f);
-    EXPECT_EQ(mesh.vertexValues, std::vector<float>(3, -FLT_MAX));
+    EXPECT_EQ(mesh.vertexValues, std::vector<float>(3, kUnmeasured));
     // Normals now come from the world positions: the face turned over.
     expectVec(mesh.faces[0].normal, 0, 0, 1);
     expectVec(mesh.position, 0, 0, 0);

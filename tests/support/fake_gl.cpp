@@ -161,9 +161,44 @@ void GLAPIENTRY glOrtho(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble
 }
 void GLAPIENTRY glReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type,
                              GLvoid* pixels) {
-    (void)pixels;
+    // RGB bytes (pack alignment 1): red = column, green = row counted from
+    // the bottom, blue = 7, so that tests can tell rows and columns apart.
+    if (format == GL_RGB && type == GL_UNSIGNED_BYTE && pixels != nullptr) {
+        auto* out = static_cast<unsigned char*>(pixels);
+        for (GLint row = 0; row < h; ++row)
+            for (GLint col = 0; col < w; ++col) {
+                unsigned char* p = out + 3 * (static_cast<std::size_t>(row) * w + col);
+                p[0] = static_cast<unsigned char>(x + col);
+                p[1] = static_cast<unsigned char>(y + row);
+                p[2] = 7;
+            }
+    }
     rec("glReadPixels", {double(x), double(y), double(w), double(h), double(format), double(type)});
 }
+void GLAPIENTRY glPixelStorei(GLenum pname, GLint param) {
+    rec("glPixelStorei", {double(pname), double(param)});
+}
+void GLAPIENTRY glColor4ubv(const GLubyte* v) {
+    rec("glColor4ubv", {double(v[0]), double(v[1]), double(v[2]), double(v[3])});
+}
+void GLAPIENTRY glColor3f(GLfloat r, GLfloat g, GLfloat b) { rec("glColor3f", {r, g, b}); }
+void GLAPIENTRY glColorMaterial(GLenum face, GLenum mode) {
+    rec("glColorMaterial", {double(face), double(mode)});
+}
+void GLAPIENTRY glVertex2f(GLfloat x, GLfloat y) { rec("glVertex2f", {x, y}); }
+void GLAPIENTRY glRasterPos2f(GLfloat x, GLfloat y) { rec("glRasterPos2f", {x, y}); }
+void GLAPIENTRY glScalef(GLfloat x, GLfloat y, GLfloat z) {
+    Mat b = identity();
+    b[0] = x;
+    b[5] = y;
+    b[10] = z;
+    auto& top = matrices().current().back();
+    top = multiply(top, b);
+    rec("glScalef", {x, y, z});
+}
+void GLAPIENTRY glDepthFunc(GLenum func) { rec("glDepthFunc", {double(func)}); }
+void GLAPIENTRY glPushAttrib(GLbitfield mask) { rec("glPushAttrib", {double(mask)}); }
+void GLAPIENTRY glPopAttrib() { rec("glPopAttrib"); }
 void GLAPIENTRY glReadBuffer(GLenum mode) { rec("glReadBuffer", {double(mode)}); }
 const GLubyte* GLAPIENTRY glGetString(GLenum name) {
     rec("glGetString", {double(name)});
@@ -227,6 +262,22 @@ void FGAPIENTRY glutAttachMenu(int button) { rec("glutAttachMenu", {double(butto
 void FGAPIENTRY glutPostRedisplay() { rec("glutPostRedisplay"); }
 void FGAPIENTRY glutSwapBuffers() { rec("glutSwapBuffers"); }
 void FGAPIENTRY glutMainLoop() { rec("glutMainLoop"); }
+// The bitmap font: every character is 7 pixels wide; characters drawn are
+// recorded one call each.
+void* glutBitmapHelvetica12 = nullptr;
+void FGAPIENTRY glutBitmapCharacter(void* font, int character) {
+    (void)font;
+    rec("glutBitmapCharacter", {double(character)}, std::string(1, static_cast<char>(character)));
+}
+int FGAPIENTRY glutBitmapLength(void* font, const unsigned char* text) {
+    (void)font;
+    return 7 * static_cast<int>(std::strlen(reinterpret_cast<const char*>(text)));
+}
+int FGAPIENTRY glutBitmapWidth(void* font, int character) {
+    (void)font;
+    (void)character;
+    return 7;
+}
 int FGAPIENTRY glutGet(GLenum query) {
     rec("glutGet", {double(query)});
     return 0;
