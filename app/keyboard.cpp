@@ -85,7 +85,9 @@ std::string buildHelpText() {
     return t;
 }
 
-void printThreshold() { std::printf("Toss threshold is %f\n", static_cast<double>(tossThreshold)); }
+void printThreshold() {
+    std::printf("Toss threshold is %f\n", static_cast<double>(tossThreshold));
+}
 
 void printColourScale() {
     const DistanceScale scale = currentDistanceScale();
@@ -131,20 +133,47 @@ void onKeyboard(unsigned char key, int, int) {
     }
 
     switch (key) {
-        case 'a': case 'A': camera.rotateHorizontal(-0.1f); break;
-        case 's': case 'S': camera.rotateHorizontal(0.1f); break;
-        case 'w': case 'W': camera.rotateVertical(-0.1f); break;
-        case 'z': case 'Z': camera.rotateVertical(0.1f); break;
-        case 'd': camera.zoom(0.1f); break;
-        case 'D': camera.zoom(0.01f); break;
-        case 'x': camera.zoom(-0.1f); break;
-        case 'X': camera.zoom(-0.01f); break;
-        case 'e': case 'E':
+        case 'a':
+        case 'A':
+            camera.rotateHorizontal(-0.1f);
+            break;
+        case 's':
+        case 'S':
+            camera.rotateHorizontal(0.1f);
+            break;
+        case 'w':
+        case 'W':
+            camera.rotateVertical(-0.1f);
+            break;
+        case 'z':
+        case 'Z':
+            camera.rotateVertical(0.1f);
+            break;
+        case 'd':
+            camera.zoom(0.1f);
+            break;
+        case 'D':
+            camera.zoom(0.01f);
+            break;
+        case 'x':
+            camera.zoom(-0.1f);
+            break;
+        case 'X':
+            camera.zoom(-0.01f);
+            break;
+        case 'e':
+        case 'E':
             displayModeCounter += 1;
             setAllDisplayModes(displayModeCounter % 5);
             break;
-        case 'c': case 'C': switchMaterials(); break;
-        case 'b': case 'B': showTossedPoints = !showTossedPoints; break;
+        case 'c':
+        case 'C':
+            switchMaterials();
+            break;
+        case 'b':
+        case 'B':
+            showTossedPoints = !showTossedPoints;
+            break;
         case 't':
             tossThreshold -= tossStep;
             printThreshold();
@@ -153,28 +182,55 @@ void onKeyboard(unsigned char key, int, int) {
             tossThreshold += tossStep;
             printThreshold();
             break;
-        case 'v': case 'V':
+        case 'v':
+        case 'V':
             viewState.orthographic = !viewState.orthographic;
             onReshape(viewState.width, viewState.height);
             break;
-        case 'r': case 'R':
+        case 'r':
+        case 'R':
             for (Mesh* object : sceneList) object->resetTransform();
             break;
-        case 'p': case 'P': writeAllCleaned(); break;
-        case 'h': case 'H': std::fputs(helpText().c_str(), stdout); break;
-        case 'q': case 'Q': std::exit(0);
-        case 'm': case 'M':
+        case 'p':
+        case 'P':
+            writeAllCleaned();
+            break;
+        case 'h':
+        case 'H':
+            std::fputs(helpText().c_str(), stdout);
+            break;
+        case 'q':
+        case 'Q':
+            std::exit(0);
+        case 'm':
+        case 'M':
             colourByDistance = !colourByDistance;
             if (colourByDistance) printColourScale();
             break;
-        case '[': moveColourScale(1.0f / kColourScaleStep); break;
-        case ']': moveColourScale(kColourScaleStep); break;
-        case 'n': case 'N': printHistogram(); break;
-        case 'i': case 'I': saveWindowPicture(); break;
-        case 'f': case 'F': frameVisibleObjects(); break;
-        case '0': visibilityFlags.toggle(9); break;
+        case '[':
+            moveColourScale(1.0f / kColourScaleStep);
+            break;
+        case ']':
+            moveColourScale(kColourScaleStep);
+            break;
+        case 'n':
+        case 'N':
+            printHistogram();
+            break;
+        case 'i':
+        case 'I':
+            saveWindowPicture();
+            break;
+        case 'f':
+        case 'F':
+            frameVisibleObjects();
+            break;
+        case '0':
+            visibilityFlags.toggle(9);
+            break;
         default:
-            if (key >= '1' && key <= '9') visibilityFlags.toggle(static_cast<std::size_t>(key - '1'));
+            if (key >= '1' && key <= '9')
+                visibilityFlags.toggle(static_cast<std::size_t>(key - '1'));
             break;
     }
 

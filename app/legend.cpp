@@ -13,7 +13,7 @@ namespace {
 constexpr int kBarWidth = 18;
 constexpr int kRightMargin = 90;  // room for the tick labels
 constexpr int kSwatch = 10;
-constexpr int kLine = 16;         // text line height of the 12-pixel font
+constexpr int kLine = 16;  // text line height of the 12-pixel font
 
 std::string fixed(double v, int decimals) {
     char text[64];
@@ -58,7 +58,8 @@ std::vector<LegendTick> legendTicks(float maximum) {
     for (int e = start; e <= start + 4; ++e) {
         for (const auto& [mantissa, shift] : {std::pair{1, 0}, {2, 0}, {25, -1}, {5, 0}}) {
             const double step = decimalMultiple(1, mantissa, e + shift);
-            const long long count = static_cast<long long>(std::floor(top / step * (1.0 + 1e-9))) + 1;
+            const long long count =
+                static_cast<long long>(std::floor(top / step * (1.0 + 1e-9))) + 1;
             if (count > 6) continue;
             for (long long k = 0; k < count; ++k) {
                 const double v = decimalMultiple(k, mantissa, e + shift);
@@ -108,7 +109,8 @@ void drawLegend(const DistanceScale& scale, int width, int height) {
     for (int i = 0; i < kColourMapSize; ++i) {
         const ColourRGBA c = colourMapEntry(i);
         glColor4ubv(&c.r);
-        quad(l.barLeft, l.barBottom + i * bandHeight, l.barRight, l.barBottom + (i + 1) * bandHeight);
+        quad(l.barLeft, l.barBottom + i * bandHeight, l.barRight,
+             l.barBottom + (i + 1) * bandHeight);
     }
     glEnd();
 

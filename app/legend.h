@@ -24,10 +24,10 @@ std::vector<LegendTick> legendTicks(float maximum);
 
 // Where the legend goes in a window of the given size (pixels, y upwards).
 struct LegendLayout {
-    int barLeft, barRight;   // columns of the colour bar
-    int barBottom, barTop;   // rows of its ends (value 0 and the maximum)
-    int labelLeft;           // column where tick labels start (right of the bar)
-    int swatchTop;           // top row of the first swatch, below the bar
+    int barLeft, barRight;  // columns of the colour bar
+    int barBottom, barTop;  // rows of its ends (value 0 and the maximum)
+    int labelLeft;          // column where tick labels start (right of the bar)
+    int swatchTop;          // top row of the first swatch, below the bar
 };
 LegendLayout legendLayout(int width, int height);
 

@@ -44,11 +44,12 @@ void pickAt(int x, int y) {
     std::vector<Mesh*> candidates;
     for (std::size_t j = 0; j < sceneList.size(); ++j)
         candidates.push_back(visibilityFlags.isVisible(j) && sceneList[j] != gridMesh ? sceneList[j]
-                                                                                     : nullptr);
+                                                                                      : nullptr);
     pickedPoint = pickPoint(currentPickView(), candidates, x + 0.5, row + 0.5, depth, kPickRadius);
     if (pickedPoint.found)
-        std::printf("%s\n", pickLine(*sceneList[pickedPoint.object], pickedPoint.vertex,
-                                     tossThreshold).c_str());
+        std::printf(
+            "%s\n",
+            pickLine(*sceneList[pickedPoint.object], pickedPoint.vertex, tossThreshold).c_str());
     else
         std::printf("No point near the pointer\n");
     glutPostRedisplay();

@@ -8,9 +8,9 @@
 
 enum InteractionMode { ModeTranslate = 2, ModeCameraRotate = 6 };
 
-extern int interactionMode;     // InteractionMode value; what a left drag does
-extern bool dragStarted;        // the current drag has had its first motion event
-extern Point3 lastDragPoint;    // view-plane point of the previous motion event
+extern int interactionMode;   // InteractionMode value; what a left drag does
+extern bool dragStarted;      // the current drag has had its first motion event
+extern Point3 lastDragPoint;  // view-plane point of the previous motion event
 
 // Maps pixel (px, py), py counted upwards from the bottom row, onto the plane
 // z = 0 in view-volume units (the orthographic extents, whatever the projection).
@@ -30,7 +30,7 @@ void pickAt(int x, int y);
 // GLUT mouse callback. The left button as specified for drags; a
 // middle-button click (pressed and released within 3 pixels) picks a point.
 void onMouse(int button, int state, int x, int y);
-void onMotion(int x, int y);                        // GLUT motion callback
-void onMenu(int value);                             // 1 Translate, 2 Rotate
+void onMotion(int x, int y);  // GLUT motion callback
+void onMenu(int value);       // 1 Translate, 2 Rotate
 // Creates the menu, adds "Translate" and "Rotate", attaches it to the right button.
 void buildMenu();

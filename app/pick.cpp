@@ -1,8 +1,9 @@
 #include "app/pick.h"
-#include "scene/unmeasured.h"
 
 #include <cmath>
 #include <cstdio>
+
+#include "scene/unmeasured.h"
 
 namespace {
 
@@ -135,7 +136,7 @@ std::string pickLine(const Mesh& mesh, std::size_t vertex, float threshold) {
         return text + ": no distance (not a scan of a configuration)";
     const float v = mesh.vertexValues[vertex];
     if (v == kUnmeasured || std::isnan(v)) return text + ": unmeasured";
-    std::snprintf(line, sizeof line, ": %f (%s at %f)", double(v), v > threshold ? "tossed" : "kept",
-                  double(threshold));
+    std::snprintf(line, sizeof line, ": %f (%s at %f)", double(v),
+                  v > threshold ? "tossed" : "kept", double(threshold));
     return text + line;
 }

@@ -19,9 +19,9 @@ inline Point3 offsetBy(Point3 p, const Vec3& d) {
 // The view a frame is drawn with: the model-view transform of the world
 // (camera, then the frame's scale and shift) and the projection.
 struct PickView {
-    double modelview[16];     // column-major, world to eye
+    double modelview[16];  // column-major, world to eye
     bool orthographic = false;
-    double fovy = 75.0;       // degrees (perspective)
+    double fovy = 75.0;                                 // degrees (perspective)
     double left = -2, right = 2, bottom = -2, top = 2;  // orthographic extents
     double zNear = 0.001, zFar = 15.0;
     int width = 500, height = 500;  // window in pixels
@@ -34,8 +34,8 @@ void lookAtTransform(const Point3& eye, const Point3& centre, const Vec3& up, fl
 
 // A point projected into the window.
 struct WindowPoint {
-    bool inside = false;  // in front of the camera, between the clipping planes
-    double x = 0, y = 0;  // pixels, y upwards, pixel centres at .5
+    bool inside = false;     // in front of the camera, between the clipping planes
+    double x = 0, y = 0;     // pixels, y upwards, pixel centres at .5
     double eyeDistance = 0;  // distance in front of the eye, along the view axis
 };
 WindowPoint projectToWindow(const PickView& view, const Point3& p);

@@ -47,7 +47,8 @@ void saveWindowPicture() {
             case PngWrite::Exists:
                 continue;
             case PngWrite::Written:
-                std::printf("Saved the window as %s (%d x %d pixels)\n", name.c_str(), width, height);
+                std::printf("Saved the window as %s (%d x %d pixels)\n", name.c_str(), width,
+                            height);
                 return;
             case PngWrite::Failed:
                 std::printf("Could not save the window as %s: %s\n", name.c_str(), error.c_str());

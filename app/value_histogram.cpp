@@ -47,7 +47,8 @@ std::string textHistogram(const std::vector<const Mesh*>& meshes, const Distance
     const std::vector<uint64_t>& counts = h.counts[0];
     const uint64_t most = *std::max_element(counts.begin(), counts.end());
     const double width = double(scale.maximum) / bins;
-    const int decimals = std::min(12, std::max(0, 2 - static_cast<int>(std::floor(std::log10(width) + 1e-6))));
+    const int decimals =
+        std::min(12, std::max(0, 2 - static_cast<int>(std::floor(std::log10(width) + 1e-6))));
     std::size_t thresholdBin = edges.binOf(scale.threshold);
     if (scale.threshold < 0.0f) thresholdBin = edges.count() + 1;  // marks no line
     const std::string top = fixed(scale.maximum, decimals);

@@ -8,8 +8,8 @@
 
 #include "app/legend.h"
 #include "app/mouse.h"
-#include "scene/mesh.h"
 #include "scene/materials.h"
+#include "scene/mesh.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -53,8 +53,12 @@ static float wrapAngle(float a) {
     return a;
 }
 
-void Camera::rotateVertical(float step) { elevation = wrapAngle(elevation + step); }
-void Camera::rotateHorizontal(float step) { azimuth = wrapAngle(azimuth + step); }
+void Camera::rotateVertical(float step) {
+    elevation = wrapAngle(elevation + step);
+}
+void Camera::rotateHorizontal(float step) {
+    azimuth = wrapAngle(azimuth + step);
+}
 
 void Light::applyLight() {
     const GLenum light = GL_LIGHT0 + number;
@@ -86,8 +90,8 @@ void onReshape(int width, int height) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     if (viewState.orthographic) {
-        glOrtho(viewState.left, viewState.right, viewState.bottom, viewState.top,
-                viewState.zNear, viewState.zFar);
+        glOrtho(viewState.left, viewState.right, viewState.bottom, viewState.top, viewState.zNear,
+                viewState.zFar);
     } else {
         gluPerspective(75.0, static_cast<double>(width) / static_cast<double>(height),
                        viewState.zNear, viewState.zFar);
@@ -193,8 +197,8 @@ void frameVisibleObjects() {
         return;
     }
     if (!(radius > 1e-12f)) radius = 1e-3f;  // a single point
-    const FrameFit fit = fitSphere(centre, radius,
-                                   float(viewState.width) / float(viewState.height));
+    const FrameFit fit =
+        fitSphere(centre, radius, float(viewState.width) / float(viewState.height));
     sceneFrame = fit.frame;
     camera.distance = fit.distance;
     std::printf("Framed the shown objects: centre (%g, %g, %g), radius %g\n", double(centre.x),

@@ -8,13 +8,13 @@
 
 // The window size and the orthographic view volume derived from it.
 struct ViewState {
-    int width = 500;            // client width in pixels (kept by onReshape)
-    int height = 500;           // client height in pixels
-    float left = -2.0f;         // view-volume extents (orthographic projection)
+    int width = 500;     // client width in pixels (kept by onReshape)
+    int height = 500;    // client height in pixels
+    float left = -2.0f;  // view-volume extents (orthographic projection)
     float right = 2.0f;
     float bottom = -2.0f;
     float top = 2.0f;
-    float zNear = 0.001f;       // clipping distances, both projections
+    float zNear = 0.001f;  // clipping distances, both projections
     float zFar = 15.0f;
     bool orthographic = false;  // false: 75-degree perspective
 };
@@ -33,13 +33,13 @@ public:
     // distance += step, unbounded (a negative distance looks from the other side).
     void zoom(float step) { distance += step; }
 
-    Point3 eye;         // recomputed on every draw
-    Point3 centre;      // point looked at
-    Vec3 up;            // handed to gluLookAt
-    float elevation;    // radians above the x-z plane
-    float azimuth;      // radians in the x-z plane
-    float distance;     // eye distance from the origin
-    bool flipped;       // the up vector is currently reversed
+    Point3 eye;       // recomputed on every draw
+    Point3 centre;    // point looked at
+    Vec3 up;          // handed to gluLookAt
+    float elevation;  // radians above the x-z plane
+    float azimuth;    // radians in the x-z plane
+    float distance;   // eye distance from the origin
+    bool flipped;     // the up vector is currently reversed
 };
 
 // A positional OpenGL light, GL_LIGHT0 + number.
@@ -49,19 +49,19 @@ struct Light {
     // glLightfv with the three colours, then the position (w = 1) for type 1.
     void applyLight();
 
-    Point3 position;    // (0, 0, 0) until set
-    Vec3 direction;     // unused
-    Vec4 ambient;       // RGBA, (0, 0, 0, 1) until set
+    Point3 position;  // (0, 0, 0) until set
+    Vec3 direction;   // unused
+    Vec4 ambient;     // RGBA, (0, 0, 0, 1) until set
     Vec4 diffuse;
     Vec4 specular;
-    int number;         // OpenGL light index offset from GL_LIGHT0
-    int type = 1;       // 1 = positional
+    int number;    // OpenGL light index offset from GL_LIGHT0
+    int type = 1;  // 1 = positional
 };
 
 extern ViewState viewState;
 extern Camera camera;
-extern Light rightLight;  // light 1
-extern Light leftLight;   // light 2
+extern Light rightLight;         // light 1
+extern Light leftLight;          // light 2
 extern BoundingBox sceneBounds;  // grown over every object of a configuration
 
 // How the scene is framed ('f'): drawn scaled by `scale` about the origin

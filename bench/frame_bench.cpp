@@ -30,7 +30,8 @@ Mesh* makeTorus(int triangles) {
         for (int j = 0; j < across; ++j) {
             const double u = 2 * M_PI * i / around, v = 2 * M_PI * j / across;
             m->addVertex(Point3(float((0.3 + 0.1 * std::cos(v)) * std::cos(u)),
-                                float(0.1 * std::sin(v)), float((0.3 + 0.1 * std::cos(v)) * std::sin(u))));
+                                float(0.1 * std::sin(v)),
+                                float((0.3 + 0.1 * std::cos(v)) * std::sin(u))));
         }
     auto id = [&](int i, int j) { return (i % around) * across + (j % across); };
     for (int i = 0; i < around; ++i)
@@ -53,7 +54,8 @@ double msPerFrame(int frames) {
         onDisplay();
         glFinish();
     }
-    const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start;
+    const std::chrono::duration<double, std::milli> spent =
+        std::chrono::steady_clock::now() - start;
     return spent.count() / frames;
 }
 

@@ -28,7 +28,7 @@
 namespace {
 
 constexpr int kCols = 1000;
-constexpr int kRows = 1000;  // a million raster cells
+constexpr int kRows = 1000;              // a million raster cells
 constexpr double kMeasuredShare = 0.4;   // the scan of the text and binary cases
 constexpr double kCampaignShare = 0.97;  // a campaign scan: few empty cells
 constexpr int kBlockRun = 1 << 20;       // instances per block call
@@ -45,8 +45,9 @@ const ply_property_def kXyz[] = {
     {"y", PLY_FLOAT, PLY_FLOAT, offsetof(Vertex, y), 0, 0, 0, 0},
     {"z", PLY_FLOAT, PLY_FLOAT, offsetof(Vertex, z), 0, 0, 0, 0},
 };
-const ply_property_def kCellList = {"vertex_indices", PLY_INT, PLY_INT, offsetof(Cell, indices),
-                                    1, PLY_UCHAR, PLY_UCHAR, offsetof(Cell, count)};
+const ply_property_def kCellList = {
+    "vertex_indices",     PLY_INT, PLY_INT, offsetof(Cell, indices), 1, PLY_UCHAR, PLY_UCHAR,
+    offsetof(Cell, count)};
 
 // A scan: a point in some raster cells, none in the others.
 struct Scan {
@@ -270,7 +271,9 @@ const Scan& campaignScan() {
 
 // The ways a case reads: fast and plain instance by instance, and blocks.
 enum class Way { fast, plain, block };
-const char* wayName(Way w) { return w == Way::fast ? "/fast" : w == Way::plain ? "/plain" : "/block"; }
+const char* wayName(Way w) {
+    return w == Way::fast ? "/fast" : w == Way::plain ? "/plain" : "/block";
+}
 
 struct CaseSize {
     double bytes;
@@ -303,7 +306,8 @@ void registerWrite(const std::string& name, int file_type) {
     for (bool plain : {false, true}) {
         std::string full = name + (plain ? "/plain" : "/fast");
         caseSizes()[full] = {size, double(scan().items())};
-        benchmark::RegisterBenchmark(full.c_str(), [file_type, plain, size](benchmark::State& state) {
+        benchmark::RegisterBenchmark(full.c_str(), [file_type, plain,
+                                                    size](benchmark::State& state) {
             ply_set_plain_paths(plain);
             for (auto _ : state) {
                 FILE* fp = std::fopen("/dev/null", "wb");
@@ -334,7 +338,8 @@ void registerFiles(const std::vector<std::string>& files) {
     for (Way way : {Way::fast, Way::plain, Way::block}) {
         std::string full = std::string("read_files") + wayName(way);
         caseSizes()[full] = {bytes, double(items)};
-        benchmark::RegisterBenchmark(full.c_str(), [files, way, bytes, items](benchmark::State& state) {
+        benchmark::RegisterBenchmark(full.c_str(), [files, way, bytes,
+                                                    items](benchmark::State& state) {
             ply_set_plain_paths(way == Way::plain);
             for (auto _ : state) benchmark::DoNotOptimize(readFiles(files, way == Way::block));
             ply_set_plain_paths(0);

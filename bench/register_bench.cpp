@@ -30,7 +30,8 @@ double peakMegabytes() {
     return usage.ru_maxrss / 1024.0;
 }
 
-bool samePoses(const registration::RegistrationResult& a, const registration::RegistrationResult& b) {
+bool samePoses(const registration::RegistrationResult& a,
+               const registration::RegistrationResult& b) {
     if (a.poses.size() != b.poses.size()) return false;
     for (std::size_t i = 0; i < a.poses.size(); ++i)
         if (a.poses[i].rotation.coeffs() != b.poses[i].rotation.coeffs() ||
@@ -54,7 +55,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     char buffer[65536];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, got);
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+        text.append(buffer, got);
     std::fclose(f);
     const std::vector<ConfigRecord> records = readConfigRecords(text);
 
@@ -93,11 +95,14 @@ int main(int argc, char** argv) {
                 load[1] / load[2]);
     std::printf("registering   1 thread %.3f s   2 threads %.3f s   ratio %.2f\n", run[1], run[2],
                 run[1] / run[2]);
-    std::printf("together      1 thread %.3f s   2 threads %.3f s\n", load[1] + run[1], load[2] + run[2]);
-    std::printf("peak memory   after loading %.0f MB, after registering %.0f MB; the search "
-                "indices %.1f MB\n",
-                loadedPeak, peakMegabytes(), results[2].indexBytes / 1048576.0);
-    std::printf("same poses on 1 and 2 threads: %s\n", samePoses(results[1], results[2]) ? "yes" : "NO");
+    std::printf("together      1 thread %.3f s   2 threads %.3f s\n", load[1] + run[1],
+                load[2] + run[2]);
+    std::printf(
+        "peak memory   after loading %.0f MB, after registering %.0f MB; the search "
+        "indices %.1f MB\n",
+        loadedPeak, peakMegabytes(), results[2].indexBytes / 1048576.0);
+    std::printf("same poses on 1 and 2 threads: %s\n",
+                samePoses(results[1], results[2]) ? "yes" : "NO");
     std::printf("iteration  radius      pairs        moved\n");
     int k = 0;
     for (const auto& it : results[2].trace)

@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
     for (std::size_t s = 0; same && s < last[0].scans.size(); ++s) {
         const Mesh& a = *last[0].scans[s].mesh;
         const Mesh& b = *last[1].scans[s].mesh;
-        same = sameBits(a.worldVertices, b.worldVertices) && sameBits(a.vertexNormals, b.vertexNormals);
+        same = sameBits(a.worldVertices, b.worldVertices) &&
+               sameBits(a.vertexNormals, b.vertexNormals);
     }
     last[0] = ScanConfigLoad();
     last[1] = ScanConfigLoad();

@@ -33,7 +33,9 @@ struct Times {
 };
 
 using Clock = std::chrono::steady_clock;
-double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+double since(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
 
 // One start-up on the given path; returns the values of every scan.
 std::vector<std::vector<float>> startUp(const char* conf, const std::string& path, Times* best) {
@@ -87,9 +89,10 @@ int main(int argc, char** argv) {
         for (int r = 0; r < repeats; ++r) startUp(argv[1], argv[3], &t);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
-        std::printf("%s: load %.3f s, analysis %.3f s, total %.3f s (best of %d), "
-                    "peak resident %.1f MB\n",
-                    argv[3], t.load, t.analysis, t.total, repeats, usage.ru_maxrss / 1024.0);
+        std::printf(
+            "%s: load %.3f s, analysis %.3f s, total %.3f s (best of %d), "
+            "peak resident %.1f MB\n",
+            argv[3], t.load, t.analysis, t.total, repeats, usage.ru_maxrss / 1024.0);
         if (std::string(argv[3]) != "plain")
             std::printf("analysis phases: cells and records %.3f s, measuring %.3f s\n", t.prepare,
                         t.measure);
@@ -156,8 +159,9 @@ int main(int argc, char** argv) {
         }
     }
     setPlainEdgePairing(false);
-    std::printf("edge pairing of all scans: ordered map %.3f s, grouping %.3f s (%.1fx), edges %s\n",
-                seconds[1], seconds[0], seconds[1] / seconds[0], sameEdges ? "identical" : "DIFFER");
+    std::printf(
+        "edge pairing of all scans: ordered map %.3f s, grouping %.3f s (%.1fx), edges %s\n",
+        seconds[1], seconds[0], seconds[1] / seconds[0], sameEdges ? "identical" : "DIFFER");
     resetSceneState();
     return same ? 0 : 1;
 }

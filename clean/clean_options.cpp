@@ -13,12 +13,12 @@ struct OptionName {
 };
 // The options that take a value.
 // ('\0': no short name.)
-constexpr OptionName kValueOptions[] = {{"threshold", 't'}, {"steps", 's'},    {"out", 'o'},
-                                        {"threads", 'j'},   {"merge", 'm'},    {"histogram", '\0'},
+constexpr OptionName kValueOptions[] = {{"threshold", 't'}, {"steps", 's'}, {"out", 'o'},
+                                        {"threads", 'j'},   {"merge", 'm'}, {"histogram", '\0'},
                                         {"plot", '\0'},     {"bins", '\0'}};
 // The options without a value.
-constexpr OptionName kFlagOptions[] = {{"export", 'e'},  {"summary", 'n'},     {"quiet", 'q'},
-                                       {"verbose", 'v'}, {"help", 'h'},        {"version", 'V'},
+constexpr OptionName kFlagOptions[] = {{"export", 'e'},      {"summary", 'n'},  {"quiet", 'q'},
+                                       {"verbose", 'v'},     {"help", 'h'},     {"version", 'V'},
                                        {"keep-tossed", 'k'}, {"plot-log", '\0'}};
 
 bool parseFloat(const std::string& text, float* out) {
@@ -174,8 +174,7 @@ public:
             return bad("--threshold and --steps cannot be combined");
         if (o_->summaryOnly && !o_->mergeFile.empty())
             return bad("--summary writes no file: it cannot be combined with --merge");
-        if (o_->keepTossed && o_->mergeFile.empty())
-            return bad("--keep-tossed needs --merge");
+        if (o_->keepTossed && o_->mergeFile.empty()) return bad("--keep-tossed needs --merge");
         if (files.empty()) return bad("no scan configuration given");
         if (files.size() > 1)
             return bad("only one scan configuration can be given, not '" + files[0] + "' and '" +

@@ -79,10 +79,9 @@ ScanReport reportScan(const Mesh& scan, float threshold) {
 
 std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExport,
                               const DistanceSummary& overall) {
-    std::vector<Column> columns = {{"file", false, {}},   {"points", true, {}},
-                                   {"measured", true, {}}, {"tossed", true, {}},
-                                   {"median", true, {}},   {"p95", true, {}},
-                                   {"written", false, {}}};
+    std::vector<Column> columns = {
+        {"file", false, {}},  {"points", true, {}}, {"measured", true, {}}, {"tossed", true, {}},
+        {"median", true, {}}, {"p95", true, {}},    {"written", false, {}}};
     if (withExport) columns.push_back({"export", false, {}});
     ScanReport total;
     total.file = "total";
@@ -117,8 +116,8 @@ std::string thresholdLine(const CleanOptions& o, float threshold, float defaultT
         std::snprintf(line, sizeof line, "removal threshold %g (given)\n", double(threshold));
     } else if (o.hasSteps && o.steps != 0) {
         std::snprintf(line, sizeof line, "removal threshold %g (the default %g moved %d %s)\n",
-                      double(threshold), double(defaultThreshold),
-                      o.steps < 0 ? -o.steps : o.steps, o.steps > 0 ? "steps up" : "steps down");
+                      double(threshold), double(defaultThreshold), o.steps < 0 ? -o.steps : o.steps,
+                      o.steps > 0 ? "steps up" : "steps down");
     } else {
         std::snprintf(line, sizeof line, "removal threshold %g (default)\n", double(threshold));
     }

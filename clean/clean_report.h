@@ -13,13 +13,13 @@
 #include "scene/mesh.h"
 
 struct ScanReport {
-    std::string file;          // the scan's file, as it was loaded
-    std::size_t points = 0;    // points of the scan
-    std::size_t measured = 0;  // points with a value (a polygon of another scan in their cell)
-    std::size_t tossed = 0;    // points whose value is greater than the threshold
-    std::string written;       // the cleaned file, "-" when none was to be written, or "FAILED"
-    std::string exported;      // the export, "FAILED", or "" when no export was asked for
-    DistanceSummary distances; // median and 95th percentile of the measured values
+    std::string file;           // the scan's file, as it was loaded
+    std::size_t points = 0;     // points of the scan
+    std::size_t measured = 0;   // points with a value (a polygon of another scan in their cell)
+    std::size_t tossed = 0;     // points whose value is greater than the threshold
+    std::string written;        // the cleaned file, "-" when none was to be written, or "FAILED"
+    std::string exported;       // the export, "FAILED", or "" when no export was asked for
+    DistanceSummary distances;  // median and 95th percentile of the measured values
 };
 
 // The counts of one analysed scan at the threshold; written and exported

@@ -152,8 +152,8 @@ bool targetsCollide(const ScanConfigRecords& records, const CleanOptions& o) {
 // error. Returns the number of files that could not be written.
 int writeReports(const std::vector<PlyMesh*>& scans, const CleanOptions& o) {
     if (o.histogramFile.empty() && o.plotFile.empty()) return 0;
-    const ScanHistogram h = histogramOfScans(std::vector<const Mesh*>(scans.begin(), scans.end()),
-                                             o.bins);
+    const ScanHistogram h =
+        histogramOfScans(std::vector<const Mesh*>(scans.begin(), scans.end()), o.bins);
     int failed = 0;
     std::string error;
     if (!o.histogramFile.empty() && !writeTextFile(o.histogramFile, histogramCsv(h), &error)) {
@@ -197,8 +197,8 @@ bool writeMerged(const std::vector<PlyMesh*>& scans, const CleanOptions& o, Prog
         keep.add(s->fileName, "scan " + files::printableName(s->fileName));
     std::size_t points = 0;
     std::string error;
-    const bool written = writeMergedCloud(sources, tossThreshold, o.keepTossed, o.mergeFile,
-                                          &points, &error, &keep);
+    const bool written =
+        writeMergedCloud(sources, tossThreshold, o.keepTossed, o.mergeFile, &points, &error, &keep);
     bar.clear();
     const std::string shown = files::printableName(o.mergeFile);
     if (!written) {
@@ -214,8 +214,8 @@ bool writeMerged(const std::vector<PlyMesh*>& scans, const CleanOptions& o, Prog
 // Every clash of the files to write with the input, the scans and each
 // other (see targetCollisions); the merged file is one more target.
 std::vector<std::string> collisions(const std::string& input,
-                                    const std::vector<std::string>& sources,
-                                    OutputTargets targets, const std::string& merged) {
+                                    const std::vector<std::string>& sources, OutputTargets targets,
+                                    const std::string& merged) {
     std::vector<std::string> clashes;
     if (!merged.empty()) {
         files::ProtectedFiles inputFile;
@@ -279,8 +279,9 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
     failed += writeReports(scans, o);
     if (o.verbosity != Verbosity::Quiet) {
         std::fputs(thresholdLine(o, tossThreshold, defaultThreshold).c_str(), stdout);
-        std::fputs(formatReportTable(rows, o.exportValues && writing, overallDistances(scans)).c_str(),
-                   stdout);
+        std::fputs(
+            formatReportTable(rows, o.exportValues && writing, overallDistances(scans)).c_str(),
+            stdout);
     }
     const bool merging = writing && !o.mergeFile.empty();
     if (merging && !writeMerged(scans, o, bar)) ++failed;
@@ -288,7 +289,7 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
     const int files = (writing ? static_cast<int>(scans.size()) * (o.exportValues ? 2 : 1) : 0) +
                       static_cast<int>(checked.reports.size()) + (merging ? 1 : 0);
     printCleanError(std::to_string(failed) + " of " + std::to_string(files) +
-               " files could not be written (named above)");
+                    " files could not be written (named above)");
     return kWriteFailed;
 }
 

@@ -13,8 +13,8 @@ constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kGrid{225, 225, 225};
 constexpr Rgb kThreshold{180, 0, 0};
 
-constexpr Rgb kSeries[10] = {{31, 119, 180}, {255, 127, 14}, {44, 160, 44},  {214, 39, 40},
-                             {148, 103, 189}, {140, 86, 75}, {227, 119, 194}, {127, 127, 127},
+constexpr Rgb kSeries[10] = {{31, 119, 180},  {255, 127, 14}, {44, 160, 44},   {214, 39, 40},
+                             {148, 103, 189}, {140, 86, 75},  {227, 119, 194}, {127, 127, 127},
                              {188, 189, 34},  {23, 190, 207}};
 
 // The plot area in pixels: x grows to the right, y downwards.
@@ -118,18 +118,22 @@ void drawLegend(RgbImage& img, const ScanHistogram& h, const Area& area, const F
     const int lineHeight = font.pixelSize() + 8;
     const int fit = std::max(1, (area.bottom - area.top) / lineHeight);
     const std::size_t n = h.names.size();
-    const std::size_t shown = n <= static_cast<std::size_t>(fit) ? n : static_cast<std::size_t>(fit - 1);
+    const std::size_t shown =
+        n <= static_cast<std::size_t>(fit) ? n : static_cast<std::size_t>(fit - 1);
     int y = area.top + font.capHeight();
     for (std::size_t i = 0; i < shown; ++i, y += lineHeight) {
         img.horizontalLine(left, left + 24, y - font.capHeight() / 2, seriesColour(i), 3);
         font.draw(img, left + 32, y, baseName(h.names[i]), kBlack);
     }
-    if (shown < n) font.draw(img, left, y, "... and " + std::to_string(n - shown) + " more", kBlack);
+    if (shown < n)
+        font.draw(img, left, y, "... and " + std::to_string(n - shown) + " more", kBlack);
 }
 
 }  // namespace
 
-Rgb seriesColour(std::size_t i) { return kSeries[i % 10]; }
+Rgb seriesColour(std::size_t i) {
+    return kSeries[i % 10];
+}
 
 bool drawHistogramPlot(const ScanHistogram& h, const PlotOptions& o, RgbImage* picture,
                        std::string* error) {
@@ -150,7 +154,8 @@ bool drawHistogramPlot(const ScanHistogram& h, const PlotOptions& o, RgbImage* p
     Axes axes{area, bins.count() > 0 ? bins.bounds.back() : 0.0, 1.0, o.logCounts};
     if (axes.maxDistance <= 0.0) axes.maxDistance = o.threshold > 0.0f ? 2.0 * o.threshold : 1.0;
     if (o.logCounts) {
-        axes.maxCount = std::pow(10.0, std::max(1.0, std::ceil(std::log10(std::max<double>(most, 1)))));
+        axes.maxCount =
+            std::pow(10.0, std::max(1.0, std::ceil(std::log10(std::max<double>(most, 1)))));
     } else {
         int m = 1, e = 0;
         roundStep(std::max<double>(most, 1) / 5.0, &m, &e);
@@ -174,14 +179,15 @@ bool drawHistogramPlot(const ScanHistogram& h, const PlotOptions& o, RgbImage* p
     }
     if (bins.count() == 0) {
         const std::string none = "no point was measured against another scan";
-        font.draw(img, (area.left + area.right - font.width(none)) / 2, (area.top + area.bottom) / 2,
-                  none, kBlack);
+        font.draw(img, (area.left + area.right - font.width(none)) / 2,
+                  (area.top + area.bottom) / 2, none, kBlack);
     }
     img.horizontalLine(area.left, area.right, area.bottom, kBlack);
     img.verticalLine(area.left, area.top, area.bottom, kBlack);
 
     const std::string xLabel = "distance to the nearest polygon of another scan";
-    font.draw(img, (area.left + area.right - font.width(xLabel)) / 2, o.height - 24, xLabel, kBlack);
+    font.draw(img, (area.left + area.right - font.width(xLabel)) / 2, o.height - 24, xLabel,
+              kBlack);
     const std::string yLabel = o.logCounts ? "points per bin (log scale)" : "points per bin";
     font.drawUpwards(img, 30, (area.top + area.bottom + font.width(yLabel)) / 2, yLabel, kBlack);
     drawLegend(img, h, area, font);

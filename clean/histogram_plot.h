@@ -11,10 +11,10 @@
 #include "picture/image.h"
 
 struct PlotOptions {
-    std::string title;        // the line above the plot
-    float threshold = 0.0f;   // removal threshold, marked when inside the distance axis
-    bool logCounts = false;   // count axis in powers of ten (empty bins on the axis)
-    int width = 1200;         // picture size in pixels
+    std::string title;       // the line above the plot
+    float threshold = 0.0f;  // removal threshold, marked when inside the distance axis
+    bool logCounts = false;  // count axis in powers of ten (empty bins on the axis)
+    int width = 1200;        // picture size in pixels
     int height = 750;
 };
 

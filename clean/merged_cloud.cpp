@@ -48,7 +48,8 @@ std::vector<ply_property_def> properties(bool wideIndex, bool keepTossed) {
                  offsetof(MergedRecord, scan)),
         property("value", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, value)),
     };
-    if (keepTossed) p.push_back(property("tossed", PLY_UCHAR, PLY_UCHAR, offsetof(MergedRecord, tossed)));
+    if (keepTossed)
+        p.push_back(property("tossed", PLY_UCHAR, PLY_UCHAR, offsetof(MergedRecord, tossed)));
     return p;
 }
 
@@ -77,17 +78,20 @@ void describeHeader(ply_handle* ply, const std::vector<MergeSource>& scans, floa
                          std::to_string(scans.size()) + " scans in their common frame")
                             .c_str());
     for (std::size_t s = 0; s < scans.size(); ++s)
-        append_comment(ply, ("scan " + std::to_string(s) + ": " + printable(scans[s].label)).c_str());
+        append_comment(ply,
+                       ("scan " + std::to_string(s) + ": " + printable(scans[s].label)).c_str());
     char line[160];
     std::snprintf(line, sizeof line, "removal threshold %.9g: points of greater value are tossed",
                   static_cast<double>(threshold));
     append_comment(ply, line);
     append_comment(ply, keepTossed ? "tossed: 1 for a tossed point, 0 for a kept one"
                                    : "tossed points are left out");
-    append_comment(ply, "value: distance to the nearest polygon of another scan in the point's "
-                        "cell; nan: not measured");
-    append_comment(ply, "nx ny nz: unit normal of the scan's triangulation; 0 0 0 for a point "
-                        "in no triangle");
+    append_comment(ply,
+                   "value: distance to the nearest polygon of another scan in the point's "
+                   "cell; nan: not measured");
+    append_comment(ply,
+                   "nx ny nz: unit normal of the scan's triangulation; 0 0 0 for a point "
+                   "in no triangle");
     const std::vector<ply_property_def> p = properties(scans.size() > 256, keepTossed);
     ply_describe_element(ply, "vertex", count, static_cast<int>(p.size()), p.data());
 }
@@ -103,9 +107,15 @@ void writePoints(ply_handle* ply, const std::vector<MergeSource>& scans, float t
             if (tossed && !keepTossed) continue;
             const Point3& p = scan.worldVertices[i];
             const Vec3 n = i < scan.vertexNormals.size() ? scan.vertexNormals[i] : Vec3();
-            const MergedRecord r{p.x, p.y, p.z, n.x, n.y, n.z,
+            const MergedRecord r{p.x,
+                                 p.y,
+                                 p.z,
+                                 n.x,
+                                 n.y,
+                                 n.z,
                                  v == -FLT_MAX ? std::numeric_limits<float>::quiet_NaN() : v,
-                                 static_cast<uint16_t>(s), static_cast<uint8_t>(tossed)};
+                                 static_cast<uint16_t>(s),
+                                 static_cast<uint8_t>(tossed)};
             ply_write_element(ply, &r);
         }
     }

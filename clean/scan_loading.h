@@ -15,10 +15,10 @@ struct CleanInput {
     CleanStatus status = kSuccess;  // kUnreadable: the configuration or a scan cannot be read,
                                     // or the configuration names no scan
     std::vector<std::unique_ptr<PlyMesh>> scans;  // the scans read, in record order, baked
-    float defaultThreshold = 0.0f;  // the viewer's default removal threshold for them
-    std::string error;                 // why not kSuccess, one line
-    std::vector<std::string> details;  // under error: each unreadable scan and why
-    std::string transcript;            // the loader's console report (the viewer's transcript)
+    float defaultThreshold = 0.0f;                // the viewer's default removal threshold for them
+    std::string error;                            // why not kSuccess, one line
+    std::vector<std::string> details;             // under error: each unreadable scan and why
+    std::string transcript;  // the loader's console report (the viewer's transcript)
     // Said on standard error while the run goes on: the words that no record
     // uses; and, when the default threshold is used, the note that it is far
     // from the first scan's spacing ("" when it is not).

@@ -30,10 +30,10 @@ std::string randomCharacters() {
     static std::atomic<unsigned long long> counter{0};
     unsigned char bytes[6];
     if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-        unsigned long long mix =
-            static_cast<unsigned long long>(
-                std::chrono::steady_clock::now().time_since_epoch().count()) ^
-            (static_cast<unsigned long long>(getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15ull);
+        unsigned long long mix = static_cast<unsigned long long>(
+                                     std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                                 (static_cast<unsigned long long>(getpid()) << 32) ^
+                                 (counter++ * 0x9E3779B97F4A7C15ull);
         for (unsigned char& b : bytes) {
             b = static_cast<unsigned char>(mix);
             mix = mix * 6364136223846793005ull + 1442695040888963407ull;
@@ -47,8 +47,7 @@ std::string randomCharacters() {
 
 }  // namespace
 
-std::string temporaryNameFor(const std::string& target, const std::string& random,
-                             long nameMax) {
+std::string temporaryNameFor(const std::string& target, const std::string& random, long nameMax) {
     const std::string folder = folderOf(target);
     std::string name = target.substr(folder.size());
     const std::string suffix = ".tmp" + random;
@@ -59,13 +58,14 @@ std::string temporaryNameFor(const std::string& target, const std::string& rando
         // Never end inside a multi-byte character.
         while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80)
             name.pop_back();
-        if (!name.empty() && (static_cast<unsigned char>(name.back()) & 0x80) != 0)
-            name.pop_back();
+        if (!name.empty() && (static_cast<unsigned char>(name.back()) & 0x80) != 0) name.pop_back();
     }
     return folder + name + suffix;
 }
 
-FileReplacement::FileReplacement(FileReplacement&& other) noexcept { *this = std::move(other); }
+FileReplacement::FileReplacement(FileReplacement&& other) noexcept {
+    *this = std::move(other);
+}
 
 FileReplacement& FileReplacement::operator=(FileReplacement&& other) noexcept {
     if (this != &other) {
@@ -112,7 +112,9 @@ bool FileReplacement::create(const std::string& target, std::string* error) {
     return true;
 }
 
-FILE* FileReplacement::releaseStream() { return std::exchange(stream_, nullptr); }
+FILE* FileReplacement::releaseStream() {
+    return std::exchange(stream_, nullptr);
+}
 
 bool FileReplacement::close(std::string* error) {
     if (stream_ != nullptr) {

@@ -71,8 +71,7 @@ private:
 // The temporary name for target in its folder, with the six characters
 // given: the target's name cut (at a character boundary) so that the whole
 // name has at most nameMax bytes.
-std::string temporaryNameFor(const std::string& target, const std::string& random,
-                             long nameMax);
+std::string temporaryNameFor(const std::string& target, const std::string& random, long nameMax);
 
 // Writes bytes to target through a FileReplacement. False, with *error,
 // when it could not be written; the target is then left as it was.

@@ -18,10 +18,14 @@ std::size_t utf8Length(const std::string& s, std::size_t i) {
     const unsigned char b = at(i);
     std::size_t n = 0;
     unsigned lowest = 0;
-    if (b >= 0xC2 && b <= 0xDF) n = 2, lowest = 0x80;
-    else if (b >= 0xE0 && b <= 0xEF) n = 3, lowest = 0x800;
-    else if (b >= 0xF0 && b <= 0xF4) n = 4, lowest = 0x10000;
-    else return 0;
+    if (b >= 0xC2 && b <= 0xDF)
+        n = 2, lowest = 0x80;
+    else if (b >= 0xE0 && b <= 0xEF)
+        n = 3, lowest = 0x800;
+    else if (b >= 0xF0 && b <= 0xF4)
+        n = 4, lowest = 0x10000;
+    else
+        return 0;
     if (i + n > s.size()) return 0;
     unsigned code = b & (0x7F >> n);
     for (std::size_t k = 1; k < n; ++k) {

@@ -85,7 +85,8 @@ TrackedFile* trackTemporaryFile(const std::string& path) {
         return nullptr;
     }
     t->next = registry.load();
-    while (!registry.compare_exchange_weak(t->next, t)) {}
+    while (!registry.compare_exchange_weak(t->next, t)) {
+    }
     t->state.store(kLive);
     return t;
 }

@@ -66,7 +66,8 @@ void E57Pages::loadPage(uint64_t page) {
     const uint32_t crc = crc32c(page_.data(), page_.size() - 4);
     const uint8_t* c = page_.data() + page_.size() - 4;
     const uint32_t big = uint32_t(c[0]) << 24 | uint32_t(c[1]) << 16 | uint32_t(c[2]) << 8 | c[3];
-    const uint32_t little = uint32_t(c[3]) << 24 | uint32_t(c[2]) << 16 | uint32_t(c[1]) << 8 | c[0];
+    const uint32_t little =
+        uint32_t(c[3]) << 24 | uint32_t(c[2]) << 16 | uint32_t(c[1]) << 8 | c[0];
     if (crc != big && crc != little)
         throw E57Failure{pageName(page, ps) + " is damaged: its checksum does not match"};
     loaded_ = page;

@@ -6,10 +6,9 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <pugixml.hpp>
 #include <string_view>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "formats/e57_bitpack.h"
 #include "formats/e57_pages.h"
@@ -49,8 +48,10 @@ public:
         for (pugi::xml_attribute a : root.attributes()) {
             const std::string_view name = a.name();
             if (std::string_view(a.value()) != kE57Namespace) continue;
-            if (name == "xmlns") prefix_.clear();
-            else if (name.substr(0, 6) == "xmlns:") prefix_ = std::string(name.substr(6)) + ":";
+            if (name == "xmlns")
+                prefix_.clear();
+            else if (name.substr(0, 6) == "xmlns:")
+                prefix_ = std::string(name.substr(6)) + ":";
         }
     }
 
@@ -72,7 +73,9 @@ private:
     std::string prefix_;
 };
 
-std::string typeOf(pugi::xml_node n) { return n.attribute("type").value(); }
+std::string typeOf(pugi::xml_node n) {
+    return n.attribute("type").value();
+}
 
 // ---------------------------------------------------------------------------
 // Compressed-vector fields
@@ -80,10 +83,16 @@ std::string typeOf(pugi::xml_node n) { return n.attribute("type").value(); }
 // What a prototype field means to the reader.
 enum class Role {
     None,
-    X, Y, Z,
-    Range, Azimuth, Elevation,
-    CartesianInvalid, SphericalInvalid,
-    Row, Column,
+    X,
+    Y,
+    Z,
+    Range,
+    Azimuth,
+    Elevation,
+    CartesianInvalid,
+    SphericalInvalid,
+    Row,
+    Column,
     Intensity,
     Count
 };
@@ -109,13 +118,13 @@ Role roleOf(std::string_view name) {
 
 // One terminal field of a prototype, in bytestream order.
 struct Field {
-    std::string name;       // the element's name, for messages
+    std::string name;  // the element's name, for messages
     Role role = Role::None;
     enum Kind { Integer, Scaled, Float, String } kind = Integer;
-    int bits = 0;           // bits per value in the stream
-    int64_t minimum = 0;    // Integer, Scaled: the raw value of stream value 0
-    double scale = 1.0;     // Scaled
-    double offset = 0.0;    // Scaled
+    int bits = 0;         // bits per value in the stream
+    int64_t minimum = 0;  // Integer, Scaled: the raw value of stream value 0
+    double scale = 1.0;   // Scaled
+    double offset = 0.0;  // Scaled
 };
 
 // Bits of an integer range: ceil(log2(maximum - minimum + 1)).
@@ -251,7 +260,8 @@ private:
             if (depth == 0) f.role = roleOf(names.local(c));
             if (type == "Integer" || type == "ScaledInteger") {
                 f.kind = type == "Integer" ? Field::Integer : Field::Scaled;
-                f.minimum = integerAttribute(h, f, c, "minimum", std::numeric_limits<int64_t>::min());
+                f.minimum =
+                    integerAttribute(h, f, c, "minimum", std::numeric_limits<int64_t>::min());
                 const int64_t maximum =
                     integerAttribute(h, f, c, "maximum", std::numeric_limits<int64_t>::max());
                 if (maximum < f.minimum)
@@ -283,7 +293,8 @@ private:
         h.index = index;
         h.name = "scan " + std::to_string(index + 1);
         const pugi::xml_node name = names.child(scan, "name");
-        if (name && !trimmed(name.text().get()).empty()) h.name = std::string(trimmed(name.text().get()));
+        if (name && !trimmed(name.text().get()).empty())
+            h.name = std::string(trimmed(name.text().get()));
         readPose(names, scan, &h);
 
         const pugi::xml_node points = names.child(scan, "points");
@@ -313,7 +324,8 @@ private:
         auto has = [&](Role r) { return plan.used[static_cast<int>(r)] >= 0; };
         if (!(has(Role::X) && has(Role::Y) && has(Role::Z))) {
             if (!(has(Role::Range) && has(Role::Azimuth) && has(Role::Elevation)))
-                fail(h, "its points have neither cartesianX/Y/Z nor sphericalRange/Azimuth/Elevation");
+                fail(h,
+                     "its points have neither cartesianX/Y/Z nor sphericalRange/Azimuth/Elevation");
             plan.spherical = true;
         }
         // Roles the points are not read with are read past.
@@ -352,8 +364,8 @@ private:
     // Decoded values of one used field, waiting for the other fields.
     struct Pending {
         std::vector<double> values;
-        std::size_t head = 0;     // values before it are delivered
-        uint64_t decoded = 0;     // values decoded so far
+        std::size_t head = 0;  // values before it are delivered
+        uint64_t decoded = 0;  // values decoded so far
         std::size_t size() const { return values.size() - head; }
     };
 
@@ -376,7 +388,8 @@ private:
                     std::memcpy(&v, &raw, sizeof v);
                     return v;
                 }
-            case Field::String: break;
+            case Field::String:
+                break;
         }
         return 0.0;
     }
@@ -414,7 +427,8 @@ private:
             for (int i : used) {
                 Pending& p = pending[i];
                 if (p.head > 4096 && p.head * 2 > p.values.size()) {
-                    p.values.erase(p.values.begin(), p.values.begin() + static_cast<std::ptrdiff_t>(p.head));
+                    p.values.erase(p.values.begin(),
+                                   p.values.begin() + static_cast<std::ptrdiff_t>(p.head));
                     p.head = 0;
                 }
             }
@@ -436,7 +450,8 @@ private:
                 for (int i : used) {
                     Pending& p = pending[i];
                     uint64_t raw;
-                    while (p.decoded < h.recordCount && streams[i].bits() > 0 && streams[i].next(&raw)) {
+                    while (p.decoded < h.recordCount && streams[i].bits() > 0 &&
+                           streams[i].next(&raw)) {
                         p.values.push_back(valueOf(plan.fields[i], raw));
                         ++p.decoded;
                     }
@@ -484,7 +499,8 @@ private:
         if (plan.header.structured) {
             const double row = take(Role::Row, -1.0), column = take(Role::Column, -1.0);
             p.row = std::isfinite(row) && std::fabs(row) < 9e18 ? std::llround(row) : -1;
-            p.column = std::isfinite(column) && std::fabs(column) < 9e18 ? std::llround(column) : -1;
+            p.column =
+                std::isfinite(column) && std::fabs(column) < 9e18 ? std::llround(column) : -1;
         }
         return p;
     }
@@ -501,7 +517,8 @@ private:
                         " is not a compressed-vector section");
         const uint64_t length = readLE(s + 8, 8);
         if (length < sizeof s || length > pages_.logicalLength() - start)
-            fail(h, "the binary section's length " + std::to_string(length) + " does not fit in the file");
+            fail(h, "the binary section's length " + std::to_string(length) +
+                        " does not fit in the file");
         *end = start + length;
         *cursor = logical(h, readLE(s + 16, 8), "the first data packet");
         if (*cursor < start + sizeof s || *cursor >= *end)
@@ -570,9 +587,11 @@ private:
         if (offset > packet.size()) fail(h, where + " is shorter than its buffer lengths");
         const bool restart = (packet[1] & 1) != 0;
         for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t length = static_cast<std::size_t>(readLE(packet.data() + 6 + 2 * i, 2));
+            const std::size_t length =
+                static_cast<std::size_t>(readLE(packet.data() + 6 + 2 * i, 2));
             if (length > packet.size() - offset)
-                fail(h, where + ": the buffer of field " + plan.fields[i].name + " runs past the packet");
+                fail(h, where + ": the buffer of field " + plan.fields[i].name +
+                            " runs past the packet");
             if (isUsed[i]) {
                 if (restart) (*streams)[i].restart();
                 (*streams)[i].append(packet.data() + offset, length);

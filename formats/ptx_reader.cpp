@@ -144,10 +144,14 @@ private:
     // The next line; false at the end of the source.
     bool nextLine(std::string_view* line, std::size_t scan) {
         switch (lines_.next(line)) {
-            case LineReader::Line: return true;
-            case LineReader::End: return false;
-            case LineReader::TooLong: fail(scan, "the line is longer than 4096 characters");
-            case LineReader::Unreadable: break;
+            case LineReader::Line:
+                return true;
+            case LineReader::End:
+                return false;
+            case LineReader::TooLong:
+                fail(scan, "the line is longer than 4096 characters");
+            case LineReader::Unreadable:
+                break;
         }
         fail(scan, "the file cannot be read");
     }
@@ -213,7 +217,9 @@ private:
         const std::size_t scan = header.index + 1;
         const uint64_t rows = static_cast<uint64_t>(header.rows);
         std::vector<ScanPoint> block;
-        if (deliver) block.reserve(static_cast<std::size_t>(std::min<uint64_t>(header.recordCount, kBlockPoints)));
+        if (deliver)
+            block.reserve(
+                static_cast<std::size_t>(std::min<uint64_t>(header.recordCount, kBlockPoints)));
         for (uint64_t k = 0; k < header.recordCount; ++k) {
             std::string_view line;
             if (!nextLine(&line, scan))
@@ -223,8 +229,8 @@ private:
             std::string_view words[8];
             const std::size_t n = splitWords(line, words, 8);
             if (n != 4 && n != 7)
-                fail(scan, "expected a point (4 or 7 numbers), found " + std::to_string(n) +
-                               " words");
+                fail(scan,
+                     "expected a point (4 or 7 numbers), found " + std::to_string(n) + " words");
             double v[7];
             for (std::size_t i = 0; i < n; ++i)
                 if (!parseNumber(words[i], &v[i]))

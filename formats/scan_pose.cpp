@@ -165,7 +165,8 @@ double refineTowards(float q[4], const float target[3][3]) {
     for (int i = 0; i < 625 && best > 0.0; ++i) {
         float t[4];
         int rest = i;
-        for (int k = 0; k < 4; ++k, rest /= 5) t[k] = fromFloatKey(floatKey(start[k]) + rest % 5 - 2);
+        for (int k = 0; k < 4; ++k, rest /= 5)
+            t[k] = fromFloatKey(floatKey(start[k]) + rest % 5 - 2);
         const double d = ulpDistance(t, target);
         if (d < best) {
             best = d;

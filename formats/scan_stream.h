@@ -29,9 +29,9 @@ struct ScanPose {
 
 // What is known of a scan before its points.
 struct ScanHeader {
-    std::size_t index = 0;     // 0 for the first scan of the file
-    std::string name;          // the file's name for it, or "scan N" (N = index + 1)
-    bool structured = false;   // points carry raster places
+    std::size_t index = 0;    // 0 for the first scan of the file
+    std::string name;         // the file's name for it, or "scan N" (N = index + 1)
+    bool structured = false;  // points carry raster places
     // Raster size: for PTX the file's; for E57 from indexBounds (maximum + 1),
     // or 0 when the file gives no bounds (then the data decides, see collect).
     int64_t rows = 0;

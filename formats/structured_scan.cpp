@@ -34,7 +34,8 @@ Next ScanCollector::beginScan(const ScanHeader& header) {
 }
 
 bool ScanCollector::failScan(const std::string& what) {
-    error_ = "scan " + std::to_string(scan_.header.index + 1) + " (" + scan_.header.name + "): " + what;
+    error_ =
+        "scan " + std::to_string(scan_.header.index + 1) + " (" + scan_.header.name + "): " + what;
     return false;
 }
 
@@ -43,9 +44,11 @@ bool ScanCollector::points(const ScanPoint* block, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         const ScanPoint& p = block[i];
         if (h.structured) {
-            if (p.row < 0 || p.column < 0 || (h.rows > 0 && (p.row >= h.rows || p.column >= h.columns)))
-                return failScan("a point's raster place (row " + std::to_string(p.row) + ", column " +
-                                std::to_string(p.column) + ") lies outside its raster" +
+            if (p.row < 0 || p.column < 0 ||
+                (h.rows > 0 && (p.row >= h.rows || p.column >= h.columns)))
+                return failScan("a point's raster place (row " + std::to_string(p.row) +
+                                ", column " + std::to_string(p.column) +
+                                ") lies outside its raster" +
                                 (h.rows > 0 ? " of " + std::to_string(h.rows) + " x " +
                                                   std::to_string(h.columns) + " cells"
                                             : std::string()));
@@ -92,7 +95,8 @@ bool ScanCollector::endScan() {
         std::vector<int32_t> first(static_cast<std::size_t>(cells), -1);
         std::vector<bool> placed(n, false);
         for (std::size_t i = 0; i < n; ++i) {
-            int32_t& cell = first[static_cast<std::size_t>(gathered_[i].row * h.columns + gathered_[i].column)];
+            int32_t& cell =
+                first[static_cast<std::size_t>(gathered_[i].row * h.columns + gathered_[i].column)];
             if (cell < 0) {
                 cell = static_cast<int32_t>(i);
                 placed[i] = true;
@@ -130,10 +134,12 @@ ReadStatus readScanFile(const std::string& path, ScanReceiver& receiver) {
     return e == ".ptx" ? readPtx(*source, path, receiver) : readE57(*source, path, receiver);
 }
 
-ReadStatus forEachScan(const std::string& path, const std::function<bool(StructuredScan&)>& onScan) {
+ReadStatus forEachScan(const std::string& path,
+                       const std::function<bool(StructuredScan&)>& onScan) {
     ScanCollector collector(onScan);
     ReadStatus status = readScanFile(path, collector);
-    if (status.ok && !collector.error().empty()) status = ReadStatus{false, path + ": " + collector.error()};
+    if (status.ok && !collector.error().empty())
+        status = ReadStatus{false, path + ": " + collector.error()};
     return status;
 }
 

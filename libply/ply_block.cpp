@@ -18,18 +18,18 @@
 
 namespace {
 
-constexpr size_t kChunkBytes = size_t(1) << 20;   // raw bytes converted at a time
+constexpr size_t kChunkBytes = size_t(1) << 20;     // raw bytes converted at a time
 constexpr size_t kFirstItemRoom = size_t(1) << 16;  // list items allocated before more arrive
 
 // One property of an instance: where it lies in the file's bytes and, when
 // the caller selected it, where it goes in the caller's record.
 struct Slot {
-    size_t disk_offset;   // byte offset in one instance in the file
-    int disk_type;        // type code in the file
-    int size;             // byte size in the file
-    bool wanted;          // stored in the caller's record
-    size_t memory_offset; // byte offset in the caller's record
-    int memory_type;      // type code in the caller's record
+    size_t disk_offset;    // byte offset in one instance in the file
+    int disk_type;         // type code in the file
+    int size;              // byte size in the file
+    bool wanted;           // stored in the caller's record
+    size_t memory_offset;  // byte offset in the caller's record
+    int memory_type;       // type code in the caller's record
 };
 
 bool swapped(const ply_handle* plyfile) {
@@ -78,7 +78,9 @@ void convert(const char* bytes, const Slot& s, bool swap, char* record) {
 }
 
 // A float that is a NaN, from its bits.
-inline bool nan_bits(uint32_t u) { return (u & 0x7fffffffu) > 0x7f800000u; }
+inline bool nan_bits(uint32_t u) {
+    return (u & 0x7fffffffu) > 0x7f800000u;
+}
 
 // Whether any of n floats one after another is a NaN.
 bool any_float_nan(const char* p, size_t n) {
@@ -129,8 +131,12 @@ int ply_get_element_block(ply_handle* plyfile, int count, void* records, size_t 
     for (int k = 0; k < elem->property_count; ++k) {
         const ply_property_def* prop = elem->properties[k];
         if (prop->is_list || ply_type_size(prop->disk_type) == 0) return 0;
-        Slot s{instance, prop->disk_type, ply_type_size(prop->disk_type), elem->wanted[k] != 0,
-               size_t(prop->memory_offset), prop->memory_type};
+        Slot s{instance,
+               prop->disk_type,
+               ply_type_size(prop->disk_type),
+               elem->wanted[k] != 0,
+               size_t(prop->memory_offset),
+               prop->memory_type};
         if (s.wanted && ply_type_size(s.memory_type) == 0) return 0;
         same_layout = same_layout && s.wanted && s.memory_type == s.disk_type &&
                       s.memory_offset == s.disk_offset;
@@ -182,9 +188,11 @@ struct PendingItems {
 class ItemSink {
 public:
     ItemSink(const ply_property_def* list, bool swap, int count)
-        : disk_type_(list->disk_type), memory_type_(list->memory_type),
+        : disk_type_(list->disk_type),
+          memory_type_(list->memory_type),
           disk_size_(ply_type_size(list->disk_type)),
-          memory_size_(ply_type_size(list->memory_type)), swap_(swap),
+          memory_size_(ply_type_size(list->memory_type)),
+          swap_(swap),
           copies_(!swap && disk_type_ == memory_type_ && disk_type_ != PLY_FLOAT),
           first_room_(std::min(size_t(count), kFirstItemRoom)) {}
 
@@ -197,8 +205,8 @@ public:
     void reserve(size_t m) {
         if (used_ + m <= pending_.room) return;
         size_t room = std::max(pending_.room * 2, std::max(first_room_, used_ + m));
-        pending_.items = static_cast<char*>(
-            PLY_REALLOC(pending_.items, room, size_t(memory_size_)));
+        pending_.items =
+            static_cast<char*>(PLY_REALLOC(pending_.items, room, size_t(memory_size_)));
         pending_.room = room;
     }
     // Where the next item goes; room must have been reserved.
@@ -261,8 +269,8 @@ inline int count_value(const unsigned char* bytes, int type, int size, bool swap
 // The instances that lie whole in [p, end), from instance *i on, up to
 // count: their counts and items are stored and *i advanced. Returns where
 // the first instance not taken begins.
-const unsigned char* take_whole(const unsigned char* p, const unsigned char* end, int count,
-                                int* i, int* counts, const ply_property_def* list, bool swap,
+const unsigned char* take_whole(const unsigned char* p, const unsigned char* end, int count, int* i,
+                                int* counts, const ply_property_def* list, bool swap,
                                 ItemSink& sink) {
     const size_t item_size = sink.disk_size();
     // No more items than bytes of items can lie in the piece (and one more,

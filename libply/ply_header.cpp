@@ -12,7 +12,9 @@ constexpr size_t kReadBufferSize = 1 << 16;  // stdio buffer for files the libra
 constexpr int kCommentKeywordLength = 7;     // "comment"
 constexpr int kObjInfoKeywordLength = 8;     // "obj_info"
 
-bool fast_numbers() { return !ply_plain_paths() && plynum::decimal_point_is_dot(); }
+bool fast_numbers() {
+    return !ply_plain_paths() && plynum::decimal_point_is_dot();
+}
 
 int word_to_int(const char* word) {
     const char* last = word + std::strlen(word);
@@ -120,8 +122,7 @@ bool read_header_lines(ply_handle* plyfile) {
 }
 
 char** copy_element_names(ply_handle* plyfile) {
-    auto** names =
-        static_cast<char**>(PLY_ALLOC(sizeof(char*) * size_t(plyfile->element_count)));
+    auto** names = static_cast<char**>(PLY_ALLOC(sizeof(char*) * size_t(plyfile->element_count)));
     for (int i = 0; i < plyfile->element_count; ++i) {
         names[i] = ply_strdup(plyfile->elements[i]->name);
     }

@@ -76,4 +76,6 @@ void layout_other_properties(ply_element_def* elem);
 // library to the plain stdio and C-library paths (for benchmarks and tests).
 void ply_set_plain_paths(int on);
 extern std::atomic<int> ply_plain_flag;  // set by ply_set_plain_paths
-inline int ply_plain_paths() { return ply_plain_flag.load(std::memory_order_relaxed); }
+inline int ply_plain_paths() {
+    return ply_plain_flag.load(std::memory_order_relaxed);
+}

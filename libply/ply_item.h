@@ -51,15 +51,56 @@ inline void item_from_double(double v, PlyItem& it) {
 // False for a type code outside 1..8.
 inline bool decode_item(const void* bytes, int type, PlyItem& it) {
     switch (type) {
-        case PLY_CHAR: { int8_t v; std::memcpy(&v, bytes, 1); item_from_int(v, it); return true; }
-        case PLY_SHORT: { int16_t v; std::memcpy(&v, bytes, 2); item_from_int(v, it); return true; }
-        case PLY_INT: { int32_t v; std::memcpy(&v, bytes, 4); item_from_int(v, it); return true; }
-        case PLY_UCHAR: { uint8_t v; std::memcpy(&v, bytes, 1); item_from_uint(v, it); return true; }
-        case PLY_USHORT: { uint16_t v; std::memcpy(&v, bytes, 2); item_from_uint(v, it); return true; }
-        case PLY_UINT: { uint32_t v; std::memcpy(&v, bytes, 4); item_from_uint(v, it); return true; }
-        case PLY_FLOAT: { float v; std::memcpy(&v, bytes, 4); item_from_double(v, it); return true; }
-        case PLY_DOUBLE: { double v; std::memcpy(&v, bytes, 8); item_from_double(v, it); return true; }
-        default: return false;
+        case PLY_CHAR: {
+            int8_t v;
+            std::memcpy(&v, bytes, 1);
+            item_from_int(v, it);
+            return true;
+        }
+        case PLY_SHORT: {
+            int16_t v;
+            std::memcpy(&v, bytes, 2);
+            item_from_int(v, it);
+            return true;
+        }
+        case PLY_INT: {
+            int32_t v;
+            std::memcpy(&v, bytes, 4);
+            item_from_int(v, it);
+            return true;
+        }
+        case PLY_UCHAR: {
+            uint8_t v;
+            std::memcpy(&v, bytes, 1);
+            item_from_uint(v, it);
+            return true;
+        }
+        case PLY_USHORT: {
+            uint16_t v;
+            std::memcpy(&v, bytes, 2);
+            item_from_uint(v, it);
+            return true;
+        }
+        case PLY_UINT: {
+            uint32_t v;
+            std::memcpy(&v, bytes, 4);
+            item_from_uint(v, it);
+            return true;
+        }
+        case PLY_FLOAT: {
+            float v;
+            std::memcpy(&v, bytes, 4);
+            item_from_double(v, it);
+            return true;
+        }
+        case PLY_DOUBLE: {
+            double v;
+            std::memcpy(&v, bytes, 8);
+            item_from_double(v, it);
+            return true;
+        }
+        default:
+            return false;
     }
 }
 
@@ -68,19 +109,51 @@ inline bool decode_item(const void* bytes, int type, PlyItem& it) {
 // False for a type code outside 1..8.
 inline bool encode_item(void* dest, int type, const PlyItem& it) {
     switch (type) {
-        case PLY_CHAR: { int8_t v = int8_t(it.i); std::memcpy(dest, &v, 1); return true; }
-        case PLY_SHORT: { int16_t v = int16_t(it.i); std::memcpy(dest, &v, 2); return true; }
-        case PLY_INT: { std::memcpy(dest, &it.i, 4); return true; }
-        case PLY_UCHAR: { uint8_t v = uint8_t(it.u); std::memcpy(dest, &v, 1); return true; }
-        case PLY_USHORT: { uint16_t v = uint16_t(it.u); std::memcpy(dest, &v, 2); return true; }
-        case PLY_UINT: { std::memcpy(dest, &it.u, 4); return true; }
-        case PLY_FLOAT: { float v = float(it.d); std::memcpy(dest, &v, 4); return true; }
-        case PLY_DOUBLE: { std::memcpy(dest, &it.d, 8); return true; }
-        default: return false;
+        case PLY_CHAR: {
+            int8_t v = int8_t(it.i);
+            std::memcpy(dest, &v, 1);
+            return true;
+        }
+        case PLY_SHORT: {
+            int16_t v = int16_t(it.i);
+            std::memcpy(dest, &v, 2);
+            return true;
+        }
+        case PLY_INT: {
+            std::memcpy(dest, &it.i, 4);
+            return true;
+        }
+        case PLY_UCHAR: {
+            uint8_t v = uint8_t(it.u);
+            std::memcpy(dest, &v, 1);
+            return true;
+        }
+        case PLY_USHORT: {
+            uint16_t v = uint16_t(it.u);
+            std::memcpy(dest, &v, 2);
+            return true;
+        }
+        case PLY_UINT: {
+            std::memcpy(dest, &it.u, 4);
+            return true;
+        }
+        case PLY_FLOAT: {
+            float v = float(it.d);
+            std::memcpy(dest, &v, 4);
+            return true;
+        }
+        case PLY_DOUBLE: {
+            std::memcpy(dest, &it.d, 8);
+            return true;
+        }
+        default:
+            return false;
     }
 }
 
-inline bool valid_type(int type) { return type >= PLY_CHAR && type <= PLY_DOUBLE; }
+inline bool valid_type(int type) {
+    return type >= PLY_CHAR && type <= PLY_DOUBLE;
+}
 
 // Reverses n bytes in place (whole words for items, so a load of the
 // reversed item does not wait on single-byte stores).
@@ -131,11 +204,20 @@ inline void copy_float_via_double(void* dest, const void* src) {
 // Copies an item of 1, 2, 4 or 8 bytes (any other size byte by byte).
 inline void copy_item_bytes(void* dest, const void* src, int n) {
     switch (n) {
-        case 1: std::memcpy(dest, src, 1); return;
-        case 2: std::memcpy(dest, src, 2); return;
-        case 4: std::memcpy(dest, src, 4); return;
-        case 8: std::memcpy(dest, src, 8); return;
-        default: std::memcpy(dest, src, size_t(n));
+        case 1:
+            std::memcpy(dest, src, 1);
+            return;
+        case 2:
+            std::memcpy(dest, src, 2);
+            return;
+        case 4:
+            std::memcpy(dest, src, 4);
+            return;
+        case 8:
+            std::memcpy(dest, src, 8);
+            return;
+        default:
+            std::memcpy(dest, src, size_t(n));
     }
 }
 

@@ -36,9 +36,8 @@ bool ascii_to_item(const char* first, const char* last, int type, bool fast, Ply
         case PLY_INT:
         case PLY_UCHAR:
         case PLY_USHORT:
-            item_from_int(fast ? plynum::atoi_word(first, last)
-                               : plynum::atoi_word_plain(first, last),
-                          it);
+            item_from_int(
+                fast ? plynum::atoi_word(first, last) : plynum::atoi_word_plain(first, last), it);
             return true;
         case PLY_UINT: {
             int32_t v = fast ? plynum::strtol32_word(first, last)
@@ -48,9 +47,8 @@ bool ascii_to_item(const char* first, const char* last, int type, bool fast, Ply
         }
         case PLY_FLOAT:
         case PLY_DOUBLE:
-            item_from_double(fast ? plynum::atof_word(first, last)
-                                  : plynum::atof_word_plain(first, last),
-                             it);
+            item_from_double(
+                fast ? plynum::atof_word(first, last) : plynum::atof_word_plain(first, last), it);
             return true;
         default:
             return false;
@@ -107,4 +105,6 @@ double get_item_value(const void* item, int type) {
     return it.d;
 }
 
-void reverse_bytes(void* bytes, int size) { swap_bytes(static_cast<unsigned char*>(bytes), size); }
+void reverse_bytes(void* bytes, int size) {
+    swap_bytes(static_cast<unsigned char*>(bytes), size);
+}

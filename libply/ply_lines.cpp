@@ -24,16 +24,18 @@
 
 namespace {
 
-constexpr int kLineSize = 4096;      // the line buffer, terminator included
-constexpr int kMaxChars = 4095;      // characters one fgets call reads at most
-constexpr int kCutPosition = 4094;   // position read as a blank in a full buffer
-constexpr int kWordsGrowth = 10;     // word array room, and its growth
+constexpr int kLineSize = 4096;     // the line buffer, terminator included
+constexpr int kMaxChars = 4095;     // characters one fgets call reads at most
+constexpr int kCutPosition = 4094;  // position read as a blank in a full buffer
+constexpr int kWordsGrowth = 10;    // word array room, and its growth
 
 // Per-thread line buffers: the raw line cut into words, and the kept copy.
 thread_local char raw_line[kLineSize];
 thread_local char orig_line_buf[kLineSize];
 
-bool is_stop(char c) { return c == '\n' || c == '\r' || c == '\0'; }
+bool is_stop(char c) {
+    return c == '\n' || c == '\r' || c == '\0';
+}
 
 // Stores the fgets terminator and the cut marks, and returns the length of
 // the text the word walk sees: up to the first line feed, carriage return or

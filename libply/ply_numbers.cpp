@@ -25,7 +25,9 @@ namespace plynum {
 
 namespace {
 
-bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+bool is_digit(char c) {
+    return static_cast<unsigned char>(c - '0') < 10;
+}
 
 // A NUL-terminated copy of a word, for the C library.
 struct WordCopy {
@@ -55,8 +57,7 @@ double atof_word_plain(const char* first, const char* last) {
     return std::atof(w.text);
 }
 
-bool double_prefix_general(const char* first, const char* last, double* value,
-                           const char** end) {
+bool double_prefix_general(const char* first, const char* last, double* value, const char** end) {
     const char* p = first;
     if (p < last && *p == '-') ++p;
     if (p == last || !(is_digit(*p) || *p == '.')) return false;

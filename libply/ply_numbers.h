@@ -52,8 +52,7 @@ bool double_prefix_general(const char* first, const char* last, double* value, c
 // integer of at most 2^53 with at most 22 decimals is the quotient of two
 // exactly represented doubles: one correctly rounded division gives the
 // nearest double, as strtod does. Others go to the general reader.
-inline bool double_prefix(const char* first, const char* last, double* value,
-                          const char** end) {
+inline bool double_prefix(const char* first, const char* last, double* value, const char** end) {
     static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -87,7 +86,9 @@ inline bool double_prefix(const char* first, const char* last, double* value,
 }
 
 // The 32-bit results of atoi and of the saturating strtol from a long.
-inline int32_t atoi_result(int64_t v) { return int32_t(uint32_t(uint64_t(v))); }
+inline int32_t atoi_result(int64_t v) {
+    return int32_t(uint32_t(uint64_t(v)));
+}
 inline int32_t strtol32_result(int64_t v) {
     return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
 }
@@ -97,8 +98,8 @@ bool decimal_point_is_dot();
 
 // Writers: append the text of the value to out and return the end. Room for
 // 32 characters is enough for each.
-char* format_int(char* out, int32_t value);      // printf "%d"
-char* format_uint(char* out, uint32_t value);    // printf "%u"
-char* format_g(char* out, double value);         // printf "%g" (C locale)
+char* format_int(char* out, int32_t value);    // printf "%d"
+char* format_uint(char* out, uint32_t value);  // printf "%u"
+char* format_g(char* out, double value);       // printf "%g" (C locale)
 
 }  // namespace plynum

@@ -97,8 +97,7 @@ void layout_other_properties(ply_element_def* elem) {
     elem->other_size = total;
 }
 
-ply_other_props* ply_get_other_properties(ply_handle* plyfile, const char* elem_name,
-                                          int offset) {
+ply_other_props* ply_get_other_properties(ply_handle* plyfile, const char* elem_name, int offset) {
     ply_element_def* elem = lookup_element(plyfile, elem_name);
     if (elem == nullptr) {
         std::fprintf(stderr, "ply_get_other_properties: Can't find element '%s'\n", elem_name);
@@ -135,7 +134,8 @@ ply_other_element_list* ply_get_other_element(ply_handle* plyfile, const char* e
     // The whole element goes into the raw blocks: the small per-instance
     // records have no room for properties selected earlier.
     if (elem->property_count > 0) std::memset(elem->wanted, 0, size_t(elem->property_count));
-    entry->other_props = ply_get_other_properties(plyfile, elem_name, offsetof(ply_other_data, block));
+    entry->other_props =
+        ply_get_other_properties(plyfile, elem_name, offsetof(ply_other_data, block));
     plyfile->current_element = elem;
     if (holds_no_data(plyfile, elem)) {
         // Nothing to read, and no record per instance: a header may declare
@@ -163,13 +163,11 @@ void ply_declare_other_elements(ply_handle* plyfile, ply_other_element_list* oth
         const ply_other_element* entry = &other_elems->elements[i];
         plyfile->elements[plyfile->element_count++] =
             ply_new_element(entry->name, entry->instance_count);
-        ply_describe_other_properties(plyfile, entry->other_props,
-                                      offsetof(ply_other_data, block));
+        ply_describe_other_properties(plyfile, entry->other_props, offsetof(ply_other_data, block));
     }
 }
 
-void ply_describe_other_properties(ply_handle* plyfile, const ply_other_props* other,
-                                   int offset) {
+void ply_describe_other_properties(ply_handle* plyfile, const ply_other_props* other, int offset) {
     if (other == nullptr) return;
     ply_element_def* elem = lookup_element(plyfile, other->name);
     if (elem == nullptr) {

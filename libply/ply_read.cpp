@@ -49,8 +49,7 @@ ply_element_def* element_to_select(ply_handle* plyfile, const char* elem_name,
 }
 
 [[noreturn]] void text_too_short(const ply_element_def* elem) {
-    std::fprintf(stderr, "ply_get_element: too few values in a line of element '%s'\n",
-                 elem->name);
+    std::fprintf(stderr, "ply_get_element: too few values in a line of element '%s'\n", elem->name);
     ply_exit(-1);
 }
 
@@ -58,7 +57,9 @@ void store(char* dest, int type, const PlyItem& it) {
     if (!encode_item(dest, type, it)) ply_bad_type("store_item", type);
 }
 
-void store_pointer(char* dest, void* pointer) { std::memcpy(dest, &pointer, sizeof(void*)); }
+void store_pointer(char* dest, void* pointer) {
+    std::memcpy(dest, &pointer, sizeof(void*));
+}
 
 // Storage being filled that the caller does not own yet. A fatal end may
 // unwind through an exit handler that throws; the storage goes with it.
@@ -161,7 +162,8 @@ private:
 class BinarySource {
 public:
     BinarySource(FILE* fp, int file_type, bool plain)
-        : fp_(fp), swap_(file_type != native_format.load(std::memory_order_relaxed)),
+        : fp_(fp),
+          swap_(file_type != native_format.load(std::memory_order_relaxed)),
           plain_(plain) {}
 
     void get(int type, PlyItem& it) {
@@ -330,8 +332,7 @@ void ply_select_properties(ply_handle* plyfile, const char* elem_name, int nprop
     for (int i = 0; i < nprops; ++i) select_one(elem, &prop_list[i]);
 }
 
-void ply_select_property(ply_handle* plyfile, const char* elem_name,
-                         const ply_property_def* prop) {
+void ply_select_property(ply_handle* plyfile, const char* elem_name, const ply_property_def* prop) {
     ply_element_def* elem = element_to_select(plyfile, elem_name, "ply_select_property");
     if (elem == nullptr) return;
     plyfile->current_element = elem;

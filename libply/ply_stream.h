@@ -12,23 +12,43 @@ namespace plyio {
 
 #if defined(__GLIBC__)
 // Bytes buffered and not yet consumed.
-inline size_t buffered(FILE* fp) { return size_t(fp->_IO_read_end - fp->_IO_read_ptr); }
+inline size_t buffered(FILE* fp) {
+    return size_t(fp->_IO_read_end - fp->_IO_read_ptr);
+}
 // First buffered byte (valid for buffered(fp) bytes).
-inline const char* buffer_at(FILE* fp) { return fp->_IO_read_ptr; }
+inline const char* buffer_at(FILE* fp) {
+    return fp->_IO_read_ptr;
+}
 // Consumes n buffered bytes (n <= buffered(fp)).
-inline void consume(FILE* fp, size_t n) { fp->_IO_read_ptr += n; }
-inline size_t read_unlocked(void* dst, size_t n, FILE* fp) { return fread_unlocked(dst, 1, n, fp); }
+inline void consume(FILE* fp, size_t n) {
+    fp->_IO_read_ptr += n;
+}
+inline size_t read_unlocked(void* dst, size_t n, FILE* fp) {
+    return fread_unlocked(dst, 1, n, fp);
+}
 inline size_t write_unlocked(const void* src, size_t n, FILE* fp) {
     return fwrite_unlocked(src, 1, n, fp);
 }
-inline int getc_fast(FILE* fp) { return getc_unlocked(fp); }
+inline int getc_fast(FILE* fp) {
+    return getc_unlocked(fp);
+}
 #else
-inline size_t buffered(FILE*) { return 0; }
-inline const char* buffer_at(FILE*) { return nullptr; }
+inline size_t buffered(FILE*) {
+    return 0;
+}
+inline const char* buffer_at(FILE*) {
+    return nullptr;
+}
 inline void consume(FILE*, size_t) {}
-inline size_t read_unlocked(void* dst, size_t n, FILE* fp) { return fread(dst, 1, n, fp); }
-inline size_t write_unlocked(const void* src, size_t n, FILE* fp) { return fwrite(src, 1, n, fp); }
-inline int getc_fast(FILE* fp) { return getc(fp); }
+inline size_t read_unlocked(void* dst, size_t n, FILE* fp) {
+    return fread(dst, 1, n, fp);
+}
+inline size_t write_unlocked(const void* src, size_t n, FILE* fp) {
+    return fwrite(src, 1, n, fp);
+}
+inline int getc_fast(FILE* fp) {
+    return getc(fp);
+}
 #endif
 
 // Reads exactly n bytes (n > 0); false when the stream ends or fails first.

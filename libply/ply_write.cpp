@@ -26,8 +26,7 @@ constexpr size_t kMaxItemText = 40;           // longest text of one value and i
 constexpr char kExtension[] = ".ply";
 constexpr size_t kExtensionLength = 4;
 
-ply_element_def* element_or_exit(ply_handle* plyfile, const char* elem_name,
-                                 const char* function) {
+ply_element_def* element_or_exit(ply_handle* plyfile, const char* elem_name, const char* function) {
     ply_element_def* elem = lookup_element(plyfile, elem_name);
     if (elem == nullptr) {
         std::fprintf(stderr, "%s: can't find element '%s'\n", function, elem_name);
@@ -133,11 +132,17 @@ public:
         switch (type) {
             case PLY_CHAR:
             case PLY_SHORT:
-            case PLY_INT: out = plynum::format_int(out, it.i); break;
+            case PLY_INT:
+                out = plynum::format_int(out, it.i);
+                break;
             case PLY_UCHAR:
             case PLY_USHORT:
-            case PLY_UINT: out = plynum::format_uint(out, it.u); break;
-            default: out = plynum::format_g(out, it.d); break;
+            case PLY_UINT:
+                out = plynum::format_uint(out, it.u);
+                break;
+            default:
+                out = plynum::format_g(out, it.d);
+                break;
         }
         *out++ = ' ';
         end_ = out;
@@ -228,8 +233,7 @@ ply_handle* ply_open_write(const char* filename, int nelems, const char* const* 
     size_t length = std::strlen(filename);
     auto* name = static_cast<char*>(PLY_ALLOC(length + kExtensionLength + 1));
     std::memcpy(name, filename, length + 1);
-    if (length < kExtensionLength ||
-        !words_equal(name + length - kExtensionLength, kExtension)) {
+    if (length < kExtensionLength || !words_equal(name + length - kExtensionLength, kExtension)) {
         std::memcpy(name + length, kExtension, kExtensionLength + 1);
     }
     // Binary mode: the bytes reach the file exactly as written.
@@ -244,8 +248,7 @@ ply_handle* ply_open_write(const char* filename, int nelems, const char* const* 
     return plyfile;
 }
 
-ply_handle* ply_begin_write(FILE* fp, int nelems, const char* const* elem_names,
-                            int file_type) {
+ply_handle* ply_begin_write(FILE* fp, int nelems, const char* const* elem_names, int file_type) {
     if (fp == nullptr) return nullptr;
     ply_run_machine_checks();
     ply_handle* plyfile = ply_new_handle(fp);
@@ -289,12 +292,17 @@ void ply_header_complete(ply_handle* plyfile) {
     FILE* fp = plyfile->stream;
     std::fprintf(fp, "ply\n");
     switch (plyfile->file_type) {
-        case PLY_ASCII: std::fprintf(fp, "format ascii 1.0\n"); break;
-        case PLY_BINARY_BE: std::fprintf(fp, "format binary_big_endian 1.0\n"); break;
-        case PLY_BINARY_LE: std::fprintf(fp, "format binary_little_endian 1.0\n"); break;
+        case PLY_ASCII:
+            std::fprintf(fp, "format ascii 1.0\n");
+            break;
+        case PLY_BINARY_BE:
+            std::fprintf(fp, "format binary_big_endian 1.0\n");
+            break;
+        case PLY_BINARY_LE:
+            std::fprintf(fp, "format binary_little_endian 1.0\n");
+            break;
         default:
-            std::fprintf(stderr, "ply_header_complete: bad file type = %d\n",
-                         plyfile->file_type);
+            std::fprintf(stderr, "ply_header_complete: bad file type = %d\n", plyfile->file_type);
             ply_exit(-1);
     }
     for (int i = 0; i < plyfile->comment_count; ++i) {
@@ -326,8 +334,8 @@ void ply_write_element(ply_handle* plyfile, const void* elem_ptr) {
     if (elem->other_offset != -1) std::memcpy(&other, record + elem->other_offset, sizeof(other));
     FILE* fp = plyfile->stream;
     bool text = plyfile->file_type == PLY_ASCII;
-    bool fast = !ply_plain_paths() && types_all_valid(elem) &&
-                (!text || plynum::decimal_point_is_dot());
+    bool fast =
+        !ply_plain_paths() && types_all_valid(elem) && (!text || plynum::decimal_point_is_dot());
     if (text && fast) {
         FastTextSink sink(fp);
         write_instance(elem, record, other, sink);
@@ -351,19 +359,25 @@ void write_scalar_type(FILE* fp, int code) {
     std::fprintf(fp, "%s", type_names[code]);
 }
 
-void write_ascii_item(FILE* fp, int int_val, unsigned int uint_val, double double_val,
-                      int type) {
+void write_ascii_item(FILE* fp, int int_val, unsigned int uint_val, double double_val, int type) {
     int written;
     switch (type) {
         case PLY_CHAR:
         case PLY_SHORT:
-        case PLY_INT: written = std::fprintf(fp, "%d ", int_val); break;
+        case PLY_INT:
+            written = std::fprintf(fp, "%d ", int_val);
+            break;
         case PLY_UCHAR:
         case PLY_USHORT:
-        case PLY_UINT: written = std::fprintf(fp, "%u ", uint_val); break;
+        case PLY_UINT:
+            written = std::fprintf(fp, "%u ", uint_val);
+            break;
         case PLY_FLOAT:
-        case PLY_DOUBLE: written = std::fprintf(fp, "%g ", double_val); break;
-        default: ply_bad_type("write_ascii_item", type);
+        case PLY_DOUBLE:
+            written = std::fprintf(fp, "%g ", double_val);
+            break;
+        default:
+            ply_bad_type("write_ascii_item", type);
     }
     if (written < 1) ply_fprintf_failed();
 }
@@ -385,9 +399,15 @@ void old_write_ascii_item(FILE* fp, const char* item, int type) {
     PlyItem it;
     if (!decode_item(item, type, it)) ply_bad_type("old_write_ascii_item", type);
     switch (type) {
-        case PLY_UINT: std::fprintf(fp, "%u ", it.u); break;
+        case PLY_UINT:
+            std::fprintf(fp, "%u ", it.u);
+            break;
         case PLY_FLOAT:
-        case PLY_DOUBLE: std::fprintf(fp, "%g ", it.d); break;
-        default: std::fprintf(fp, "%d ", it.i); break;
+        case PLY_DOUBLE:
+            std::fprintf(fp, "%g ", it.d);
+            break;
+        default:
+            std::fprintf(fp, "%d ", it.i);
+            break;
     }
 }

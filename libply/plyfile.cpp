@@ -10,8 +10,8 @@
 
 #include "libply/ply_internal.h"
 
-const char* const type_names[PLY_END_TYPE] = {"invalid", "char",   "short", "int",   "uchar",
-                                              "ushort",  "uint",   "float", "double"};
+const char* const type_names[PLY_END_TYPE] = {"invalid", "char", "short", "int",   "uchar",
+                                              "ushort",  "uint", "float", "double"};
 const int type_sizes[PLY_END_TYPE] = {0, 1, 2, 4, 1, 2, 4, 4, 8};
 
 std::atomic<int> native_format{-1};
@@ -88,9 +88,13 @@ void ply_run_machine_checks() {
     });
 }
 
-int ply_native_format() { return native_format.load(); }
+int ply_native_format() {
+    return native_format.load();
+}
 
-void ply_set_plain_paths(int on) { ply_plain_flag = on ? 1 : 0; }
+void ply_set_plain_paths(int on) {
+    ply_plain_flag = on ? 1 : 0;
+}
 
 // ---------------------------------------------------------------------------
 // Allocation
@@ -111,8 +115,7 @@ void* checked_alloc(size_t size, int line, const char* file) {
     return memory;
 }
 
-void* checked_realloc(void* ptr, size_t new_count, size_t elem_size, int line,
-                      const char* file) {
+void* checked_realloc(void* ptr, size_t new_count, size_t elem_size, int line, const char* file) {
     if (elem_size != 0 && new_count > SIZE_MAX / elem_size) {
         std::fprintf(stderr, "Memory allocation bombed on line %d in %s\n", line,
                      ply_source_name(file));
@@ -173,8 +176,8 @@ ply_property_def* lookup_property(ply_element_def* elem, const char* prop_name, 
 
 // The sized names that many writers declare, read as the table's types
 // (files are still written with the table's names).
-const char* const sized_type_names[PLY_END_TYPE] = {"",       "int8",   "int16",   "int32",  "uint8",
-                                                    "uint16", "uint32", "float32", "float64"};
+const char* const sized_type_names[PLY_END_TYPE] = {
+    "", "int8", "int16", "int32", "uint8", "uint16", "uint32", "float32", "float64"};
 
 int type_code_of(const char* name) {
     for (int code = PLY_CHAR; code <= PLY_DOUBLE; ++code) {
@@ -254,7 +257,9 @@ void ply_free_handle(ply_handle* plyfile) {
     std::free(plyfile);
 }
 
-void ply_free_element_list(int nelems, char** elist) { free_strings(nelems, elist); }
+void ply_free_element_list(int nelems, char** elist) {
+    free_strings(nelems, elist);
+}
 
 void ply_free_properties(int nprops, ply_property_def** props) {
     if (props == nullptr) return;
@@ -290,8 +295,7 @@ void append_comment(ply_handle* plyfile, const char* comment) {
 
 void append_obj_info(ply_handle* plyfile, const char* obj_info) {
     int n = plyfile->obj_info_count;
-    plyfile->obj_infos =
-        static_cast<char**>(ply_grow_array(plyfile->obj_infos, n, sizeof(char*)));
+    plyfile->obj_infos = static_cast<char**>(ply_grow_array(plyfile->obj_infos, n, sizeof(char*)));
     plyfile->obj_infos[n] = ply_strdup(obj_info);
     plyfile->obj_info_count = n + 1;
 }

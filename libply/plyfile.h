@@ -97,11 +97,11 @@ struct ply_other_data {
 
 // An element read whole, to be written out again unchanged.
 struct ply_other_element {
-    char* name;                  // element name (owned)
-    int instance_count;          // number of instances read
-    ply_other_data** instances;  // one record per instance (owned); null when the
-                                 // instances hold no data (a binary element without
-                                 // properties): each is then an empty record
+    char* name;                    // element name (owned)
+    int instance_count;            // number of instances read
+    ply_other_data** instances;    // one record per instance (owned); null when the
+                                   // instances hold no data (a binary element without
+                                   // properties): each is then an empty record
     ply_other_props* other_props;  // layout of the raw blocks (owned)
 };
 
@@ -113,17 +113,17 @@ struct ply_other_element_list {
 
 // One open PLY file, for reading or for writing.
 struct ply_handle {
-    FILE* stream;                 // the open file; owned, closed by ply_close_file
-    int file_type;                // PLY_ASCII, PLY_BINARY_BE or PLY_BINARY_LE
-                                  // (0 when a header has no format line)
-    float version;                // version from the format line (1.0 when writing)
-    int element_count;            // number of elements
-    ply_element_def** elements;   // element records in header order (owned)
-    int comment_count;            // number of comment lines
-    char** comments;              // comment texts in header order (owned)
-    int obj_info_count;           // number of obj_info lines
-    char** obj_infos;             // obj_info texts in header order (owned)
-    ply_element_def* current_element;  // element the next read or write works on, or null
+    FILE* stream;                            // the open file; owned, closed by ply_close_file
+    int file_type;                           // PLY_ASCII, PLY_BINARY_BE or PLY_BINARY_LE
+                                             // (0 when a header has no format line)
+    float version;                           // version from the format line (1.0 when writing)
+    int element_count;                       // number of elements
+    ply_element_def** elements;              // element records in header order (owned)
+    int comment_count;                       // number of comment lines
+    char** comments;                         // comment texts in header order (owned)
+    int obj_info_count;                      // number of obj_info lines
+    char** obj_infos;                        // obj_info texts in header order (owned)
+    ply_element_def* current_element;        // element the next read or write works on, or null
     ply_other_element_list* other_elements;  // elements kept whole; owned by the caller
                                              // (see ply_get_other_element)
     // Library bookkeeping, not part of the file model:
@@ -200,8 +200,7 @@ int words_equal(const char* s1, const char* s2);
 // about and nothing changes.
 void ply_select_properties(ply_handle* plyfile, const char* elem_name, int nprops,
                            const ply_property_def* prop_list);
-void ply_select_property(ply_handle* plyfile, const char* elem_name,
-                         const ply_property_def* prop);
+void ply_select_property(ply_handle* plyfile, const char* elem_name, const ply_property_def* prop);
 
 // Reads the next instance of the current element into the caller's record.
 // A kept list gets a malloc'd item array (null for count 0) that the caller
@@ -275,8 +274,7 @@ ply_handle* ply_open_write(const char* filename, int nelems, const char* const* 
                            int file_type, float* version);
 // Makes a write handle on an open stream (owned by the handle from now on);
 // null for a null stream. file_type PLY_BINARY_NATIVE means this machine's order.
-ply_handle* ply_begin_write(FILE* fp, int nelems, const char* const* elem_names,
-                            int file_type);
+ply_handle* ply_begin_write(FILE* fp, int nelems, const char* const* elem_names, int file_type);
 
 // Sets the named element's instance count and replaces its properties by
 // copies of prop_list, all taken from the caller's record.
@@ -299,8 +297,7 @@ void ply_write_element(ply_handle* plyfile, const void* elem_ptr);
 
 // Single values and type keywords.
 void write_scalar_type(FILE* fp, int code);
-void write_ascii_item(FILE* fp, int int_val, unsigned int uint_val, double double_val,
-                      int type);
+void write_ascii_item(FILE* fp, int int_val, unsigned int uint_val, double double_val, int type);
 void write_binary_item(FILE* fp, int file_type, int int_val, unsigned int uint_val,
                        double double_val, int type);
 void old_write_ascii_item(FILE* fp, const char* item, int type);
@@ -312,8 +309,7 @@ void old_write_ascii_item(FILE* fp, const char* item, int type);
 // block per instance whose pointer goes at offset in the caller's record.
 // Returns the block's description (the caller frees it with
 // ply_free_other_props), or null for an unknown element.
-ply_other_props* ply_get_other_properties(ply_handle* plyfile, const char* elem_name,
-                                          int offset);
+ply_other_props* ply_get_other_properties(ply_handle* plyfile, const char* elem_name, int offset);
 // Reads all elem_count instances of the named element raw and appends them
 // to the handle's list of whole elements, which it returns. Instances of a
 // binary element without properties occupy no bytes: they are counted, not
@@ -326,8 +322,7 @@ ply_other_element_list* ply_get_other_element(ply_handle* plyfile, const char* e
 void ply_declare_other_elements(ply_handle* plyfile, ply_other_element_list* other_elems);
 // Appends the kept properties to the element of that name, taken from the
 // raw block whose pointer is at offset in the caller's record.
-void ply_describe_other_properties(ply_handle* plyfile, const ply_other_props* other,
-                                   int offset);
+void ply_describe_other_properties(ply_handle* plyfile, const ply_other_props* other, int offset);
 // Writes every instance of the declared whole elements.
 void ply_write_other_elements(ply_handle* plyfile);
 // Frees a list from ply_get_other_element with all its instances; null is fine.

@@ -14,4 +14,6 @@ void Matrix4::loadModelView() const {
     glLoadMatrixf(m_);
 }
 
-void Matrix4::readModelView() { glGetFloatv(GL_MODELVIEW_MATRIX, m_); }
+void Matrix4::readModelView() {
+    glGetFloatv(GL_MODELVIEW_MATRIX, m_);
+}

@@ -39,8 +39,12 @@ inline Vec3 operator+(const Point3& a, const Point3& b) {
     return Vec3(a.x + b.x, a.y + b.y, a.z + b.z);
 }
 
-inline Vec3 toVec3(const Point3& p) { return Vec3(p.x, p.y, p.z); }
-inline Point3 toPoint3(const Vec3& v) { return Point3(v.x, v.y, v.z); }
+inline Vec3 toVec3(const Point3& p) {
+    return Vec3(p.x, p.y, p.z);
+}
+inline Point3 toPoint3(const Vec3& v) {
+    return Point3(v.x, v.y, v.z);
+}
 
 // The origin of the world frame; the camera circles it.
 inline constexpr Point3 worldOrigin{0.0f, 0.0f, 0.0f};

@@ -43,7 +43,9 @@ struct Vec3 {
 };
 
 // Inline: lengths are taken millions of times in loading and the analysis.
-inline float Vec3::length() const { return fsqrt(x * x + y * y + z * z); }
+inline float Vec3::length() const {
+    return fsqrt(x * x + y * y + z * z);
+}
 
 inline void Vec3::normalise() {
     const float len = length();
@@ -53,7 +55,9 @@ inline void Vec3::normalise() {
     z = z / len;
 }
 
-inline float Vec3::dot(const Vec3& u) const { return x * u.x + y * u.y + z * u.z; }
+inline float Vec3::dot(const Vec3& u) const {
+    return x * u.x + y * u.y + z * u.z;
+}
 
 inline Vec3 Vec3::cross(const Vec3& u) const {
     return Vec3(y * u.z - z * u.y, z * u.x - x * u.z, x * u.y - y * u.x);

@@ -5,17 +5,19 @@
 // split: results are then the same for any thread count.
 #pragma once
 
+#include <tbb/blocked_range.h>
+#include <tbb/info.h>
+#include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
+
 #include <algorithm>
 #include <cstddef>
 
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
-#include <tbb/info.h>
-#include <tbb/task_arena.h>
-
 // How many per-thread scratch slots a parallelFor on `threads` threads needs:
 // every `worker` it passes is below this.
-inline int parallelSlots(int threads) { return std::max(threads, 1); }
+inline int parallelSlots(int threads) {
+    return std::max(threads, 1);
+}
 
 // Calls body(begin, end, worker) for ranges [begin, end) of consecutive
 // indices that together cover [0, count) once, and returns when all calls are

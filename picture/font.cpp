@@ -18,11 +18,15 @@ const char* const kCandidates[] = {
     nullptr,
 };
 
-FT_Face faceOf(void* face) { return static_cast<FT_Face>(face); }
+FT_Face faceOf(void* face) {
+    return static_cast<FT_Face>(face);
+}
 
 }  // namespace
 
-const char* const* Font::candidates() { return kCandidates; }
+const char* const* Font::candidates() {
+    return kCandidates;
+}
 
 Font::Font(int pixelSize) : library_(new Library), pixelSize_(pixelSize) {
     for (const char* const* path = kCandidates; *path != nullptr; ++path) {
@@ -31,7 +35,8 @@ Font::Font(int pixelSize) : library_(new Library), pixelSize_(pixelSize) {
         if (ok()) return;
     }
     if (error_.empty())
-        error_ = std::string("no font found (install fonts-dejavu-core for ") + kCandidates[0] + ")";
+        error_ =
+            std::string("no font found (install fonts-dejavu-core for ") + kCandidates[0] + ")";
 }
 
 Font::Font(const std::string& path, int pixelSize) : library_(new Library), pixelSize_(pixelSize) {
@@ -97,8 +102,7 @@ void Font::draw(RgbImage& image, int x, int y, const std::string& text, Rgb colo
     }
 }
 
-void Font::drawUpwards(RgbImage& image, int x, int y, const std::string& text,
-                       Rgb colour) const {
+void Font::drawUpwards(RgbImage& image, int x, int y, const std::string& text, Rgb colour) const {
     if (!ok()) return;
     // Drawn level into a scratch image, then copied turned: column c of the
     // text becomes row y - c, row r becomes column x - (baseline - r).

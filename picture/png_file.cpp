@@ -29,8 +29,8 @@ void onPngWarning(png_structp, png_const_charp) {}
 // Encodes the image into out. Only plain data lives in this frame, so the
 // longjmp of an error skips no destructor.
 bool encode(std::FILE* out, const uint8_t* bytes, int width, int height, PngFailure* failure) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, onPngError,
-                                              onPngWarning);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, onPngError, onPngWarning);
     if (png == nullptr) {
         std::snprintf(failure->message, sizeof failure->message, "out of memory");
         return false;

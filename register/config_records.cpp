@@ -21,7 +21,9 @@ bool readWord(FILE* f, std::string* word) {
     return got == 1;
 }
 
-bool sameFloat(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameFloat(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 struct Edit {
     std::size_t begin, end;
@@ -49,7 +51,9 @@ std::string wholeRecord(const ConfigRecord& r, const ConfigPose& pose) {
 
 }  // namespace
 
-bool ConfigRecord::isScan() const { return strcasecmp(keyword.c_str(), "bmesh") == 0; }
+bool ConfigRecord::isScan() const {
+    return strcasecmp(keyword.c_str(), "bmesh") == 0;
+}
 
 std::vector<ConfigRecord> readConfigRecords(const std::string& text) {
     std::vector<ConfigRecord> records;
@@ -150,11 +154,13 @@ bool rewriteConfig(const std::string& text, const std::vector<ConfigPose>& poses
     bool same = back.size() == scans.size();
     for (std::size_t k = 0; same && k < scans.size(); ++k) {
         same = back[k]->file == scans[k]->file;
-        for (int v = 0; same && v < 7; ++v) same = sameFloat(back[k]->values[v], poses[k].values[v]);
+        for (int v = 0; same && v < 7; ++v)
+            same = sameFloat(back[k]->values[v], poses[k].values[v]);
     }
     if (!same) {
-        *error = "the configuration's records are laid out so that rewriting their poses would "
-                 "change which scans it names";
+        *error =
+            "the configuration's records are laid out so that rewriting their poses would "
+            "change which scans it names";
         return false;
     }
     *out = result;

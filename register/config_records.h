@@ -15,11 +15,11 @@
 
 struct ConfigRecord {
     std::string keyword;
-    std::string file;            // as the reader holds it (the record before's when missing)
-    float values[7] = {};        // tx ty tz qx qy qz qw, as the reader holds them
-    int fieldsRead = 0;          // fields this record read itself, 1 to 9
-    std::size_t begin = 0;       // offset of the keyword in the text
-    std::size_t end = 0;         // offset after the last character the record consumed
+    std::string file;                // as the reader holds it (the record before's when missing)
+    float values[7] = {};            // tx ty tz qx qy qz qw, as the reader holds them
+    int fieldsRead = 0;              // fields this record read itself, 1 to 9
+    std::size_t begin = 0;           // offset of the keyword in the text
+    std::size_t end = 0;             // offset after the last character the record consumed
     std::size_t valueBegin[7] = {};  // offsets of the numbers read (valid below fieldsRead - 2)
     std::size_t valueEnd[7] = {};
 

@@ -118,7 +118,8 @@ bool parseOptions(int argc, char** argv, Options* o, bool* help, std::string* er
         }
     }
     if (operands.size() != 1) {
-        *error = operands.empty() ? "no scan configuration given" : "more than one configuration given";
+        *error =
+            operands.empty() ? "no scan configuration given" : "more than one configuration given";
         return false;
     }
     o->config = operands[0];
@@ -284,9 +285,8 @@ int run(const Options& o) {
         poses.push_back(pose);
     }
     std::string written = text;
-    if (moved &&
-        !rewriteConfig(text, poses, registrationHeader(names[options.fixedScan]), &written,
-                       &error)) {
+    if (moved && !rewriteConfig(text, poses, registrationHeader(names[options.fixedScan]), &written,
+                                &error)) {
         printError(error + "; nothing written");
         return kUnreadable;
     }

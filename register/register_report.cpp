@@ -12,7 +12,9 @@ std::string format(const char* f, double v) {
     return text;
 }
 
-std::string rms(double v) { return std::isnan(v) ? "-" : format("%.3g", v); }
+std::string rms(double v) {
+    return std::isnan(v) ? "-" : format("%.3g", v);
+}
 
 std::string padLeft(const std::string& s, std::size_t width) {
     return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
@@ -43,10 +45,17 @@ std::string formatRegistrationReport(const std::string& config,
         const registration::ScanReport& r = result.scans[i];
         std::string note;
         switch (r.status) {
-            case ScanStatus::Fixed: note = "fixed"; break;
-            case ScanStatus::Refined: break;
-            case ScanStatus::TooLittleOverlap: note = "too little overlap, left where it was"; break;
-            case ScanStatus::HeldForItsGroup: note = "held, its group registered to it"; break;
+            case ScanStatus::Fixed:
+                note = "fixed";
+                break;
+            case ScanStatus::Refined:
+                break;
+            case ScanStatus::TooLittleOverlap:
+                note = "too little overlap, left where it was";
+                break;
+            case ScanStatus::HeldForItsGroup:
+                note = "held, its group registered to it";
+                break;
         }
         const bool moved = r.status == ScanStatus::Refined;
         rows.push_back({names[i], std::to_string(r.pairs), rms(r.rmsBefore), rms(r.rmsAfter),

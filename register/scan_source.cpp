@@ -1,6 +1,5 @@
 #include "register/scan_source.h"
 
-
 #include "scan/ply_mesh.h"
 #include "scan/scan_config.h"
 #include "scene/console.h"
@@ -21,8 +20,13 @@ ConfigPose recordOfPose(const registration::Pose& pose, const float given[7]) {
     const double dot = -q.x() * given[3] - q.y() * given[4] - q.z() * given[5] + q.w() * given[6];
     if (dot < 0) q.coeffs() = -q.coeffs();
     ConfigPose record;
-    const double values[7] = {pose.translation.x(), pose.translation.y(), pose.translation.z(),
-                              -q.x(), -q.y(), -q.z(), q.w()};
+    const double values[7] = {pose.translation.x(),
+                              pose.translation.y(),
+                              pose.translation.z(),
+                              -q.x(),
+                              -q.y(),
+                              -q.z(),
+                              q.w()};
     for (int k = 0; k < 7; ++k) record.values[k] = static_cast<float>(values[k]);
     return record;
 }

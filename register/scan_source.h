@@ -12,7 +12,6 @@
 #include "registration/registration.h"
 #include "scan/ply_mesh.h"
 
-
 // The pose of a configuration record's numbers. The configuration's
 // quaternion (qx, qy, qz, qw) places points by the matrix of its conjugate
 // (see Quaternion::toMatrix), so the rotation here is (qw, -qx, -qy, -qz),

@@ -3,11 +3,10 @@
 // with the cells held, not with the space they span.
 #pragma once
 
+#include <Eigen/Core>
 #include <cmath>
 #include <cstdint>
 #include <vector>
-
-#include <Eigen/Core>
 
 namespace registration {
 
@@ -63,7 +62,8 @@ private:
     }
     static uint64_t key(const Eigen::Vector3i& c) {
         const uint64_t bias = 1u << 20;
-        return ((uint64_t(c.x()) + bias) & 0x1FFFFF) | (((uint64_t(c.y()) + bias) & 0x1FFFFF) << 21) |
+        return ((uint64_t(c.x()) + bias) & 0x1FFFFF) |
+               (((uint64_t(c.y()) + bias) & 0x1FFFFF) << 21) |
                (((uint64_t(c.z()) + bias) & 0x1FFFFF) << 42);
     }
     static Eigen::Vector3i cellOfKey(uint64_t k) {

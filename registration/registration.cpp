@@ -1,14 +1,13 @@
 #include "registration/registration.h"
 
+#include <Eigen/Sparse>
+#include <Eigen/SparseCholesky>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
 #include <memory>
 #include <numeric>
-
-#include <Eigen/Sparse>
-#include <Eigen/SparseCholesky>
 
 #include "parallel/parallel_for.h"
 #include "registration/scan_surface.h"
@@ -34,8 +33,8 @@ struct PairSums {
     Mat12 normal = Mat12::Zero();    // sum of w J J^T (upper triangle while summing)
     Vec12 gradient = Vec12::Zero();  // sum of w J r
     std::size_t pairs = 0;
-    double squares = 0;              // sum of r^2, unweighted
-    double objective = 0;            // sum of w r^2
+    double squares = 0;    // sum of r^2, unweighted
+    double objective = 0;  // sum of w r^2
 
     void add(const PairSums& o) {
         normal += o.normal;
@@ -100,8 +99,8 @@ private:
     // One worker's part: sources[begin, end) of scan a; hints holds those
     // sources' hints, neighbour by neighbour.
     void pairChunk(uint32_t a, const std::vector<uint32_t>& sources, std::size_t begin,
-                   std::size_t end, std::size_t level, bool walk, bool linearise,
-                   uint32_t* hints, std::vector<PairSums>* out) const;
+                   std::size_t end, std::size_t level, bool walk, bool linearise, uint32_t* hints,
+                   std::vector<PairSums>* out) const;
     // Keeps each source's hints (the nearest point found on each neighbour
     // the last time) across iterations of one sample set.
     void alignHints(SampleSet* set, std::size_t level);
@@ -128,7 +127,7 @@ private:
     std::vector<ScanStatus> status_;
     SampleSet coarse_, fine_;  // every kThinning-th fine source is a coarse one
     double start_ = 0, final_ = 0, tolerance_ = 0;
-    double spacing_ = 0;  // the typical triangle side
+    double spacing_ = 0;         // the typical triangle side
     std::vector<double> radii_;  // of the stages, widest first
 };
 
@@ -202,7 +201,8 @@ void Registration::findNeighbours(double radius) {
             r.target = static_cast<uint32_t>(b);
             const Eigen::Matrix3d back = placed_[b].rotation.transpose();
             r.rotation = (back * placed_[a].rotation).cast<float>();
-            r.translation = (back * (placed_[a].translation - placed_[b].translation)).cast<float>();
+            r.translation =
+                (back * (placed_[a].translation - placed_[b].translation)).cast<float>();
             const Eigen::Vector3f g = Eigen::Vector3f::Constant(static_cast<float>(radius));
             r.boxMin = surfaces_[b]->boxMin() - g;
             r.boxMax = surfaces_[b]->boxMax() + g;
@@ -321,7 +321,8 @@ void Registration::pairUp(SampleSet* set, std::size_t level, bool walk, bool lin
     sums_.assign(views_.size(), {});
     for (std::size_t a = 0; a < views_.size(); ++a) sums_[a].assign(neighbours_[a].size(), {});
     for (const Unit& unit : units)
-        for (std::size_t nb = 0; nb < unit.sums.size(); ++nb) sums_[unit.scan][nb].add(unit.sums[nb]);
+        for (std::size_t nb = 0; nb < unit.sums.size(); ++nb)
+            sums_[unit.scan][nb].add(unit.sums[nb]);
 }
 
 std::vector<std::size_t> Registration::pairsPerScan() const {

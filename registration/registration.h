@@ -25,11 +25,11 @@ namespace registration {
 // One scan as the registration reads it. Nothing is copied: the arrays must
 // outlive the call.
 struct ScanView {
-    const float* points = nullptr;     // x y z per point, the scan's own frame
+    const float* points = nullptr;  // x y z per point, the scan's own frame
     std::size_t pointCount = 0;
     const uint32_t* triangles = nullptr;  // three point indices per triangle
     std::size_t triangleCount = 0;
-    Pose pose;                         // where the scan is now
+    Pose pose;  // where the scan is now
 };
 
 struct RegistrationOptions {
@@ -90,10 +90,10 @@ struct IterationReport {
 };
 
 struct RegistrationResult {
-    std::vector<Pose> poses;          // one per scan, in input order
-    std::vector<ScanReport> scans;    // one per scan
+    std::vector<Pose> poses;        // one per scan, in input order
+    std::vector<ScanReport> scans;  // one per scan
     int iterations = 0;
-    bool converged = false;           // the last stage met the tolerance
+    bool converged = false;                   // the last stage met the tolerance
     double startRadius = 0, finalRadius = 0;  // as used (scene units)
     std::vector<IterationReport> trace;       // one per iteration
     std::size_t indexBytes = 0;               // memory of the scans' search indices

@@ -162,8 +162,8 @@ void ScanSurface::measure() {
     typicalSide_ = sides[sides.size() / 2];
 }
 
-bool ScanSurface::nearest(const Eigen::Vector3f& q, std::size_t level, bool walk,
-                          uint32_t* hint, SurfaceFoot* foot) const {
+bool ScanSurface::nearest(const Eigen::Vector3f& q, std::size_t level, bool walk, uint32_t* hint,
+                          SurfaceFoot* foot) const {
     if (surfacePoints_.empty()) return false;
     const float radius = radii_[level];
     const float reach = radius + static_cast<float>(typicalSide_);
@@ -213,13 +213,27 @@ bool ScanSurface::nearest(const Eigen::Vector3f& q, std::size_t level, bool walk
             n = (point(c[1]) - point(c[0])).cross(point(c[2]) - point(c[0])).normalized();
         foot->normal = n;
         switch (f.feature) {
-            case Feature::Inside: foot->onBorder = false; break;
-            case Feature::Side0: foot->onBorder = (sideBorder_[t] & 1) != 0; break;
-            case Feature::Side1: foot->onBorder = (sideBorder_[t] & 2) != 0; break;
-            case Feature::Side2: foot->onBorder = (sideBorder_[t] & 4) != 0; break;
-            case Feature::Corner0: foot->onBorder = pointBorder_[c[0]] != 0; break;
-            case Feature::Corner1: foot->onBorder = pointBorder_[c[1]] != 0; break;
-            case Feature::Corner2: foot->onBorder = pointBorder_[c[2]] != 0; break;
+            case Feature::Inside:
+                foot->onBorder = false;
+                break;
+            case Feature::Side0:
+                foot->onBorder = (sideBorder_[t] & 1) != 0;
+                break;
+            case Feature::Side1:
+                foot->onBorder = (sideBorder_[t] & 2) != 0;
+                break;
+            case Feature::Side2:
+                foot->onBorder = (sideBorder_[t] & 4) != 0;
+                break;
+            case Feature::Corner0:
+                foot->onBorder = pointBorder_[c[0]] != 0;
+                break;
+            case Feature::Corner1:
+                foot->onBorder = pointBorder_[c[1]] != 0;
+                break;
+            case Feature::Corner2:
+                foot->onBorder = pointBorder_[c[2]] != 0;
+                break;
         }
     }
     if (!any) return false;
@@ -254,8 +268,8 @@ uint32_t ScanSurface::walkTowards(const Eigen::Vector3f& q, uint32_t from) const
 std::size_t ScanSurface::bytes() const {
     std::size_t total = kept_.capacity() * 4 + ringStart_.capacity() * 4 + ring_.capacity() * 4 +
                         sideBorder_.capacity() + pointBorder_.capacity() +
-                        normals_.capacity() * sizeof(Eigen::Vector3f) + surfacePoints_.capacity() * 4 +
-                        radii_.capacity() * sizeof(float);
+                        normals_.capacity() * sizeof(Eigen::Vector3f) +
+                        surfacePoints_.capacity() * 4 + radii_.capacity() * sizeof(float);
     // The tree: its index of the points and about one node per leaf's worth of them.
     total += surfacePoints_.size() * 4 + surfacePoints_.size() / 6 * 64;
     for (const CellSet& cells : near_) total += cells.bytes();

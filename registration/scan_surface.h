@@ -9,14 +9,12 @@
 // a few bytes per surface cell of each prepared radius.
 #pragma once
 
-#include <nanoflann.hpp>
-
+#include <Eigen/Core>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <nanoflann.hpp>
 #include <vector>
-
-#include <Eigen/Core>
 
 #include "registration/cell_set.h"
 
@@ -26,10 +24,10 @@ struct ScanView;
 
 // The nearest point of a scan's surface to a query point.
 struct SurfaceFoot {
-    Eigen::Vector3f point;    // on a triangle (model frame)
-    Eigen::Vector3f normal;   // the corners' normals blended at the point, unit length
-    float distance = 0;       // from the query point
-    bool onBorder = false;    // the point lies on a side or corner of the scan's border
+    Eigen::Vector3f point;   // on a triangle (model frame)
+    Eigen::Vector3f normal;  // the corners' normals blended at the point, unit length
+    float distance = 0;      // from the query point
+    bool onBorder = false;   // the point lies on a side or corner of the scan's border
 };
 
 class ScanSurface {
@@ -77,9 +75,13 @@ public:
     // Memory held (bytes), the caller's points and triangles not counted.
     std::size_t bytes() const;
     const Eigen::Vector3d& centroid() const { return centroid_; }  // of the surface points (model)
-    double reach() const { return reach_; }    // largest distance of a surface point from the centroid
-    double spread() const { return spread_; }  // RMS distance of the surface points from the centroid
-    double typicalSide() const { return typicalSide_; }  // median triangle side length
+    double reach() const {
+        return reach_;
+    }  // largest distance of a surface point from the centroid
+    double spread() const {
+        return spread_;
+    }  // RMS distance of the surface points from the centroid
+    double typicalSide() const { return typicalSide_; }        // median triangle side length
     const Eigen::Vector3f& boxMin() const { return boxMin_; }  // of the surface points (model)
     const Eigen::Vector3f& boxMax() const { return boxMax_; }
 
@@ -93,7 +95,9 @@ private:
             return points[3 * (*ids)[i] + dim];
         }
         template <class Box>
-        bool kdtree_get_bbox(Box&) const { return false; }
+        bool kdtree_get_bbox(Box&) const {
+            return false;
+        }
     };
     using Tree = nanoflann::KDTreeSingleIndexAdaptor<
         nanoflann::L2_Simple_Adaptor<float, Cloud, float, uint32_t>, Cloud, 3, uint32_t>;
@@ -105,23 +109,23 @@ private:
     void measure();
     uint32_t walkTowards(const Eigen::Vector3f& q, uint32_t from) const;
 
-    const float* points_;                // the caller's points, x y z each
+    const float* points_;  // the caller's points, x y z each
     std::size_t pointCount_;
     const uint32_t* triangles_ = nullptr;  // the usable triangles, three corners each:
-    std::size_t triangleCount_ = 0;       // the caller's, or kept_ when some were left out
+    std::size_t triangleCount_ = 0;        // the caller's, or kept_ when some were left out
     std::vector<uint32_t> kept_;
-    std::vector<uint32_t> ringStart_;    // per point: first entry of its triangles in ring_
-    std::vector<uint32_t> ring_;         // triangles around each point, point by point
-    std::vector<unsigned char> sideBorder_;   // per triangle: bit s set when side s is on the border
+    std::vector<uint32_t> ringStart_;        // per point: first entry of its triangles in ring_
+    std::vector<uint32_t> ring_;             // triangles around each point, point by point
+    std::vector<unsigned char> sideBorder_;  // per triangle: bit s set when side s is on the border
     std::vector<unsigned char> pointBorder_;  // per point: 1 on the border
     std::vector<Eigen::Vector3f> normals_;    // per point, unit (zero off the surface)
     std::vector<uint32_t> surfacePoints_;     // points on a kept triangle, in file order
     Cloud cloud_;
     std::unique_ptr<Tree> tree_;
-    std::vector<float> radii_;                // prepared search radii
-    std::vector<CellSet> near_;               // per radius: the cells near the surface, so
-                                              // that most searches that would find
-                                              // nothing are not made
+    std::vector<float> radii_;   // prepared search radii
+    std::vector<CellSet> near_;  // per radius: the cells near the surface, so
+                                 // that most searches that would find
+                                 // nothing are not made
     Eigen::Vector3d centroid_ = Eigen::Vector3d::Zero();
     double reach_ = 0, spread_ = 0, typicalSide_ = 0;
     Eigen::Vector3f boxMin_ = Eigen::Vector3f::Zero(), boxMax_ = Eigen::Vector3f::Zero();

@@ -11,7 +11,7 @@ namespace registration {
 enum class Feature : unsigned char { Inside, Side0, Side1, Side2, Corner0, Corner1, Corner2 };
 
 struct TriangleFoot {
-    Eigen::Vector3f point;   // the nearest point of the triangle
+    Eigen::Vector3f point;      // the nearest point of the triangle
     float u = 1, v = 0, w = 0;  // its barycentric weights of a, b, c (sum 1)
     Feature feature = Feature::Corner0;
 };

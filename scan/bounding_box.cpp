@@ -4,7 +4,9 @@
 
 #include "scene/mesh.h"
 
-BoundingBox::BoundingBox() { setExtremes(FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX); }
+BoundingBox::BoundingBox() {
+    setExtremes(FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX);
+}
 
 void BoundingBox::setExtremes(float x0, float x1, float y0, float y1, float z0, float z1) {
     corners_ = {Point3(x0, y1, z0), Point3(x1, y1, z0), Point3(x1, y0, z0), Point3(x0, y0, z0),

@@ -121,10 +121,10 @@ float PointMeasure::measure(const Point3& p, float d, const CellPolygons& cell) 
             _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
         _mm_storeu_ps(sq + g, s4);
         const unsigned m = static_cast<unsigned>(_mm_movemask_ps(_mm_cmple_ps(s4, reach)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(near + nearCount),
-                         _mm_add_epi32(_mm_set1_epi32(static_cast<int>(g)),
-                                       _mm_load_si128(reinterpret_cast<const __m128i*>(
-                                           kLanesOfMask.lanes[m]))));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(near + nearCount),
+            _mm_add_epi32(_mm_set1_epi32(static_cast<int>(g)),
+                          _mm_load_si128(reinterpret_cast<const __m128i*>(kLanesOfMask.lanes[m]))));
         nearCount += kLanesOfMask.count[m];
     }
 #else

@@ -25,10 +25,10 @@
 // other polygons (measured through the face itself): the box of the corners,
 // kept in the corner lanes as (lo, hi, hi) on each axis.
 struct alignas(64) FaceRecord {
-    overlap::SideLanes corners; // the corners axis by axis, or the box
-    Vec3 normal;                // the face's unit normal (triangles only)
-    float normalDotCorner0;     // normal . corner 0 (triangles only)
-    int32_t polygon;            // -1 for a triangle, else the index of the face, measured through it
+    overlap::SideLanes corners;  // the corners axis by axis, or the box
+    Vec3 normal;                 // the face's unit normal (triangles only)
+    float normalDotCorner0;      // normal . corner 0 (triangles only)
+    int32_t polygon;  // -1 for a triangle, else the index of the face, measured through it
     bool triangle() const { return polygon < 0; }
 
     // A triangle with corners a, b, c (in face order) and its unit normal.
@@ -97,10 +97,10 @@ struct CellPolygons {
     // Gathers the records of the given runs, replacing what was gathered.
     void gather(const std::vector<CellRun>& runs);
 
-    std::size_t count = 0;                   // polygons
-    std::size_t padded = 0;                  // count rounded up to a multiple of four
-    std::vector<float> lo[3], hi[3];         // box bounds (the first `padded` entries)
-    std::vector<const FaceRecord*> records;  // the polygons (the first `count` entries)
+    std::size_t count = 0;                      // polygons
+    std::size_t padded = 0;                     // count rounded up to a multiple of four
+    std::vector<float> lo[3], hi[3];            // box bounds (the first `padded` entries)
+    std::vector<const FaceRecord*> records;     // the polygons (the first `count` entries)
     std::vector<const PolygonSource*> sources;  // where each polygon record is measured
 };
 

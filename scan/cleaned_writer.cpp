@@ -1,7 +1,6 @@
 // The cleaned copy of a scan: its kept points, in order, and its raster with
 // every cell renumbered to the kept points (tossed points leave empty cells).
 #include "scan/cleaned_writer.h"
-#include "scene/console.h"
 
 #include <sys/stat.h>
 
@@ -14,6 +13,7 @@
 #include "files/file_replacement.h"
 #include "files/printable_name.h"
 #include "scan/ply_mesh.h"
+#include "scene/console.h"
 #include "scene/index_range.h"
 #include "scene/scene_state.h"
 
@@ -45,8 +45,10 @@ bool writeHeader(FILE* f, const PlyMesh& scan, int32_t kept) {
                std::fputs(scan.headerTail().c_str(), f) >= 0;
     }
     bool ok = std::fputs("ply\nformat ascii 1.0\n", f) >= 0;
-    for (const std::string& c : scan.comments()) ok = ok && std::fprintf(f, "comment %s\n", c.c_str()) > 0;
-    for (const std::string& o : scan.objInfos()) ok = ok && std::fprintf(f, "obj_info %s\n", o.c_str()) > 0;
+    for (const std::string& c : scan.comments())
+        ok = ok && std::fprintf(f, "comment %s\n", c.c_str()) > 0;
+    for (const std::string& o : scan.objInfos())
+        ok = ok && std::fprintf(f, "obj_info %s\n", o.c_str()) > 0;
     ok = ok && std::fprintf(f,
                             "element vertex %d\nproperty float x\nproperty float y\n"
                             "property float z\nelement range_grid %zu\n"

@@ -1,9 +1,10 @@
 #include "scan/distance_stats.h"
-#include "scene/unmeasured.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+
+#include "scene/unmeasured.h"
 
 std::vector<float> measuredValues(const std::vector<float>& values, std::size_t count) {
     std::vector<float> out;
@@ -60,7 +61,9 @@ double roundStep(double raw, int* mantissa, int* exponent) {
     return decimalMultiple(1, m, e);
 }
 
-int decimalsForStep(int exponent) { return exponent < 0 ? -exponent : 0; }
+int decimalsForStep(int exponent) {
+    return exponent < 0 ? -exponent : 0;
+}
 
 std::size_t HistogramBins::binOf(double v) const {
     const std::size_t n = count();
@@ -82,7 +85,8 @@ HistogramBins roundBins(double largest, int wanted) {
     int m = 1, e = 0;
     roundStep(largest / std::max(1, wanted), &m, &e);
     bins.bounds.push_back(0.0);
-    for (long long k = 1; bins.bounds.back() < largest; ++k) bins.bounds.push_back(decimalMultiple(k, m, e));
+    for (long long k = 1; bins.bounds.back() < largest; ++k)
+        bins.bounds.push_back(decimalMultiple(k, m, e));
     return bins;
 }
 
@@ -118,6 +122,10 @@ std::string shortest(T v) {
 
 }  // namespace
 
-std::string shortestDecimal(double v) { return shortest(v); }
+std::string shortestDecimal(double v) {
+    return shortest(v);
+}
 
-std::string shortestDecimal(float v) { return shortest(v); }
+std::string shortestDecimal(float v) {
+    return shortest(v);
+}

@@ -22,7 +22,9 @@ namespace overlap {
 
 // The corner test on the product of a point's distances to two consecutive
 // corners (compared, as a float, with the double 1e-7).
-inline bool isNearCorner(float product) { return product <= 1e-7; }
+inline bool isNearCorner(float product) {
+    return product <= 1e-7;
+}
 
 // Distance from p to the plane of a face through its first corner, from the
 // face's unit normal and the normal's dot product with that corner.

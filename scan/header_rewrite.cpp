@@ -47,7 +47,8 @@ bool headerReadsAlike(const std::string& head, const std::string& tail, ply_hand
     // it could make it a line the reader ignores).
     int vertexCount = 0;
     for (int e = 0; e < source->element_count; ++e)
-        if (words_equal(source->elements[e]->name, "vertex") && source->elements[e]->instance_count == 0)
+        if (words_equal(source->elements[e]->name, "vertex") &&
+            source->elements[e]->instance_count == 0)
             vertexCount = 1;
     const std::string header = head + "element vertex " + std::to_string(vertexCount) + "\n" + tail;
     // A line after the header that the reader must not reach.

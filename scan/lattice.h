@@ -7,8 +7,8 @@
 
 #include "math/point3.h"
 #include "scan/bounding_box.h"
-#include "scene/mesh.h"
 #include "scene/index_range.h"
+#include "scene/mesh.h"
 
 // Edge of a lattice cell, in the scans' length unit.
 constexpr float cellSize = 0.0025f;

@@ -1,8 +1,8 @@
 #include "scan/lattice_mesh.h"
-#include "scene/console.h"
 
 #include <cstdio>
 
+#include "scene/console.h"
 #include "scene/materials.h"
 
 LatticeMesh::LatticeMesh(const Lattice& lattice) : Mesh(10), lattice_(lattice) {
@@ -25,8 +25,8 @@ bool LatticeMesh::buildGeometry() {
     const int nx = lattice_.nx, ny = lattice_.ny, nz = lattice_.nz;
     const double positions = double(nx + 1) * double(ny + 1) * double(nz + 1);
     if (positions > kMaxPositions) {
-        consolePrintf("The lattice of %d x %d x %d cells is too large to draw; it is not shown.\n", nx,
-                    ny, nz);
+        consolePrintf("The lattice of %d x %d x %d cells is too large to draw; it is not shown.\n",
+                      nx, ny, nz);
         declined_ = true;
         return false;
     }

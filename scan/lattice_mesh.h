@@ -30,7 +30,7 @@ private:
     Lattice lattice_;
     bool built_ = false;
     bool declined_ = false;
-    bool constructed_ = false;       // the constructor's own material has been given
-    bool hasFaceMaterial_ = false;   // a later material is waiting for the faces
+    bool constructed_ = false;      // the constructor's own material has been given
+    bool hasFaceMaterial_ = false;  // a later material is waiting for the faces
     Material faceMaterial_;
 };

@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <string>
 
+#include "parallel/parallel_for.h"
 #include "scan/bounding_box.h"
 #include "scan/cell_polygons.h"
 #include "scan/filled_array.h"
 #include "scan/lattice_mesh.h"
 #include "scan/overlap_reference.h"
 #include "scene/console.h"
-#include "parallel/parallel_for.h"
 #include "scene/plain_paths.h"
 
 namespace {
@@ -56,8 +56,7 @@ struct ScanCells {
 };
 
 // Fills the record of a measurable face in place.
-void fillRecord(const Face& f, int32_t index, const std::vector<Point3>& positions,
-                FaceRecord* r) {
+void fillRecord(const Face& f, int32_t index, const std::vector<Point3>& positions, FaceRecord* r) {
     const int32_t* idx = f.vertexIndices.data();
     if (f.vertexIndices.size() == 3)
         r->setTriangle(positions[idx[0]], positions[idx[1]], positions[idx[2]], f.normal);
@@ -84,7 +83,8 @@ void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
     std::vector<int32_t> place(scan.faces.size(), -1);
     for (std::size_t k = 0; k < byCell.size(); ++k)
         place[static_cast<std::size_t>(byCell[k])] = static_cast<int32_t>(k);
-    cells->records = FilledArray<FaceRecord>(scan.faces.size());  // the first byCell.size() are used
+    cells->records =
+        FilledArray<FaceRecord>(scan.faces.size());  // the first byCell.size() are used
     for (std::size_t f = 0; f < scan.faces.size(); ++f)
         if (place[f] >= 0)
             fillRecord(scan.faces[f], static_cast<int32_t>(f), scan.worldVertices,
@@ -102,8 +102,9 @@ const SparseCells::Run* runAtOrAfter(const std::vector<SparseCells::Run>& runs, 
     for (int step = 0; step < 8 && i < runs.size() && runs[i].key < key; ++step) ++i;
     if (i < runs.size() && runs[i].key < key)
         i = static_cast<std::size_t>(
-            std::lower_bound(runs.begin() + static_cast<std::ptrdiff_t>(i), runs.end(), key,
-                             [](const SparseCells::Run& r, const CellKey& k) { return r.key < k; }) -
+            std::lower_bound(
+                runs.begin() + static_cast<std::ptrdiff_t>(i), runs.end(), key,
+                [](const SparseCells::Run& r, const CellKey& k) { return r.key < k; }) -
             runs.begin());
     *at = i;
     return i < runs.size() && runs[i].key == key ? &runs[i] : nullptr;
@@ -242,18 +243,20 @@ void analyzeOverlap(std::vector<Mesh*> scans, Mesh** latticeOut, const AnalysisO
     }
     Lattice lattice;
     if (!lattice.fromBox(box)) {
-        consolePrintf("The scans span %g x %g x %g, too large for the analysis lattice: "
-                    "not analysed.\n",
-                    double(box.extentX()), double(box.extentY()), double(box.extentZ()));
+        consolePrintf(
+            "The scans span %g x %g x %g, too large for the analysis lattice: "
+            "not analysed.\n",
+            double(box.extentX()), double(box.extentY()), double(box.extentZ()));
         return;
     }
     bool analysed = true;
     if (options.plain) {
         analysed = analyzeByPasses(scans, lattice, options);
         if (!analysed)
-            consolePrintf("\nThe analysis lattice of %d x %d x %d cells does not fit in memory: "
-                        "not analysed.\n",
-                        lattice.nx, lattice.ny, lattice.nz);
+            consolePrintf(
+                "\nThe analysis lattice of %d x %d x %d cells does not fit in memory: "
+                "not analysed.\n",
+                lattice.nx, lattice.ny, lattice.nz);
     } else {
         analyzeFast(scans, lattice, options);
     }

@@ -79,8 +79,8 @@ bool analyzeByPasses(const std::vector<Mesh*>& scans, const Lattice& l, const An
                     for (int32_t k : points) {
                         float d = startingValue(t.vertexValues[k]);
                         for (int32_t f : faces) {
-                            const float dist =
-                                overlap::faceDistance(t.worldVertices[k], b.faces[f], b.worldVertices);
+                            const float dist = overlap::faceDistance(t.worldVertices[k], b.faces[f],
+                                                                     b.worldVertices);
                             if (dist < d) d = dist;
                             if (d < kNothingYet) t.vertexValues[k] = d;
                         }

@@ -21,7 +21,9 @@ constexpr float kNothingYet = FLT_MAX;
 // The first value of a point in a pass: its stored value, or kNothingYet
 // while it is still unmeasured. A value below kNothingYet at the end is
 // stored.
-inline float startingValue(float stored) { return stored == kUnmeasured ? kNothingYet : stored; }
+inline float startingValue(float stored) {
+    return stored == kUnmeasured ? kNothingYet : stored;
+}
 
 // Up to this many lattice layers a pass shows a progress figure per layer;
 // beyond, only figures that change (a lattice of scans kilometres apart has

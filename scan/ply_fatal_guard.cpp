@@ -8,10 +8,10 @@
 
 namespace {
 
-std::mutex installing;                              // guards liveGuards and the swap
-int liveGuards = 0;                                 // guards alive on all threads
-std::atomic<ply_exit_handler_fn> before{nullptr};   // the handler before the first guard
-thread_local int threadGuards = 0;                  // guards alive on this thread
+std::mutex installing;                             // guards liveGuards and the swap
+int liveGuards = 0;                                // guards alive on all threads
+std::atomic<ply_exit_handler_fn> before{nullptr};  // the handler before the first guard
+thread_local int threadGuards = 0;                 // guards alive on this thread
 
 [[noreturn]] void guardedEnd(int status) {
     if (threadGuards > 0) throw PlyReadEnded{status};

@@ -1,5 +1,4 @@
 #include "scan/ply_mesh.h"
-#include "scene/console.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +19,7 @@
 #include "libply/plyfile.h"
 #include "scan/header_rewrite.h"
 #include "scan/ply_fatal_guard.h"
+#include "scene/console.h"
 #include "scene/index_range.h"
 #include "scene/load_report.h"
 #include "scene/range_grid.h"
@@ -82,7 +82,8 @@ bool firstWordIsPly(FILE* f) {
     char first[8];
     int n = 0, c, blanks = 0;
     // The library reads a line's first 4095 characters.
-    while (((c = std::getc(f)) == ' ' || c == '\t') && ++blanks < 4095) {}
+    while (((c = std::getc(f)) == ' ' || c == '\t') && ++blanks < 4095) {
+    }
     while (c != EOF && c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\0' && n < 4) {
         first[n++] = static_cast<char>(c);
         c = std::getc(f);
@@ -221,8 +222,9 @@ void selectIfShaped(ply_handle* ply, const char* element, const ElementPropertie
         const ply_property_def& found = *file.props[p];
         if (!words_equal(found.name, wanted.name)) continue;
         if ((found.is_list != 0) != (wanted.is_list != 0)) {
-            consolePrintf("property %s of element %s is %s: it is not read\n", wanted.name, element,
-                        found.is_list ? "a list, not a single value" : "a single value, not a list");
+            consolePrintf(
+                "property %s of element %s is %s: it is not read\n", wanted.name, element,
+                found.is_list ? "a list, not a single value" : "a single value, not a list");
             ply_select_properties(ply, element, 0, nullptr);  // the element is still read next
             return;
         }
@@ -308,9 +310,10 @@ void readElements(const OpenPly& file, const std::string& fileName, Mesh& mesh) 
         // occupy no bytes: any count at all can be "read" from nothing.
         const bool holdsNoData = file.fileType != PLY_ASCII && described.count == 0;
         if (holdsNoData && instances > 0 && isHandled(element)) {
-            consolePrintf("element %s of %s has no properties: its %d instances hold no data and "
-                        "are not read\n", element, files::printableName(fileName).c_str(),
-                        instances);
+            consolePrintf(
+                "element %s of %s has no properties: its %d instances hold no data and "
+                "are not read\n",
+                element, files::printableName(fileName).c_str(), instances);
             instances = 0;
         }
         if (words_equal("vertex", element))
@@ -379,10 +382,10 @@ void PlyMesh::dropInvalidIndices() {
     faces.resize(kept);
     if (badCells > 0)
         consolePrintf("%zu range_grid cells of %s name no vertex; they are treated as empty\n",
-                    badCells, files::printableName(fileName).c_str());
+                      badCells, files::printableName(fileName).c_str());
     if (badFaces > 0)
         consolePrintf("%zu faces of %s name vertices outside the %zu read; they are left out\n",
-                    badFaces, files::printableName(fileName).c_str(), n);
+                      badFaces, files::printableName(fileName).c_str(), n);
 }
 
 PlyMesh::PlyMesh(int id_) : Mesh(id_) {}

@@ -18,10 +18,10 @@
 #include "files/regular_file.h"
 #include "formats/scan_pose.h"
 #include "formats/structured_scan.h"
+#include "parallel/parallel_for.h"
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
 #include "scene/materials.h"
-#include "parallel/parallel_for.h"
 #include "scene/plain_paths.h"
 #include "scene/scene_state.h"
 
@@ -348,8 +348,8 @@ ScanResult placedScan(formats::StructuredScan&& scan, const ScanJob& job) {
     const Record& r = job.record;
     finishScan(s, [&] { s.placeScan(Quaternion(r.qx, r.qy, r.qz, r.qw), Vec3(r.tx, r.ty, r.tz)); });
     result.report = capture.take();
-    result.adding = "Adding " + std::string(h.structured ? "" : "unstructured ") +
-                    "scan " + std::to_string(h.index + 1) + " of " + files::printableName(job.path);
+    result.adding = "Adding " + std::string(h.structured ? "" : "unstructured ") + "scan " +
+                    std::to_string(h.index + 1) + " of " + files::printableName(job.path);
     return result;
 }
 
@@ -374,8 +374,8 @@ void loadScanFile(ScanJob* job) {
     std::string why;
     FILE* f = files::openRegularFile(path, &why);
     if (f == nullptr) {
-        job->results.push_back(scanFileFailure(LoadFailure::CannotOpen, why,
-                                               "Could not open file " + files::printableName(path)));
+        job->results.push_back(scanFileFailure(
+            LoadFailure::CannotOpen, why, "Could not open file " + files::printableName(path)));
         return;
     }
     std::fclose(f);
@@ -385,9 +385,9 @@ void loadScanFile(ScanJob* job) {
             return true;
         });
     if (!status.ok)
-        job->results.push_back(scanFileFailure(LoadFailure::ScanFileDamaged,
-                                               reasonOf(status.message, path),
-                                               "Could not read " + files::printableName(status.message)));
+        job->results.push_back(
+            scanFileFailure(LoadFailure::ScanFileDamaged, reasonOf(status.message, path),
+                            "Could not read " + files::printableName(status.message)));
 }
 
 void loadJob(ScanJob* job) {
@@ -432,7 +432,8 @@ std::size_t loadJobs(std::vector<ScanJob>& jobs) {
             loadJob(&jobs[i]);
             if (!damaged(jobs[i])) continue;
             std::size_t seen = end;
-            while (i + 1 < seen && !end.compare_exchange_weak(seen, i + 1)) {}
+            while (i + 1 < seen && !end.compare_exchange_weak(seen, i + 1)) {
+            }
         }
     });
     return end;
@@ -485,8 +486,8 @@ void loadAndReport(std::vector<ScanJob>& jobs, ScanConfigLoad* result,
         result->thresholdNote = thresholdNote(first, result->threshold);
         if (!result->thresholdNote.empty()) consolePrintf("%s\n", result->thresholdNote.c_str());
     }
-    consolePrintf("%s %f\n", "Threshold for point removal: ",
-                  static_cast<double>(result->threshold));
+    consolePrintf("%s %f\n",
+                  "Threshold for point removal: ", static_cast<double>(result->threshold));
 }
 
 }  // namespace

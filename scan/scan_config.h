@@ -33,9 +33,9 @@ struct ConfigScanFailure {
 
 // One bmesh record of a configuration, before its scan is loaded.
 struct ScanRecord {
-    std::string name;  // the file name as the record writes it
-    std::string path;  // where it is read from (resolveScanPath)
-    long long line = 0;  // the configuration's line that holds its keyword
+    std::string name;                      // the file name as the record writes it
+    std::string path;                      // where it is read from (resolveScanPath)
+    long long line = 0;                    // the configuration's line that holds its keyword
     float tx = 0, ty = 0, tz = 0;          // translation
     float qx = 0, qy = 0, qz = 0, qw = 0;  // rotation quaternion, vector part first
     // Why the pose cannot place the scan ("its rotation quaternion is zero
@@ -65,10 +65,10 @@ struct ScanConfigLoad {
     LoadStatus config;                        // as ScanConfigRecords::config
     std::vector<ConfigScan> scans;            // read, in record order
     std::vector<ConfigScanFailure> failures;  // not read, in record order
-    int bmeshRecords = 0;     // files the configuration names, read or not (each uses up an
-                              // id, and each further scan of a PTX or E57 file one more)
-    int unread = 0;           // bmesh records after a damaged scan: neither read nor reported
-    float threshold = 0.0f;   // the default removal threshold
+    int bmeshRecords = 0;       // files the configuration names, read or not (each uses up an
+                                // id, and each further scan of a PTX or E57 file one more)
+    int unread = 0;             // bmesh records after a damaged scan: neither read nor reported
+    float threshold = 0.0f;     // the default removal threshold
     std::string thresholdNote;  // thresholdNote() of the first scan, when one is said
 
     // The scan whose damaged data ended the reading, or null.

@@ -34,8 +34,8 @@ std::string scanTitle(std::size_t number, const std::string& name) {
 }
 
 bool isIdentity(const Quaternion& q, const Vec3& t) {
-    return q.x == 0.0f && q.y == 0.0f && q.z == 0.0f && q.w == 1.0f && t.x == 0.0f &&
-           t.y == 0.0f && t.z == 0.0f;
+    return q.x == 0.0f && q.y == 0.0f && q.z == 0.0f && q.w == 1.0f && t.x == 0.0f && t.y == 0.0f &&
+           t.z == 0.0f;
 }
 
 // The lines that stand where a PLY file's header report stands: the file and
@@ -51,8 +51,8 @@ void reportScan(const formats::StructuredScan& scan, const std::string& path,
                       static_cast<long long>(h.columns), static_cast<long long>(h.rows),
                       scan.points.size(), static_cast<unsigned long long>(scan.emptyRecords));
     else
-        consolePrintf("no raster: %zu points, %llu records without a return\n",
-                      scan.points.size(), static_cast<unsigned long long>(scan.emptyRecords));
+        consolePrintf("no raster: %zu points, %llu records without a return\n", scan.points.size(),
+                      static_cast<unsigned long long>(scan.emptyRecords));
     if (scan.unplaced > 0)
         consolePrintf("%llu points share a cell with an earlier one: they have no polygons\n",
                       static_cast<unsigned long long>(scan.unplaced));
@@ -69,8 +69,7 @@ void reportScan(const formats::StructuredScan& scan, const std::string& path,
 }  // namespace
 
 std::unique_ptr<PlyMesh> PlyMesh::fromScan(int id, formats::StructuredScan&& scan,
-                                           const std::string& path,
-                                           const PlyLoadOptions& options) {
+                                           const std::string& path, const PlyLoadOptions& options) {
     const formats::ScanHeader& h = scan.header;
     auto mesh = std::make_unique<PlyMesh>(id);
     PlyMesh& m = *mesh;
@@ -79,8 +78,8 @@ std::unique_ptr<PlyMesh> PlyMesh::fromScan(int id, formats::StructuredScan&& sca
     m.scanNumber_ = h.index + 1;
     m.scanName_ = printable(h.name);
     const formats::ConfigPose pose = formats::configPose(h.pose);
-    m.scanRotation_ = Quaternion(pose.quaternion[0], pose.quaternion[1], pose.quaternion[2],
-                                 pose.quaternion[3]);
+    m.scanRotation_ =
+        Quaternion(pose.quaternion[0], pose.quaternion[1], pose.quaternion[2], pose.quaternion[3]);
     m.scanTranslation_ = Vec3(pose.translation[0], pose.translation[1], pose.translation[2]);
     reportScan(scan, path, m.scanName_, pose);
 
@@ -88,8 +87,8 @@ std::unique_ptr<PlyMesh> PlyMesh::fromScan(int id, formats::StructuredScan&& sca
     // in order, and the raster with num_cols and num_rows.
     m.vertices.reserve(scan.points.size());
     for (const auto& p : scan.points)
-        m.addVertex(Point3(static_cast<float>(p[0]), static_cast<float>(p[1]),
-                           static_cast<float>(p[2])));
+        m.addVertex(
+            Point3(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])));
     decltype(scan.points)().swap(scan.points);  // freed, not only emptied
     decltype(scan.intensities)().swap(scan.intensities);
     if (h.structured) {
@@ -122,9 +121,9 @@ void PlyMesh::placeScan(const Quaternion& recordRotation, const Vec3& recordTran
     // rotation B after A is A * B (toMatrix gives the conjugate's matrix).
     const Quaternion q = record ? scanRotation_ * recordRotation : scanRotation_;
     char line[200];
-    std::snprintf(line, sizeof line, "placed by the bmesh record fields %.9g %.9g %.9g %.9g %.9g %.9g %.9g",
-                  double(t.x), double(t.y), double(t.z), double(q.x), double(q.y), double(q.z),
-                  double(q.w));
+    std::snprintf(
+        line, sizeof line, "placed by the bmesh record fields %.9g %.9g %.9g %.9g %.9g %.9g %.9g",
+        double(t.x), double(t.y), double(t.z), double(q.x), double(q.y), double(q.z), double(q.w));
     comments_.push_back(line);
 }
 

@@ -80,7 +80,8 @@ int parseOptions(int argc, char** argv, Options* o) {
             o->quiet = true;
         } else if (a == "-o" || a == "--out") {
             if (i + 1 >= argc) {
-                std::fprintf(stderr, "rangeloom-scanconvert: %s needs a folder (see --help)\n", a.c_str());
+                std::fprintf(stderr, "rangeloom-scanconvert: %s needs a folder (see --help)\n",
+                             a.c_str());
                 return 1;
             }
             o->outDir = argv[++i];
@@ -89,7 +90,8 @@ int parseOptions(int argc, char** argv, Options* o) {
         } else if (a.compare(0, 2, "-o") == 0) {
             o->outDir = a.substr(2);
         } else {
-            std::fprintf(stderr, "rangeloom-scanconvert: unknown option '%s' (see --help)\n", a.c_str());
+            std::fprintf(stderr, "rangeloom-scanconvert: unknown option '%s' (see --help)\n",
+                         a.c_str());
             return 1;
         }
     }
@@ -109,7 +111,9 @@ int parseOptions(int argc, char** argv, Options* o) {
 struct PlyExit {
     int status;
 };
-[[noreturn]] void throwPlyExit(int status) { throw PlyExit{status}; }
+[[noreturn]] void throwPlyExit(int status) {
+    throw PlyExit{status};
+}
 
 // Control characters would end a PLY comment line early.
 std::string printable(std::string s) {
@@ -130,12 +134,15 @@ public:
 
     int run() {
         if (!o_.list && !o_.outDir.empty() && !makeFolder()) return 3;
-        if (!o_.quiet) std::printf("%-5s %-13s %9s %9s  %-8s %s\n", "scan", "raster", "points", "empty", "pose", "file / name");
-        const formats::ReadStatus status =
-            formats::forEachScan(o_.input, [this](formats::StructuredScan& s) { return convert(s); });
+        if (!o_.quiet)
+            std::printf("%-5s %-13s %9s %9s  %-8s %s\n", "scan", "raster", "points", "empty",
+                        "pose", "file / name");
+        const formats::ReadStatus status = formats::forEachScan(
+            o_.input, [this](formats::StructuredScan& s) { return convert(s); });
         if (!error_.empty() || !status.ok) {
             removeTemporaries();
-            std::fprintf(stderr, "rangeloom-scanconvert: %s\n", error_.empty() ? status.message.c_str() : error_.c_str());
+            std::fprintf(stderr, "rangeloom-scanconvert: %s\n",
+                         error_.empty() ? status.message.c_str() : error_.c_str());
             return writeFailed_ ? 3 : 2;
         }
         if (o_.list) return 0;
@@ -144,14 +151,17 @@ public:
             std::fprintf(stderr, "rangeloom-scanconvert: %s\n", error_.c_str());
             return 3;
         }
-        if (!o_.quiet) std::printf("wrote %s (%zu scans)\n", (folder_ + stem_ + ".conf").c_str(), records_.size());
+        if (!o_.quiet)
+            std::printf("wrote %s (%zu scans)\n", (folder_ + stem_ + ".conf").c_str(),
+                        records_.size());
         return 0;
     }
 
 private:
     bool makeFolder() {
         if (mkdir(o_.outDir.c_str(), 0777) == 0 || errno == EEXIST) return true;
-        std::fprintf(stderr, "rangeloom-scanconvert: cannot make %s: %s\n", o_.outDir.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "rangeloom-scanconvert: cannot make %s: %s\n", o_.outDir.c_str(),
+                     std::strerror(errno));
         return false;
     }
 
@@ -170,18 +180,22 @@ private:
         const std::string name = stem_ + "-" + number + ".ply";
         if (!o_.quiet) {
             char raster[40] = "-";
-            if (h.structured) std::snprintf(raster, sizeof raster, "%lld x %lld", (long long)h.rows, (long long)h.columns);
+            if (h.structured)
+                std::snprintf(raster, sizeof raster, "%lld x %lld", (long long)h.rows,
+                              (long long)h.columns);
             char exactness[24] = "exact";
             if (!pose.exact) std::snprintf(exactness, sizeof exactness, "~%.1e", pose.deviation);
-            std::printf("%-5zu %-13s %9zu %9llu  %-8s %s  %s\n", h.index + 1, raster, scan.points.size(),
-                        static_cast<unsigned long long>(scan.emptyRecords), exactness, name.c_str(), h.name.c_str());
+            std::printf("%-5zu %-13s %9zu %9llu  %-8s %s  %s\n", h.index + 1, raster,
+                        scan.points.size(), static_cast<unsigned long long>(scan.emptyRecords),
+                        exactness, name.c_str(), h.name.c_str());
         }
         if (o_.list) return true;
         if (!writeScan(scan, name)) return false;
         char record[512];
-        std::snprintf(record, sizeof record, "bmesh %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n", name.c_str(),
-                      double(pose.translation[0]), double(pose.translation[1]), double(pose.translation[2]),
-                      double(pose.quaternion[0]), double(pose.quaternion[1]), double(pose.quaternion[2]),
+        std::snprintf(record, sizeof record, "bmesh %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n",
+                      name.c_str(), double(pose.translation[0]), double(pose.translation[1]),
+                      double(pose.translation[2]), double(pose.quaternion[0]),
+                      double(pose.quaternion[1]), double(pose.quaternion[2]),
                       double(pose.quaternion[3]));
         records_.push_back(record);
         return true;

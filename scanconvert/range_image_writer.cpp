@@ -37,14 +37,16 @@ void writeRangeImage(FILE* stream, const formats::StructuredScan& scan, bool asc
                      const std::vector<std::string>& comments) {
     const bool grid = scan.header.structured;
     const char* const names[2] = {"vertex", "range_grid"};
-    ply_handle* ply = ply_begin_write(stream, grid ? 2 : 1, names, ascii ? PLY_ASCII : PLY_BINARY_LE);
+    ply_handle* ply =
+        ply_begin_write(stream, grid ? 2 : 1, names, ascii ? PLY_ASCII : PLY_BINARY_LE);
     const ply_property_def vertex[3] = {property("x", PLY_FLOAT, offsetof(VertexRecord, x)),
                                         property("y", PLY_FLOAT, offsetof(VertexRecord, y)),
                                         property("z", PLY_FLOAT, offsetof(VertexRecord, z))};
     const ply_property_def cell = property("vertex_indices", PLY_INT, offsetof(CellRecord, index),
                                            true, offsetof(CellRecord, count));
     ply_describe_element(ply, "vertex", static_cast<int>(scan.points.size()), 3, vertex);
-    if (grid) ply_describe_element(ply, "range_grid", static_cast<int>(scan.raster.size()), 1, &cell);
+    if (grid)
+        ply_describe_element(ply, "range_grid", static_cast<int>(scan.raster.size()), 1, &cell);
     for (const std::string& c : comments) append_comment(ply, c.c_str());
     if (grid) {
         append_obj_info(ply, ("num_cols " + std::to_string(scan.header.columns)).c_str());
@@ -54,7 +56,8 @@ void writeRangeImage(FILE* stream, const formats::StructuredScan& scan, bool asc
 
     ply_elements_setup(ply, "vertex");
     for (const auto& p : scan.points) {
-        const VertexRecord v{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
+        const VertexRecord v{static_cast<float>(p[0]), static_cast<float>(p[1]),
+                             static_cast<float>(p[2])};
         ply_write_element(ply, &v);
     }
     if (grid) {

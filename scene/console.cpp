@@ -41,11 +41,17 @@ void consolePrintf(const char* format, ...) {
     va_end(again);
 }
 
-void setConsoleQuiet(bool on) { quiet.store(on); }
+void setConsoleQuiet(bool on) {
+    quiet.store(on);
+}
 
-ConsoleCapture::ConsoleCapture() : previous_(captureTarget) { captureTarget = &text_; }
+ConsoleCapture::ConsoleCapture() : previous_(captureTarget) {
+    captureTarget = &text_;
+}
 
-ConsoleCapture::~ConsoleCapture() { captureTarget = previous_; }
+ConsoleCapture::~ConsoleCapture() {
+    captureTarget = previous_;
+}
 
 std::string ConsoleCapture::take() {
     std::string out;

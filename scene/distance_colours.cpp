@@ -1,8 +1,9 @@
 #include "scene/distance_colours.h"
-#include "scene/unmeasured.h"
 
 #include <array>
 #include <cmath>
+
+#include "scene/unmeasured.h"
 
 namespace {
 

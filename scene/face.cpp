@@ -2,4 +2,6 @@
 
 #include "scene/mesh.h"
 
-Point3 Face::computeCentroid() const { return centroidOf(vertexIndices, owner->worldVertices); }
+Point3 Face::computeCentroid() const {
+    return centroidOf(vertexIndices, owner->worldVertices);
+}

@@ -18,11 +18,11 @@
 class Mesh;
 
 struct Face {
-    Mesh* owner = nullptr;       // mesh whose lists the indices refer to (not owned)
-    IndexList vertexIndices;     // 0-based corner indices, in file order
-    Vec3 normal;                 // unit face normal from the first three corners
+    Mesh* owner = nullptr;                // mesh whose lists the indices refer to (not owned)
+    IndexList vertexIndices;              // 0-based corner indices, in file order
+    Vec3 normal;                          // unit face normal from the first three corners
     Vec4 colour{0.0f, 0.0f, 0.0f, 1.0f};  // colour given in the input file (not drawn)
-    Material material;           // material applied when the face is drawn
+    Material material;                    // material applied when the face is drawn
 
     Face() = default;
     Face(Mesh* owner_, const Vec4& colour_) : owner(owner_), colour(colour_) {}

@@ -7,7 +7,8 @@
 namespace {
 
 // All half-edges in face order, in one pass over the faces.
-void collectHalfEdges(const std::vector<Face>& faces, std::size_t halfEdgeCount, HalfEdgePairs& out) {
+void collectHalfEdges(const std::vector<Face>& faces, std::size_t halfEdgeCount,
+                      HalfEdgePairs& out) {
     out.halfEdges.reserve(halfEdgeCount);
     for (std::size_t f = 0; f < faces.size(); ++f) {
         const IndexList& corners = faces[f].vertexIndices;

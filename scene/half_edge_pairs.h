@@ -20,8 +20,12 @@ constexpr uint32_t kFirstOfPair = 0xFFFFFFFFu;
 inline uint32_t faceTag(std::size_t face, bool forward) {
     return static_cast<uint32_t>(face) | (forward ? 0x80000000u : 0u);
 }
-inline int32_t tagFace(uint32_t tag) { return static_cast<int32_t>(tag & 0x7FFFFFFFu); }
-inline bool tagForward(uint32_t tag) { return (tag & 0x80000000u) != 0; }
+inline int32_t tagFace(uint32_t tag) {
+    return static_cast<int32_t>(tag & 0x7FFFFFFFu);
+}
+inline bool tagForward(uint32_t tag) {
+    return (tag & 0x80000000u) != 0;
+}
 
 // One half-edge: its vertex pair and the face it belongs to.
 struct HalfEdge {
@@ -35,8 +39,8 @@ struct HalfEdge {
 struct HalfEdgePairs {
     std::vector<HalfEdge> halfEdges;  // all half-edges, in face order
     std::vector<uint32_t> firstOf;    // one entry per half-edge, in face order
-    std::size_t pairCount = 0;      // number of distinct vertex pairs
-    std::size_t orderProblems = 0;  // half-edges whose low > high as unsigned numbers
+    std::size_t pairCount = 0;        // number of distinct vertex pairs
+    std::size_t orderProblems = 0;    // half-edges whose low > high as unsigned numbers
 };
 
 // Groups the half-edges of faces. Needs fewer than 2^32 - 1 half-edges and

@@ -22,10 +22,10 @@ void printFirstElements(const Mesh& mesh) {
     for (std::size_t k = 0; k < 3; ++k) {
         const Point3& v = mesh.vertices[k];
         consolePrintf("%s vertex: %f %f %f \n", kOrdinal[k], static_cast<double>(v.x),
-                    static_cast<double>(v.y), static_cast<double>(v.z));
+                      static_cast<double>(v.y), static_cast<double>(v.z));
         const Face& face = mesh.faces[k];
         consolePrintf("%s face: %d %d %d \n", kOrdinal[k], cornerOrNone(face, 0),
-                    cornerOrNone(face, 1), cornerOrNone(face, 2));
+                      cornerOrNone(face, 1), cornerOrNone(face, 2));
     }
 }
 
@@ -39,15 +39,15 @@ void reportPlacement(Mesh& mesh, bool moveAndScale) {
     mesh.inverseExtent = Vec3(inverse, inverse, inverse);
     if (moveAndScale) mesh.scale(mesh.inverseExtent);
     ConsoleText() << "max_extent " << mesh.maxExtent << " max_x " << mesh.bboxMax.x << " min_x "
-              << mesh.bboxMin.x << std::endl;
+                  << mesh.bboxMin.x << std::endl;
     ConsoleText() << "max_y " << mesh.bboxMax.y << " min_y " << mesh.bboxMin.y << " max_z "
-              << mesh.bboxMax.z << " min_z " << mesh.bboxMin.z << std::endl;
+                  << mesh.bboxMax.z << " min_z " << mesh.bboxMin.z << std::endl;
 
     if (!mesh.vertices.empty()) {
         mesh.centroid = mesh.centroid.divided(static_cast<float>(mesh.vertices.size()));
     }
     if (moveAndScale) mesh.translate(-mesh.centroid.x, -mesh.centroid.y, -mesh.centroid.z);
-    ConsoleText() << "center " << mesh.centroid.x << " " << mesh.centroid.y << " " << mesh.centroid.z
-              << std::endl;
+    ConsoleText() << "center " << mesh.centroid.x << " " << mesh.centroid.y << " "
+                  << mesh.centroid.z << std::endl;
     ConsoleText() << "scale by " << 1.0 / static_cast<double>(mesh.maxExtent) << std::endl;
 }

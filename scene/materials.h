@@ -12,10 +12,10 @@
 constexpr int kPaletteSize = 9;
 extern Material materialPalette[kPaletteSize];
 
-extern Material& scanMaterial;     // palette entry 0: every scan of a configuration
-extern Material& latticeMaterial;  // palette entry 2: the lattice mesh
-extern Material& cornerMaterial;   // palette entry 4: the scene-bound corner markers
-extern Material highlightMaterial; // tossed points (a ruby red)
+extern Material& scanMaterial;      // palette entry 0: every scan of a configuration
+extern Material& latticeMaterial;   // palette entry 2: the lattice mesh
+extern Material& cornerMaterial;    // palette entry 4: the scene-bound corner markers
+extern Material highlightMaterial;  // tossed points (a ruby red)
 
 // Shared colour constants: the initial colour of a mesh, and the colours of a
 // default Material.

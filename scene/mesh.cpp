@@ -1,12 +1,15 @@
 // Mesh construction, defaults, bounds, the building interface and baking a
 // pose into world positions.
+#include "scene/mesh.h"
+
 #include <cfloat>
 
-#include "scene/mesh.h"
 #include "scene/materials.h"
 #include "scene/unmeasured.h"
 
-Mesh::Mesh(int id_) : SceneObject(id_, colourBlack) { initDefaults(); }
+Mesh::Mesh(int id_) : SceneObject(id_, colourBlack) {
+    initDefaults();
+}
 
 Mesh::~Mesh() = default;
 
@@ -31,7 +34,9 @@ void Mesh::setDisplayMode(int mode) {
     if (mode < 5) displayMode = mode;
 }
 
-void Mesh::resetTransform() { SceneObject::resetTransform(); }
+void Mesh::resetTransform() {
+    SceneObject::resetTransform();
+}
 
 void Mesh::setMaterial(Material m) {
     SceneObject::setMaterial(m);

@@ -62,7 +62,7 @@ public:
     int faceCount() const { return static_cast<int>(faces.size()); }
     int genus() const { return (2 - (vertexCount() - edgeCount() + faceCount())) / 2; }
 
-    Vec3 centroid;                      // sum of positions while reading, then their mean
+    Vec3 centroid;  // sum of positions while reading, then their mean
     std::vector<Face> faces;
     std::vector<Point3> vertices;       // model positions, input order
     std::vector<Vec3> vertexNormals;    // one unit normal per vertex

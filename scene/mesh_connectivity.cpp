@@ -92,5 +92,6 @@ void Mesh::buildEdges() {
         edge.owner = this;
         edges.push_back(edge);
     }
-    ConsoleText() << "processed " << edges.size() << " edges in map" << pairs.pairCount << std::endl;
+    ConsoleText() << "processed " << edges.size() << " edges in map" << pairs.pairCount
+                  << std::endl;
 }

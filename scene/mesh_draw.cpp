@@ -1,8 +1,8 @@
 // Immediate-mode drawing of meshes and faces in the five display modes.
 #include <GL/gl.h>
 
-#include "scene/mesh.h"
 #include "scene/materials.h"
+#include "scene/mesh.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -74,8 +74,8 @@ void Mesh::draw() {
     if (showTossedPoints) {
         glEnable(GL_POINT_SMOOTH);
         applyMaterial(highlightMaterial);
-        const std::size_t n = vertexValues.size() < worldVertices.size() ? vertexValues.size()
-                                                                         : worldVertices.size();
+        const std::size_t n =
+            vertexValues.size() < worldVertices.size() ? vertexValues.size() : worldVertices.size();
         for (std::size_t i = 0; i < n; ++i) {
             if (vertexValues[i] > tossThreshold) {
                 glPointSize(1.0f);

@@ -15,7 +15,8 @@ Vec3 faceNormal(const Face& face, const std::vector<Point3>& P) {
     const int32_t i0 = face.vertexIndices[0];
     const int32_t i1 = face.vertexIndices[1];
     const int32_t i2 = face.vertexIndices[2];
-    if (!inIndexRange(i0, P.size()) || !inIndexRange(i1, P.size()) || !inIndexRange(i2, P.size())) return Vec3();
+    if (!inIndexRange(i0, P.size()) || !inIndexRange(i1, P.size()) || !inIndexRange(i2, P.size()))
+        return Vec3();
     Vec3 n = (P[i1] - P[i2]).cross(P[i0] - P[i1]);
     n.normalise();
     return n;

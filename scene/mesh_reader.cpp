@@ -4,6 +4,8 @@
 // A line is at most 255 characters (the rest of a longer line is discarded,
 // up to 9999 characters through its newline), leading white space and blank
 // lines are skipped, and a last line without a newline is still read.
+#include "scene/mesh_reader.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -17,8 +19,6 @@
 #include <utility>
 #include <vector>
 
-#include "scene/mesh_reader.h"
-
 #include "files/printable_name.h"
 #include "files/regular_file.h"
 #include "scene/console.h"
@@ -26,16 +26,20 @@
 
 namespace {
 
-constexpr std::size_t kLineChars = 255;     // characters of a line that are parsed
-constexpr std::size_t kDiscardChars = 9999; // further characters skipped per line
+constexpr std::size_t kLineChars = 255;      // characters of a line that are parsed
+constexpr std::size_t kDiscardChars = 9999;  // further characters skipped per line
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 // White space as the C locale classifies it.
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // Everything the stream still holds, read in large blocks.
 std::string readAll(std::istream& in) {
@@ -45,7 +49,8 @@ std::string readAll(std::istream& in) {
     static constexpr std::size_t kBlock = 1 << 20;
     std::vector<char> block(kBlock);
     for (;;) {
-        const std::streamsize got = buffer->sgetn(block.data(), static_cast<std::streamsize>(kBlock));
+        const std::streamsize got =
+            buffer->sgetn(block.data(), static_cast<std::streamsize>(kBlock));
         if (got <= 0) break;
         text.append(block.data(), static_cast<std::size_t>(got));
     }
@@ -145,7 +150,8 @@ bool scanVertex(const char* line, Point3& out) {
 // The attribute block of a Face line, starting at its "{".
 void parseColourBlock(const char* brace, Face& face) {
     const char* text = brace + 1;
-    ConsoleText() << "trying to parse color " << (std::strncmp(text, "rgb", 3) == 0 ? 1 : 0) << '\n';
+    ConsoleText() << "trying to parse color " << (std::strncmp(text, "rgb", 3) == 0 ? 1 : 0)
+                  << '\n';
     if (std::strncmp(text, "rgb=", 4) != 0) return;
     float r = 0.0f, g = 0.0f, b = 0.0f;
     int materialId = 0;
@@ -291,8 +297,8 @@ MeshFileLoad loadMeshFile(int id, const std::string& path) {
     if (result.dropped.droppedFaces > 0) {
         ConsoleText() << "dropped " << result.dropped.droppedFaces
                       << " Face lines with invalid vertex numbers (the file has "
-                      << mesh->vertices.size() << " vertices); first: "
-                      << result.dropped.firstDroppedLine << std::endl;
+                      << mesh->vertices.size()
+                      << " vertices); first: " << result.dropped.firstDroppedLine << std::endl;
     }
     result.mesh = std::move(mesh);
     return result;

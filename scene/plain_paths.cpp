@@ -8,10 +8,16 @@ std::atomic<bool> plainEdges{false};
 std::atomic<int> threadsWanted{0};
 }  // namespace
 
-void setPlainEdgePairing(bool on) { plainEdges.store(on); }
-bool plainEdgePairing() { return plainEdges.load(); }
+void setPlainEdgePairing(bool on) {
+    plainEdges.store(on);
+}
+bool plainEdgePairing() {
+    return plainEdges.load();
+}
 
-void setWorkerThreads(int threads) { threadsWanted.store(threads < 0 ? 0 : threads); }
+void setWorkerThreads(int threads) {
+    threadsWanted.store(threads < 0 ? 0 : threads);
+}
 
 int workerThreads() {
     const int wanted = threadsWanted.load();

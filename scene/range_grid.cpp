@@ -1,3 +1,5 @@
+#include "scene/range_grid.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "scene/mesh.h"
-#include "scene/range_grid.h"
 
 namespace {
 
@@ -20,7 +21,8 @@ public:
     // Vertex index at (row, column), or kEmpty.
     int32_t at(int64_t row, int64_t column) const {
         const int64_t position = row * static_cast<int64_t>(mesh_.gridCols) + column;
-        if (position < 0 || static_cast<uint64_t>(position) >= mesh_.gridIndex.size()) return kEmpty;
+        if (position < 0 || static_cast<uint64_t>(position) >= mesh_.gridIndex.size())
+            return kEmpty;
         const int32_t v = mesh_.gridIndex[static_cast<std::size_t>(position)];
         if (v < 0 || static_cast<std::size_t>(v) >= mesh_.vertices.size()) return kEmpty;
         return v;

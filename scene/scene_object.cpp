@@ -27,4 +27,6 @@ void SceneObject::scale(float sx, float sy, float sz) {
     scaleFactors.z *= sz;
 }
 
-void SceneObject::rotate(const Quaternion& q) { rotation *= q.toMatrix(); }
+void SceneObject::rotate(const Quaternion& q) {
+    rotation *= q.toMatrix();
+}

@@ -26,11 +26,11 @@ public:
     // rotation := rotation x q.toMatrix(): the newest rotation acts first.
     void rotate(const Quaternion& q);
 
-    int id;                 // object number given by the creator
-    Vec4 colour;            // flat colour
-    Vec3 position;          // translation applied when drawn
-    Vec3 scaleFactors;      // per-axis scale
-    Matrix4 rotation;       // accumulated rotation
-    Material material;      // surface material
+    int id;                    // object number given by the creator
+    Vec4 colour;               // flat colour
+    Vec3 position;             // translation applied when drawn
+    Vec3 scaleFactors;         // per-axis scale
+    Matrix4 rotation;          // accumulated rotation
+    Material material;         // surface material
     bool hasMaterial = false;  // setMaterial has been called
 };

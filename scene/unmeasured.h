@@ -9,4 +9,6 @@
 constexpr float kUnmeasured = -FLT_MAX;
 
 // True for a value the analysis has given the point (any value but kUnmeasured).
-constexpr bool isMeasured(float value) { return value != kUnmeasured; }
+constexpr bool isMeasured(float value) {
+    return value != kUnmeasured;
+}

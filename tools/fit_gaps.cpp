@@ -7,13 +7,12 @@
 //
 //   rangeloom-gaps CONF [LIMIT]      (LIMIT in scene units, default 0.001)
 // prints: median MEDIAN rms RMS points N
-#include <nanoflann.hpp>
-
 #include <algorithm>
-#include <memory>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <nanoflann.hpp>
 #include <string>
 #include <vector>
 
@@ -55,7 +54,9 @@ struct Placed {
     std::size_t kdtree_get_point_count() const { return centroids.size(); }
     double kdtree_get_pt(std::size_t i, std::size_t d) const { return centroids[i][d]; }
     template <class B>
-    bool kdtree_get_bbox(B&) const { return false; }
+    bool kdtree_get_bbox(B&) const {
+        return false;
+    }
 };
 using Tree = nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<double, Placed>,
                                                  Placed, 3, uint32_t>;
@@ -80,7 +81,8 @@ int main(int argc, char** argv) {
         const registration::ScanView& v = source.views[s];
         Placed& p = scans[s];
         for (std::size_t i = 0; i < v.pointCount; ++i)
-            p.points.push_back(v.pose.apply(V(v.points[3 * i], v.points[3 * i + 1], v.points[3 * i + 2])));
+            p.points.push_back(
+                v.pose.apply(V(v.points[3 * i], v.points[3 * i + 1], v.points[3 * i + 2])));
         for (std::size_t t = 0; t < v.triangleCount; ++t) {
             const uint32_t* c = v.triangles + 3 * t;
             if (c[0] >= v.pointCount || c[1] >= v.pointCount || c[2] >= v.pointCount) continue;
@@ -88,7 +90,8 @@ int main(int argc, char** argv) {
             if (!centroid.allFinite()) continue;
             p.triangles.insert(p.triangles.end(), c, c + 3);
             p.centroids.push_back(centroid);
-            for (int k = 0; k < 3; ++k) p.reach = std::max(p.reach, (p.points[c[k]] - centroid).norm());
+            for (int k = 0; k < 3; ++k)
+                p.reach = std::max(p.reach, (p.points[c[k]] - centroid).norm());
         }
         trees[s] = std::make_unique<Tree>(3, p, nanoflann::KDTreeSingleIndexAdaptorParams(10));
     }
@@ -104,11 +107,12 @@ int main(int argc, char** argv) {
                 if (o == s || scans[o].centroids.empty()) continue;
                 const double r = best + scans[o].reach;
                 near.clear();
-                trees[o]->radiusSearch(p.data(), r * r, near, nanoflann::SearchParams(32, 0, false));
+                trees[o]->radiusSearch(p.data(), r * r, near,
+                                       nanoflann::SearchParams(32, 0, false));
                 for (const auto& [t, d2] : near) {
                     const uint32_t* c = &scans[o].triangles[3 * t];
-                    const double d = triangleDistance(p, scans[o].points[c[0]], scans[o].points[c[1]],
-                                                      scans[o].points[c[2]]);
+                    const double d = triangleDistance(p, scans[o].points[c[0]],
+                                                      scans[o].points[c[1]], scans[o].points[c[2]]);
                     if (d <= best) {
                         best = d;
                         found = true;

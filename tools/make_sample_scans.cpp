@@ -83,10 +83,10 @@ struct Options {
 };
 
 struct Scan {
-    std::vector<V3> points;      // scanner frame
-    std::vector<double> facing;  // per point: |surface normal . view axis|
-    std::vector<int32_t> grid;   // row-major raster: vertex index or -1
-    std::vector<int32_t> strays; // vertex indices moved off the surface
+    std::vector<V3> points;       // scanner frame
+    std::vector<double> facing;   // per point: |surface normal . view axis|
+    std::vector<int32_t> grid;    // row-major raster: vertex index or -1
+    std::vector<int32_t> strays;  // vertex indices moved off the surface
 };
 
 Scan takeScan(const Pose& pose, const Options& o, Random& random) {
@@ -109,7 +109,8 @@ Scan takeScan(const Pose& pose, const Options& o, Random& random) {
             scan.grid[static_cast<std::size_t>(row) * o.cols + col] =
                 static_cast<int32_t>(scan.points.size());
             scan.points.push_back({x, y, z});
-            scan.facing.push_back(std::fabs(dot(solidNormal(originWorld + t * dirWorld), pose.axisZ)));
+            scan.facing.push_back(
+                std::fabs(dot(solidNormal(originWorld + t * dirWorld), pose.axisZ)));
         }
     }
     // Strays: points lifted 1.5 mm towards the scanner, where the surface is
@@ -164,17 +165,25 @@ bool parseOptions(int argc, char** argv, Options* o) {
         if (a == "--help") return false;
         if (i + 1 >= argc) return false;
         const char* v = argv[++i];
-        if (a == "--out") o->outDir = v;
-        else if (a == "--scans") o->scans = std::atoi(v);
-        else if (a == "--cols") o->cols = std::atoi(v);
-        else if (a == "--rows") o->rows = std::atoi(v);
-        else if (a == "--spacing") o->spacing = std::atof(v);
-        else if (a == "--strays") o->strays = std::atoi(v);
-        else if (a == "--seed") o->seed = std::strtoull(v, nullptr, 10);
-        else return false;
+        if (a == "--out")
+            o->outDir = v;
+        else if (a == "--scans")
+            o->scans = std::atoi(v);
+        else if (a == "--cols")
+            o->cols = std::atoi(v);
+        else if (a == "--rows")
+            o->rows = std::atoi(v);
+        else if (a == "--spacing")
+            o->spacing = std::atof(v);
+        else if (a == "--strays")
+            o->strays = std::atoi(v);
+        else if (a == "--seed")
+            o->seed = std::strtoull(v, nullptr, 10);
+        else
+            return false;
     }
-    return o->scans >= 1 && o->scans <= 99 && o->cols >= 2 && o->rows >= 2 &&
-           o->cols <= 4096 && o->rows <= 4096 && o->spacing > 0 && o->strays >= 0;
+    return o->scans >= 1 && o->scans <= 99 && o->cols >= 2 && o->rows >= 2 && o->cols <= 4096 &&
+           o->rows <= 4096 && o->spacing > 0 && o->strays >= 0;
 }
 
 }  // namespace
@@ -201,8 +210,8 @@ int main(int argc, char** argv) {
         const bool fromAbove = o.scans >= 4 && i == o.scans - 1;
         const int around = o.scans >= 4 ? o.scans - 1 : o.scans;
         const double azimuth = 2.0 * M_PI * i / around;
-        const V3 from = fromAbove ? V3{0.2, 1.0, 0.1}
-                                  : V3{std::sin(azimuth), 0.25, std::cos(azimuth)};
+        const V3 from =
+            fromAbove ? V3{0.2, 1.0, 0.1} : V3{std::sin(azimuth), 0.25, std::cos(azimuth)};
         const V3 up = fromAbove ? V3{0, 0, -1} : V3{0, 1, 0};
         const V3 origin = {0.001 * std::sin(3.0 * i), -0.0015 * std::cos(2.0 * i), 0.0007 * i};
         const Pose pose = poseLookingFrom(from, up, origin);

@@ -100,15 +100,16 @@ TEST_F(DistanceView, LegendDrawsTheMapTicksThresholdAndSwatchesAtTheWindowsRight
     ASSERT_GE(colours.size(), std::size_t(kColourMapSize));
     for (int i : {0, 128, kColourMapSize - 1}) {
         const ColourRGBA c = colourMapEntry(i);
-        EXPECT_EQ(colours[i].args, (std::vector<double>{double(c.r), double(c.g), double(c.b), 255}));
+        EXPECT_EQ(colours[i].args,
+                  (std::vector<double>{double(c.r), double(c.g), double(c.b), 255}));
     }
     const LegendLayout l = legendLayout(700, 500);
     EXPECT_EQ(l.barRight, 700 - 90);
     EXPECT_EQ(l.barTop, 500 - 40);
     EXPECT_EQ(legendRow(l, 0.002, 0.004), (l.barBottom + l.barTop + 1) / 2);
-    EXPECT_EQ(drawnTexts(), (std::vector<std::string>{"distance", "0.000", "0.001", "0.002",
-                                                      "0.003", "0.004", "threshold 0.002",
-                                                      "unmeasured", "tossed"}));
+    EXPECT_EQ(drawnTexts(),
+              (std::vector<std::string>{"distance", "0.000", "0.001", "0.002", "0.003", "0.004",
+                                        "threshold 0.002", "unmeasured", "tossed"}));
     // Resized: the bar follows the right edge; tossed points unmarked: no swatch.
     resetFakeGL();
     drawLegend(DistanceScale{0.002f, 0.004f, false}, 1000, 800);
@@ -154,13 +155,11 @@ TEST_F(DistanceView, MiddleClickPicksTheNearestShownPointAndPrintsItsLine) {
     });
     EXPECT_EQ(line, "scan a.ply point 12 (row 1, column 2): 0.000412 (tossed at 0.000300)\n");
     EXPECT_EQ(pickedPoint.vertex, 12u);
-    EXPECT_EQ(testing_support::stdoutOf([&] {
-                  pickAt(static_cast<int>(pixelOf(0.002 + 0.003, 0.3)), 699 - 350);
-              }),
+    EXPECT_EQ(testing_support::stdoutOf(
+                  [&] { pickAt(static_cast<int>(pixelOf(0.002 + 0.003, 0.3)), 699 - 350); }),
               "scan b.ply point 3 (row 0, column 3): 0.000020 (kept at 0.000300)\n");
-    EXPECT_EQ(testing_support::stdoutOf([&] {
-                  pickAt(static_cast<int>(pixelOf(0.002 + 0.005, 0.3)), 699 - 350);
-              }),
+    EXPECT_EQ(testing_support::stdoutOf(
+                  [&] { pickAt(static_cast<int>(pixelOf(0.002 + 0.005, 0.3)), 699 - 350); }),
               "scan b.ply point 5 (row 0, column 5): unmeasured\n");
     // A dragged middle button picks nothing; a click far from every point clears the mark.
     EXPECT_EQ(testing_support::stdoutOf([&] {
@@ -194,7 +193,10 @@ TEST_F(DistanceView, FramingFitsTheShownObjectsInBothProjections) {
     Mesh* m = addFlatScan("s.ply", 0.3f, 0.1f, std::vector<float>(40, 0.0f));
     m->translate(0.01f, 0.0f, 0.0f);
     onReshape(700, 400);
-    EXPECT_EQ(testing_support::stdoutOf([] { onKeyboard('f', 0, 0); }).rfind("Framed the shown objects", 0), 0u);
+    EXPECT_EQ(testing_support::stdoutOf([] {
+                  onKeyboard('f', 0, 0);
+              }).rfind("Framed the shown objects", 0),
+              0u);
     for (bool ortho : {false, true}) {
         viewState.orthographic = ortho;
         camera.applyCamera();
@@ -225,13 +227,14 @@ TEST_F(DistanceView, TextHistogramCountsTheScansInBinsUpToTheScaleAndMarksTheThr
     const Mesh* scan = addFlatScan("a.ply", 0.0f, 0.0f, std::vector<float>(40, -FLT_MAX));
     sceneList[0]->vertexValues.assign(values.begin(), values.end());
     sceneList[0]->vertexValues.resize(40, -FLT_MAX);
-    EXPECT_EQ(textHistogram({scan}, DistanceScale{0.00015f, 0.0004f, true}, 4),
-              "Distances of 6 measured points of 40 (34 unmeasured), threshold 0.000150:\n"
-              "  0.000000 - 0.000100          2  ########################################\n"
-              "  0.000100 - 0.000200          2  ########################################  <- threshold\n"
-              "  0.000200 - 0.000300          1  ####################\n"
-              "  0.000300 - 0.000400          0\n"
-              "  above 0.000400               1  ####################\n");
+    EXPECT_EQ(
+        textHistogram({scan}, DistanceScale{0.00015f, 0.0004f, true}, 4),
+        "Distances of 6 measured points of 40 (34 unmeasured), threshold 0.000150:\n"
+        "  0.000000 - 0.000100          2  ########################################\n"
+        "  0.000100 - 0.000200          2  ########################################  <- threshold\n"
+        "  0.000200 - 0.000300          1  ####################\n"
+        "  0.000300 - 0.000400          0\n"
+        "  above 0.000400               1  ####################\n");
 }
 
 TEST_F(DistanceView, SavedPicturesTakeTheNextFreeNumberAndAreTheWindowUpsideUp) {
@@ -253,7 +256,8 @@ TEST_F(DistanceView, SavedPicturesTakeTheNextFreeNumberAndAreTheWindowUpsideUp) 
     ASSERT_GT(png.size(), 24u);
     EXPECT_EQ(png.substr(1, 3), "PNG");
     EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x01\x2c\0\0\0\xc8", 8));  // 300 x 200
-    EXPECT_EQ(callsTo("glReadPixels")[0].args, (std::vector<double>{0, 0, 300, 200, GL_RGB, GL_UNSIGNED_BYTE}));
+    EXPECT_EQ(callsTo("glReadPixels")[0].args,
+              (std::vector<double>{0, 0, 300, 200, GL_RGB, GL_UNSIGNED_BYTE}));
 
     // A folder that is gone: the reason, and nothing written.
     const std::string gone = testing_support::makeTempDir("snapshot-gone");
@@ -261,7 +265,8 @@ TEST_F(DistanceView, SavedPicturesTakeTheNextFreeNumberAndAreTheWindowUpsideUp) 
     ASSERT_EQ(rmdir(gone.c_str()), 0);
     const std::string failed = testing_support::stdoutOf([] { onKeyboard('i', 0, 0); });
     ASSERT_EQ(chdir(cwd), 0);
-    EXPECT_EQ(failed, "Could not save the window as rangeloom-001.png: No such file or directory\n");
+    EXPECT_EQ(failed,
+              "Could not save the window as rangeloom-001.png: No such file or directory\n");
 }
 
 TEST_F(DistanceView, PickIgnoresPositionsThatAreNotNumbers) {

@@ -22,8 +22,9 @@ TEST_F(KeyboardTest, ThresholdStepsByATenthOfItsValueAtTheFirstKeyPress) {
     EXPECT_EQ(press("T"), "Toss threshold is 0.002200\n");
     EXPECT_EQ(press("t"), "Toss threshold is 0.002000\n");
     // The step stays fixed: three more steps up, still 0.0002 each.
-    EXPECT_EQ(press("TTT"),
-              "Toss threshold is 0.002200\nToss threshold is 0.002400\nToss threshold is 0.002600\n");
+    EXPECT_EQ(
+        press("TTT"),
+        "Toss threshold is 0.002200\nToss threshold is 0.002400\nToss threshold is 0.002600\n");
 }
 
 TEST_F(KeyboardTest, StepIsFixedByWhateverKeyComesFirst) {

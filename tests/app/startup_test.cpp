@@ -1,7 +1,8 @@
+#include "app/startup.h"
+
 #include <GL/glut.h>
 #include <gtest/gtest.h>
 
-#include "app/startup.h"
 #include "app/view.h"
 #include "app/viewer_state.h"
 #include "fake_gl.h"
@@ -109,8 +110,8 @@ TEST(Startup, SetsViewVolumeLightsCameraAndEntersTheLoop) {
         if (c.fn == "glEnable" && c.args[0] == GL_DEPTH_TEST) afterDepth = true;
     }
     const std::vector<std::string> expected = {
-        "glEnable",  "glEnable",  "glLightfv", "glLightfv", "glLightfv", "glLightfv", "glLightfv",
-        "glLightfv", "glLightfv", "glLightfv", "glEnable",  "glutMainLoop"};
+        "glEnable",  "glEnable",  "glLightfv", "glLightfv", "glLightfv", "glLightfv",
+        "glLightfv", "glLightfv", "glLightfv", "glLightfv", "glEnable",  "glutMainLoop"};
     EXPECT_EQ(tail, expected);
 
     const auto enables = callsTo("glEnable");
@@ -126,8 +127,10 @@ TEST(Startup, SetsViewVolumeLightsCameraAndEntersTheLoop) {
     for (int light = 0; light < 2; ++light) {
         const double id = light == 0 ? GL_LIGHT1 : GL_LIGHT2;
         const GLCall* c = &lights[4 * light];
-        EXPECT_EQ(c[0].args, (std::vector<double>{id, GL_AMBIENT, ambient[0], ambient[1], ambient[2], 1}));
-        EXPECT_EQ(c[1].args, (std::vector<double>{id, GL_DIFFUSE, diffuse[0], diffuse[1], diffuse[2], 1}));
+        EXPECT_EQ(c[0].args,
+                  (std::vector<double>{id, GL_AMBIENT, ambient[0], ambient[1], ambient[2], 1}));
+        EXPECT_EQ(c[1].args,
+                  (std::vector<double>{id, GL_DIFFUSE, diffuse[0], diffuse[1], diffuse[2], 1}));
         EXPECT_EQ(c[2].args,
                   (std::vector<double>{id, GL_SPECULAR, specular[0], specular[1], specular[2], 1}));
         const double x = light == 0 ? 1.0 : -1.0;

@@ -62,7 +62,7 @@ TEST_F(ViewTest, ReshapeBuildsPerspectiveOrOrthographicFromTheWindowSize) {
     EXPECT_EQ(viewState.bottom, -2.0f);
     EXPECT_EQ(viewState.top, 2.0f);
     std::vector<std::string> expected = {"glMatrixMode", "glLoadIdentity", "gluPerspective",
-                                         "glMatrixMode", "glViewport", "glutPostRedisplay"};
+                                         "glMatrixMode", "glViewport",     "glutPostRedisplay"};
     EXPECT_EQ(callNames(), expected);
     const auto persp = callsTo("gluPerspective")[0].args;
     EXPECT_EQ(persp[0], 75.0);
@@ -92,8 +92,8 @@ TEST_F(ViewTest, ReshapeToZeroHeightKeepsTheLastProjection) {
 
 TEST_F(ViewTest, DisplayClearsPlacesTheCameraDrawsAndSwaps) {
     onDisplay();
-    const std::vector<std::string> expected = {"glClear",   "glMatrixMode", "glLoadIdentity",
-                                               "glPushMatrix", "gluLookAt", "glPopMatrix",
+    const std::vector<std::string> expected = {"glClear",        "glMatrixMode", "glLoadIdentity",
+                                               "glPushMatrix",   "gluLookAt",    "glPopMatrix",
                                                "glutSwapBuffers"};
     EXPECT_EQ(callNames(), expected);
     EXPECT_EQ(callsTo("glClear")[0].args[0], GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -17,8 +17,8 @@
 #include "libply/plyfile.h"
 #include "scan/ply_mesh.h"
 #include "scene/scene_state.h"
-#include "test_support.h"
 #include "scene/unmeasured.h"
+#include "test_support.h"
 
 namespace {
 

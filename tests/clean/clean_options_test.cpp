@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "app/keyboard.h"
 #include "../app/app_fixture.h"
+#include "app/keyboard.h"
 
 namespace {
 
@@ -53,7 +53,8 @@ TEST(CleanOptions, EveryOptionInEverySpelling) {
 }
 
 TEST(CleanOptions, HistogramAndPlotOptionsTakeTheirValuesInBothSpellings) {
-    Parsed p = parse({"--histogram", "h.csv", "--plot=p.png", "--bins", "7", "--plot-log", "a.conf"});
+    Parsed p =
+        parse({"--histogram", "h.csv", "--plot=p.png", "--bins", "7", "--plot-log", "a.conf"});
     ASSERT_EQ(p.outcome, ParseOutcome::Run) << p.error;
     EXPECT_EQ(p.options.histogramFile, "h.csv");
     EXPECT_EQ(p.options.plotFile, "p.png");
@@ -101,10 +102,9 @@ TEST(CleanOptions, HelpAndVersionStopAtOnce) {
     EXPECT_EQ(parse({"--version"}).outcome, ParseOutcome::Version);
     // The help names every option and every exit status.
     const std::string help = cleanHelpText();
-    for (const char* word :
-         {"--threshold", "--steps", "--out", "--export", "--summary", "--threads", "--quiet",
-          "--verbose", "--help", "--version", "--merge", "--keep-tossed", "  0  ", "  1  ",
-          "  2  ", "  3  "})
+    for (const char* word : {"--threshold", "--steps", "--out", "--export", "--summary",
+                             "--threads", "--quiet", "--verbose", "--help", "--version", "--merge",
+                             "--keep-tossed", "  0  ", "  1  ", "  2  ", "  3  "})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

@@ -1,9 +1,10 @@
 #include "clean/clean_report.h"
-#include "scene/unmeasured.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
+
+#include "scene/unmeasured.h"
 
 namespace {
 
@@ -69,7 +70,8 @@ TEST(CleanReport, NamesWithControlCharactersAreEscaped) {
 }
 
 TEST(CleanReport, TableOfOneScanWithExportHasNoTotal) {
-    std::vector<ScanReport> rows = {{"s.ply", 3, 2, 1, "s.cln.ply", "s.values.ply", {true, 1.5f, 25.0f}}};
+    std::vector<ScanReport> rows = {
+        {"s.ply", 3, 2, 1, "s.cln.ply", "s.values.ply", {true, 1.5f, 25.0f}}};
     EXPECT_EQ(formatReportTable(rows, true),
               "file   points  measured  tossed  median   p95  written    export\n"
               "s.ply       3         2       1     1.5  25.0  s.cln.ply  s.values.ply\n");

@@ -1,9 +1,9 @@
 // The batch cleaner's progress bar.
+#include "clean/progress_bar.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
-
-#include "clean/progress_bar.h"
 
 namespace {
 

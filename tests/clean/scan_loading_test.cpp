@@ -19,17 +19,16 @@ protected:
     CleanInput loadWith(const std::string& secondScan) {
         write("good.ply", goodScan());
         write("second.ply", secondScan);
-        const std::string conf = write("set.conf", "bmesh good.ply 0 0 0 0 0 0 1\n"
-                                                   "bmesh second.ply 0 0 0 0 0 0 1\n");
+        const std::string conf = write("set.conf",
+                                       "bmesh good.ply 0 0 0 0 0 0 1\n"
+                                       "bmesh second.ply 0 0 0 0 0 0 1\n");
         testing::internal::CaptureStderr();  // the PLY library's own messages
         CleanInput loaded;
         stdoutOf([&] { loaded = loadForCleaning(conf); });
         testing::internal::GetCapturedStderr();
         return loaded;
     }
-    static std::string goodScan() {
-        return rangeImage(2, 1, {{0, 0, 0}, {0.0005f, 0, 0}}, {0, 1});
-    }
+    static std::string goodScan() { return rangeImage(2, 1, {{0, 0, 0}, {0.0005f, 0, 0}}, {0, 1}); }
 };
 
 TEST_F(ScanLoading, ReadableScansLoadWithTheViewersThreshold) {
@@ -46,7 +45,7 @@ TEST_F(ScanLoading, EveryKindOfUnreadableScanIsStatusTwo) {
         "",                    // header not accepted (an empty file)
         "not a range scan\n",  // header not accepted
         good.substr(0, good.find("end_header\n") + 11) + "0 0 0\n",  // data that ends early
-        good.substr(0, 3),    // a header that never ends: not an empty scan
+        good.substr(0, 3),  // a header that never ends: not an empty scan
     };
     for (const std::string& text : kinds) {
         const CleanInput input = loadWith(text);
@@ -83,8 +82,9 @@ TEST_F(ScanLoading, ConfigurationsThatHideOrCollapseAScanAreStatusTwo) {
         EXPECT_FALSE(input.details.empty()) << text;
     }
     // Unused words that hide no scan only warn.
-    const std::string conf = write("set.conf", "bmesh good.ply 0 0 0 0 0 0 1\n"
-                                               "bmesh good.ply 0 0 0 0 0 0 1 # last\n");
+    const std::string conf = write("set.conf",
+                                   "bmesh good.ply 0 0 0 0 0 0 1\n"
+                                   "bmesh good.ply 0 0 0 0 0 0 1 # last\n");
     CleanInput input;
     stdoutOf([&] { input = loadForCleaning(conf); });
     EXPECT_EQ(input.status, kSuccess);
@@ -107,8 +107,9 @@ TEST_F(ScanLoading, AConfigurationWithoutScansIsStatusTwo) {
 // A PTX file is a configuration by itself: damaged, or holding nothing to
 // clean, it is status 2 like a PLY scan, the damaged scan named.
 TEST_F(ScanLoading, DamagedOrEmptyScanFilesAreStatusTwo) {
-    const std::string scan = "1\n2\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0 0\n0 0 1 0\n"
-                             "0 0 0 1\n0.001 0 0 1\n0.001 0.0005 0 1\n";
+    const std::string scan =
+        "1\n2\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0 0\n0 0 1 0\n"
+        "0 0 0 1\n0.001 0 0 1\n0.001 0.0005 0 1\n";
     const std::string cut = write("cut.ptx", scan + scan.substr(0, scan.size() - 16));
     CleanInput input;
     stdoutOf([&] { input = loadForCleaning(cut); });

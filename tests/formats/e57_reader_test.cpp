@@ -1,12 +1,13 @@
 // The E57 reader against files of the tests' own writer: every layout the
 // standard allows gives the same scans, damaged pages are named, and files
 // that contradict themselves end with a message.
+#include "formats/e57_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "e57_test_writer.h"
-#include "formats/e57_reader.h"
 #include "read_bytes.h"
 
 namespace {
@@ -42,16 +43,22 @@ std::vector<e57test::Scan> threeScans() {
     a.translation[0] = 1.25;
     a.rowMaximum = 29;
     a.columnMaximum = 39;
-    a.fields = {field("cartesianX", Field::FloatSingle), field("cartesianY", Field::FloatSingle),
+    a.fields = {field("cartesianX", Field::FloatSingle),
+                field("cartesianY", Field::FloatSingle),
                 field("cartesianZ", Field::FloatSingle),
                 field("cartesianInvalidState", Field::Integer, 0, 2),
-                field("rowIndex", Field::Integer, 0, 29), field("columnIndex", Field::Integer, 0, 39),
+                field("rowIndex", Field::Integer, 0, 29),
+                field("columnIndex", Field::Integer, 0, 39),
                 field("intensity", Field::ScaledInteger, 0, 2047, 1.0 / 2047)};
     for (int c = 0; c < 40; ++c)
         for (int r = 0; r < 30; ++r) {
             const bool hole = (r * 7 + c) % 11 == 0;
-            const double v[7] = {hole ? 0.0 : c * 0.01 + 0.001 * r, hole ? 0.0 : -r * 0.02,
-                                 hole ? 0.0 : 1.5 + 0.003 * c, hole ? 2.0 : 0.0, double(r), double(c),
+            const double v[7] = {hole ? 0.0 : c * 0.01 + 0.001 * r,
+                                 hole ? 0.0 : -r * 0.02,
+                                 hole ? 0.0 : 1.5 + 0.003 * c,
+                                 hole ? 2.0 : 0.0,
+                                 double(r),
+                                 double(c),
                                  (r + c) / 68.0};
             for (int k = 0; k < 7; ++k) a.fields[k].values.push_back(v[k]);
         }
@@ -69,15 +76,21 @@ std::vector<e57test::Scan> threeScans() {
     e57test::Scan& c = scans[2];
     c.name = "third";
     c.pose = false;
-    c.fields = {field("intensity", Field::FloatDouble), field("alpha", Field::Integer, INT64_MIN, INT64_MAX),
-                field("beta", Field::Integer, -5, 5), field("columnIndex", Field::Integer, 0, 8191),
+    c.fields = {field("intensity", Field::FloatDouble),
+                field("alpha", Field::Integer, INT64_MIN, INT64_MAX),
+                field("beta", Field::Integer, -5, 5),
+                field("columnIndex", Field::Integer, 0, 8191),
                 field("cartesianZ", Field::ScaledInteger, 7, 7, 0.5, 1.0),
-                field("rowIndex", Field::Integer, 3, 11), field("cartesianY", Field::Integer, -4000, 4000),
-                field("cartesianX", Field::FloatDouble), field("note", Field::Integer, 0, 1)};
+                field("rowIndex", Field::Integer, 3, 11),
+                field("cartesianY", Field::Integer, -4000, 4000),
+                field("cartesianX", Field::FloatDouble),
+                field("note", Field::Integer, 0, 1)};
     c.fields[1].group = c.fields[2].group = "extras";
     for (int i = 0; i < 600; ++i) {
-        const double v[9] = {i * 0.5, double(INT64_MIN + i), double(i % 11 - 5), double(i % 60),
-                             4.5, double(3 + i / 60 % 9), double(i * 13 % 8001 - 4000), i * 1e-3, 1};
+        const double v[9] = {
+            i * 0.5, double(INT64_MIN + i),  double(i % 11 - 5),           double(i % 60),
+            4.5,     double(3 + i / 60 % 9), double(i * 13 % 8001 - 4000), i * 1e-3,
+            1};
         for (int k = 0; k < 9; ++k) c.fields[k].values.push_back(v[k]);
     }
     return scans;
@@ -143,7 +156,8 @@ void expectScans(const std::vector<formats::StructuredScan>& got) {
     for (int i = 0; i < 540; ++i) {
         const int32_t k = c.raster[static_cast<std::size_t>((3 + i / 60) * 60 + i % 60)];
         ASSERT_GE(k, 0);
-        EXPECT_EQ(c.points[k], (std::array<double, 3>{i * 1e-3, double(i * 13 % 8001 - 4000), 4.5}));
+        EXPECT_EQ(c.points[k],
+                  (std::array<double, 3>{i * 1e-3, double(i * 13 % 8001 - 4000), 4.5}));
         EXPECT_EQ(c.intensities[k], float(i * 0.5));
     }
     EXPECT_EQ(c.points[540][0], 540 * 1e-3);
@@ -159,7 +173,8 @@ TEST(E57Reader, EveryLayoutOfTheSameScansReadsTheSame) {
     for (const e57test::Layout& layout : layouts) {
         SCOPED_TRACE("layout seed " + std::to_string(layout.seed));
         formats::ReadStatus status;
-        const auto scans = collect(formats::readE57, e57test::writeE57(threeScans(), layout), &status);
+        const auto scans =
+            collect(formats::readE57, e57test::writeE57(threeScans(), layout), &status);
         ASSERT_TRUE(status.ok) << status.message;
         expectScans(scans);
     }
@@ -196,7 +211,8 @@ TEST(E57Reader, FilesThatContradictThemselvesEndWithAMessage) {
         {replaceInXml(file, "recordCount=\"1200\"", "recordCount=\"1201\""),
          "test: scan 1 (first <scan> & co): its points end after 1200 of 1201 records"},
         {replaceInXml(file, "<codecs type=\"Vector\" allowHeterogeneousChildren=\"1\"/>",
-                      "<codecs type=\"Vector\"><vectorChild type=\"Structure\"><zipCodec type=\"Structure\"/>"
+                      "<codecs type=\"Vector\"><vectorChild type=\"Structure\"><zipCodec "
+                      "type=\"Structure\"/>"
                       "</vectorChild></codecs>"),
          "test: scan 1 (first <scan> & co): its points use the codec zipCodec"},
         {replaceInXml(file, "<w type=\"Float\">0.5</w>", "<w type=\"Float\">0.7</w>"),
@@ -204,7 +220,8 @@ TEST(E57Reader, FilesThatContradictThemselvesEndWithAMessage) {
         {replaceInXml(file, "sphericalRange", "range"),
          "test: scan 2 (scan 2): its points have neither cartesianX/Y/Z nor sphericalRange"},
         {replaceInXml(file, "<rowMaximum type=\"Integer\">29<", "<rowMaximum type=\"Integer\">28<"),
-         "test: scan 1 (first <scan> & co): a point's raster place (row 29, column 0) lies outside its raster of 29 x 40 cells"},
+         "test: scan 1 (first <scan> & co): a point's raster place (row 29, column 0) lies outside "
+         "its raster of 29 x 40 cells"},
         {replaceInXml(file, "fileOffset=\"48\"", "fileOffset=\"1021\""),
          "test: scan 1 (first <scan> & co): the offset of the points' binary section"},
         {replaceInXml(file, "</e57Root>", ""), "test: the XML section cannot be parsed"},

@@ -21,7 +21,9 @@ uint32_t crc32cBitwise(const uint8_t* p, std::size_t n) {
     return ~c;
 }
 
-uint64_t physicalOf(uint64_t logical) { return logical / kData * kPage + logical % kData; }
+uint64_t physicalOf(uint64_t logical) {
+    return logical / kData * kPage + logical % kData;
+}
 
 void putLE(std::string* out, uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -42,7 +44,8 @@ struct BitWriter {
     void put(uint64_t value, int bits) {
         for (int i = 0; i < bits; ++i) {
             if (count % 8 == 0) bytes.push_back(0);
-            bytes.back() = static_cast<uint8_t>(bytes.back() | (((value >> i) & 1u) << (count % 8)));
+            bytes.back() =
+                static_cast<uint8_t>(bytes.back() | (((value >> i) & 1u) << (count % 8)));
             ++count;
         }
     }
@@ -182,12 +185,16 @@ std::string fieldXml(const Field& f, const std::string& p) {
                  std::to_string(f.maximum) + "\"";
             break;
         case Field::ScaledInteger:
-            x += " type=\"ScaledInteger\" minimum=\"" + std::to_string(f.minimum) + "\" maximum=\"" +
-                 std::to_string(f.maximum) + "\" scale=\"" + number(f.scale) + "\" offset=\"" +
-                 number(f.offset) + "\"";
+            x += " type=\"ScaledInteger\" minimum=\"" + std::to_string(f.minimum) +
+                 "\" maximum=\"" + std::to_string(f.maximum) + "\" scale=\"" + number(f.scale) +
+                 "\" offset=\"" + number(f.offset) + "\"";
             break;
-        case Field::FloatSingle: x += " type=\"Float\" precision=\"single\""; break;
-        case Field::FloatDouble: x += " type=\"Float\" precision=\"double\""; break;
+        case Field::FloatSingle:
+            x += " type=\"Float\" precision=\"single\"";
+            break;
+        case Field::FloatDouble:
+            x += " type=\"Float\" precision=\"double\"";
+            break;
     }
     return x + "/>";
 }
@@ -203,7 +210,8 @@ std::string scanXml(const Scan& scan, std::size_t index, uint64_t section, const
         const char* q[4] = {"w", "x", "y", "z"};
         std::string rotation, translation;
         for (int k = 0; k < 4; ++k) rotation += element(q[k], "Float", number(scan.rotation[k]));
-        for (int k = 0; k < 3; ++k) translation += element(q[k + 1], "Float", number(scan.translation[k]));
+        for (int k = 0; k < 3; ++k)
+            translation += element(q[k + 1], "Float", number(scan.translation[k]));
         x += element("pose", "Structure",
                      element("rotation", "Structure", rotation) +
                          element("translation", "Structure", translation));
@@ -224,14 +232,15 @@ std::string scanXml(const Scan& scan, std::size_t index, uint64_t section, const
             continue;
         }
         std::string inner;
-        while (i < scan.fields.size() && scan.fields[i].group == group) inner += fieldXml(scan.fields[i++], "ext:");
+        while (i < scan.fields.size() && scan.fields[i].group == group)
+            inner += fieldXml(scan.fields[i++], "ext:");
         prototype += "<ext:" + group + " type=\"Structure\">" + inner + "</ext:" + group + ">";
     }
     const std::size_t records = scan.fields.empty() ? 0 : scan.fields[0].values.size();
     x += "<" + p + "points type=\"CompressedVector\" fileOffset=\"" + std::to_string(section) +
          "\" recordCount=\"" + std::to_string(records) + "\">" +
-         element("prototype", "Structure", prototype) +
-         "<" + p + "codecs type=\"Vector\" allowHeterogeneousChildren=\"1\"/></" + p + "points>";
+         element("prototype", "Structure", prototype) + "<" + p +
+         "codecs type=\"Vector\" allowHeterogeneousChildren=\"1\"/></" + p + "points>";
     return x + "</" + p + "vectorChild>";
 }
 
@@ -257,7 +266,8 @@ std::string pageFile(std::string logical, const std::string& xml) {
         const char* data = logical.data() + k * kData;
         file.append(data, kData);
         const uint32_t crc = crc32cBitwise(reinterpret_cast<const uint8_t*>(data), kData);
-        for (int shift = 24; shift >= 0; shift -= 8) file.push_back(static_cast<char>((crc >> shift) & 0xFF));
+        for (int shift = 24; shift >= 0; shift -= 8)
+            file.push_back(static_cast<char>((crc >> shift) & 0xFF));
     }
     return file;
 }
@@ -272,17 +282,20 @@ std::string writeE57(const std::vector<Scan>& scans, const Layout& layout) {
 
     const std::string p = layout.prefixedNamespace ? "e57:" : "";
     const std::string ns = "http://www.astm.org/COMMIT/E57/2010-e57-v1.0";
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + p + "e57Root type=\"Structure\" " +
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + p +
+                      "e57Root type=\"Structure\" " +
                       (layout.prefixedNamespace ? "xmlns:e57=\"" : "xmlns=\"") + ns +
                       "\" xmlns:ext=\"http://example.org/rangeloom-test\">\n";
-    xml += "<" + p + "formatName type=\"String\"><![CDATA[ASTM E57 3D Imaging Data File]]></" + p + "formatName>\n";
+    xml += "<" + p + "formatName type=\"String\"><![CDATA[ASTM E57 3D Imaging Data File]]></" + p +
+           "formatName>\n";
     xml += "<" + p + "guid type=\"String\"><![CDATA[{rangeloom-test-file}]]></" + p + "guid>\n";
     xml += "<" + p + "versionMajor type=\"Integer\">1</" + p + "versionMajor>\n";
     xml += "<" + p + "versionMinor type=\"Integer\">0</" + p + "versionMinor>\n";
     xml += "<" + p + "data3D type=\"Vector\" allowHeterogeneousChildren=\"1\">\n";
-    for (std::size_t i = 0; i < scans.size(); ++i) xml += scanXml(scans[i], i, sections[i], p) + "\n";
-    xml += "</" + p + "data3D>\n<" + p + "images2D type=\"Vector\" allowHeterogeneousChildren=\"1\"/>\n</" +
-           p + "e57Root>\n";
+    for (std::size_t i = 0; i < scans.size(); ++i)
+        xml += scanXml(scans[i], i, sections[i], p) + "\n";
+    xml += "</" + p + "data3D>\n<" + p +
+           "images2D type=\"Vector\" allowHeterogeneousChildren=\"1\"/>\n</" + p + "e57Root>\n";
 
     padTo4(&logical);
     return pageFile(logical, xml);
@@ -290,7 +303,8 @@ std::string writeE57(const std::vector<Scan>& scans, const Layout& layout) {
 
 std::string replaceInXml(const std::string& file, const std::string& from, const std::string& to) {
     std::string logical;
-    for (std::size_t at = 0; at + kPage <= file.size(); at += kPage) logical.append(file, at, kData);
+    for (std::size_t at = 0; at + kPage <= file.size(); at += kPage)
+        logical.append(file, at, kData);
     uint64_t xmlAt = 0, xmlLength = 0;
     for (int i = 7; i >= 0; --i) {
         xmlAt = xmlAt << 8 | static_cast<uint8_t>(logical[24 + i]);
@@ -299,7 +313,8 @@ std::string replaceInXml(const std::string& file, const std::string& from, const
     const uint64_t start = xmlAt / kPage * kData + xmlAt % kPage;
     std::string xml = logical.substr(start, xmlLength);
     const std::size_t found = xml.find(from);
-    if (found == std::string::npos) throw std::runtime_error("e57test: '" + from + "' is not in the XML");
+    if (found == std::string::npos)
+        throw std::runtime_error("e57test: '" + from + "' is not in the XML");
     xml.replace(found, from.size(), to);
     logical.resize(start);
     return pageFile(logical, xml);

@@ -20,7 +20,7 @@ struct Field {
     enum Type { Integer, ScaledInteger, FloatSingle, FloatDouble } type = FloatDouble;
     int64_t minimum = 0;  // Integer / ScaledInteger: raw bounds
     int64_t maximum = 0;
-    double scale = 1.0;   // ScaledInteger: value = raw * scale + offset
+    double scale = 1.0;  // ScaledInteger: value = raw * scale + offset
     double offset = 0.0;
     // One value per record; a ScaledInteger value is stored as
     // llround((value - offset) / scale).
@@ -31,13 +31,13 @@ struct Field {
 };
 
 struct Scan {
-    std::string name;                         // "" writes no name element
-    bool pose = true;                         // write the pose element
+    std::string name;                           // "" writes no name element
+    bool pose = true;                           // write the pose element
     double rotation[4] = {1.0, 0.0, 0.0, 0.0};  // w x y z
     double translation[3] = {0.0, 0.0, 0.0};
-    int64_t rowMaximum = -1;                  // indexBounds when both >= 0
+    int64_t rowMaximum = -1;  // indexBounds when both >= 0
     int64_t columnMaximum = -1;
-    std::vector<Field> fields;                // prototype order
+    std::vector<Field> fields;  // prototype order
 };
 
 struct Layout {

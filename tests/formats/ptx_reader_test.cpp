@@ -1,10 +1,11 @@
 // The PTX reader: raster places, poses, empty cells, what real files
 // contain, and damage named by file, scan and line.
+#include "formats/ptx_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "formats/ptx_reader.h"
 #include "read_bytes.h"
 
 namespace {
@@ -68,23 +69,30 @@ TEST(PtxReader, ReadsScansWithTheirPlacesPosesAndEmptyCells) {
 }
 
 TEST(PtxReader, DamageIsNamedWithFileScanAndLine) {
-    const std::string header1 = "1\n2\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n";
+    const std::string header1 =
+        "1\n2\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n";
     const std::string scan1 = header1 + "1 2 3 1\n4 5 6 1\n";
     const struct {
         std::string text;
         std::string message;
     } cases[] = {
         {"", "test: no scan: the file is empty"},
-        {scan1.substr(0, scan1.size() - 8), "test: scan 1, line 11: the file ends after 1 of the scan's 2 points"},
-        {scan1 + header1 + "1 2 3 1\n", "test: scan 2, line 23: the file ends after 1 of the scan's 2 points"},
+        {scan1.substr(0, scan1.size() - 8),
+         "test: scan 1, line 11: the file ends after 1 of the scan's 2 points"},
+        {scan1 + header1 + "1 2 3 1\n",
+         "test: scan 2, line 23: the file ends after 1 of the scan's 2 points"},
         {header1 + "1 2 x 1\n4 5 6 1\n", "test: scan 1, line 11: 'x' is not a finite number"},
         {header1 + "1 2 nan 1\n4 5 6 1\n", "test: scan 1, line 11: 'nan' is not a finite number"},
-        {header1 + "1 2 3 1 5\n4 5 6 1\n", "test: scan 1, line 11: expected a point (4 or 7 numbers), found 5 words"},
-        {header1 + "1 2 3\n4 5 6 1\n", "test: scan 1, line 11: expected a point (4 or 7 numbers), found 3 words"},
+        {header1 + "1 2 3 1 5\n4 5 6 1\n",
+         "test: scan 1, line 11: expected a point (4 or 7 numbers), found 5 words"},
+        {header1 + "1 2 3\n4 5 6 1\n",
+         "test: scan 1, line 11: expected a point (4 or 7 numbers), found 3 words"},
         {"-1\n2\n", "test: scan 1, line 1: expected the number of columns"},
-        {"1\n2\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0\n", "test: scan 1, line 8: expected 4 numbers (a row of the transform), found 3 words"},
+        {"1\n2\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0\n",
+         "test: scan 1, line 8: expected 4 numbers (a row of the transform), found 3 words"},
         {"1\n2\n0 0 0\n", "test: scan 1, line 3: the file ends before the scanner's x axis"},
-        {header1 + std::string(5000, '1') + "\n", "test: scan 1, line 11: the line is longer than 4096 characters"},
+        {header1 + std::string(5000, '1') + "\n",
+         "test: scan 1, line 11: the line is longer than 4096 characters"},
     };
     for (const auto& c : cases) {
         formats::ReadStatus status;

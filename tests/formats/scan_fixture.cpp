@@ -56,11 +56,13 @@ bool readRangeImage(const std::string& path, RangeImage* image) {
     }
     for (int e = 0; e < count; ++e) {
         int instances = 0, properties = 0;
-        ply_free_properties(properties, ply_element_properties(ply, names[e], &instances, &properties));
+        ply_free_properties(properties,
+                            ply_element_properties(ply, names[e], &instances, &properties));
         if (std::strcmp(names[e], "vertex") == 0) {
             const char* axes[3] = {"x", "y", "z"};
             for (int a = 0; a < 3; ++a) {
-                ply_property_def p{axes[a], PLY_FLOAT, PLY_FLOAT, int(a * sizeof(float)), 0, 0, 0, 0};
+                ply_property_def p{axes[a], PLY_FLOAT, PLY_FLOAT, int(a * sizeof(float)),
+                                   0,       0,         0,         0};
                 ply_select_property(ply, names[e], &p);
             }
             for (int i = 0; i < instances; ++i) {
@@ -69,8 +71,14 @@ bool readRangeImage(const std::string& path, RangeImage* image) {
                 image->xyz.insert(image->xyz.end(), {v.x, v.y, v.z});
             }
         } else if (std::strcmp(names[e], "range_grid") == 0) {
-            ply_property_def p{"vertex_indices", PLY_INT, PLY_INT, int(offsetof(Cell, indices)), 1,
-                               PLY_UCHAR, PLY_UCHAR, int(offsetof(Cell, count))};
+            ply_property_def p{"vertex_indices",
+                               PLY_INT,
+                               PLY_INT,
+                               int(offsetof(Cell, indices)),
+                               1,
+                               PLY_UCHAR,
+                               PLY_UCHAR,
+                               int(offsetof(Cell, count))};
             ply_select_property(ply, names[e], &p);
             for (int i = 0; i < instances; ++i) {
                 Cell c{0, nullptr};
@@ -115,9 +123,11 @@ void writePtx(const std::vector<RangeImage>& images, const std::string& path) {
     FILE* f = std::fopen(path.c_str(), "w");
     for (const RangeImage& s : images) {
         const Matrix4 m = Quaternion(s.pose[3], s.pose[4], s.pose[5], s.pose[6]).toMatrix();
-        std::fprintf(f, "%d\n%d\n%.9g %.9g %.9g\n", s.cols, s.rows, s.pose[0], s.pose[1], s.pose[2]);
+        std::fprintf(f, "%d\n%d\n%.9g %.9g %.9g\n", s.cols, s.rows, s.pose[0], s.pose[1],
+                     s.pose[2]);
         for (int c = 0; c < 3; ++c) std::fprintf(f, "%.9g %.9g %.9g\n", m(0, c), m(1, c), m(2, c));
-        for (int c = 0; c < 3; ++c) std::fprintf(f, "%.9g %.9g %.9g 0\n", m(0, c), m(1, c), m(2, c));
+        for (int c = 0; c < 3; ++c)
+            std::fprintf(f, "%.9g %.9g %.9g 0\n", m(0, c), m(1, c), m(2, c));
         std::fprintf(f, "%.9g %.9g %.9g 1\n", s.pose[0], s.pose[1], s.pose[2]);
         for (int c = 0; c < s.cols; ++c)
             for (int r = s.rows - 1; r >= 0; --r) {
@@ -125,7 +135,8 @@ void writePtx(const std::vector<RangeImage>& images, const std::string& path) {
                 if (k < 0)
                     std::fputs("0 0 0 0.5\n", f);
                 else
-                    std::fprintf(f, "%.9g %.9g %.9g 0.5\n", s.xyz[3 * k], s.xyz[3 * k + 1], s.xyz[3 * k + 2]);
+                    std::fprintf(f, "%.9g %.9g %.9g 0.5\n", s.xyz[3 * k], s.xyz[3 * k + 1],
+                                 s.xyz[3 * k + 2]);
             }
     }
     if (std::fclose(f) != 0) std::exit(1);
@@ -136,12 +147,14 @@ void writeE57File(const std::vector<RangeImage>& images, const std::string& path
     for (const RangeImage& s : images) {
         e57test::Scan e;
         e.name = s.name.substr(0, s.name.rfind('.'));
-        const double rotation[4] = {s.pose[6], -double(s.pose[3]), -double(s.pose[4]), -double(s.pose[5])};
+        const double rotation[4] = {s.pose[6], -double(s.pose[3]), -double(s.pose[4]),
+                                    -double(s.pose[5])};
         for (int k = 0; k < 4; ++k) e.rotation[k] = rotation[k];
         for (int k = 0; k < 3; ++k) e.translation[k] = s.pose[k];
         e.rowMaximum = s.rows - 1;
         e.columnMaximum = s.cols - 1;
-        const char* names[6] = {"cartesianX", "cartesianY", "cartesianZ", "cartesianInvalidState", "rowIndex", "columnIndex"};
+        const char* names[6] = {"cartesianX", "cartesianY", "cartesianZ", "cartesianInvalidState",
+                                "rowIndex",   "columnIndex"};
         for (int k = 0; k < 6; ++k) {
             e57test::Field f;
             f.name = names[k];
@@ -152,7 +165,8 @@ void writeE57File(const std::vector<RangeImage>& images, const std::string& path
         for (int r = 0; r < s.rows; ++r)
             for (int c = 0; c < s.cols; ++c) {
                 const int k = s.grid[static_cast<std::size_t>(r) * s.cols + c];
-                for (int a = 0; a < 3; ++a) e.fields[a].values.push_back(k < 0 ? 0.0 : s.xyz[3 * k + a]);
+                for (int a = 0; a < 3; ++a)
+                    e.fields[a].values.push_back(k < 0 ? 0.0 : s.xyz[3 * k + a]);
                 e.fields[3].values.push_back(k < 0 ? 2 : 0);
                 e.fields[4].values.push_back(r);
                 e.fields[5].values.push_back(c);
@@ -164,7 +178,8 @@ void writeE57File(const std::vector<RangeImage>& images, const std::string& path
     layout.starvedFields = false;
     const std::string bytes = e57test::writeE57(scans, layout);
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0)
+    if (f == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() ||
+        std::fclose(f) != 0)
         std::exit(1);
 }
 

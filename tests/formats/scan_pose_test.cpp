@@ -1,11 +1,12 @@
 // Poses as bmesh records: the conjugate of an E57 quaternion, and a PTX
 // matrix reproduced bit for bit by the quaternion found for it.
+#include "formats/scan_pose.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
-#include "formats/scan_pose.h"
 #include "math/quaternion.h"
 
 namespace {
@@ -21,7 +22,8 @@ TEST(ConfigPose, E57QuaternionBecomesTheRecordWhoseMatrixIsTheRotation) {
     EXPECT_EQ(c.quaternion[0], float(-0.2));
     EXPECT_EQ(c.quaternion[3], float(0.8));
     EXPECT_EQ(c.translation[2], -3.5f);
-    const Matrix4 m = Quaternion(c.quaternion[0], c.quaternion[1], c.quaternion[2], c.quaternion[3]).toMatrix();
+    const Matrix4 m =
+        Quaternion(c.quaternion[0], c.quaternion[1], c.quaternion[2], c.quaternion[3]).toMatrix();
     for (int r = 0; r < 3; ++r)
         for (int col = 0; col < 3; ++col) EXPECT_NEAR(m(r, col), pose.matrix[r][col], 1e-6);
     EXPECT_LT(c.deviation, 1e-6);
@@ -47,7 +49,9 @@ TEST(ConfigPose, PtxMatrixOfAConfigurationQuaternionIsReproducedBitForBit) {
         formats::setQuaternionFromMatrix(&pose);
         EXPECT_LT(formats::rigidDefect(pose), 1e-6);
         const formats::ConfigPose c = formats::configPose(pose);
-        const Matrix4 back = Quaternion(c.quaternion[0], c.quaternion[1], c.quaternion[2], c.quaternion[3]).toMatrix();
+        const Matrix4 back =
+            Quaternion(c.quaternion[0], c.quaternion[1], c.quaternion[2], c.quaternion[3])
+                .toMatrix();
         bool same = true;
         for (int r = 0; r < 3; ++r)
             for (int col = 0; col < 3; ++col) same = same && back(r, col) == m(r, col);

@@ -9,7 +9,9 @@
 #include "formats/e57_reader.h"
 #include "scan_checks.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) { return 0; }
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzing::readAndCheck(formats::readE57, data, size);
@@ -17,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> fixed(data, data + size);
     for (std::size_t page = 0; page + 1024 <= size; page += 1024) {
         const uint32_t crc = formats::crc32c(fixed.data() + page, 1020);
-        for (int k = 0; k < 4; ++k) fixed[page + 1020 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
+        for (int k = 0; k < 4; ++k)
+            fixed[page + 1020 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
     }
     fuzzing::readAndCheck(formats::readE57, fixed.data(), fixed.size());
     return 0;

@@ -16,15 +16,17 @@ namespace fuzzing {
 
 namespace {
 
-[[noreturn]] void throwingHandler(int status) { throw LibraryExit{status}; }
+[[noreturn]] void throwingHandler(int status) {
+    throw LibraryExit{status};
+}
 
 // Owns the scratch folder; the static's destructor removes it at exit.
 struct ScratchFolder {
     std::string path;
     ScratchFolder() {
         const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                              "/rangeloom-fuzz-XXXXXX";
+        std::string pattern =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/rangeloom-fuzz-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) fail("cannot create a scratch folder");
         path = pattern;
     }
@@ -36,7 +38,9 @@ struct ScratchFolder {
 
 }  // namespace
 
-void throwOnLibraryExit() { ply_set_exit_handler(throwingHandler); }
+void throwOnLibraryExit() {
+    ply_set_exit_handler(throwingHandler);
+}
 
 const std::string& scratchDir() {
     static ScratchFolder folder;

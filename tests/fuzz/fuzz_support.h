@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace fuzzing {

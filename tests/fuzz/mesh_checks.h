@@ -27,7 +27,8 @@ inline void checkMeshIndices(const Mesh& mesh) {
     for (int32_t g : mesh.gridIndex)
         if (g != -1 && !validVertex(g, mesh)) fail("a raster cell names a missing vertex");
     for (const Edge& e : mesh.edges)
-        if (e.face0 < -1 || e.face1 < -1 || e.face0 >= mesh.faceCount() || e.face1 >= mesh.faceCount())
+        if (e.face0 < -1 || e.face1 < -1 || e.face0 >= mesh.faceCount() ||
+            e.face1 >= mesh.faceCount())
             fail("an edge names a missing face");
 }
 

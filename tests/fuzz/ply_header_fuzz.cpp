@@ -51,8 +51,7 @@ std::string describe(ply_handle* ply, int nelems, char** elist) {
     return out;
 }
 
-std::string readHeader(const uint8_t* data, std::size_t size, std::size_t bufferSize,
-                       bool plain) {
+std::string readHeader(const uint8_t* data, std::size_t size, std::size_t bufferSize, bool plain) {
     ply_set_plain_paths(plain ? 1 : 0);
     FILE* fp = fuzzing::openMemory(data, size);
     std::vector<char> buffer(bufferSize);

@@ -49,8 +49,13 @@ struct Options {
 Options optionsFrom(const uint8_t* data, std::size_t size) {
     const uint8_t a = size >= 1 ? data[size - 1] : 0;
     const uint8_t b = size >= 2 ? data[size - 2] : 0;
-    return Options{fuzzing::bufferSizeFor(a), b & 3, (b & 4) != 0, (b & 8) != 0,
-                   (b & 16) != 0, (b & 32) != 0, static_cast<uint8_t>(a ^ (b >> 5))};
+    return Options{fuzzing::bufferSizeFor(a),
+                   b & 3,
+                   (b & 4) != 0,
+                   (b & 8) != 0,
+                   (b & 16) != 0,
+                   (b & 32) != 0,
+                   static_cast<uint8_t>(a ^ (b >> 5))};
 }
 
 // The log of one read: values as bytes in hex, instance by instance.
@@ -92,7 +97,8 @@ void logList(Log& log, const char* countAt, int countType, const char* itemsAt, 
     log.text("[" + std::to_string(n) + "]");
     const char* items = static_cast<const char*>(pointerAt(itemsAt));
     if (n > 0 && items == nullptr) fuzzing::fail("a list with items has no storage");
-    for (int j = 0; j < n; ++j) log.bytes(items + j * ply_type_size(itemType), ply_type_size(itemType));
+    for (int j = 0; j < n; ++j)
+        log.bytes(items + j * ply_type_size(itemType), ply_type_size(itemType));
 }
 
 // Logs a raw block laid out by other (and frees nothing).
@@ -136,7 +142,8 @@ Selection choose(ply_property_def** props, int nprops, const Options& o) {
         d.memory_offset = k * kSlot;
         d.count_offset = k * kSlot + 8;
         const bool validDisk = p.disk_type >= PLY_CHAR && p.disk_type <= PLY_DOUBLE;
-        d.memory_type = o.varyTypes ? 1 + (o.seed + 3 * k) % 8 : (validDisk ? p.disk_type : PLY_DOUBLE);
+        d.memory_type =
+            o.varyTypes ? 1 + (o.seed + 3 * k) % 8 : (validDisk ? p.disk_type : PLY_DOUBLE);
         d.count_memory_type = ((o.seed + k) & 1) != 0 ? PLY_UINT : PLY_INT;
         s.wanted.push_back(d);
     }
@@ -181,7 +188,8 @@ void logRecord(Log& log, const char* record, const Selection& s, const ply_other
 bool readBlock(ply_handle* ply, int m, char* records, std::size_t stride, const Selection& s,
                int nprops, Log& log) {
     if (ply_get_element_block(ply, m, records, stride)) {
-        for (int i = 0; i < m; ++i) logRecord(log, records + std::size_t(i) * stride, s, nullptr, nprops);
+        for (int i = 0; i < m; ++i)
+            logRecord(log, records + std::size_t(i) * stride, s, nullptr, nprops);
         return true;
     }
     std::vector<int> counts(std::size_t(m) + 1);
@@ -214,7 +222,8 @@ void readSelected(ply_handle* ply, const char* name, ply_property_def** props, i
                   int count, const Options& o, Log& log) {
     const Selection s = choose(props, nprops, o);
     ply_select_properties(ply, name, int(s.wanted.size()), s.wanted.data());
-    ply_other_props* other = o.keepOthers ? ply_get_other_properties(ply, name, nprops * kSlot) : nullptr;
+    ply_other_props* other =
+        o.keepOthers ? ply_get_other_properties(ply, name, nprops * kSlot) : nullptr;
     const std::size_t stride = std::size_t(nprops) * kSlot + sizeof(void*);
     const int run = o.blocks ? kBlockRun : 1;
     std::vector<char> records(std::size_t(run) * stride, 0);
@@ -300,7 +309,9 @@ std::string readFile(const uint8_t* data, std::size_t size, const Options& o, bo
     return log.str();
 }
 
-std::string head(const std::string& s) { return s.size() > 3000 ? s.substr(0, 3000) + "...\n" : s; }
+std::string head(const std::string& s) {
+    return s.size() > 3000 ? s.substr(0, 3000) + "...\n" : s;
+}
 
 }  // namespace
 

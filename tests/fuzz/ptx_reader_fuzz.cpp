@@ -6,7 +6,9 @@
 #include "formats/ptx_reader.h"
 #include "scan_checks.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) { return 0; }
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzing::readAndCheck(formats::readPtx, data, size);

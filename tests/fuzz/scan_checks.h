@@ -14,7 +14,8 @@ namespace fuzzing {
 
 inline void checkScan(const formats::StructuredScan& s) {
     const std::size_t n = s.points.size();
-    if (s.header.hasIntensity && s.intensities.size() != n) fail("intensities do not match the points");
+    if (s.header.hasIntensity && s.intensities.size() != n)
+        fail("intensities do not match the points");
     if (!s.header.structured) {
         if (!s.raster.empty()) fail("an unstructured scan has a raster");
         return;
@@ -25,13 +26,15 @@ inline void checkScan(const formats::StructuredScan& s) {
     std::size_t placed = 0;
     for (int32_t k : s.raster) {
         if (k < 0) continue;
-        if (static_cast<std::size_t>(k) >= n || seen[k]) fail("a raster entry names no point or a point twice");
+        if (static_cast<std::size_t>(k) >= n || seen[k])
+            fail("a raster entry names no point or a point twice");
         seen[k] = true;
         ++placed;
     }
     if (placed + s.unplaced != n) fail("points neither placed nor counted as further returns");
     for (const auto& p : s.points)
-        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) fail("a point is not finite");
+        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+            fail("a point is not finite");
 }
 
 // Reads the bytes with the reader through the collector and checks every scan.

@@ -4,8 +4,8 @@
 // the cleaned scans are written. The scans named are small generated range images and meshes in a
 // scratch folder (the current folder of the process), one of them only
 // beside the configuration and one cut short, so that loading it ends in the
-// library's fatal end, which the loader returns as a damaged scan. Inputs naming anything outside the scratch folder
-// (a '/' anywhere) are skipped: the target never opens files of the machine.
+// library's fatal end, which the loader returns as a damaged scan. Inputs naming anything outside
+// the scratch folder (a '/' anywhere) are skipped: the target never opens files of the machine.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzzing::throwOnLibraryExit();
     fuzzing::quietStdout();
     writeScans();
-    if (::chdir(fuzzing::scratchDir().c_str()) != 0) fuzzing::fail("cannot enter the scratch folder");
+    if (::chdir(fuzzing::scratchDir().c_str()) != 0)
+        fuzzing::fail("cannot enter the scratch folder");
     return 0;
 }
 

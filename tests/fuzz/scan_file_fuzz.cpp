@@ -24,13 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool e57 = size >= 8 && std::memcmp(data, "ASTM-E57", 8) == 0;
     const std::string path = fuzzing::writeScratchFile(e57 ? "input.e57" : "input.ptx", data, size);
     ScanConfigLoad load = readScanFileAsConfig(path);
-    if (load.damaged() != nullptr) fuzzing::fail("a scan file ended the reading as a PLY fatal end");
+    if (load.damaged() != nullptr)
+        fuzzing::fail("a scan file ended the reading as a PLY fatal end");
     for (const ConfigScanFailure& f : load.failures)
         if (f.status.reason.empty()) fuzzing::fail("a failure without a reason");
     for (ConfigScan& scan : load.scans) {
         PlyMesh& mesh = *scan.mesh;
         fuzzing::checkMeshIndices(mesh);
-        if (mesh.worldVertices.size() != mesh.vertices.size()) fuzzing::fail("the pose is not baked");
+        if (mesh.worldVertices.size() != mesh.vertices.size())
+            fuzzing::fail("the pose is not baked");
         fuzzing::tossEveryThirdPoint(mesh);
         showTossedPoints = true;
         fuzzing::drawEveryMode(mesh);

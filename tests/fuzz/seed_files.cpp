@@ -34,8 +34,8 @@ ply_property_def scalar(const char* name, int type, std::size_t offset) {
     return ply_property_def{name, type, type, int(offset), PLY_SCALAR, 0, 0, 0};
 }
 ply_property_def list(const char* name, std::size_t offset, std::size_t countOffset) {
-    return ply_property_def{name, PLY_INT, PLY_INT, int(offset), PLY_LIST,
-                            PLY_UCHAR, PLY_UCHAR, int(countOffset)};
+    return ply_property_def{name,     PLY_INT,   PLY_INT,   int(offset),
+                            PLY_LIST, PLY_UCHAR, PLY_UCHAR, int(countOffset)};
 }
 
 // A write handle on a memory stream; finish() closes it and returns the bytes.
@@ -109,8 +109,8 @@ std::string rangeImage(int fileType, const RangeImageShape& shape) {
                 continue;
             }
             raster.push_back(int32_t(points.size()));
-            points.push_back({shape.offsetX + c * shape.spacing, r * shape.spacing, 0.5f,
-                              float(c + r) / 8.0f});
+            points.push_back(
+                {shape.offsetX + c * shape.spacing, r * shape.spacing, 0.5f, float(c + r) / 8.0f});
         }
     }
     if (shape.cameraFirst) {
@@ -118,7 +118,8 @@ std::string rangeImage(int fileType, const RangeImageShape& shape) {
         ply_describe_element(ply, "camera", 1, 1, &fov);
     }
     describeVertices(ply, int(points.size()), shape.confidence);
-    const ply_property_def cellProp = list("vertex_indices", offsetof(Cell, index), offsetof(Cell, count));
+    const ply_property_def cellProp =
+        list("vertex_indices", offsetof(Cell, index), offsetof(Cell, count));
     ply_describe_element(ply, "range_grid", int(raster.size()), 1, &cellProp);
     if (shape.faces) describeFaces(ply, 1, true);
     append_comment(ply, "generated range image");

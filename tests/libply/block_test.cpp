@@ -43,7 +43,8 @@ Scan makeScan(int points, int cells, bool big, unsigned seed) {
               " 1.0\nelement point " + std::to_string(points) +
               "\nproperty float x\nproperty float y\nproperty float z\n"
               "property uchar confidence\nproperty double weight\n"
-              "element cell " + std::to_string(cells) +
+              "element cell " +
+              std::to_string(cells) +
               "\nproperty list uchar int vertex_indices\n"
               "element tail 1\nproperty uchar mark\nend_header\n";
     const uint32_t nans[] = {0x7f800001u, 0xffa00000u, 0x7fc00000u, 0x7f800000u};
@@ -83,23 +84,23 @@ struct Layout {
     std::vector<ply_property_def> props;
     size_t stride;
 };
-const Layout kPacked{{scalar("x", PLY_FLOAT, PLY_FLOAT, 0), scalar("y", PLY_FLOAT, PLY_FLOAT, 4),
-                      scalar("z", PLY_FLOAT, PLY_FLOAT, 8),
-                      scalar("confidence", PLY_UCHAR, PLY_UCHAR, 12),
-                      scalar("weight", PLY_DOUBLE, PLY_DOUBLE, 13)},
-                     21};
-const Layout kConverted{{scalar("weight", PLY_DOUBLE, PLY_FLOAT, 24),
-                         scalar("x", PLY_FLOAT, PLY_DOUBLE, 0), scalar("z", PLY_FLOAT, PLY_FLOAT, 8),
-                         scalar("confidence", PLY_UCHAR, PLY_INT, 12)},
-                        28};
+const Layout kPacked{
+    {scalar("x", PLY_FLOAT, PLY_FLOAT, 0), scalar("y", PLY_FLOAT, PLY_FLOAT, 4),
+     scalar("z", PLY_FLOAT, PLY_FLOAT, 8), scalar("confidence", PLY_UCHAR, PLY_UCHAR, 12),
+     scalar("weight", PLY_DOUBLE, PLY_DOUBLE, 13)},
+    21};
+const Layout kConverted{
+    {scalar("weight", PLY_DOUBLE, PLY_FLOAT, 24), scalar("x", PLY_FLOAT, PLY_DOUBLE, 0),
+     scalar("z", PLY_FLOAT, PLY_FLOAT, 8), scalar("confidence", PLY_UCHAR, PLY_INT, 12)},
+    28};
 
 struct Cell {
     unsigned char count;
     void* items;
 };
 ply_property_def cellList(int memoryType) {
-    return ply_property_def{"vertex_indices", PLY_INT, memoryType, offsetof(Cell, items),
-                            PLY_LIST, PLY_UCHAR, PLY_UCHAR, offsetof(Cell, count)};
+    return ply_property_def{"vertex_indices", PLY_INT,   memoryType, offsetof(Cell, items),
+                            PLY_LIST,         PLY_UCHAR, PLY_UCHAR,  offsetof(Cell, count)};
 }
 
 // What one read of the whole file gave.
@@ -134,8 +135,8 @@ Read readAll(ply_handle* ply, int points, int cells, const Layout& layout, int i
         for (int first = 0; first < cells; first += 7000) {
             void* items = nullptr;
             size_t itemCount = 0;
-            EXPECT_EQ(ply_get_list_block(ply, std::min(7000, cells - first), r.counts.data() + first,
-                                         &items, &itemCount),
+            EXPECT_EQ(ply_get_list_block(ply, std::min(7000, cells - first),
+                                         r.counts.data() + first, &items, &itemCount),
                       1);
             if (items != nullptr) r.items.append(static_cast<char*>(items), itemCount * itemSize);
             std::free(items);
@@ -272,10 +273,11 @@ TEST(BlockRead, RefusesWhatItCannotReadAndLeavesTheStreamAlone) {
 // Runs that end inside a stretch of empty cells, at every offset: each run
 // takes exactly its own cells, and the next element is read where it begins.
 TEST(BlockRead, RunsEndAnywhereInsideEmptyCells) {
-    std::string bytes = "ply\nformat binary_little_endian 1.0\nelement cell 120\n"
-                        "property list uchar int vertex_indices\nelement tail 1\n"
-                        "property uchar mark\nend_header\n" +
-                        std::string(120, '\0') + char(0x5a);
+    std::string bytes =
+        "ply\nformat binary_little_endian 1.0\nelement cell 120\n"
+        "property list uchar int vertex_indices\nelement tail 1\n"
+        "property uchar mark\nend_header\n" +
+        std::string(120, '\0') + char(0x5a);
     OpenedPly h(bytes);
     const ply_property_def list = cellList(PLY_INT);
     ply_select_property(h.ply, "cell", &list);
@@ -285,7 +287,8 @@ TEST(BlockRead, RunsEndAnywhereInsideEmptyCells) {
         void* items = nullptr;
         size_t itemCount = 1;
         ASSERT_EQ(ply_get_list_block(h.ply, run, counts.data(), &items, &itemCount), 1);
-        EXPECT_EQ(std::vector<int>(counts.begin(), counts.begin() + run), std::vector<int>(size_t(run), 0));
+        EXPECT_EQ(std::vector<int>(counts.begin(), counts.begin() + run),
+                  std::vector<int>(size_t(run), 0));
         EXPECT_EQ(counts[size_t(run)], -1) << "run of " << run << " wrote past its counts";
         EXPECT_EQ(itemCount, 0u);
     }
@@ -301,7 +304,9 @@ TEST(BlockRead, RunsEndAnywhereInsideEmptyCells) {
 struct Ended {
     int status;
 };
-[[noreturn]] void throwEnded(int status) { throw Ended{status}; }
+[[noreturn]] void throwEnded(int status) {
+    throw Ended{status};
+}
 
 // Every prefix of a small file: where the reading ends and what it says are
 // the same both ways, and nothing stays allocated (the leak checker).

@@ -91,11 +91,10 @@ TEST(FatalPaths, AllocationFailureEndsInsteadOfWritingThroughNull) {
 }
 
 TEST(FatalPaths, ExitGoesThroughTheReplaceableHandler) {
-    expectProbe({"handler-called", 40,
-                 "ply_get_element: unexpected end of file\nhandler -1\n"});
+    expectProbe({"handler-called", 40, "ply_get_element: unexpected end of file\nhandler -1\n"});
     // A handler that returns does not let the library go on.
-    expectProbe({"handler-returns", 255,
-                 "ply_get_element: unexpected end of file\nhandler returned -1\n"});
+    expectProbe(
+        {"handler-returns", 255, "ply_get_element: unexpected end of file\nhandler returned -1\n"});
 }
 
 }  // namespace
@@ -105,7 +104,9 @@ namespace {
 struct Unwound {
     int status;
 };
-[[noreturn]] void throwingHandler(int status) { throw Unwound{status}; }
+[[noreturn]] void throwingHandler(int status) {
+    throw Unwound{status};
+}
 
 struct Listed {
     float x;
@@ -121,7 +122,8 @@ int readUnwinding(const std::string& bytes, bool plain) {
     if (file.ply == nullptr) return -100;
     const ply_property_def props[] = {
         {"x", PLY_FLOAT, PLY_FLOAT, offsetof(Listed, x), 0, 0, 0, 0},
-        {"l", PLY_INT, PLY_INT, offsetof(Listed, items), 1, PLY_UCHAR, PLY_UCHAR, offsetof(Listed, n)},
+        {"l", PLY_INT, PLY_INT, offsetof(Listed, items), 1, PLY_UCHAR, PLY_UCHAR,
+         offsetof(Listed, n)},
     };
     ply_select_properties(file.ply, "v", 2, props);
     ply_exit_handler_fn previous = ply_set_exit_handler(throwingHandler);
@@ -142,10 +144,12 @@ int readUnwinding(const std::string& bytes, bool plain) {
 // caller that catches it (a batch tool, a fuzzer) keeps no garbage. The leak
 // checker of the sanitizer build watches this test.
 TEST(FatalPaths, AThrowingHandlerUnwindsWithoutLeavingStorage) {
-    const std::string text = "ply\nformat ascii 1.0\nelement v 1\nproperty float x\n"
-                             "property list uchar int l\nend_header\n1.5 3 7 8\n";
-    const std::string binary = std::string("ply\nformat binary_little_endian 1.0\nelement v 1\n"
-                                           "property float x\nproperty list uchar int l\nend_header\n") +
+    const std::string text =
+        "ply\nformat ascii 1.0\nelement v 1\nproperty float x\n"
+        "property list uchar int l\nend_header\n1.5 3 7 8\n";
+    const std::string binary = std::string(
+                                   "ply\nformat binary_little_endian 1.0\nelement v 1\n"
+                                   "property float x\nproperty list uchar int l\nend_header\n") +
                                std::string("\0\0\xc0\x3f\x03\x07\0\0\0", 9);
     for (bool plain : {false, true}) {
         EXPECT_EQ(readUnwinding(text, plain), -1) << "plain " << plain;

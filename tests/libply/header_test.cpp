@@ -54,8 +54,9 @@ TEST(HeaderGrammar, FormatLineNeedsThreeWordsAndAKnownEncoding) {
         EXPECT_EQ(version, 2.5f);
     }
     // Anywhere in the header, the last one counts; a version that is no number is 0.
-    OpenedPly late("ply\nformat ascii 1.0\nelement v 0\nformat binary_big_endian abc\n"
-                   "end_header\n");
+    OpenedPly late(
+        "ply\nformat ascii 1.0\nelement v 0\nformat binary_big_endian abc\n"
+        "end_header\n");
     ASSERT_NE(late.ply, nullptr);
     EXPECT_EQ(late.ply->file_type, PLY_BINARY_BE);
     EXPECT_EQ(late.ply->version, 0.0f);
@@ -170,8 +171,9 @@ TEST(HeaderGrammar, CommentAndObjInfoTextsComeFromFixedPositions) {
 TEST(HeaderGrammar, StreamStandsAtTheFirstDataByteAfterEachLineEnd) {
     // After end_header ended by a lone carriage return, the data starts right
     // after it; after CR LF, after the LF.
-    const std::string head = "ply\rformat binary_little_endian 1.0\relement v 1\r"
-                             "property uchar a\rend_header";
+    const std::string head =
+        "ply\rformat binary_little_endian 1.0\relement v 1\r"
+        "property uchar a\rend_header";
     for (const std::string& end : {std::string("\r"), std::string("\r\n"), std::string("\n")}) {
         for (bool plain : {false, true}) {
             plytest::PathMode mode(plain);
@@ -190,7 +192,8 @@ TEST(HeaderGrammar, StreamStandsAtTheFirstDataByteAfterEachLineEnd) {
 TEST(OpenRead, OpensTheNameAsGivenAndReportsTheFormat) {
     std::string dir = testing_support::makeTempDir("open-read");
     std::string path = dir + "/mesh";
-    testing_support::writeFile(path, "ply\nformat binary_big_endian 1.0\nelement v 0\nend_header\n");
+    testing_support::writeFile(path,
+                               "ply\nformat binary_big_endian 1.0\nelement v 0\nend_header\n");
     int nelems = 0, file_type = 0;
     char** elist = nullptr;
     float version = 0;
@@ -213,8 +216,7 @@ TEST(OpenRead, OpensTheNameAsGivenAndReportsTheFormat) {
 }
 
 TEST(TypeTable, KeywordsMapToCodesOneToEight) {
-    const char* keywords[] = {"char", "short", "int",   "uchar",
-                              "ushort", "uint", "float", "double"};
+    const char* keywords[] = {"char", "short", "int", "uchar", "ushort", "uint", "float", "double"};
     // The sized names many writers use are read as the same types.
     const char* sized[] = {"int8",   "int16",  "int32",   "uint8",
                            "uint16", "uint32", "float32", "float64"};

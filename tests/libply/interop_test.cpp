@@ -15,7 +15,9 @@
 
 namespace {
 
-bool haveAssimp() { return plytest::runCommand("command -v assimp >/dev/null 2>&1").status == 0; }
+bool haveAssimp() {
+    return plytest::runCommand("command -v assimp >/dev/null 2>&1").status == 0;
+}
 
 // The value after "<label>" on the line that starts with it in assimp's report.
 std::string reportValue(const std::string& report, const std::string& label) {
@@ -39,8 +41,8 @@ const ply_property_def kXyz[] = {
 };
 
 // A square pyramid: four triangles and the quad it stands on.
-const Vertex kPyramid[] = {{-1.5f, 0, -1.5f}, {1.5f, 0, -1.5f}, {1.5f, 0, 1.5f},
-                           {-1.5f, 0, 1.5f},  {0.125f, 2.25f, 0}};
+const Vertex kPyramid[] = {
+    {-1.5f, 0, -1.5f}, {1.5f, 0, -1.5f}, {1.5f, 0, 1.5f}, {-1.5f, 0, 1.5f}, {0.125f, 2.25f, 0}};
 int kTriangles[4][3] = {{0, 1, 4}, {1, 2, 4}, {2, 3, 4}, {3, 0, 4}};
 int kQuad[4] = {0, 3, 2, 1};
 
@@ -50,8 +52,9 @@ void writePyramid(const std::string& path, int file_type) {
     ply_handle* ply = ply_open_write(path.c_str(), 2, names, file_type, &version);
     ASSERT_NE(ply, nullptr);
     ply_describe_element(ply, "vertex", 5, 3, kXyz);
-    const ply_property_def list = {"vertex_indices", PLY_INT, PLY_INT, offsetof(Face, verts),
-                                   1, PLY_UCHAR, PLY_UCHAR, offsetof(Face, n)};
+    const ply_property_def list = {
+        "vertex_indices", PLY_INT,   PLY_INT,          offsetof(Face, verts), 1,
+        PLY_UCHAR,        PLY_UCHAR, offsetof(Face, n)};
     ply_describe_element(ply, "face", 5, 1, &list);
     append_comment(ply, "square pyramid");
     ply_header_complete(ply);
@@ -75,8 +78,7 @@ TEST(Interop, FilesWrittenHereAreReadByAssimp) {
     for (const auto& [file_type, tag] : encodings) {
         std::string path = dir + "/pyramid_" + tag + ".ply";
         writePyramid(path, file_type);
-        plytest::CommandResult r =
-            plytest::runCommand("assimp info '" + path + "' -r 2>/dev/null");
+        plytest::CommandResult r = plytest::runCommand("assimp info '" + path + "' -r 2>/dev/null");
         ASSERT_EQ(r.status, 0) << tag << "\n" << r.out;
         EXPECT_EQ(reportValue(r.out, "Vertices:"), "5") << tag;
         EXPECT_EQ(reportValue(r.out, "Faces:"), "5") << tag;
@@ -113,8 +115,9 @@ void expectExportedPyramid(const std::string& path, int expected_type) {
     ASSERT_NE(face_props, nullptr);
     ASSERT_EQ(nprops, 1);
     ASSERT_EQ(nfaces, 4);
-    ply_property_def list = {face_props[0]->name, PLY_INT, PLY_INT, offsetof(Face, verts), 1,
-                             PLY_UCHAR, PLY_UCHAR, offsetof(Face, n)};
+    ply_property_def list = {
+        face_props[0]->name, PLY_INT,   PLY_INT,          offsetof(Face, verts), 1,
+        PLY_UCHAR,           PLY_UCHAR, offsetof(Face, n)};
     ply_select_property(ply, "face", &list);
     for (int f = 0; f < nfaces; ++f) {
         Face face;

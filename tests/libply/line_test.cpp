@@ -60,8 +60,8 @@ class LineSplitter : public testing::TestWithParam<bool> {};
 TEST_P(LineSplitter, LineFeedCrLfAndLoneCarriageReturnEndLines) {
     std::vector<Line> lines = splitAll("a  b\nc\r\nd\re\tf \n\n\rlast", GetParam());
     std::vector<Line> expected = {
-        {{"a", "b"}, "a  b", 5},   {{"c"}, "c", 8},  {{"d"}, "d", 10},
-        {{"e", "f"}, "e f ", 15}, {{}, "", 16},     {{}, "", 17},
+        {{"a", "b"}, "a  b", 5},  {{"c"}, "c", 8}, {{"d"}, "d", 10},
+        {{"e", "f"}, "e f ", 15}, {{}, "", 16},    {{}, "", 17},
         {{"last"}, "last", 21},
     };
     EXPECT_EQ(lines, expected);
@@ -84,9 +84,9 @@ TEST_P(LineSplitter, LinesAroundTheBufferLength) {
     EXPECT_EQ(splitAll(w4094 + "\nz\n", GetParam()),
               (std::vector<Line>{{{w4094}, w4094 + " ", 4095}, {{"z"}, "z", 4097}}));
     // 4095 characters: the 4095th is read as a blank, the rest is a new line.
-    EXPECT_EQ(splitAll(w4094 + "x\nz\n", GetParam()),
-              (std::vector<Line>{{{w4094}, w4094 + " ", 4095}, {{}, "", 4096},
-                                 {{"z"}, "z", 4098}}));
+    EXPECT_EQ(
+        splitAll(w4094 + "x\nz\n", GetParam()),
+        (std::vector<Line>{{{w4094}, w4094 + " ", 4095}, {{}, "", 4096}, {{"z"}, "z", 4098}}));
     EXPECT_EQ(splitAll(w4094 + "xy z\n", GetParam()),
               (std::vector<Line>{{{w4094}, w4094 + " ", 4095}, {{"y", "z"}, "y z", 4099}}));
     // 4094 characters at the end of the file: the blank at the cut joins the text.

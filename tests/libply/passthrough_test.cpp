@@ -16,8 +16,9 @@ namespace {
 using plytest::OpenedPly;
 
 TEST(OtherProperties, SlotsGoLargestFirstSoEachIsAligned) {
-    OpenedPly h("ply\nformat ascii 1.0\nelement e 1\nproperty uchar a\nproperty double b\n"
-                "property short c\nproperty list uchar int l\nend_header\n1 2 3 0\n");
+    OpenedPly h(
+        "ply\nformat ascii 1.0\nelement e 1\nproperty uchar a\nproperty double b\n"
+        "property short c\nproperty list uchar int l\nend_header\n1 2 3 0\n");
     ply_other_props* other = ply_get_other_properties(h.ply, "e", 16);
     ASSERT_NE(other, nullptr);
     ASSERT_EQ(other->property_count, 4);
@@ -26,7 +27,7 @@ TEST(OtherProperties, SlotsGoLargestFirstSoEachIsAligned) {
     EXPECT_STREQ(p[0]->name, "a");
     EXPECT_EQ(p[1]->memory_offset, 0);  // b
     if (sizeof(void*) == 8) {
-        EXPECT_EQ(p[3]->memory_offset, 8);  // list pointer
+        EXPECT_EQ(p[3]->memory_offset, 8);   // list pointer
         EXPECT_EQ(p[2]->memory_offset, 16);  // c
         EXPECT_EQ(p[0]->memory_offset, 18);  // a
         EXPECT_EQ(p[3]->count_offset, 19);
@@ -75,8 +76,9 @@ struct Face {
     unsigned char n;
     int* verts;
 };
-const ply_property_def kFaceList = {"vertex_indices", PLY_INT, PLY_INT, offsetof(Face, verts),
-                                    1, PLY_UCHAR, PLY_UCHAR, offsetof(Face, n)};
+const ply_property_def kFaceList = {
+    "vertex_indices", PLY_INT,   PLY_INT,          offsetof(Face, verts), 1,
+    PLY_UCHAR,        PLY_UCHAR, offsetof(Face, n)};
 
 const char* kSource =
     "ply\nformat ascii 1.0\ncomment source\n"
@@ -170,9 +172,9 @@ std::string dumpValues(const std::string& bytes) {
                 std::memcpy(&items, base + p->memory_offset, sizeof(items));
                 dump += " [";
                 for (int j = 0; j < n; ++j) {
-                    std::snprintf(text, sizeof(text), " %.9g",
-                                  get_item_value(items + j * type_sizes[p->memory_type],
-                                                 p->memory_type));
+                    std::snprintf(
+                        text, sizeof(text), " %.9g",
+                        get_item_value(items + j * type_sizes[p->memory_type], p->memory_type));
                     dump += text;
                 }
                 dump += " ]";
@@ -232,9 +234,9 @@ TEST(PassThrough, WholeElementReadAfterASelectionStaysInItsRawBlocks) {
     EXPECT_EQ(edge.instance_count, 2);
     EXPECT_EQ(edge.other_props->property_count, 4);
     const ply_property_def* v2 = edge.other_props->properties[1];
-    EXPECT_EQ(get_item_value(static_cast<char*>(edge.instances[1]->block) + v2->memory_offset,
-                             PLY_INT),
-              2.0);
+    EXPECT_EQ(
+        get_item_value(static_cast<char*>(edge.instances[1]->block) + v2->memory_offset, PLY_INT),
+        2.0);
     ply_release_other_elements(list);
 }
 
@@ -248,9 +250,10 @@ namespace {
 // nothing in binary and an empty line each in text; the data after them is
 // read where it is.
 TEST(PassThrough, BinaryElementsWithoutPropertiesAreCountedNotStored) {
-    const std::string source = std::string("ply\nformat binary_little_endian 1.0\n"
-                                           "element marker 2000000000\nelement v 1\n"
-                                           "property float x\nend_header\n") +
+    const std::string source = std::string(
+                                   "ply\nformat binary_little_endian 1.0\n"
+                                   "element marker 2000000000\nelement v 1\n"
+                                   "property float x\nend_header\n") +
                                std::string("\0\0\xc0\x3f", 4);
     OpenedPly in(source);
     ply_other_element_list* kept = ply_get_other_element(in.ply, "marker", 2000000000);
@@ -273,9 +276,10 @@ TEST(PassThrough, BinaryElementsWithoutPropertiesAreCountedNotStored) {
     ply_write_element(ply, &value);
     ply_write_other_elements(ply);
     ply_close_file(ply);
-    EXPECT_EQ(out.bytes(), "ply\nformat binary_little_endian 1.0\nelement v 1\nproperty float x\n"
-                           "element marker 2000000000\nend_header\n" +
-                               std::string("\0\0\xc0\x3f", 4));
+    EXPECT_EQ(out.bytes(),
+              "ply\nformat binary_little_endian 1.0\nelement v 1\nproperty float x\n"
+              "element marker 2000000000\nend_header\n" +
+                  std::string("\0\0\xc0\x3f", 4));
 
     kept->elements[0].instance_count = 2;  // a text copy writes a line per instance
     plytest::MemoryOutput text;
@@ -297,8 +301,9 @@ namespace {
 // the next whole number: kept raw, it made the writer read one item past
 // the array. The stored count is the number of items read.
 TEST(PassThrough, AFractionalCountStoredAsFloatNamesTheItemsRead) {
-    OpenedPly in("ply\nformat ascii 1.0\nelement e 1\nproperty list float int l\nend_header\n"
-                 "2.99999999 7 8\n");
+    OpenedPly in(
+        "ply\nformat ascii 1.0\nelement e 1\nproperty list float int l\nend_header\n"
+        "2.99999999 7 8\n");
     ply_other_element_list* kept = ply_get_other_element(in.ply, "e", 1);
     const ply_other_props* other = kept->elements[0].other_props;
     const char* block = static_cast<const char*>(kept->elements[0].instances[0]->block);
@@ -310,8 +315,9 @@ TEST(PassThrough, AFractionalCountStoredAsFloatNamesTheItemsRead) {
     ply_header_complete(ply);
     ply_write_other_elements(ply);
     ply_close_file(ply);
-    EXPECT_EQ(out.bytes(), "ply\nformat ascii 1.0\nelement e 1\nproperty list float int l\n"
-                           "end_header\n2 7 8 \n");
+    EXPECT_EQ(out.bytes(),
+              "ply\nformat ascii 1.0\nelement e 1\nproperty list float int l\n"
+              "end_header\n2 7 8 \n");
     ply_release_other_elements(kept);
 }
 

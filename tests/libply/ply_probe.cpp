@@ -21,8 +21,8 @@ struct Vertex {
 };
 
 const ply_property_def kX = {"x", PLY_FLOAT, PLY_FLOAT, offsetof(Vertex, x), 0, 0, 0, 0};
-const ply_property_def kList = {"l", PLY_INT, PLY_INT, offsetof(Vertex, items), 1,
-                                PLY_UCHAR, PLY_UCHAR, offsetof(Vertex, n)};
+const ply_property_def kList = {"l", PLY_INT,   PLY_INT,   offsetof(Vertex, items),
+                                1,   PLY_UCHAR, PLY_UCHAR, offsetof(Vertex, n)};
 
 std::string input_bytes;  // lives as long as the process
 
@@ -104,7 +104,9 @@ void recording_handler(int status) {
     std::fprintf(stderr, "handler %d\n", status);
     std::exit(40);
 }
-void returning_handler(int status) { std::fprintf(stderr, "handler returned %d\n", status); }
+void returning_handler(int status) {
+    std::fprintf(stderr, "handler returned %d\n", status);
+}
 
 const std::string kTextV2 = "ply\nformat ascii 1.0\nelement v 2\nproperty float x\nend_header\n";
 
@@ -112,24 +114,29 @@ const std::map<std::string, void (*)()> kScenarios = {
     {"text-end", [] { read_v(kTextV2 + "1.5\n", 2, false); }},
     {"text-ok", [] { read_v(kTextV2 + "1.5\n2\n", 2, false); }},
     {"text-bad-type",
-     [] { read_v("ply\nformat ascii 1.0\nelement v 1\nproperty flt x\nend_header\n1\n", 1, false); }},
+     [] {
+         read_v("ply\nformat ascii 1.0\nelement v 1\nproperty flt x\nend_header\n1\n", 1, false);
+     }},
     {"text-few-values",
      [] {
-         read_v("ply\nformat ascii 1.0\nelement v 1\nproperty float x\nproperty float y\n"
-                "end_header\n1\n",
-                1, false);
+         read_v(
+             "ply\nformat ascii 1.0\nelement v 1\nproperty float x\nproperty float y\n"
+             "end_header\n1\n",
+             1, false);
      }},
     {"text-list-short",
      [] {
-         read_v("ply\nformat ascii 1.0\nelement v 1\nproperty float x\n"
-                "property list uchar int l\nend_header\n1 3 7 8\n",
-                1, true);
+         read_v(
+             "ply\nformat ascii 1.0\nelement v 1\nproperty float x\n"
+             "property list uchar int l\nend_header\n1 3 7 8\n",
+             1, true);
      }},
     {"text-list-negative",
      [] {
-         read_v("ply\nformat ascii 1.0\nelement v 1\nproperty float x\n"
-                "property list char int l\nend_header\n1 -2 7 8\n",
-                1, true);
+         read_v(
+             "ply\nformat ascii 1.0\nelement v 1\nproperty float x\n"
+             "property list char int l\nend_header\n1 -2 7 8\n",
+             1, true);
      }},
     {"binary-end",
      [] { read_v(binary_header("property float x\n") + std::string("\0\0\xc0", 3), 1, false); }},
@@ -194,12 +201,10 @@ const std::map<std::string, void (*)()> kScenarios = {
          double d;
          get_ascii_item("12", 0, &i, &u, &d);
      }},
-    {"write-binary-disk-type-bad",
-     [] { write_one(stdout, PLY_BINARY_LE, PLY_DOUBLE, 0, false); }},
+    {"write-binary-disk-type-bad", [] { write_one(stdout, PLY_BINARY_LE, PLY_DOUBLE, 0, false); }},
     {"write-text-memory-type-bad",
      [] { write_one(open_memory_output(), PLY_ASCII, 0, PLY_FLOAT); }},
-    {"write-text-disk-type-bad",
-     [] { write_one(stdout, PLY_ASCII, PLY_DOUBLE, 10, false); }},
+    {"write-text-disk-type-bad", [] { write_one(stdout, PLY_ASCII, PLY_DOUBLE, 10, false); }},
     {"describe-element-unknown",
      [] {
          ply_handle* ply = write_handle(open_memory_output(), PLY_ASCII);
@@ -221,8 +226,7 @@ const std::map<std::string, void (*)()> kScenarios = {
          Vertex v{};
          ply_write_element(ply, &v);
      }},
-    {"other-element-unknown",
-     [] { ply_get_other_element(open_text(kTextV2 + "1\n2\n"), "w", 1); }},
+    {"other-element-unknown", [] { ply_get_other_element(open_text(kTextV2 + "1\n2\n"), "w", 1); }},
     {"other-properties-unknown",
      [] {
          if (ply_get_other_properties(open_text(kTextV2 + "1\n2\n"), "w", 8) == nullptr) {
@@ -231,8 +235,7 @@ const std::map<std::string, void (*)()> kScenarios = {
      }},
     {"full-device-text", [] { write_to_full_device(PLY_ASCII); }},
     {"full-device-binary", [] { write_to_full_device(PLY_BINARY_LE); }},
-    {"alloc-fails",
-     [] { checked_alloc(~size_t(0) / 2, 77, "plyfile.cpp"); }},
+    {"alloc-fails", [] { checked_alloc(~size_t(0) / 2, 77, "plyfile.cpp"); }},
     {"handler-called",
      [] {
          ply_set_exit_handler(recording_handler);

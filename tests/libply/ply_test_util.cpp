@@ -14,10 +14,16 @@ extern char** environ;
 
 namespace plytest {
 
-PathMode::PathMode(bool plain) : previous_(ply_plain_paths()) { ply_set_plain_paths(plain); }
-PathMode::~PathMode() { ply_set_plain_paths(previous_); }
+PathMode::PathMode(bool plain) : previous_(ply_plain_paths()) {
+    ply_set_plain_paths(plain);
+}
+PathMode::~PathMode() {
+    ply_set_plain_paths(previous_);
+}
 
-FILE* MemoryInput::open() { return fmemopen(bytes_.data(), bytes_.size(), "r"); }
+FILE* MemoryInput::open() {
+    return fmemopen(bytes_.data(), bytes_.size(), "r");
+}
 
 OpenedPly::OpenedPly(std::string bytes) : input_(std::move(bytes)) {
     stream_ = input_.open();
@@ -33,8 +39,12 @@ OpenedPly::~OpenedPly() {
     ply_close_file(ply);
 }
 
-MemoryOutput::MemoryOutput() { stream_ = open_memstream(&buffer_, &size_); }
-MemoryOutput::~MemoryOutput() { std::free(buffer_); }
+MemoryOutput::MemoryOutput() {
+    stream_ = open_memstream(&buffer_, &size_);
+}
+MemoryOutput::~MemoryOutput() {
+    std::free(buffer_);
+}
 
 ProbeResult runProbe(const std::vector<std::string>& args) {
     std::string dir = testing_support::makeTempDir("probe");

@@ -161,7 +161,8 @@ std::string binaryMesh(bool big) {
             data += w32(bits);
         }
         data += char(200 + i);
-        data += big ? std::string("\0\x02\xff\xfe\x00\x05", 6) : std::string("\x02\0\xfe\xff\x05\0", 6);
+        data +=
+            big ? std::string("\0\x02\xff\xfe\x00\x05", 6) : std::string("\x02\0\xfe\xff\x05\0", 6);
     }
     data += char(0xfe);
     data += char(3);
@@ -206,7 +207,8 @@ TEST(BinaryRead, BothByteOrdersGiveTheSameValues) {
 // read copy the bytes, the plain path converts through double, which quiets
 // it; all must store the same bits (quiet, payload and sign kept).
 TEST(BinaryRead, SignallingNanIsStoredQuietOnEveryPath) {
-    std::string bytes = "ply\nformat binary_little_endian 1.0\nelement v 6\nproperty float x\nend_header\n";
+    std::string bytes =
+        "ply\nformat binary_little_endian 1.0\nelement v 6\nproperty float x\nend_header\n";
     for (uint32_t bits : {0u, 0x7f800001u, 0u, 0u, 0u, 0xffa00000u})
         bytes.append(reinterpret_cast<const char*>(&bits), 4);
     const ply_property_def x = {"x", PLY_FLOAT, PLY_FLOAT, 0, 0, 0, 0, 0};
@@ -280,8 +282,9 @@ TEST(WholeFile, ReadThroughOpenReadReleasesEverything) {
         float version;
         ply_handle* ply = ply_open_write(path.c_str(), 3, names, PLY_ASCII, &version);
         ply_describe_element(ply, "vertex", 4, 3, kVertexProps);
-        const ply_property_def cell = {"vertex_indices", PLY_INT, PLY_INT, offsetof(Face, verts),
-                                       1, PLY_UCHAR, PLY_UCHAR, offsetof(Face, nverts)};
+        const ply_property_def cell = {
+            "vertex_indices",      PLY_INT, PLY_INT, offsetof(Face, verts), 1, PLY_UCHAR, PLY_UCHAR,
+            offsetof(Face, nverts)};
         ply_describe_element(ply, "range_grid", 6, 1, &cell);
         ply_describe_element(ply, "face", 1, 2, kFaceProps);
         append_comment(ply, "written for the leak check");
@@ -350,17 +353,17 @@ TEST(WholeFile, ReadThroughOpenReadReleasesEverything) {
 // Text instances of odd words (signs, hex, exponents, white space the C
 // library skips, overflow, junk) read alike on the fast and the plain path.
 TEST(FastPaths, ReadOddWordsLikeTheCLibrary) {
-    const char* words[] = {"+5",  "0x1A", "1e5",  "\v3",   "--1", "inf",   "-nan", "1.5e",
-                           "7up", "-0",   ".",    "3.99",  "2147483648", "-4294967297",
-                           "99999999999999999999", "1e-400", "0.1", "-2.5E+3", "\f", "ab"};
+    const char* words[] = {"+5",     "0x1A", "1e5",        "\v3",         "--1",
+                           "inf",    "-nan", "1.5e",       "7up",         "-0",
+                           ".",      "3.99", "2147483648", "-4294967297", "99999999999999999999",
+                           "1e-400", "0.1",  "-2.5E+3",    "\f",          "ab"};
     const char* counts[] = {"2", "+2", "2.9", "0x3", "0", "00002", "\v1"};
     std::mt19937 rng(77);
     std::string text = "ply\nformat ascii 1.0\nelement sample 500\n";
-    for (const char* line : {"property char c", "property short s", "property int i",
-                             "property uchar uc", "property ushort us", "property uint ui",
-                             "property float f", "property double d",
-                             "property list uchar short shorts",
-                             "property list int double doubles"}) {
+    for (const char* line :
+         {"property char c", "property short s", "property int i", "property uchar uc",
+          "property ushort us", "property uint ui", "property float f", "property double d",
+          "property list uchar short shorts", "property list int double doubles"}) {
         text += std::string(line) + "\n";
     }
     text += "end_header\n";

@@ -27,8 +27,9 @@ struct Poly {
     int count;
     int* verts;
 };
-const ply_property_def kPolyList = {"vertex_indices", PLY_INT, PLY_INT, offsetof(Poly, verts),
-                                    1, PLY_UCHAR, PLY_INT, offsetof(Poly, count)};
+const ply_property_def kPolyList = {
+    "vertex_indices",     PLY_INT, PLY_INT, offsetof(Poly, verts), 1, PLY_UCHAR, PLY_INT,
+    offsetof(Poly, count)};
 
 TEST(HeaderWriter, CommentsThenObjInfoThenElementsWithTheirProperties) {
     MemoryOutput out;
@@ -60,8 +61,7 @@ TEST(HeaderWriter, CommentsThenObjInfoThenElementsWithTheirProperties) {
               "end_header\n");
 }
 
-std::string writeOne(int file_type, const ply_property_def* props, int nprops,
-                     const void* record) {
+std::string writeOne(int file_type, const ply_property_def* props, int nprops, const void* record) {
     MemoryOutput out;
     const char* names[] = {"e"};
     ply_handle* ply = ply_begin_write(out.stream(), 1, names, file_type);
@@ -102,9 +102,11 @@ TEST(InstanceWriter, TextAndBinaryFormsOfValues) {
 
 TEST(OpenWrite, AppendsTheExtensionUnlessTheNameEndsInIt) {
     std::string dir = testing_support::makeTempDir("open-write");
-    const std::pair<std::string, std::string> names[] = {
-        {"mesh", "mesh.ply"}, {"scan.ply", "scan.ply"}, {"ab", "ab.ply"},
-        {"x.PLY", "x.PLY.ply"}, {"ply", "ply.ply"}};
+    const std::pair<std::string, std::string> names[] = {{"mesh", "mesh.ply"},
+                                                         {"scan.ply", "scan.ply"},
+                                                         {"ab", "ab.ply"},
+                                                         {"x.PLY", "x.PLY.ply"},
+                                                         {"ply", "ply.ply"}};
     for (const auto& [given, created] : names) {
         const char* elems[] = {"vertex"};
         float version = 0;

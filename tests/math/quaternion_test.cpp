@@ -11,7 +11,8 @@ TEST(Quaternion, IdentityGivesTheIdentityMatrix) {
 }
 
 TEST(Quaternion, ToMatrixPlacesTheOffDiagonalTermsAsConfigurationsExpect) {
-    const float s = std::sin(static_cast<float>(M_PI) / 4), c = std::cos(static_cast<float>(M_PI) / 4);
+    const float s = std::sin(static_cast<float>(M_PI) / 4),
+                c = std::cos(static_cast<float>(M_PI) / 4);
     const Matrix4 m = Quaternion(0, 0, s, c).toMatrix();
     EXPECT_NEAR(m(0, 1), 1.0f, 1e-6f);
     EXPECT_NEAR(m(1, 0), -1.0f, 1e-6f);

@@ -1,12 +1,12 @@
 // The configuration's records with their places in the text, and the text
 // rewritten with new scan poses.
+#include "register/config_records.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include "register/config_records.h"
 
 namespace {
 
@@ -67,8 +67,9 @@ TEST(ConfigRewrite, RecordsCutShortAreWrittenWhole) {
 }
 
 TEST(ConfigRewrite, AHeaderReplacesTheOneAnEarlierRunWrote) {
-    const std::string text = "# rangeloom-register: poses refined with a.ply held fixed\n"
-                             "bmesh a.ply 0 0 0 0 0 0 1\n";
+    const std::string text =
+        "# rangeloom-register: poses refined with a.ply held fixed\n"
+        "bmesh a.ply 0 0 0 0 0 0 1\n";
     EXPECT_EQ(rewritten(text, {pose(1, 0, 0, 0, 0, 0, 1)},
                         "# rangeloom-register: poses refined with b.ply held fixed"),
               "# rangeloom-register: poses refined with b.ply held fixed\n"
@@ -81,8 +82,8 @@ TEST(ConfigRewrite, AHeaderReplacesTheOneAnEarlierRunWrote) {
 }
 
 TEST(ShortestFloat, ReadsBackAsTheSameFloatWithFewDigits) {
-    for (float v : {0.0f, -0.0f, 1.0f, 0.1f, -0.0520211f, 2.20761e-05f, 0.70710677f, 3.4e38f,
-                    1e-40f}) {
+    for (float v :
+         {0.0f, -0.0f, 1.0f, 0.1f, -0.0520211f, 2.20761e-05f, 0.70710677f, 3.4e38f, 1e-40f}) {
         const std::string s = shortestFloat(v);
         const float back = std::strtof(s.c_str(), nullptr);
         EXPECT_EQ(std::memcmp(&back, &v, sizeof v), 0) << s;

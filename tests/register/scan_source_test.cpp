@@ -1,5 +1,7 @@
 // The adapter between the viewer's loaders and the registration: the scans
 // and poses it hands over are the ones the configuration reader loads.
+#include "register/scan_source.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "register/config_records.h"
-#include "register/scan_source.h"
 #include "scene/mesh.h"
 #include "scene/scene_state.h"
 #include "test_support.h"
@@ -30,8 +31,7 @@ TEST(ScanSource, ScansAndPosesAreTheOnesTheViewerPlaces) {
         config,
         "camera 0 0 1 0 0 0 1\n# three old words\nbmesh a.ply 0.1 0.2 0.3 0.1 -0.5 0.3 0.8\n"
         "BMESH a.ply 1 2 3 bmesh a.ply -1 0 2 0 0 0.6 0.8\n");
-    const std::vector<ConfigRecord> records =
-        readConfigRecords(testing_support::readFile(config));
+    const std::vector<ConfigRecord> records = readConfigRecords(testing_support::readFile(config));
     ScanSource source;
     std::vector<std::string> problems;
     ASSERT_TRUE(loadScanSource(config, records, 2, &source, &problems));

@@ -1,5 +1,7 @@
 // Registration on generated scan sets whose true poses are known: the
 // simulated scanner's views of one solid, perturbed and registered back.
+#include "registration/registration.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,6 @@
 
 #include "register/config_records.h"
 #include "register/scan_source.h"
-#include "registration/registration.h"
 #include "test_support.h"
 
 namespace {
@@ -72,8 +73,8 @@ protected:
                 centre += Eigen::Vector3d(out[s].points[3 * i], out[s].points[3 * i + 1],
                                           out[s].points[3 * i + 2]);
             centre = out[s].pose.apply(centre / static_cast<double>(out[s].pointCount));
-            out[s].pose = registration::movedAbout(out[s].pose, centre,
-                                                   degrees * M_PI / 180 * axis, shift);
+            out[s].pose =
+                registration::movedAbout(out[s].pose, centre, degrees * M_PI / 180 * axis, shift);
         }
         return out;
     }

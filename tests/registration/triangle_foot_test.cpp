@@ -1,10 +1,10 @@
 // The nearest point of a triangle, against a dense sampling of the triangle.
+#include "registration/triangle_foot.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
-
-#include "registration/triangle_foot.h"
 
 namespace {
 

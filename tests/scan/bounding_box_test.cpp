@@ -1,9 +1,10 @@
+#include "scan/bounding_box.h"
+
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <memory>
 
-#include "scan/bounding_box.h"
 #include "scene/mesh.h"
 
 namespace {

@@ -90,10 +90,10 @@ TEST(CellPolygons, GivesExactlyTheSmallestFaceDistanceOfAllPolygons) {
     ScanPolygons a, b;
     for (int i = 0; i < 6; ++i) a.add({point(), point(), point()});
     const Point3 c = point();
-    a.add({c, c, point()});                                    // repeated corner
+    a.add({c, c, point()});  // repeated corner
     a.add({Point3(0, 0, 0), Point3(0.001f, 0.001f, 0), Point3(0.002f, 0.002f, 0)});  // collinear
     b.add({Point3(0, 0, 0.0001f), Point3(0.0025f, 0, 0.0001f), Point3(0.0025f, 0.0025f, 0.0002f),
-           Point3(0, 0.0025f, 0.0002f)});                  // a quad, index 0 as a's first triangle
+           Point3(0, 0.0025f, 0.0002f)});  // a quad, index 0 as a's first triangle
     for (int i = 0; i < 4; ++i) b.add({point(), point(), point()});
     const float nan = std::numeric_limits<float>::quiet_NaN();
     b.add({point(), Point3(nan, 0.001f, 0), point()});     // a corner without a number

@@ -3,7 +3,6 @@
 // never destroys an earlier file.
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,7 +66,8 @@ TEST(CleanedWriter, AnOrdinarySourceKeepsItsOwnHeaderAroundTheNewCount) {
     Scan scan(kRangeImage);
     ASSERT_TRUE(scan.write());
     EXPECT_EQ(testing_support::readFile(scan.cleaned),
-              replaceAll(kRangeImage.substr(0, kRangeImage.find("end_header\n") + 11), "vertex 3", "vertex 2") +
+              replaceAll(kRangeImage.substr(0, kRangeImage.find("end_header\n") + 11), "vertex 3",
+                         "vertex 2") +
                   "0.0000000000 0.0000000000 0.0000000000\n0.0000000000 1.0000000000 0.0000000000\n"
                   "1 0\n0\n0\n1 1\n");
 }
@@ -81,8 +81,8 @@ TEST(CleanedWriter, OddSourceHeadersStillGiveFilesThatLoad) {
         // "end_header" in a comment of the text after the element line.
         replaceAll(kRangeImage, "end_header\n", "comment end_header is not here\nend_header\n"),
         // Lone carriage returns: the capture's lines are not the header's.
-        replaceAll(replaceAll(kRangeImage, "comment scanner 7\n", longComment),
-                   "end_header\n", longComment + "end_header\n"),
+        replaceAll(replaceAll(kRangeImage, "comment scanner 7\n", longComment), "end_header\n",
+                   longComment + "end_header\n"),
         // A NUL inside a line: the capture loses the rest of that line.
         replaceAll(kRangeImage, "ply\n", std::string("ply\ncomment x\0y\n", 16)),
         // ... and joins the next one to it: here the split line, which the
@@ -92,7 +92,8 @@ TEST(CleanedWriter, OddSourceHeadersStillGiveFilesThatLoad) {
         // "element vertex" before the element line.
         replaceAll(kRangeImage, "comment scanner 7\n", "comment element vertex 99\n"),
         // ... or inside a line longer than the capture's lines.
-        replaceAll(kRangeImage, "comment scanner 7\n", "comment " + std::string(300, 'c') + "element vertex\n"),
+        replaceAll(kRangeImage, "comment scanner 7\n",
+                   "comment " + std::string(300, 'c') + "element vertex\n"),
     };
     sources[1] = replaceAll(sources[1], "\n", "\r");
     for (const std::string& text : sources) {
@@ -124,7 +125,8 @@ TEST(CleanedWriter, UnwritableOutputIsReportedAndKeepsWhatWasThere) {
     EXPECT_EQ(testing_support::readFile(marker), "earlier");
     // No temporary file is left beside it.
     int entries = 0;
-    for (const auto& e : std::filesystem::directory_iterator(scan.dir)) entries += e.is_regular_file();
+    for (const auto& e : std::filesystem::directory_iterator(scan.dir))
+        entries += e.is_regular_file();
     EXPECT_EQ(entries, 1);  // the source alone
 }
 
@@ -142,7 +144,8 @@ TEST(CleanedWriter, ALinkPlantedAtATemporaryNameIsNeverFollowed) {
     struct stat st;
     ASSERT_EQ(::lstat(scan.cleaned.c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
-    EXPECT_NE(testing_support::readFile(scan.cleaned).find("element vertex 2\n"), std::string::npos);
+    EXPECT_NE(testing_support::readFile(scan.cleaned).find("element vertex 2\n"),
+              std::string::npos);
 }
 
 // A target name as long as the folder allows (248 of 255 bytes) is written:
@@ -151,9 +154,11 @@ TEST(CleanedWriter, ATargetNameOfNearlyTheLongestLengthIsWritten) {
     Scan scan(kRangeImage, std::string(240, 'n'));
     std::string printed;
     EXPECT_TRUE(scan.write(&printed)) << printed;
-    EXPECT_NE(testing_support::readFile(scan.cleaned).find("element vertex 2\n"), std::string::npos);
+    EXPECT_NE(testing_support::readFile(scan.cleaned).find("element vertex 2\n"),
+              std::string::npos);
     int entries = 0;
-    for (const auto& e : std::filesystem::directory_iterator(scan.dir)) entries += e.is_regular_file();
+    for (const auto& e : std::filesystem::directory_iterator(scan.dir))
+        entries += e.is_regular_file();
     EXPECT_EQ(entries, 2);  // the source and its cleaned file
 }
 

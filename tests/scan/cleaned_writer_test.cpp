@@ -6,8 +6,8 @@
 
 #include "scan/ply_mesh.h"
 #include "scan/scan_config.h"
-#include "scene/unmeasured.h"
 #include "scan_test_support.h"
+#include "scene/unmeasured.h"
 
 namespace {
 

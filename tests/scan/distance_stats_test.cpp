@@ -13,7 +13,7 @@ TEST(DistanceStats, MeasuredValuesLeaveOutUnmeasuredAndNanAndStopAtTheCount) {
 
 TEST(DistanceStats, PercentilesByNearestRank) {
     std::vector<float> v = {9, 1, 8, 2, 7, 3, 6, 4, 5, 10};
-    EXPECT_EQ(nearestRankPercentile(v, 0.5), 5.0f);   // rank 5 of 10
+    EXPECT_EQ(nearestRankPercentile(v, 0.5), 5.0f);    // rank 5 of 10
     EXPECT_EQ(nearestRankPercentile(v, 0.95), 10.0f);  // rank ceil(9.5) = 10
     EXPECT_EQ(nearestRankPercentile(v, 0.01), 1.0f);   // never below rank 1
     const DistanceSummary one = summarizeDistances({0.25f});
@@ -48,7 +48,7 @@ TEST(DistanceStats, RoundBinsCoverEveryValueAndTheLastHoldsItsUpperBound) {
     EXPECT_EQ(bins.binOf(0.0), 0u);
     EXPECT_EQ(bins.binOf(0.0001), 1u);  // a bound starts its bin
     EXPECT_EQ(bins.binOf(std::nextafter(0.0001, 0.0)), 0u);
-    EXPECT_EQ(bins.binOf(0.0003), 2u);  // the last bin's upper bound is inside
+    EXPECT_EQ(bins.binOf(0.0003), 2u);   // the last bin's upper bound is inside
     EXPECT_EQ(bins.binOf(0.00031), 3u);  // above: the overflow
     EXPECT_EQ(bins.binOf(NAN), 3u);
     // Exactly on a round bound: it still gets a bin of its own width.

@@ -3,6 +3,8 @@
 // on the corners and sides themselves, on degenerate triangles (repeated
 // corners, collinear corners), at large and tiny scales, and with NaN and
 // infinite coordinates.
+#include "scan/face_distance.h"
+
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -12,8 +14,6 @@
 #include <limits>
 #include <random>
 #include <vector>
-
-#include "scan/face_distance.h"
 
 namespace {
 
@@ -87,13 +87,14 @@ TEST(FaceDistanceLanes, RandomTrianglesAndPointsAtEveryScale) {
     for (float scale : {1e-6f, 1e-3f, 0.05f, 1.0f, 1e4f}) {
         std::uniform_real_distribution<float> u(-scale, scale);
         for (int i = 0; i < 4000; ++i) {
-            const Triangle t = triangle(Point3(u(rng), u(rng), u(rng)),
-                                                 Point3(u(rng), u(rng), u(rng)),
-                                                 Point3(u(rng), u(rng), u(rng)));
+            const Triangle t =
+                triangle(Point3(u(rng), u(rng), u(rng)), Point3(u(rng), u(rng), u(rng)),
+                         Point3(u(rng), u(rng), u(rng)));
             expectSameMeasures(Point3(u(rng), u(rng), u(rng)), t);
             // Close to the triangle: where the corner test is decided on the roots.
             const float w = u(rng) / scale * 0.5f + 0.5f;
-            const Point3 on(t.c[0].x + w * (t.c[1].x - t.c[0].x), t.c[0].y + w * (t.c[1].y - t.c[0].y),
+            const Point3 on(t.c[0].x + w * (t.c[1].x - t.c[0].x),
+                            t.c[0].y + w * (t.c[1].y - t.c[0].y),
                             t.c[0].z + w * (t.c[1].z - t.c[0].z));
             expectSameMeasures(on, t);
         }
@@ -101,8 +102,7 @@ TEST(FaceDistanceLanes, RandomTrianglesAndPointsAtEveryScale) {
 }
 
 TEST(FaceDistanceLanes, CornersSidesAndNearCornerLimits) {
-    const Triangle t =
-        triangle(Point3(0, 0, 0), Point3(0.001f, 0, 0), Point3(0, 0.0005f, 0.0001f));
+    const Triangle t = triangle(Point3(0, 0, 0), Point3(0.001f, 0, 0), Point3(0, 0.0005f, 0.0001f));
     for (int j = 0; j < 3; ++j) {
         const Point3& a = t.c[j];
         const Point3& b = t.c[(j + 1) % 3];
@@ -134,16 +134,21 @@ TEST(FaceDistanceLanes, DegenerateTrianglesAndNonFiniteCoordinates) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const Point3 o(0, 0, 0), x(0.001f, 0, 0), x2(0.002f, 0, 0);
     const std::vector<Triangle> triangles = {
-        triangle(o, o, o),                                  // one point
-        triangle(o, x, x),                                  // a repeated corner
-        triangle(o, x, x2),                                 // collinear
-        triangle(o, x, Point3(nan, 0, 0)),                  // a NaN corner
-        triangle(o, x, Point3(inf, 0, 0)),                  // an infinite corner
+        triangle(o, o, o),                                           // one point
+        triangle(o, x, x),                                           // a repeated corner
+        triangle(o, x, x2),                                          // collinear
+        triangle(o, x, Point3(nan, 0, 0)),                           // a NaN corner
+        triangle(o, x, Point3(inf, 0, 0)),                           // an infinite corner
         triangle(Point3(FLT_MAX, 0, 0), Point3(-FLT_MAX, 0, 0), x),  // overflowing sides
         triangle(Point3(1e-30f, 0, 0), Point3(0, 1e-30f, 0), o),     // subnormal quotients
     };
-    const std::vector<Point3> points = {o, x, Point3(0.0005f, 0.0001f, 0), Point3(-1, 2, 3),
-                                        Point3(nan, 0, 0), Point3(inf, 0, 0), Point3(1e-31f, 0, 0),
+    const std::vector<Point3> points = {o,
+                                        x,
+                                        Point3(0.0005f, 0.0001f, 0),
+                                        Point3(-1, 2, 3),
+                                        Point3(nan, 0, 0),
+                                        Point3(inf, 0, 0),
+                                        Point3(1e-31f, 0, 0),
                                         Point3(0, 5e-31f, 0)};
     for (const Triangle& t : triangles)
         for (const Point3& p : points) expectSameMeasures(p, t);

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "scan/lattice_mesh.h"
-#include "scene/unmeasured.h"
 #include "scan_fixtures.h"
+#include "scene/unmeasured.h"
 #include "test_support.h"
 
 using namespace scan_fixtures;
@@ -32,8 +32,8 @@ std::vector<std::unique_ptr<Mesh>> targetAndSquare(const Point3& target) {
     scans.push_back(pointScan(1, target));
     auto square = std::make_unique<Mesh>(2);
     square->clearGeometry();
-    for (const Point3& p : {Point3(0, 0, 0), Point3(0.002f, 0, 0), Point3(0.002f, 0.002f, 0),
-                            Point3(0, 0.002f, 0)})
+    for (const Point3& p :
+         {Point3(0, 0, 0), Point3(0.002f, 0, 0), Point3(0.002f, 0.002f, 0), Point3(0, 0.002f, 0)})
         square->addVertex(p);
     Face f(square.get(), Vec4(0, 0, 0, 1));
     f.vertexIndices = {0, 1, 2, 3};
@@ -121,7 +121,8 @@ TEST(OverlapAnalysis, PolygonsCountOnlyInTheCellOfTheirCentroid) {
     // The big triangle's centroid lies in cell 0; the point lies on it in cell 1.
     std::vector<std::unique_ptr<Mesh>> scans;
     scans.push_back(pointScan(1, Point3(0.0026f, 0.0001f, 0)));
-    scans.push_back(makeTriangles(2, {Point3(0, 0, 0), Point3(0.004f, 0, 0), Point3(0, 0.002f, 0)}));
+    scans.push_back(
+        makeTriangles(2, {Point3(0, 0, 0), Point3(0.004f, 0, 0), Point3(0, 0.002f, 0)}));
     analyse(scans, nullptr);
     EXPECT_EQ(scans[0]->vertexValues[0], kUnmeasured);
     // The triangle's own corners lie in cells without other-scan polygons.

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "scan/overlap_analysis.h"
-#include "scene/unmeasured.h"
 #include "scan_fixtures.h"
+#include "scene/unmeasured.h"
 #include "test_support.h"
 
 using namespace scan_fixtures;

@@ -37,35 +37,34 @@ TEST_F(PlyMeshTest, OrdinaryMeshPrintsItsWholeReport) {
     testing::internal::CaptureStderr();
     const std::string out = stdoutOf([&] { mesh = loadPly(1, file); });
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(out,
-              "Reading coordinates from " + file +
-                  "\n"
-                  "version 1.000000\n"
-                  "type 1\n"
-                  "element vertex 4\n"
-                  "property x\n"
-                  "property y\n"
-                  "property z\n"
-                  "element face 4\n"
-                  "property vertex_indices\n"
-                  "comment = 'a closed tetrahedron'\n"
-                  "first vertex: 0.000000 0.000000 0.000000 \n"
-                  "first face: 0 2 1 \n"
-                  "second vertex: 1.000000 0.000000 0.000000 \n"
-                  "second face: 0 1 3 \n"
-                  "third vertex: 0.000000 1.000000 0.000000 \n"
-                  "third face: 1 2 3 \n"
-                  "max_extent 1 max_x 1 min_x 0\n"
-                  "max_y 1 min_y 0 max_z 1 min_z 0\n"
-                  "center 0.25 0.25 0.25\n"
-                  "scale by 1\n"
-                  "Finding normals...\n"
-                  "Finding edges...\n"
-                  "processed 6 edges in map6\n"
-                  "Vertices: 4\n"
-                  "Edges: 6\n"
-                  "Faces: 4\n"
-                  "Genus: 0 (2-(V - E + F))/2\n");
+    EXPECT_EQ(out, "Reading coordinates from " + file +
+                       "\n"
+                       "version 1.000000\n"
+                       "type 1\n"
+                       "element vertex 4\n"
+                       "property x\n"
+                       "property y\n"
+                       "property z\n"
+                       "element face 4\n"
+                       "property vertex_indices\n"
+                       "comment = 'a closed tetrahedron'\n"
+                       "first vertex: 0.000000 0.000000 0.000000 \n"
+                       "first face: 0 2 1 \n"
+                       "second vertex: 1.000000 0.000000 0.000000 \n"
+                       "second face: 0 1 3 \n"
+                       "third vertex: 0.000000 1.000000 0.000000 \n"
+                       "third face: 1 2 3 \n"
+                       "max_extent 1 max_x 1 min_x 0\n"
+                       "max_y 1 min_y 0 max_z 1 min_z 0\n"
+                       "center 0.25 0.25 0.25\n"
+                       "scale by 1\n"
+                       "Finding normals...\n"
+                       "Finding edges...\n"
+                       "processed 6 edges in map6\n"
+                       "Vertices: 4\n"
+                       "Edges: 6\n"
+                       "Faces: 4\n"
+                       "Genus: 0 (2-(V - E + F))/2\n");
     // Ordinary meshes have no intensity: the library warns once.
     EXPECT_EQ(err, "Warning:  Can't find property 'intensity' in element 'face'\n");
     ASSERT_NE(mesh, nullptr);
@@ -91,10 +90,11 @@ TEST_F(PlyMeshTest, LoneFileIsScaledAndCentredWhenDrawn) {
 TEST_F(PlyMeshTest, RangeImageIsTriangulatedFromItsRaster) {
     // A 3 x 2 raster, one cell empty; spacing 0.0005 so that triangles survive.
     const std::string file = write(
-        "grid.ply", rangeImage(3, 2,
-                               {{0, 0, 0}, {0.0005f, 0, 0}, {0.001f, 0, 0}, {0, 0.0005f, 0},
-                                {0.0005f, 0.0005f, 0}},
-                               {0, 1, 2, 3, 4, -1}));
+        "grid.ply",
+        rangeImage(
+            3, 2,
+            {{0, 0, 0}, {0.0005f, 0, 0}, {0.001f, 0, 0}, {0, 0.0005f, 0}, {0.0005f, 0.0005f, 0}},
+            {0, 1, 2, 3, 4, -1}));
     PlyMesh* mesh = nullptr;
     const std::string out = stdoutOf([&] { mesh = loadPly(1, file); });
     EXPECT_NE(out.find("obj_info = 'num_cols 3'\nobj_info = 'num_rows 2'\n"), std::string::npos);
@@ -108,8 +108,9 @@ TEST_F(PlyMeshTest, RangeImageIsTriangulatedFromItsRaster) {
     EXPECT_EQ(mesh->gridRows, 2);
     EXPECT_EQ(mesh->gridIndex, (std::vector<int32_t>{0, 1, 2, 3, 4, -1}));
     // The header is kept around its vertex line, for the cleaned copy.
-    EXPECT_EQ(mesh->headerHead(),
-              "ply\nformat ascii 1.0\ncomment test raster\nobj_info num_cols 3\nobj_info num_rows 2\n");
+    EXPECT_EQ(
+        mesh->headerHead(),
+        "ply\nformat ascii 1.0\ncomment test raster\nobj_info num_cols 3\nobj_info num_rows 2\n");
     EXPECT_EQ(mesh->headerTail(),
               "property float x\nproperty float y\nproperty float z\nelement range_grid 6\n"
               "property list uchar int vertex_indices\nend_header\n");
@@ -120,11 +121,12 @@ TEST_F(PlyMeshTest, RangeImageIsTriangulatedFromItsRaster) {
 TEST_F(PlyMeshTest, TheSameRangeImageInEveryEncodingGivesTheSameMesh) {
     // Written by hand in binary: 2 points and a 2-cell raster.
     auto binary = [&](bool big) {
-        std::string t = std::string("ply\nformat ") + (big ? "binary_big_endian" : "binary_little_endian") +
-                        " 1.0\nobj_info num_cols 2\nobj_info num_rows 1\nelement vertex 2\n"
-                        "property float x\nproperty float y\nproperty float z\n"
-                        "property uchar confidence\n"
-                        "element range_grid 2\nproperty list uchar int vertex_indices\nend_header\n";
+        std::string t =
+            std::string("ply\nformat ") + (big ? "binary_big_endian" : "binary_little_endian") +
+            " 1.0\nobj_info num_cols 2\nobj_info num_rows 1\nelement vertex 2\n"
+            "property float x\nproperty float y\nproperty float z\n"
+            "property uchar confidence\n"
+            "element range_grid 2\nproperty list uchar int vertex_indices\nend_header\n";
         auto put = [&](const void* p, int n) {
             const char* c = static_cast<const char*>(p);
             for (int i = 0; i < n; ++i) t += c[big ? n - 1 - i : i];
@@ -167,12 +169,12 @@ TEST_F(PlyMeshTest, TheSameRangeImageInEveryEncodingGivesTheSameMesh) {
 }
 
 TEST_F(PlyMeshTest, ShortPolygonsAreReportedAndStillCounted) {
-    const std::string file = write(
-        "short.ply",
-        "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
-        "property float z\nelement face 2\nproperty uchar intensity\n"
-        "property list uchar int vertex_indices\nend_header\n"
-        "0 0 0\n1 0 0\n0 1 0\n7 3 0 1 2\n7 2 0 1\n");
+    const std::string file =
+        write("short.ply",
+              "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+              "property float z\nelement face 2\nproperty uchar intensity\n"
+              "property list uchar int vertex_indices\nend_header\n"
+              "0 0 0\n1 0 0\n0 1 0\n7 3 0 1 2\n7 2 0 1\n");
     PlyMesh* mesh = nullptr;
     const std::string out = stdoutOf([&] { mesh = loadPly(1, file); });
     EXPECT_NE(out.find("element face 2\nInvalid Polygon\nproperty intensity\n"), std::string::npos)
@@ -184,15 +186,15 @@ TEST_F(PlyMeshTest, ShortPolygonsAreReportedAndStillCounted) {
 }
 
 TEST_F(PlyMeshTest, IndicesOutsideTheVertexListNeverReachTheMesh) {
-    const std::string file = write(
-        "bad.ply",
-        "ply\nformat ascii 1.0\nobj_info num_cols 2\nobj_info num_rows 2\nelement vertex 3\n"
-        "property float x\nproperty float y\nproperty float z\n"
-        "element face 3\nproperty list uchar int vertex_indices\n"
-        "element range_grid 4\nproperty list uchar int vertex_indices\nend_header\n"
-        "0 0 0\n0.0005 0 0\n0 0.0005 0\n"
-        "3 0 1 2\n3 0 1 7\n3 -1 1 2\n"
-        "1 0\n1 9\n1 -5\n1 2\n");
+    const std::string file =
+        write("bad.ply",
+              "ply\nformat ascii 1.0\nobj_info num_cols 2\nobj_info num_rows 2\nelement vertex 3\n"
+              "property float x\nproperty float y\nproperty float z\n"
+              "element face 3\nproperty list uchar int vertex_indices\n"
+              "element range_grid 4\nproperty list uchar int vertex_indices\nend_header\n"
+              "0 0 0\n0.0005 0 0\n0 0.0005 0\n"
+              "3 0 1 2\n3 0 1 7\n3 -1 1 2\n"
+              "1 0\n1 9\n1 -5\n1 2\n");
     PlyMesh* mesh = nullptr;
     const std::string out = stdoutOf([&] { mesh = loadPly(1, file); });
     EXPECT_EQ(mesh->gridIndex, (std::vector<int32_t>{0, -1, -1, 2}));
@@ -201,11 +203,13 @@ TEST_F(PlyMeshTest, IndicesOutsideTheVertexListNeverReachTheMesh) {
             EXPECT_GE(vi, 0);
             EXPECT_LT(vi, 3);
         }
-    EXPECT_NE(out.find("2 range_grid cells of " + file + " name no vertex; they are treated as empty\n"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("2 range_grid cells of " + file + " name no vertex; they are treated as empty\n"),
+        std::string::npos)
         << out;
-    EXPECT_NE(out.find("2 faces of " + file + " name vertices outside the 3 read; they are left out\n"),
-              std::string::npos);
+    EXPECT_NE(
+        out.find("2 faces of " + file + " name vertices outside the 3 read; they are left out\n"),
+        std::string::npos);
     delete mesh;
 }
 
@@ -229,8 +233,9 @@ TEST_F(PlyMeshTest, UnhandledElementBeforeTheVerticesIsReadPast) {
 }
 
 TEST_F(PlyMeshTest, FileWithoutVerticesReportsFiniteNumbers) {
-    const std::string file = write("empty.ply", "ply\nformat ascii 1.0\nelement vertex 0\n"
-                                                "property float x\nend_header\n");
+    const std::string file = write("empty.ply",
+                                   "ply\nformat ascii 1.0\nelement vertex 0\n"
+                                   "property float x\nend_header\n");
     PlyMesh* mesh = nullptr;
     const std::string out = stdoutOf([&] { mesh = loadPly(1, file); });
     ASSERT_NE(mesh, nullptr);

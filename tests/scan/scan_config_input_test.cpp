@@ -52,7 +52,9 @@ protected:
     ScanConfigLoad load_;
 };
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 TEST_F(ScanConfigInput, MissingEmptyOrGarbageConfigurationsLoadNothing) {
     EXPECT_EQ(read("", "none.conf"), "Could not open file " + dir_ + "/none.conf\n");
@@ -60,8 +62,9 @@ TEST_F(ScanConfigInput, MissingEmptyOrGarbageConfigurationsLoadNothing) {
     // Garbage makes records of no known keyword: their words are named,
     // control characters and bytes outside UTF-8 escaped.
     EXPECT_EQ(read(std::string("\0\xff\x01 bmesh\0 \x80 1 2 3\n", 17)),
-              dir_ + "/scans.conf, line 1: words not used by any record: \\x00\\xff\\x01 bmesh\\x00 "
-                     "\\x80 1 2\nThreshold for point removal:  0.002000\n");
+              dir_ +
+                  "/scans.conf, line 1: words not used by any record: \\x00\\xff\\x01 bmesh\\x00 "
+                  "\\x80 1 2\nThreshold for point removal:  0.002000\n");
     EXPECT_TRUE(sceneList.empty());
 }
 
@@ -72,7 +75,8 @@ TEST_F(ScanConfigInput, MissingFieldsAndMissingScans) {
     const std::string longName(600, 'n');
     const std::string out = read("bmesh missing.ply 0 0 0 0 0 0 1\nbmesh " + longName +
                                  " 0 0 0 0 0 0 1\nbmesh a.ply 1 2 3 0 0 0 1\nbmesh a.ply 5\n");
-    EXPECT_TRUE(has(out, "Could not open file missing.ply\nAdding PLY mesh from missing.ply\n")) << out;
+    EXPECT_TRUE(has(out, "Could not open file missing.ply\nAdding PLY mesh from missing.ply\n"))
+        << out;
     EXPECT_TRUE(has(out, "Could not open file " + longName + "\n"));
     ASSERT_EQ(sceneList.size(), 2u);
     EXPECT_EQ(sceneList[0]->getId(), 3);
@@ -89,13 +93,16 @@ TEST_F(ScanConfigInput, MissingFieldsAndMissingScans) {
 // that no record used is named with its line. A word longer than any file
 // name ends the reading instead of growing without bound.
 TEST_F(ScanConfigInput, WordsThatNoRecordUsesAreNamedWithTheirLines) {
-    const std::string out = read("bmesh a.ply 0 0 0 0 0 0 1 1.0\nbmesh a.ply 0 0 0 0 0 0 1\n"
-                                 "bmesh a.ply 0 0 0 0 0 0 1 # last\n");
+    const std::string out = read(
+        "bmesh a.ply 0 0 0 0 0 0 1 1.0\nbmesh a.ply 0 0 0 0 0 0 1\n"
+        "bmesh a.ply 0 0 0 0 0 0 1 # last\n");
     const std::string conf = dir_ + "/scans.conf";
-    EXPECT_EQ(out.find(conf + ", line 1: words not used by any record: 1.0\n" + conf +
-                       ", line 2: words not used by any record: bmesh a.ply 0 0 0 0 0 0 1\n" + conf +
-                       ", line 3: words not used by any record: # last\nReading coordinates"),
-              0u) << out;
+    EXPECT_EQ(
+        out.find(conf + ", line 1: words not used by any record: 1.0\n" + conf +
+                 ", line 2: words not used by any record: bmesh a.ply 0 0 0 0 0 0 1\n" + conf +
+                 ", line 3: words not used by any record: # last\nReading coordinates"),
+        0u)
+        << out;
     EXPECT_EQ(sceneList.size(), 2u);
 
     EXPECT_EQ(read("\n bmesh " + std::string(5000, 'n') + " 0 0 0 0 0 0 1\n"),
@@ -107,13 +114,16 @@ TEST_F(ScanConfigInput, WordsThatNoRecordUsesAreNamedWithTheirLines) {
 // record is named and its scan left out (its id used up); a quaternion of
 // another length only scales the scan.
 TEST_F(ScanConfigInput, PosesThatCannotPlaceAScanLeaveItOut) {
-    const std::string out = read("bmesh a.ply 0 0 0 0 0 0 0\nbmesh a.ply nan 0 0 0 0 0 1\n"
-                                 "bmesh a.ply 0 0 0 0 0 inf 1\nbmesh a.ply 0 0 0 0 0 0 2\n");
+    const std::string out = read(
+        "bmesh a.ply 0 0 0 0 0 0 0\nbmesh a.ply nan 0 0 0 0 0 1\n"
+        "bmesh a.ply 0 0 0 0 0 inf 1\nbmesh a.ply 0 0 0 0 0 0 2\n");
     const std::string conf = dir_ + "/scans.conf";
     EXPECT_TRUE(has(out, conf + ", line 1: bmesh a.ply: its rotation quaternion is zero (0 0 0 0); "
-                                "the scan is left out\n")) << out;
+                                "the scan is left out\n"))
+        << out;
     EXPECT_TRUE(has(out, conf + ", line 2: bmesh a.ply: its translation is not finite (nan 0 0)"));
-    EXPECT_TRUE(has(out, conf + ", line 3: bmesh a.ply: its rotation quaternion is not finite (0 0 inf 1)"));
+    EXPECT_TRUE(has(
+        out, conf + ", line 3: bmesh a.ply: its rotation quaternion is not finite (0 0 inf 1)"));
     EXPECT_EQ(load_.failures.size(), 3u);
     ASSERT_EQ(sceneList.size(), 1u);
     EXPECT_EQ(sceneList[0]->getId(), 4);
@@ -127,8 +137,8 @@ TEST_F(ScanConfigInput, TheDefaultThresholdPassesOverPairsThatAreNoSpacing) {
     auto raster = [](const std::string& first) {
         return "ply\nformat ascii 1.0\nobj_info num_cols 4\nobj_info num_rows 1\nelement vertex 4\n"
                "property float x\nproperty float y\nproperty float z\nelement range_grid 4\n"
-               "property list uchar int vertex_indices\nend_header\n" + first +
-               "0 0 0\n0.0005 0 0\n0.001 0 0\n1 0\n1 1\n1 2\n1 3\n";
+               "property list uchar int vertex_indices\nend_header\n" +
+               first + "0 0 0\n0.0005 0 0\n0.001 0 0\n1 0\n1 1\n1 2\n1 3\n";
     };
     for (const std::string& first : {std::string("0 0 0\n"), std::string("nan 0 0\n")}) {
         testing_support::writeFile(dir_ + "/first.ply", raster(first));
@@ -140,9 +150,12 @@ TEST_F(ScanConfigInput, TheDefaultThresholdPassesOverPairsThatAreNoSpacing) {
     testing_support::writeFile(dir_ + "/first.ply", raster("-0.0000005 0 0\n"));
     const std::string out = read("bmesh first.ply 0 0 0 0 0 0 1\nbmesh a.ply 0 0 0 0 0 0 1\n");
     EXPECT_EQ(load_.threshold, 0.0000005f);
-    EXPECT_TRUE(has(out, "\nThe first neighbouring points of " + dir_ + "/first.ply are 5e-07 "
-                         "apart, its median spacing is 0.0005: the default removal threshold may "
-                         "not suit the scans\nThreshold for point removal:  0.000000\n")) << out;
+    EXPECT_TRUE(
+        has(out, "\nThe first neighbouring points of " + dir_ +
+                     "/first.ply are 5e-07 "
+                     "apart, its median spacing is 0.0005: the default removal threshold may "
+                     "not suit the scans\nThreshold for point removal:  0.000000\n"))
+        << out;
 }
 
 // Number of file descriptors the process holds.
@@ -161,9 +174,10 @@ int openFiles() {
 // process goes on.
 TEST_F(ScanConfigInput, UnreadableScansAreFailuresOfTheirKindAndACutOneEndsTheReading) {
     testing_support::writeFile(dir_ + "/junk.ply", "not a scan\n");
-    testing_support::writeFile(dir_ + "/scans.conf", "bmesh missing.ply 0 0 0 0 0 0 1\nbmesh junk.ply 0 0 0 0 0 0 1\n"
-                                                     "bmesh a.ply 0 0 0 0 0 0 1\nbmesh cut.ply 0 0 0 0 0 0 1\n"
-                                                     "bmesh a.ply 1 0 0 0 0 0 1\nbmesh a.ply 2 0 0 0 0 0 1\n");
+    testing_support::writeFile(dir_ + "/scans.conf",
+                               "bmesh missing.ply 0 0 0 0 0 0 1\nbmesh junk.ply 0 0 0 0 0 0 1\n"
+                               "bmesh a.ply 0 0 0 0 0 0 1\nbmesh cut.ply 0 0 0 0 0 0 1\n"
+                               "bmesh a.ply 1 0 0 0 0 0 1\nbmesh a.ply 2 0 0 0 0 0 1\n");
     for (int threads : {1, 4}) {
         setWorkerThreads(threads);
         testing::internal::CaptureStdout();
@@ -190,9 +204,11 @@ TEST_F(ScanConfigInput, UnreadableScansAreFailuresOfTheirKindAndACutOneEndsTheRe
         const std::string added = "Adding PLY mesh from " + dir_ + "/a.ply\n";
         const std::size_t at = out.find(added);
         ASSERT_NE(at, std::string::npos) << out;
-        EXPECT_EQ(out.substr(at + added.size()),
-                  "Reading coordinates from " + dir_ + "/cut.ply\nversion 1.000000\ntype 1\n"
-                  "element vertex 3\nproperty x\nproperty y\nproperty z\nelement range_grid 4\n");
+        EXPECT_EQ(
+            out.substr(at + added.size()),
+            "Reading coordinates from " + dir_ +
+                "/cut.ply\nversion 1.000000\ntype 1\n"
+                "element vertex 3\nproperty x\nproperty y\nproperty z\nelement range_grid 4\n");
     }
     setWorkerThreads(0);
 }

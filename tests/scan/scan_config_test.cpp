@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "scan/ply_mesh.h"
-#include "scene/unmeasured.h"
 #include "scan_test_support.h"
+#include "scene/unmeasured.h"
 
 namespace {
 
@@ -14,7 +14,9 @@ std::string firstScan() {
     return rangeImage(2, 2, {{0, 0, 0}, {1, 0, 0}, {1, 0.3f, 0.4f}}, {-1, 1, 2, 0});
 }
 
-std::string unitPoint() { return rangeImage(1, 1, {{1, 0, 0}}, {0}); }
+std::string unitPoint() {
+    return rangeImage(1, 1, {{1, 0, 0}}, {0});
+}
 
 }  // namespace
 
@@ -38,8 +40,8 @@ TEST_F(ScanConfigTest, ThresholdIsTheSpacingOfTheFirstScansFirstAdjacentCells) {
 
 TEST_F(ScanConfigTest, OneReadableScanKeepsTheDefaultThreshold) {
     write("b.ply", unitPoint());
-    const std::string conf =
-        write("set.conf", "bmesh " + path("b.ply") + " 0 0 0 0 0 0 1\nbmesh nowhere.ply 0 0 0 0 0 0 1\n");
+    const std::string conf = write(
+        "set.conf", "bmesh " + path("b.ply") + " 0 0 0 0 0 0 1\nbmesh nowhere.ply 0 0 0 0 0 0 1\n");
     const std::string out = stdoutOf([&] { readIntoScene(conf); });
     EXPECT_EQ(tossThreshold, 0.002f);
     EXPECT_EQ(out.substr(out.size() - 39), "Threshold for point removal:  0.002000\n");
@@ -48,10 +50,9 @@ TEST_F(ScanConfigTest, OneReadableScanKeepsTheDefaultThreshold) {
 TEST_F(ScanConfigTest, KeywordsIgnoreCaseAndOtherRecordsAreSkipped) {
     write("b.ply", unitPoint());
     const std::string b = path("b.ply");
-    const std::string conf = write("set.conf", "camera " + b + " 0 0 0 0 0 0 1\n" + "BMESH " + b +
-                                                   " 0 0 0 0 0 0 1\n" + "bMesh " + b +
-                                                   " 0 0 0 0 0 0 1\n" + "mesh " + b +
-                                                   " 0 0 0 0 0 0 1\n");
+    const std::string conf =
+        write("set.conf", "camera " + b + " 0 0 0 0 0 0 1\n" + "BMESH " + b + " 0 0 0 0 0 0 1\n" +
+                              "bMesh " + b + " 0 0 0 0 0 0 1\n" + "mesh " + b + " 0 0 0 0 0 0 1\n");
     stdoutOf([&] { readIntoScene(conf); });
     ASSERT_EQ(sceneList.size(), 2u);
     EXPECT_EQ(sceneList[0]->getId(), 1);
@@ -61,9 +62,9 @@ TEST_F(ScanConfigTest, KeywordsIgnoreCaseAndOtherRecordsAreSkipped) {
 TEST_F(ScanConfigTest, FailedScansUseUpTheirIds) {
     write("b.ply", unitPoint());
     const std::string b = path("b.ply");
-    const std::string conf = write("set.conf", "bmesh " + b + " 0 0 0 0 0 0 1\nbmesh " +
-                                                   path("gone.ply") + " 0 0 0 0 0 0 1\nbmesh " +
-                                                   b + " 0 0 0 0 0 0 1\n");
+    const std::string conf =
+        write("set.conf", "bmesh " + b + " 0 0 0 0 0 0 1\nbmesh " + path("gone.ply") +
+                              " 0 0 0 0 0 0 1\nbmesh " + b + " 0 0 0 0 0 0 1\n");
     ScanConfigLoad load;
     const std::string out = stdoutOf([&] { load = readIntoScene(conf); });
     ASSERT_EQ(sceneList.size(), 2u);
@@ -83,8 +84,8 @@ TEST_F(ScanConfigTest, PosesRotateThenTranslateIntoWorldPositions) {
     write("b.ply", unitPoint());
     const std::string b = path("b.ply");
     // Half a turn about z, then a shift; a quaternion of length 2 scales by 4.
-    const std::string conf = write("set.conf", "bmesh " + b + " 1 2 3 0 0 1 0\nbmesh " + b +
-                                                   " 0 0 0 0 0 0 2\n");
+    const std::string conf =
+        write("set.conf", "bmesh " + b + " 1 2 3 0 0 1 0\nbmesh " + b + " 0 0 0 0 0 0 2\n");
     stdoutOf([&] { readIntoScene(conf); });
     ASSERT_EQ(sceneList.size(), 2u);
     const Point3 w = sceneList[0]->worldVertices[0];
@@ -105,8 +106,8 @@ TEST_F(ScanConfigTest, RecordsAreAStreamOfWordsWithoutLineStructure) {
     // A camera line with its seven numbers but no file name swallows the first
     // number as its name and stops at "bmesh", which starts the next record;
     // the last record lacks fields, which keep the values of the one before.
-    const std::string conf = write("set.conf", "camera 1 2 3 4 5 6 7\nbmesh\n" + b +
-                                                   "\n 5 0 0\n 0 0 0 1 bmesh " + b + " 7 0");
+    const std::string conf = write(
+        "set.conf", "camera 1 2 3 4 5 6 7\nbmesh\n" + b + "\n 5 0 0\n 0 0 0 1 bmesh " + b + " 7 0");
     stdoutOf([&] { readIntoScene(conf); });
     ASSERT_EQ(sceneList.size(), 2u);
     EXPECT_EQ(sceneList[0]->worldVertices[0].x, 6.0f);
@@ -133,9 +134,9 @@ TEST_F(ScanConfigTest, UnreadableConfigurationIsNamed) {
 TEST_F(ScanConfigTest, ThresholdWithoutAdjacentCellsStaysAsItWas) {
     write("sparse.ply", rangeImage(3, 1, {{0, 0, 0}, {1, 1, 1}}, {0, -1, 1}));
     write("b.ply", unitPoint());
-    const std::string conf = write("set.conf", "bmesh " + path("sparse.ply") +
-                                                   " 0 0 0 0 0 0 1\nbmesh " + path("b.ply") +
-                                                   " 0 0 0 0 0 0 1\n");
+    const std::string conf =
+        write("set.conf", "bmesh " + path("sparse.ply") + " 0 0 0 0 0 0 1\nbmesh " + path("b.ply") +
+                              " 0 0 0 0 0 0 1\n");
     stdoutOf([&] { readIntoScene(conf); });
     EXPECT_EQ(tossThreshold, 0.002f);
 }

@@ -30,8 +30,8 @@ bool sameBits(const std::vector<T>& a, const std::vector<T>& b) {
 }
 
 ScanData dataOf(const Mesh& m) {
-    ScanData d{m.vertices, m.worldVertices, m.vertexNormals, m.gridIndex, {}, m.vertexValues,
-               m.gridRows, m.gridCols, m.edges.size()};
+    ScanData d{m.vertices,     m.worldVertices, m.vertexNormals, m.gridIndex,   {},
+               m.vertexValues, m.gridRows,      m.gridCols,      m.edges.size()};
     for (const Face& f : m.faces)
         d.corners.insert(d.corners.end(), f.vertexIndices.begin(), f.vertexIndices.end());
     return d;
@@ -73,8 +73,8 @@ protected:
         resetScene();
         std::vector<ScanData> out;
         stdoutOf([&] {
-            ScanConfigLoad load = formatsInput(input) ? readScanFileAsConfig(input)
-                                                      : readScanConfig(input);
+            ScanConfigLoad load =
+                formatsInput(input) ? readScanFileAsConfig(input) : readScanConfig(input);
             EXPECT_TRUE(load.failures.empty()) << input;
             addScansToScene(load);
             analyzeOverlap(sceneList, nullptr);
@@ -97,8 +97,8 @@ protected:
 // world positions, values and threshold, bit for bit.
 TEST_F(ScanFileLoading, SampleSetInPlyPtxAndE57FormsLoadsAndAnalysesIdentically) {
     const std::string make = std::string(RANGELOOM_SAMPLE_TOOL) + " --out " + dir_ +
-                             " --scans 4 --cols 48 --rows 48 >/dev/null && " +
-                             SCAN_FIXTURE_TOOL + " " + path("sample.conf") + " " + path("fx");
+                             " --scans 4 --cols 48 --rows 48 >/dev/null && " + SCAN_FIXTURE_TOOL +
+                             " " + path("sample.conf") + " " + path("fx");
     ASSERT_EQ(std::system(make.c_str()), 0);
     write("named.conf", "bmesh fx.e57 0 0 0 0 0 0 1\n");
     float reference = 0.0f;
@@ -141,8 +141,7 @@ TEST_F(ScanFileLoading, RecordPoseActsAfterTheFilesPose) {
         EXPECT_NEAR(scan.worldVertices[i].y, -p.y, 1e-6) << i;
         EXPECT_NEAR(scan.worldVertices[i].z, 5.0f, 1e-6) << i;
     }
-    EXPECT_EQ(scan.comments().back(),
-              "placed by the bmesh record fields -1 0 5 0 0 1 0");
+    EXPECT_EQ(scan.comments().back(), "placed by the bmesh record fields -1 0 5 0 0 1 0");
 }
 
 // A file damaged in its second scan keeps its first, names the failure and
@@ -152,8 +151,9 @@ TEST_F(ScanFileLoading, DamagedFileKeepsTheScansBeforeItAndTheReadingGoesOn) {
     const std::string second = ptxScan(2, 2, kIdentity);
     write("two.ptx", ptxScan(2, 2, kIdentity, {3}) + second.substr(0, second.size() - 20));
     write("good.ply", rangeImage(2, 1, {{0, 0, 0}, {0.0005f, 0, 0}}, {0, 1}));
-    write("set.conf", "bmesh two.ptx 0 0 0 0 0 0 1\nbmesh missing.e57 0 0 0 0 0 0 1\n"
-                      "bmesh good.ply 0 0 0 0 0 0 1\n");
+    write("set.conf",
+          "bmesh two.ptx 0 0 0 0 0 0 1\nbmesh missing.e57 0 0 0 0 0 0 1\n"
+          "bmesh good.ply 0 0 0 0 0 0 1\n");
     ScanConfigLoad load;
     const std::string transcript = stdoutOf([&] { load = readScanConfig(path("set.conf")); });
     ASSERT_EQ(load.scans.size(), 2u);
@@ -180,8 +180,8 @@ TEST_F(ScanFileLoading, DamagedFileKeepsTheScansBeforeItAndTheReadingGoesOn) {
 
 // A transform that scales cannot be a pose: the scan is left out, named.
 TEST_F(ScanFileLoading, ScanWhoseTransformIsNotRigidIsLeftOut) {
-    write("scaled.ptx", ptxScan(2, 2, "2 0 0 0\n0 2 0 0\n0 0 2 0\n0 0 0 1\n") +
-                            ptxScan(2, 2, kIdentity));
+    write("scaled.ptx",
+          ptxScan(2, 2, "2 0 0 0\n0 2 0 0\n0 0 2 0\n0 0 0 1\n") + ptxScan(2, 2, kIdentity));
     ScanConfigLoad load;
     stdoutOf([&] { load = readScanFileAsConfig(path("scaled.ptx")); });
     ASSERT_EQ(load.scans.size(), 1u);
@@ -200,7 +200,8 @@ TEST_F(ScanFileLoading, UnstructuredScanIsPointsMeasuredAgainstTheOthers) {
     e57test::Scan plane, points;
     plane.rowMaximum = plane.columnMaximum = 3;
     Field x = field("cartesianX"), y = field("cartesianY"), z = field("cartesianZ");
-    Field row = field("rowIndex", Field::Integer, 3), column = field("columnIndex", Field::Integer, 3);
+    Field row = field("rowIndex", Field::Integer, 3),
+          column = field("columnIndex", Field::Integer, 3);
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 4; ++c) {
             x.values.push_back(0.0005 * c);

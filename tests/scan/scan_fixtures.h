@@ -33,19 +33,18 @@ private:
 
 struct ScanShape {
     int cols = 24, rows = 20;
-    float spacing = 0.0005f;   // raster step
+    float spacing = 0.0005f;  // raster step
     float originX = 0.0f, originY = 0.0f, height = 0.0f;
-    float bend = 4.0f;         // curvature of z = height + bend * (x^2 + y^2)
-    float noise = 0.0f;        // uniform noise amplitude along z
-    float holes = 0.0f;        // fraction of empty raster cells
+    float bend = 4.0f;   // curvature of z = height + bend * (x^2 + y^2)
+    float noise = 0.0f;  // uniform noise amplitude along z
+    float holes = 0.0f;  // fraction of empty raster cells
 };
 
 // A range-image mesh over the shape, triangulated from its raster, with the
 // pose (quaternion q, then translation t) baked in. Its model positions are
 // kept, so it can also stand for a loaded scan.
 inline std::unique_ptr<Mesh> makeScan(int id, const ScanShape& s, Random& random,
-                                      const Quaternion& q = Quaternion(),
-                                      const Vec3& t = Vec3()) {
+                                      const Quaternion& q = Quaternion(), const Vec3& t = Vec3()) {
     auto m = std::make_unique<Mesh>(id);
     m->clearGeometry();
     m->gridCols = s.cols;

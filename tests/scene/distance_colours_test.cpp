@@ -14,9 +14,13 @@
 
 namespace {
 
-double luminance(const ColourRGBA& c) { return 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b; }
+double luminance(const ColourRGBA& c) {
+    return 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b;
+}
 
-std::vector<double> colourArgs(const ColourRGBA& c) { return {double(c.r), double(c.g), double(c.b), 255.0}; }
+std::vector<double> colourArgs(const ColourRGBA& c) {
+    return {double(c.r), double(c.g), double(c.b), 255.0};
+}
 
 }  // namespace
 

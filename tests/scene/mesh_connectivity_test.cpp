@@ -7,8 +7,8 @@
 #include "scene/load_report.h"
 #include "scene/mesh.h"
 #include "scene/mesh_reader.h"
-#include "test_support.h"
 #include "scene/unmeasured.h"
+#include "test_support.h"
 
 namespace {
 
@@ -39,8 +39,7 @@ bool sameEdges(const std::vector<Edge>& a, const std::vector<Edge>& b) {
 TEST(ComputeNormals, OrientationFollowsCornerOrderAndQuadsUseThreeCorners) {
     Mesh mesh(1);
     // Counter-clockwise seen from +z: the normal points away from that viewer.
-    fill(mesh, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 5, 9}},
-         {{0, 1, 2}, {0, 2, 1}, {0, 1, 2, 3}});
+    fill(mesh, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 5, 9}}, {{0, 1, 2}, {0, 2, 1}, {0, 1, 2, 3}});
     mesh.computeNormals();
     expectVec(mesh.faces[0].normal, 0, 0, -1);
     expectVec(mesh.faces[1].normal, 0, 0, 1);
@@ -177,7 +176,8 @@ TEST(BuildEdges, MatchesTheOrderedMapOnGeneratedMeshes) {
         fixtures::randomSoup(fast, c.seed, c.vertices, c.faces, c.negative);
         fixtures::randomSoup(reference, c.seed, c.vertices, c.faces, c.negative);
         const std::string fastOut = stdoutOf([&] { fast.buildEdges(); });
-        const std::string referenceOut = stdoutOf([&] { fixtures::buildEdgesReference(reference); });
+        const std::string referenceOut =
+            stdoutOf([&] { fixtures::buildEdgesReference(reference); });
         EXPECT_EQ(fastOut, referenceOut) << "seed " << c.seed;
         for (Edge& e : reference.edges) e.owner = &fast;
         EXPECT_TRUE(sameEdges(fast.edges, reference.edges)) << "seed " << c.seed;
@@ -185,7 +185,8 @@ TEST(BuildEdges, MatchesTheOrderedMapOnGeneratedMeshes) {
     // Large indices exercise every byte of the packed keys.
     Mesh fast(1), reference(1);
     fill(fast, {}, {{0x7FFFFFF0, 0x10203040, 5}, {5, 0x10203040, 0x7FFFFFF0}, {-7, 5, 0x10203040}});
-    fill(reference, {}, {{0x7FFFFFF0, 0x10203040, 5}, {5, 0x10203040, 0x7FFFFFF0}, {-7, 5, 0x10203040}});
+    fill(reference, {},
+         {{0x7FFFFFF0, 0x10203040, 5}, {5, 0x10203040, 0x7FFFFFF0}, {-7, 5, 0x10203040}});
     EXPECT_EQ(stdoutOf([&] { fast.buildEdges(); }),
               stdoutOf([&] { fixtures::buildEdgesReference(reference); }));
     for (Edge& e : reference.edges) e.owner = &fast;

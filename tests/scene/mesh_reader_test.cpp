@@ -1,3 +1,5 @@
+#include "scene/mesh_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -6,7 +8,6 @@
 #include <sstream>
 
 #include "mesh_fixtures.h"
-#include "scene/mesh_reader.h"
 #include "test_support.h"
 
 namespace {
@@ -37,21 +38,23 @@ std::string readPrinting(Mesh& mesh, const std::string& text, MeshReadReport* re
     return out;
 }
 
-std::vector<int32_t> corners(const Face& f) { return {f.vertexIndices.begin(), f.vertexIndices.end()}; }
+std::vector<int32_t> corners(const Face& f) {
+    return {f.vertexIndices.begin(), f.vertexIndices.end()};
+}
 
 }  // namespace
 
 TEST(MReader, TriangleLoadsCentredWithItsReport) {
-    const std::string path = meshFile(
-        "Vertex 1 0 0 0\nVertex 2 1 0 0\nVertex 3 0 1 0\nFace 1 1 2 3\n");
+    const std::string path =
+        meshFile("Vertex 1 0 0 0\nVertex 2 1 0 0\nVertex 3 0 1 0\nFace 1 1 2 3\n");
     Mesh* mesh = nullptr;
-    EXPECT_EQ(loadPrinting(mesh, path),
-              "Reading coordinates from " + path + "\n"
-              "max_extent 1 max_x 1 min_x 0\n"
-              "max_y 1 min_y 0 max_z 0 min_z 0\n"
-              "center 0.333333 0.333333 0\n"
-              "scale by 1\n"
-              "processed 0 edges in map3\n");
+    EXPECT_EQ(loadPrinting(mesh, path), "Reading coordinates from " + path +
+                                            "\n"
+                                            "max_extent 1 max_x 1 min_x 0\n"
+                                            "max_y 1 min_y 0 max_z 0 min_z 0\n"
+                                            "center 0.333333 0.333333 0\n"
+                                            "scale by 1\n"
+                                            "processed 0 edges in map3\n");
     ASSERT_NE(mesh, nullptr);
     ASSERT_EQ(mesh->faces.size(), 1u);
     EXPECT_EQ(corners(mesh->faces[0]), (std::vector<int32_t>{0, 1, 2}));
@@ -66,8 +69,7 @@ TEST(MReader, TriangleLoadsCentredWithItsReport) {
 
 TEST(MReader, ExtentComesFromXAndYAndFirstElementsFromFiveVertices) {
     // A pyramid 4 wide, 2 deep and 10 high.
-    const std::string text =
-        "Vertex 1 0 0 0\nVertex 2 4 0 0\nVertex 3 4 2 0\nVertex 4 0 2 0\n";
+    const std::string text = "Vertex 1 0 0 0\nVertex 2 4 0 0\nVertex 3 4 2 0\nVertex 4 0 2 0\n";
     const std::string faces =
         "Face 1 1 4 3 2\nFace 2 1 2 5\nFace 3 2 3 5\nFace 4 3 4 5\nFace 5 4 1 5\n";
     Mesh* mesh = nullptr;
@@ -76,19 +78,19 @@ TEST(MReader, ExtentComesFromXAndYAndFirstElementsFromFiveVertices) {
     delete mesh;
 
     const std::string path = meshFile(text + "Vertex 5 2 1 10\n" + faces);
-    EXPECT_EQ(loadPrinting(mesh, path),
-              "Reading coordinates from " + path + "\n"
-              "first vertex: 0.000000 0.000000 0.000000 \n"
-              "first face: 0 3 2 \n"
-              "second vertex: 4.000000 0.000000 0.000000 \n"
-              "second face: 0 1 4 \n"
-              "third vertex: 4.000000 2.000000 0.000000 \n"
-              "third face: 1 2 4 \n"
-              "max_extent 4 max_x 4 min_x 0\n"
-              "max_y 2 min_y 0 max_z 10 min_z 0\n"
-              "center 2 1 2\n"
-              "scale by 0.25\n"
-              "processed 8 edges in map8\n");
+    EXPECT_EQ(loadPrinting(mesh, path), "Reading coordinates from " + path +
+                                            "\n"
+                                            "first vertex: 0.000000 0.000000 0.000000 \n"
+                                            "first face: 0 3 2 \n"
+                                            "second vertex: 4.000000 0.000000 0.000000 \n"
+                                            "second face: 0 1 4 \n"
+                                            "third vertex: 4.000000 2.000000 0.000000 \n"
+                                            "third face: 1 2 4 \n"
+                                            "max_extent 4 max_x 4 min_x 0\n"
+                                            "max_y 2 min_y 0 max_z 10 min_z 0\n"
+                                            "center 2 1 2\n"
+                                            "scale by 0.25\n"
+                                            "processed 8 edges in map8\n");
     EXPECT_EQ(mesh->scaleFactors.x, 0.25f);
     EXPECT_EQ(mesh->scaleFactors.z, 0.25f);
     EXPECT_EQ(mesh->inverseExtent.y, 0.25f);
@@ -115,14 +117,14 @@ TEST(MReader, UnreadableFileGivesNoMesh) {
 TEST(MReader, FaceListsAndAttributeBlocks) {
     Mesh mesh(1);
     const std::string out = readPrinting(mesh,
-        "Vertex 1 0 0 0\nVertex 2 1 0 0\nVertex 3 0 1 0\n"
-        "Face 7 3 1 2\n"
-        "Face 1 1 2 3 {rgb=(1 0 0) matid=2}\n"
-        "Face 2 1 2 3{rgb=(0.25 0.5 1) matid=7}\n"
-        "Face 3 1 2 3 {normal=(0 0 1)}\n"
-        "Face 4 1 2 3 {rgbx}\n"
-        "Face 5 1 2 3 {rgb=(1 0) matid=2}\n"
-        "Face 6\t1  2\t 3   \n");
+                                         "Vertex 1 0 0 0\nVertex 2 1 0 0\nVertex 3 0 1 0\n"
+                                         "Face 7 3 1 2\n"
+                                         "Face 1 1 2 3 {rgb=(1 0 0) matid=2}\n"
+                                         "Face 2 1 2 3{rgb=(0.25 0.5 1) matid=7}\n"
+                                         "Face 3 1 2 3 {normal=(0 0 1)}\n"
+                                         "Face 4 1 2 3 {rgbx}\n"
+                                         "Face 5 1 2 3 {rgb=(1 0) matid=2}\n"
+                                         "Face 6\t1  2\t 3   \n");
     EXPECT_EQ(out,
               "trying to parse color 1\nset color to: 1 0 0\n"
               "trying to parse color 1\nset color to: 0.25 0.5 1\n"
@@ -145,21 +147,22 @@ TEST(MReader, FaceListsAndAttributeBlocks) {
 TEST(MReader, LineGrammar) {
     Mesh mesh(1);
     MeshReadReport report;
-    const std::string out = readPrinting(mesh,
-        "# a comment with Vertex 9 9 9 9\n"
-        "\n   \t\n"
-        "   Vertex 1 1 2 3\n"
-        "vertex 2 5 5 5\n"
-        "Vertex\t2 5 5 5\n"
-        "Vertex 2 4 5\n"          // too few fields: skipped, numbering shifts
-        "Vertex x 4 5 6\n"
-        "Vertex 3 . 2 3\n"
-        "Vertex 4 -1.5e1 2 3junk\n"
-        "Vertex 5 0 0 1\r\n"
-        "Face 1 1 2 3\r\n"
-        "Edge 1 2\n"
-        "Face 2 3 2 1",           // last line without newline
-        &report);
+    const std::string out =
+        readPrinting(mesh,
+                     "# a comment with Vertex 9 9 9 9\n"
+                     "\n   \t\n"
+                     "   Vertex 1 1 2 3\n"
+                     "vertex 2 5 5 5\n"
+                     "Vertex\t2 5 5 5\n"
+                     "Vertex 2 4 5\n"  // too few fields: skipped, numbering shifts
+                     "Vertex x 4 5 6\n"
+                     "Vertex 3 . 2 3\n"
+                     "Vertex 4 -1.5e1 2 3junk\n"
+                     "Vertex 5 0 0 1\r\n"
+                     "Face 1 1 2 3\r\n"
+                     "Edge 1 2\n"
+                     "Face 2 3 2 1",  // last line without newline
+                     &report);
     EXPECT_EQ(out, "");
     EXPECT_EQ(report.droppedFaces, 0u);
     ASSERT_EQ(mesh.vertices.size(), 3u);
@@ -180,8 +183,8 @@ TEST(MReader, LinesAreCutAt255CharactersAndSkippedUpTo9999More) {
     // as a line of its own.
     const std::string longComment = "#" + std::string(10253, 'x') + "Vertex 3 0 1 0";
     Mesh mesh(1);
-    readPrinting(mesh, "Vertex 1 0 0 0\nVertex 2 1 0 0\n" + face + "\n" + longComment +
-                           "\nFace 2 1 2 3\n");
+    readPrinting(
+        mesh, "Vertex 1 0 0 0\nVertex 2 1 0 0\n" + face + "\n" + longComment + "\nFace 2 1 2 3\n");
     ASSERT_EQ(mesh.vertices.size(), 3u);
     EXPECT_EQ(mesh.vertices[2].y, 1.0f);
     ASSERT_EQ(mesh.faces.size(), 2u);
@@ -190,10 +193,10 @@ TEST(MReader, LinesAreCutAt255CharactersAndSkippedUpTo9999More) {
 
 TEST(MReader, VertexLinesAcceptExactlyWhatScanfAccepts) {
     // Fields glued from number-like pieces, separated by varied white space.
-    const char* const pieces[] = {"1",  "-2", "+3", ".5", "7",   "9.", "1e3", "-0.25", "3E-2", "0x1p2",
-                                  "e",  "E5", "e-", "x",  "0x1", "p2", "in",  "f",     "nan",  "(",
-                                  ")",  "a",  "-",  ".",     "nan()", "inf", "0x1p-2", "1e-45",
-                                  "1e39", "-0", "+.", "1e-39"};
+    const char* const pieces[] = {
+        "1",  "-2", "+3",    ".5",  "7",      "9.",    "1e3",  "-0.25", "3E-2", "0x1p2", "e",
+        "E5", "e-", "x",     "0x1", "p2",     "in",    "f",    "nan",   "(",    ")",     "a",
+        "-",  ".",  "nan()", "inf", "0x1p-2", "1e-45", "1e39", "-0",    "+.",   "1e-39"};
     const std::size_t numbers = 10;  // the first ten pieces are numbers on their own
     const char* const separators[] = {" ", " ", "\t", "  ", ""};
     std::mt19937 random(7);
@@ -205,20 +208,23 @@ TEST(MReader, VertexLinesAcceptExactlyWhatScanfAccepts) {
             const int glued = random() % 3 == 0 ? 2 : 1;
             for (int g = 0; g < glued; ++g) {
                 const bool odd = random() % 4 == 0;
-                line += pieces[odd ? random() % (sizeof pieces / sizeof *pieces) : random() % numbers];
+                line +=
+                    pieces[odd ? random() % (sizeof pieces / sizeof *pieces) : random() % numbers];
             }
             line += separators[random() % (sizeof separators / sizeof *separators)];
         }
         int number = 0;
         float x = 0, y = 0, z = 0;
-        const bool scanned = std::sscanf(line.c_str(), "Vertex %d %g %g %g", &number, &x, &y, &z) == 4;
+        const bool scanned =
+            std::sscanf(line.c_str(), "Vertex %d %g %g %g", &number, &x, &y, &z) == 4;
         Mesh mesh(1);
         applyMeshLine(mesh, line.c_str());
         ASSERT_EQ(mesh.vertices.size(), scanned ? 1u : 0u) << line;
         accepted += scanned;
         if (scanned) {
             const Point3& p = mesh.vertices[0];
-            EXPECT_EQ(std::memcmp(&p.x, &x, 4) | std::memcmp(&p.y, &y, 4) | std::memcmp(&p.z, &z, 4), 0)
+            EXPECT_EQ(
+                std::memcmp(&p.x, &x, 4) | std::memcmp(&p.y, &y, 4) | std::memcmp(&p.z, &z, 4), 0)
                 << line;
         }
     }
@@ -227,25 +233,26 @@ TEST(MReader, VertexLinesAcceptExactlyWhatScanfAccepts) {
 
 TEST(MReader, FacesWithInvalidVertexNumbersAreDroppedAndReportedOnce) {
     const std::string path = meshFile(
-        "Face 1 1 2 3\n"                // names vertices listed later: kept
+        "Face 1 1 2 3\n"  // names vertices listed later: kept
         "Face 2 0 1 2 {rgb=(1 1 1) matid=0}\n"
         "Vertex 1 0 0 0\nVertex 2 1 0 0\nVertex 3 0 1 0\n"
-        "Face 3 1 2 4\n"                // beyond the last vertex
+        "Face 3 1 2 4\n"  // beyond the last vertex
         "Face 4 1 -2 3\n"
         "Face 5 1 2 3x\n"
         "Face 6 1 2 99999999999999999999\n"
         "Face 7 3 2 1\n");
     Mesh* mesh = nullptr;
     EXPECT_EQ(loadPrinting(mesh, path),
-              "Reading coordinates from " + path + "\n"
-              "trying to parse color 1\nset color to: 1 1 1\n"
-              "max_extent 1 max_x 1 min_x 0\n"
-              "max_y 1 min_y 0 max_z 0 min_z 0\n"
-              "center 0.333333 0.333333 0\n"
-              "scale by 1\n"
-              "processed 3 edges in map3\n"
-              "dropped 5 Face lines with invalid vertex numbers (the file has 3 vertices); "
-              "first: Face 2 0 1 2 {rgb=(1 1 1) matid=0}\n");
+              "Reading coordinates from " + path +
+                  "\n"
+                  "trying to parse color 1\nset color to: 1 1 1\n"
+                  "max_extent 1 max_x 1 min_x 0\n"
+                  "max_y 1 min_y 0 max_z 0 min_z 0\n"
+                  "center 0.333333 0.333333 0\n"
+                  "scale by 1\n"
+                  "processed 3 edges in map3\n"
+                  "dropped 5 Face lines with invalid vertex numbers (the file has 3 vertices); "
+                  "first: Face 2 0 1 2 {rgb=(1 1 1) matid=0}\n");
     ASSERT_EQ(mesh->faces.size(), 2u);
     EXPECT_EQ(corners(mesh->faces[0]), (std::vector<int32_t>{0, 1, 2}));
     EXPECT_EQ(corners(mesh->faces[1]), (std::vector<int32_t>{2, 1, 0}));
@@ -272,19 +279,19 @@ TEST(MReader, ShortFacesAreKeptWithZeroNormals) {
         "Vertex 1 0 0 0\nVertex 2 2 0 0\nVertex 3 0 1 0\nVertex 4 0 0 1\nVertex 5 1 1 1\n"
         "Face 1 1 2\nFace 2 5\nFace 3\nFace 4 1 2 3\n");
     Mesh* mesh = nullptr;
-    EXPECT_EQ(loadPrinting(mesh, path),
-              "Reading coordinates from " + path + "\n"
-              "first vertex: 0.000000 0.000000 0.000000 \n"
-              "first face: 0 1 -1 \n"
-              "second vertex: 2.000000 0.000000 0.000000 \n"
-              "second face: 4 -1 -1 \n"
-              "third vertex: 0.000000 1.000000 0.000000 \n"
-              "third face: -1 -1 -1 \n"
-              "max_extent 2 max_x 2 min_x 0\n"
-              "max_y 1 min_y 0 max_z 1 min_z 0\n"
-              "center 0.6 0.4 0.4\n"
-              "scale by 0.5\n"
-              "processed 2 edges in map4\n");
+    EXPECT_EQ(loadPrinting(mesh, path), "Reading coordinates from " + path +
+                                            "\n"
+                                            "first vertex: 0.000000 0.000000 0.000000 \n"
+                                            "first face: 0 1 -1 \n"
+                                            "second vertex: 2.000000 0.000000 0.000000 \n"
+                                            "second face: 4 -1 -1 \n"
+                                            "third vertex: 0.000000 1.000000 0.000000 \n"
+                                            "third face: -1 -1 -1 \n"
+                                            "max_extent 2 max_x 2 min_x 0\n"
+                                            "max_y 1 min_y 0 max_z 1 min_z 0\n"
+                                            "center 0.6 0.4 0.4\n"
+                                            "scale by 0.5\n"
+                                            "processed 2 edges in map4\n");
     ASSERT_EQ(mesh->faceCount(), 4);
     for (int f = 0; f < 3; ++f) EXPECT_EQ(mesh->faces[f].normal.length(), 0.0f);
     EXPECT_EQ(mesh->vertexNormals[4].length(), 0.0f);
@@ -295,12 +302,13 @@ TEST(MReader, FilesWithoutExtentAreNotScaled) {
     Mesh* mesh = nullptr;
     const std::string empty = meshFile("# nothing here\n");
     EXPECT_EQ(loadPrinting(mesh, empty),
-              "Reading coordinates from " + empty + "\n"
-              "max_extent 1 max_x -3.40282e+38 min_x 3.40282e+38\n"
-              "max_y -3.40282e+38 min_y 3.40282e+38 max_z -3.40282e+38 min_z 3.40282e+38\n"
-              "center 0 0 0\n"
-              "scale by 1\n"
-              "processed 0 edges in map0\n");
+              "Reading coordinates from " + empty +
+                  "\n"
+                  "max_extent 1 max_x -3.40282e+38 min_x 3.40282e+38\n"
+                  "max_y -3.40282e+38 min_y 3.40282e+38 max_z -3.40282e+38 min_z 3.40282e+38\n"
+                  "center 0 0 0\n"
+                  "scale by 1\n"
+                  "processed 0 edges in map0\n");
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->scaleFactors.x, 1.0f);
     EXPECT_EQ(mesh->position.x, 0.0f);
@@ -321,7 +329,8 @@ namespace {
 // returns, words that almost are keywords) load as empty meshes: nothing
 // in them is a Vertex or Face line, and the report has no "nan" or "inf".
 TEST(MReader, EmptyAndGarbageFilesLoadAsEmptyMeshes) {
-    static const char kGarbage[] = "\0\x01\xff\xfe Face \0Vertex 1 2\n\x80\x81\rFace\tx\nVertexx 1 2 3\n";
+    static const char kGarbage[] =
+        "\0\x01\xff\xfe Face \0Vertex 1 2\n\x80\x81\rFace\tx\nVertexx 1 2 3\n";
     const std::string garbage(kGarbage, sizeof kGarbage - 1);
     for (const std::string& text : {std::string(), garbage}) {
         Mesh* mesh = nullptr;

@@ -1,9 +1,10 @@
+#include "scene/range_grid.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "scene/mesh.h"
-#include "scene/range_grid.h"
 
 namespace {
 
@@ -11,7 +12,8 @@ namespace {
 struct Raster {
     Mesh mesh{1};
 
-    Raster(int rows, int cols, const std::vector<Point3>& points, const std::vector<int32_t>& grid) {
+    Raster(int rows, int cols, const std::vector<Point3>& points,
+           const std::vector<int32_t>& grid) {
         for (const Point3& p : points) mesh.addVertex(p);
         mesh.gridIndex = grid;
         mesh.gridRows = rows;
@@ -33,7 +35,8 @@ struct Raster {
 using Triangles = std::vector<std::vector<int32_t>>;
 
 // Corners TL, TR, BR, BL of a square 0.0005 wide and 0.0006 high.
-const std::vector<Point3> kSquare = {{0, 0, 0}, {0.0005f, 0, 0}, {0.0005f, 0.0006f, 0}, {0, 0.0006f, 0}};
+const std::vector<Point3> kSquare = {
+    {0, 0, 0}, {0.0005f, 0, 0}, {0.0005f, 0.0006f, 0}, {0, 0.0006f, 0}};
 // Raster order is TL, TR, BL, BR.
 const std::vector<int32_t> kSquareGrid = {0, 1, 3, 2};
 
@@ -83,9 +86,14 @@ TEST(TriangulateRangeGrid, WalksColumnsOuterAndHonoursTheStep) {
         }
     }
     // Each square splits along TR-BL (equal diagonals): (TR, BR, BL), (TR, BL, TL).
-    EXPECT_EQ(Raster(3, 3, points, grid).triangulate(),
-              (Triangles{{1, 4, 3}, {1, 3, 0}, {4, 7, 6}, {4, 6, 3}, {2, 5, 4}, {2, 4, 1},
-                         {5, 8, 7}, {5, 7, 4}}));
+    EXPECT_EQ(Raster(3, 3, points, grid).triangulate(), (Triangles{{1, 4, 3},
+                                                                   {1, 3, 0},
+                                                                   {4, 7, 6},
+                                                                   {4, 6, 3},
+                                                                   {2, 5, 4},
+                                                                   {2, 4, 1},
+                                                                   {5, 8, 7},
+                                                                   {5, 7, 4}}));
     EXPECT_EQ(Raster(3, 3, points, grid).triangulate(2), (Triangles{{2, 8, 6}, {2, 6, 0}}));
 }
 

@@ -78,24 +78,48 @@ FakeGlutCallbacks& fakeGlut() {
 extern "C" {
 
 // ---- GL ----
-void GLAPIENTRY glBegin(GLenum mode) { rec("glBegin", {double(mode)}); }
-void GLAPIENTRY glEnd() { rec("glEnd"); }
-void GLAPIENTRY glVertex3f(GLfloat x, GLfloat y, GLfloat z) { rec("glVertex3f", {x, y, z}); }
-void GLAPIENTRY glNormal3f(GLfloat x, GLfloat y, GLfloat z) { rec("glNormal3f", {x, y, z}); }
-void GLAPIENTRY glEnable(GLenum cap) { rec("glEnable", {double(cap)}); }
-void GLAPIENTRY glDisable(GLenum cap) { rec("glDisable", {double(cap)}); }
-void GLAPIENTRY glPointSize(GLfloat size) { rec("glPointSize", {size}); }
-void GLAPIENTRY glLineWidth(GLfloat width) { rec("glLineWidth", {width}); }
-void GLAPIENTRY glShadeModel(GLenum mode) { rec("glShadeModel", {double(mode)}); }
-void GLAPIENTRY glClear(GLbitfield mask) { rec("glClear", {double(mask)}); }
+void GLAPIENTRY glBegin(GLenum mode) {
+    rec("glBegin", {double(mode)});
+}
+void GLAPIENTRY glEnd() {
+    rec("glEnd");
+}
+void GLAPIENTRY glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
+    rec("glVertex3f", {x, y, z});
+}
+void GLAPIENTRY glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
+    rec("glNormal3f", {x, y, z});
+}
+void GLAPIENTRY glEnable(GLenum cap) {
+    rec("glEnable", {double(cap)});
+}
+void GLAPIENTRY glDisable(GLenum cap) {
+    rec("glDisable", {double(cap)});
+}
+void GLAPIENTRY glPointSize(GLfloat size) {
+    rec("glPointSize", {size});
+}
+void GLAPIENTRY glLineWidth(GLfloat width) {
+    rec("glLineWidth", {width});
+}
+void GLAPIENTRY glShadeModel(GLenum mode) {
+    rec("glShadeModel", {double(mode)});
+}
+void GLAPIENTRY glClear(GLbitfield mask) {
+    rec("glClear", {double(mask)});
+}
 void GLAPIENTRY glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a) {
     rec("glClearColor", {r, g, b, a});
 }
 void GLAPIENTRY glViewport(GLint x, GLint y, GLsizei w, GLsizei h) {
     rec("glViewport", {double(x), double(y), double(w), double(h)});
 }
-void GLAPIENTRY glFlush() { rec("glFlush"); }
-void GLAPIENTRY glFinish() { rec("glFinish"); }
+void GLAPIENTRY glFlush() {
+    rec("glFlush");
+}
+void GLAPIENTRY glFinish() {
+    rec("glFinish");
+}
 void GLAPIENTRY glMaterialfv(GLenum face, GLenum pname, const GLfloat* v) {
     if (pname == GL_SHININESS)
         rec("glMaterialfv", {double(face), double(pname), v[0]});
@@ -181,12 +205,18 @@ void GLAPIENTRY glPixelStorei(GLenum pname, GLint param) {
 void GLAPIENTRY glColor4ubv(const GLubyte* v) {
     rec("glColor4ubv", {double(v[0]), double(v[1]), double(v[2]), double(v[3])});
 }
-void GLAPIENTRY glColor3f(GLfloat r, GLfloat g, GLfloat b) { rec("glColor3f", {r, g, b}); }
+void GLAPIENTRY glColor3f(GLfloat r, GLfloat g, GLfloat b) {
+    rec("glColor3f", {r, g, b});
+}
 void GLAPIENTRY glColorMaterial(GLenum face, GLenum mode) {
     rec("glColorMaterial", {double(face), double(mode)});
 }
-void GLAPIENTRY glVertex2f(GLfloat x, GLfloat y) { rec("glVertex2f", {x, y}); }
-void GLAPIENTRY glRasterPos2f(GLfloat x, GLfloat y) { rec("glRasterPos2f", {x, y}); }
+void GLAPIENTRY glVertex2f(GLfloat x, GLfloat y) {
+    rec("glVertex2f", {x, y});
+}
+void GLAPIENTRY glRasterPos2f(GLfloat x, GLfloat y) {
+    rec("glRasterPos2f", {x, y});
+}
 void GLAPIENTRY glScalef(GLfloat x, GLfloat y, GLfloat z) {
     Mat b = identity();
     b[0] = x;
@@ -196,16 +226,26 @@ void GLAPIENTRY glScalef(GLfloat x, GLfloat y, GLfloat z) {
     top = multiply(top, b);
     rec("glScalef", {x, y, z});
 }
-void GLAPIENTRY glDepthFunc(GLenum func) { rec("glDepthFunc", {double(func)}); }
-void GLAPIENTRY glPushAttrib(GLbitfield mask) { rec("glPushAttrib", {double(mask)}); }
-void GLAPIENTRY glPopAttrib() { rec("glPopAttrib"); }
-void GLAPIENTRY glReadBuffer(GLenum mode) { rec("glReadBuffer", {double(mode)}); }
+void GLAPIENTRY glDepthFunc(GLenum func) {
+    rec("glDepthFunc", {double(func)});
+}
+void GLAPIENTRY glPushAttrib(GLbitfield mask) {
+    rec("glPushAttrib", {double(mask)});
+}
+void GLAPIENTRY glPopAttrib() {
+    rec("glPopAttrib");
+}
+void GLAPIENTRY glReadBuffer(GLenum mode) {
+    rec("glReadBuffer", {double(mode)});
+}
 const GLubyte* GLAPIENTRY glGetString(GLenum name) {
     rec("glGetString", {double(name)});
     static const GLubyte text[] = "recording stand-in";
     return text;
 }
-GLenum GLAPIENTRY glGetError() { return GL_NO_ERROR; }
+GLenum GLAPIENTRY glGetError() {
+    return GL_NO_ERROR;
+}
 
 // ---- GLU ----
 void GLAPIENTRY gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble n, GLdouble f) {
@@ -221,8 +261,12 @@ void FGAPIENTRY glutInit(int* argc, char** argv) {
     (void)argv;
     rec("glutInit", {double(*argc)});
 }
-void FGAPIENTRY glutInitDisplayMode(unsigned int mode) { rec("glutInitDisplayMode", {double(mode)}); }
-void FGAPIENTRY glutInitWindowSize(int w, int h) { rec("glutInitWindowSize", {double(w), double(h)}); }
+void FGAPIENTRY glutInitDisplayMode(unsigned int mode) {
+    rec("glutInitDisplayMode", {double(mode)});
+}
+void FGAPIENTRY glutInitWindowSize(int w, int h) {
+    rec("glutInitWindowSize", {double(w), double(h)});
+}
 void FGAPIENTRY glutInitWindowPosition(int x, int y) {
     rec("glutInitWindowPosition", {double(x), double(y)});
 }
@@ -258,10 +302,18 @@ int FGAPIENTRY glutCreateMenu(void (*f)(int)) {
 void FGAPIENTRY glutAddMenuEntry(const char* label, int value) {
     rec("glutAddMenuEntry", {double(value)}, label);
 }
-void FGAPIENTRY glutAttachMenu(int button) { rec("glutAttachMenu", {double(button)}); }
-void FGAPIENTRY glutPostRedisplay() { rec("glutPostRedisplay"); }
-void FGAPIENTRY glutSwapBuffers() { rec("glutSwapBuffers"); }
-void FGAPIENTRY glutMainLoop() { rec("glutMainLoop"); }
+void FGAPIENTRY glutAttachMenu(int button) {
+    rec("glutAttachMenu", {double(button)});
+}
+void FGAPIENTRY glutPostRedisplay() {
+    rec("glutPostRedisplay");
+}
+void FGAPIENTRY glutSwapBuffers() {
+    rec("glutSwapBuffers");
+}
+void FGAPIENTRY glutMainLoop() {
+    rec("glutMainLoop");
+}
 // The bitmap font: every character is 7 pixels wide; characters drawn are
 // recorded one call each.
 void* glutBitmapHelvetica12 = nullptr;

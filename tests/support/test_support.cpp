@@ -12,9 +12,8 @@ namespace testing_support {
 std::string makeTempDir(const std::string& tag) {
     static std::atomic<int> counter{0};
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() /
-                         ("rangeloom-test-" + std::to_string(getpid()) + "-" +
-                          std::to_string(counter++) + "-" + tag);
+    const fs::path dir = fs::temp_directory_path() / ("rangeloom-test-" + std::to_string(getpid()) +
+                                                      "-" + std::to_string(counter++) + "-" + tag);
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir.string();

@@ -143,7 +143,7 @@ std::string scanName(int i, int stations) {
 
 // What is kept of a scan once it is written.
 struct Written {
-    long header = -1;                   // where its vertices begin in its file
+    long header = -1;  // where its vertices begin in its file
     std::size_t points = 0;
     campaign::V3 lo{0, 0, 0}, hi{0, 0, 0};
     std::vector<Candidate> candidates;
@@ -186,7 +186,8 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const campaign::Survey survey(o.spec);
     const int n = o.spec.stations;
-    const int threads = o.threads > 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+    const int threads =
+        o.threads > 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
     std::vector<Written> written(static_cast<std::size_t>(n));
     std::vector<std::string> parts(static_cast<std::size_t>(n));
     std::mutex failures;
@@ -203,7 +204,8 @@ int main(int argc, char** argv) {
         parts[static_cast<std::size_t>(i)] = o.outDir + "/" + scanName(i, n) + ".part";
         campaign::Scan scan = campaign::takeScan(survey, i);
         std::string error;
-        w.header = campaign::writeScanFile(parts[static_cast<std::size_t>(i)], scan, o.spec, i, &error);
+        w.header =
+            campaign::writeScanFile(parts[static_cast<std::size_t>(i)], scan, o.spec, i, &error);
         if (w.header < 0) fail("cannot write " + parts[static_cast<std::size_t>(i)] + ": " + error);
         w.points = scan.xyz.size() / 3;
         w.lo = scan.lo;
@@ -274,6 +276,7 @@ int main(int argc, char** argv) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%d scans of the %s, %zu points, %zu strays: %s/campaign.conf (%.1f s)\n", n,
-                campaign::sceneKindName(o.spec.kind), points, strayCount, o.outDir.c_str(), seconds);
+                campaign::sceneKindName(o.spec.kind), points, strayCount, o.outDir.c_str(),
+                seconds);
     return 0;
 }

@@ -28,7 +28,9 @@ ply_property_def scalar(const char* name, int offset) {
 struct WriteEnded {
     int status;
 };
-[[noreturn]] void endWrite(int status) { throw WriteEnded{status}; }
+[[noreturn]] void endWrite(int status) {
+    throw WriteEnded{status};
+}
 
 }  // namespace
 
@@ -50,18 +52,17 @@ long writeScanFile(const std::string& path, const Scan& scan, const Spec& spec, 
     bool closed = false;
     try {
         const ply_property_def xyz[] = {scalar("x", 0), scalar("y", 4), scalar("z", 8)};
-        const ply_property_def cell = {"vertex_indices", PLY_INT, PLY_INT,
-                                       static_cast<int>(offsetof(GridCell, index)), PLY_LIST,
-                                       PLY_UCHAR, PLY_UCHAR,
-                                       static_cast<int>(offsetof(GridCell, count))};
+        const ply_property_def cell = {
+            "vertex_indices", PLY_INT,   PLY_INT,   static_cast<int>(offsetof(GridCell, index)),
+            PLY_LIST,         PLY_UCHAR, PLY_UCHAR, static_cast<int>(offsetof(GridCell, count))};
         ply_describe_element(ply, "vertex", static_cast<int>(scan.xyz.size() / 3), 3, xyz);
         ply_describe_element(ply, "range_grid", static_cast<int>(scan.grid.size()), 1, &cell);
         char line[128];
         std::snprintf(line, sizeof line, "simulated range scan written by rangeloom-campaign");
         append_comment(ply, line);
         std::snprintf(line, sizeof line, "scene %s seed %llu station %d of %d",
-                      sceneKindName(spec.kind), static_cast<unsigned long long>(spec.seed),
-                      station, spec.stations);
+                      sceneKindName(spec.kind), static_cast<unsigned long long>(spec.seed), station,
+                      spec.stations);
         append_comment(ply, line);
         std::snprintf(line, sizeof line, "num_cols %d", spec.cols);
         append_obj_info(ply, line);
@@ -106,9 +107,9 @@ bool placeStrays(const std::string& path, long header, const std::vector<Candida
         // Little-endian, as the file is written.
         uint32_t bits;
         std::memcpy(&bits, &c.liftedZ, 4);
-        const unsigned char bytes[4] = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
-                                        static_cast<unsigned char>(bits >> 16),
-                                        static_cast<unsigned char>(bits >> 24)};
+        const unsigned char bytes[4] = {
+            static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
+            static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
         ok = ok && std::fseek(fp, header + 12L * c.index + 8, SEEK_SET) == 0 &&
              std::fwrite(bytes, 4, 1, fp) == 1;
     }

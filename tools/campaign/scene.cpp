@@ -56,23 +56,32 @@ double rayBox(V3 o, V3 d, V3 lo, V3 hi, V3* normal) {
     return enter;
 }
 
-double between(Random& r, double lo, double hi) { return lo + (hi - lo) * r.uniform(); }
+double between(Random& r, double lo, double hi) {
+    return lo + (hi - lo) * r.uniform();
+}
 
 }  // namespace
 
 bool parseSceneKind(const std::string& name, SceneKind* kind) {
-    if (name == "terrain") *kind = SceneKind::terrain;
-    else if (name == "room") *kind = SceneKind::room;
-    else if (name == "facade") *kind = SceneKind::facade;
-    else return false;
+    if (name == "terrain")
+        *kind = SceneKind::terrain;
+    else if (name == "room")
+        *kind = SceneKind::room;
+    else if (name == "facade")
+        *kind = SceneKind::facade;
+    else
+        return false;
     return true;
 }
 
 const char* sceneKindName(SceneKind kind) {
     switch (kind) {
-        case SceneKind::terrain: return "terrain";
-        case SceneKind::room: return "room";
-        case SceneKind::facade: return "facade";
+        case SceneKind::terrain:
+            return "terrain";
+        case SceneKind::room:
+            return "room";
+        case SceneKind::facade:
+            return "facade";
     }
     return "?";
 }
@@ -82,9 +91,15 @@ Scene::Scene(SceneKind kind, uint64_t seed, double xMin, double xMax, double hal
     : kind_(kind) {
     Random r(seed ^ 0x5CE4E5EEDull);
     switch (kind) {
-        case SceneKind::terrain: makeTerrain(r, xMin, xMax, halfWidth, scale); break;
-        case SceneKind::room: makeRoom(r, xMin, xMax, halfWidth, scale); break;
-        case SceneKind::facade: makeFacade(r, xMin, xMax, halfWidth, scale); break;
+        case SceneKind::terrain:
+            makeTerrain(r, xMin, xMax, halfWidth, scale);
+            break;
+        case SceneKind::room:
+            makeRoom(r, xMin, xMax, halfWidth, scale);
+            break;
+        case SceneKind::facade:
+            makeFacade(r, xMin, xMax, halfWidth, scale);
+            break;
     }
     clearAround(clearX, clearY, clearRadius);
     double objectTop = 0;
@@ -137,9 +152,9 @@ void Scene::makeRoom(Random& r, double xMin, double xMax, double halfWidth, doub
     const int balls = static_cast<int>(3 * area / (scale * scale));
     for (int k = 0; k < balls; ++k) {
         const double radius = between(r, 0.02, 0.06) * scale;
-        spheres_.push_back({V3{between(r, xMin, xMax), between(r, -halfWidth, halfWidth),
-                               heightBound_ + radius},
-                            radius});
+        spheres_.push_back(
+            {V3{between(r, xMin, xMax), between(r, -halfWidth, halfWidth), heightBound_ + radius},
+             radius});
     }
 }
 
@@ -163,12 +178,14 @@ void Scene::makeFacade(Random& r, double xMin, double xMax, double halfWidth, do
         }
         if (r.uniform() < 0.1) {
             const double pipe = x + between(r, 0.05, 0.25) * scale;
-            boxes_.push_back({V3{pipe, -halfWidth - scale, heightBound_ + 0.01 * scale},
-                              V3{pipe + 0.015 * scale, halfWidth + scale, heightBound_ + 0.025 * scale}});
+            boxes_.push_back(
+                {V3{pipe, -halfWidth - scale, heightBound_ + 0.01 * scale},
+                 V3{pipe + 0.015 * scale, halfWidth + scale, heightBound_ + 0.025 * scale}});
         }
     }
-    boxes_.push_back({V3{xMin - scale, 0.4 * halfWidth, -heightBound_},
-                      V3{xMax + scale, 0.4 * halfWidth + 0.03 * scale, heightBound_ + 0.04 * scale}});
+    boxes_.push_back(
+        {V3{xMin - scale, 0.4 * halfWidth, -heightBound_},
+         V3{xMax + scale, 0.4 * halfWidth + 0.03 * scale, heightBound_ + 0.04 * scale}});
 }
 
 void Scene::indexObjects(double xMin, double xMax, double halfWidth, double scale) {
@@ -191,7 +208,8 @@ void Scene::indexObjects(double xMin, double xMax, double halfWidth, double scal
     objects_ = bucket(spans);
     spans.clear();
     for (std::size_t g = 0; g < glass_.size(); ++g)
-        spans.push_back({static_cast<int32_t>(g), glass_[g].x0, glass_[g].x1, glass_[g].y0, glass_[g].y1});
+        spans.push_back(
+            {static_cast<int32_t>(g), glass_[g].x0, glass_[g].x1, glass_[g].y0, glass_[g].y1});
     glass_in_ = bucket(spans);
 }
 
@@ -216,10 +234,12 @@ void Scene::clearAround(double x, double y, double radius) {
 }
 
 int Scene::bucketX(double x) const {
-    return std::clamp(static_cast<int>(std::floor((x - bucketX0_) / bucketSize_)), 0, bucketsX_ - 1);
+    return std::clamp(static_cast<int>(std::floor((x - bucketX0_) / bucketSize_)), 0,
+                      bucketsX_ - 1);
 }
 int Scene::bucketY(double y) const {
-    return std::clamp(static_cast<int>(std::floor((y - bucketY0_) / bucketSize_)), 0, bucketsY_ - 1);
+    return std::clamp(static_cast<int>(std::floor((y - bucketY0_) / bucketSize_)), 0,
+                      bucketsY_ - 1);
 }
 
 Scene::Buckets Scene::bucket(const std::vector<Span>& spans) const {

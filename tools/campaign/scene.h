@@ -36,7 +36,7 @@ enum class Surface : uint8_t {
 
 struct Hit {
     Surface surface = Surface::none;
-    double t = 0.0;   // ray parameter of the hit (the ray's direction has unit length)
+    double t = 0.0;      // ray parameter of the hit (the ray's direction has unit length)
     V3 normal{0, 0, 1};  // unit normal of the surface at the hit
 };
 
@@ -91,11 +91,11 @@ private:
     bool inGlass(double x, double y) const;
 
     SceneKind kind_;
-    std::vector<Wave> waves_;      // the height field (none: the plane z = 0)
-    double heightBound_ = 0.0;     // |h| never exceeds it
+    std::vector<Wave> waves_;   // the height field (none: the plane z = 0)
+    double heightBound_ = 0.0;  // |h| never exceeds it
     std::vector<Sphere> spheres_;
     std::vector<Box> boxes_;
-    std::vector<Rect> glass_;      // regions of the base that return nothing
+    std::vector<Rect> glass_;  // regions of the base that return nothing
     double top_ = 0.0;
 
     // Items (objects, or glass regions) bucketed by the squares of the x-y
@@ -115,8 +115,8 @@ private:
 
     double bucketSize_ = 1.0, bucketX0_ = 0.0, bucketY0_ = 0.0;
     int bucketsX_ = 0, bucketsY_ = 0;
-    Buckets objects_;  // an entry >= 0 is a sphere, ~entry a box
-    Buckets glass_in_; // indices into glass_
+    Buckets objects_;   // an entry >= 0 is a sphere, ~entry a box
+    Buckets glass_in_;  // indices into glass_
 };
 
 }  // namespace campaign

@@ -10,14 +10,14 @@ using sim::Random;
 
 namespace {
 
-constexpr double kStep = 0.6;            // station step, in footprints
-constexpr double kNoise = 0.00002;       // standard deviation of the range noise (metres)
-constexpr double kDropout = 0.003;       // share of rays that return nothing
+constexpr double kStep = 0.6;       // station step, in footprints
+constexpr double kNoise = 0.00002;  // standard deviation of the range noise (metres)
+constexpr double kDropout = 0.003;  // share of rays that return nothing
 constexpr double kDegree = M_PI / 180.0;
-constexpr double kFacing = 0.8;          // strays only where the surface faces the scanner this much
-constexpr int kEdgeCells = 4;            // strays no nearer a neighbour's raster edge
-constexpr int kSmoothCells = 2;          // base surface all around a stray's cell
-constexpr int kStrayApart = 6;           // raster cells between two strays
+constexpr double kFacing = 0.8;  // strays only where the surface faces the scanner this much
+constexpr int kEdgeCells = 4;    // strays no nearer a neighbour's raster edge
+constexpr int kSmoothCells = 2;  // base surface all around a stray's cell
+constexpr int kStrayApart = 6;   // raster cells between two strays
 
 // Independent random streams per station and purpose (splitmix64).
 uint64_t streamSeed(uint64_t seed, int station, uint64_t purpose) {
@@ -27,7 +27,9 @@ uint64_t streamSeed(uint64_t seed, int station, uint64_t purpose) {
     return z ^ (z >> 31);
 }
 
-double between(Random& r, double lo, double hi) { return lo + (hi - lo) * r.uniform(); }
+double between(Random& r, double lo, double hi) {
+    return lo + (hi - lo) * r.uniform();
+}
 
 // The scanner-frame position of raster cell (row, col) on the raster plane.
 V3 rasterPoint(const Spec& s, int row, int col) {
@@ -44,7 +46,9 @@ sim::Pose composed(const sim::Pose& outer, const sim::Pose& inner) {
     return p;
 }
 
-V3 vertexAt(const float* xyz) { return V3{xyz[0], xyz[1], xyz[2]}; }
+V3 vertexAt(const float* xyz) {
+    return V3{xyz[0], xyz[1], xyz[2]};
+}
 
 // Whether the neighbouring station sees the scene point p, on the same
 // surface, well inside its raster.
@@ -57,7 +61,8 @@ bool neighbourSees(const Survey& survey, int j, V3 p) {
     if (col < kEdgeCells || col > s.cols - 1 - kEdgeCells || row < kEdgeCells ||
         row > s.rows - 1 - kEdgeCells)
         return false;
-    const Hit hit = survey.scene.cast(pose.toCommon(V3{local.x, local.y, 0}), -1.0 * pose.axisZ, -1);
+    const Hit hit =
+        survey.scene.cast(pose.toCommon(V3{local.x, local.y, 0}), -1.0 * pose.axisZ, -1);
     if (hit.surface == Surface::none) return false;
     const V3 q = pose.toCommon(V3{local.x, local.y, -hit.t});
     return std::fabs(q.x - p.x) + std::fabs(q.y - p.y) + std::fabs(q.z - p.z) < 1e-6;
@@ -70,13 +75,16 @@ bool smoothAround(const Scan& scan, const Spec& s, int row, int col) {
     if (row < kSmoothCells || col < kSmoothCells || row >= s.rows - kSmoothCells ||
         col >= s.cols - kSmoothCells)
         return false;
-    const float z = scan.xyz[3 * static_cast<std::size_t>(scan.grid[static_cast<std::size_t>(row) * s.cols + col]) + 2];
+    const float z = scan.xyz[3 * static_cast<std::size_t>(
+                                     scan.grid[static_cast<std::size_t>(row) * s.cols + col]) +
+                             2];
     for (int r = row - kSmoothCells; r <= row + kSmoothCells; ++r) {
         for (int c = col - kSmoothCells; c <= col + kSmoothCells; ++c) {
             const int32_t v = scan.grid[static_cast<std::size_t>(r) * s.cols + c];
             if (v < 0) return false;
             const int apart = std::max(std::abs(r - row), std::abs(c - col));
-            if (std::fabs(scan.xyz[3 * static_cast<std::size_t>(v) + 2] - z) > apart * s.spacing + 1e-4)
+            if (std::fabs(scan.xyz[3 * static_cast<std::size_t>(v) + 2] - z) >
+                apart * s.spacing + 1e-4)
                 return false;
         }
     }
@@ -96,8 +104,10 @@ void findCandidates(const Survey& survey, int i, Scan* scan) {
         const int32_t v = scan->grid[static_cast<std::size_t>(row) * s.cols + col];
         if (v < 0 || !smoothAround(*scan, s, row, col)) continue;
         const V3 on = rasterPoint(s, row, col);
-        const Hit hit = survey.scene.cast(station.inScene.toCommon(on), -1.0 * station.inScene.axisZ, -1);
-        if (hit.surface == Surface::none || std::fabs(sim::dot(hit.normal, station.inScene.axisZ)) < kFacing)
+        const Hit hit =
+            survey.scene.cast(station.inScene.toCommon(on), -1.0 * station.inScene.axisZ, -1);
+        if (hit.surface == Surface::none ||
+            std::fabs(sim::dot(hit.normal, station.inScene.axisZ)) < kFacing)
             continue;
         const V3 p = station.inScene.toCommon(V3{on.x, on.y, -hit.t});
         const bool seen = (i > 0 && neighbourSees(survey, i - 1, p)) ||
@@ -124,9 +134,9 @@ namespace {
 
 // Where station i stands in the scene's x-y plane and how it is turned.
 struct Placement {
-    double x, y;         // position
-    double heading;      // turn about the scene's z axis (radians)
-    double tiltX, tiltY; // lean of the view axis towards x and y (radians)
+    double x, y;          // position
+    double heading;       // turn about the scene's z axis (radians)
+    double tiltX, tiltY;  // lean of the view axis towards x and y (radians)
 };
 
 Placement placement(const Spec& s, double footprint, int i) {

@@ -64,8 +64,8 @@ struct Candidate {
 
 // One scan in memory.
 struct Scan {
-    std::vector<float> xyz;     // vertices in the scanner frame, x y z each, in raster order
-    std::vector<int32_t> grid;  // per raster cell (row-major, row 0 at the top): vertex or -1
+    std::vector<float> xyz;       // vertices in the scanner frame, x y z each, in raster order
+    std::vector<int32_t> grid;    // per raster cell (row-major, row 0 at the top): vertex or -1
     V3 lo{0, 0, 0}, hi{0, 0, 0};  // the box of the vertices in the common frame
     std::vector<Candidate> candidates;  // places for strays, in the order they are tried
 };

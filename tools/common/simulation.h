@@ -11,14 +11,24 @@ namespace sim {
 struct V3 {
     double x, y, z;
 };
-inline V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline V3 operator*(double s, V3 a) { return {s * a.x, s * a.y, s * a.z}; }
-inline double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline V3 operator+(V3 a, V3 b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline V3 operator-(V3 a, V3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline V3 operator*(double s, V3 a) {
+    return {s * a.x, s * a.y, s * a.z};
+}
+inline double dot(V3 a, V3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 inline V3 cross(V3 a, V3 b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-inline V3 unit(V3 a) { return (1.0 / std::sqrt(dot(a, a))) * a; }
+inline V3 unit(V3 a) {
+    return (1.0 / std::sqrt(dot(a, a))) * a;
+}
 
 // A small deterministic generator (xorshift64*), the same on every platform.
 class Random {
@@ -33,7 +43,9 @@ public:
     double uniform() { return (next() >> 11) * (1.0 / 9007199254740992.0); }
     // Approximately normal: the sum of four uniforms, centred and scaled
     // (never beyond 2 sqrt(3) standard deviations).
-    double normal() { return (uniform() + uniform() + uniform() + uniform() - 2.0) * std::sqrt(3.0); }
+    double normal() {
+        return (uniform() + uniform() + uniform() + uniform() - 2.0) * std::sqrt(3.0);
+    }
 
 private:
     uint64_t s_;
@@ -110,9 +122,10 @@ inline void poseQuaternion(const Pose& p, double q[4]) {
 // configuration's matrix; a wrong convention would misplace every scan.
 inline bool quaternionMatches(const Pose& p, const double q[4]) {
     const double x = q[0], y = q[1], z = q[2], w = q[3];
-    const double m[3][3] = {{w * w + x * x - y * y - z * z, 2 * (w * z + x * y), 2 * (x * z - w * y)},
-                            {2 * (x * y - w * z), w * w - x * x + y * y - z * z, 2 * (w * x + y * z)},
-                            {2 * (x * z + w * y), 2 * (y * z - w * x), w * w - x * x - y * y + z * z}};
+    const double m[3][3] = {
+        {w * w + x * x - y * y - z * z, 2 * (w * z + x * y), 2 * (x * z - w * y)},
+        {2 * (x * y - w * z), w * w - x * x + y * y - z * z, 2 * (w * x + y * z)},
+        {2 * (x * z + w * y), 2 * (y * z - w * x), w * w - x * x - y * y + z * z}};
     const V3 cols[3] = {p.axisX, p.axisY, p.axisZ};
     for (int c = 0; c < 3; ++c) {
         const double col[3] = {cols[c].x, cols[c].y, cols[c].z};
