@@ -12,7 +12,7 @@ RUN_PKGS=(g++ cmake make freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libfast-
           libpng-dev libfreetype-dev fonts-dejavu-core libeigen3-dev libnanoflann-dev
           libtbb-dev xvfb xauth xdotool imagemagick)
 TEST_PKGS=("${RUN_PKGS[@]}" libgtest-dev libgmock-dev libbenchmark-dev
-           x11-utils assimp-utils cloudcompare clang libclang-rt-14-dev llvm python3)
+           x11-utils assimp-utils cloudcompare clang clang-format libclang-rt-14-dev llvm python3)
 
 case "$MODE" in
   run) PKGS=("${RUN_PKGS[@]}") ;;

@@ -230,10 +230,10 @@ void addBrokenBodies(std::vector<Seed>& seeds) {
     seeds.push_back(
         {kBody, "body.unknown-type.binary-le.ply",
          std::string(kLeHead) + "element vertex 1\nproperty flt x\nend_header\n" + le32(0)});
-    seeds.push_back(
-        {kBody, "body.x-is-a-list.ascii.ply",
-         std::string(kTextHead) + "element vertex 1\nproperty list uchar float x\nproperty float "
-                                  "y\nproperty float z\nend_header\n1 5 6 7\n"});
+    seeds.push_back({kBody, "body.x-is-a-list.ascii.ply",
+                     std::string(kTextHead) +
+                         "element vertex 1\nproperty list uchar float x\nproperty float "
+                         "y\nproperty float z\nend_header\n1 5 6 7\n"});
     seeds.push_back({kBody, "body.indices-not-a-list.ascii.ply",
                      meshText.substr(0, meshText.find("property list")) +
                          "property int vertex_indices\nend_header\n" + kPoints + "5\n0\n"});
