@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cstdlib>
 #include <memory>
 
 #include "fake_gl.h"
@@ -138,4 +139,20 @@ TEST(DrawPathChoice, NamesAndVersions) {
     EXPECT_FALSE(versionHasBufferObjects("1.4.1"));
     EXPECT_FALSE(versionHasBufferObjects("recording stand-in"));
     EXPECT_FALSE(versionHasBufferObjects(nullptr));
+}
+
+TEST(DrawPathChoice, UnknownValueIsNamedAndIgnored) {
+    setenv(kDrawPathVariable, "fast", 1);
+    resetDrawPath();
+    testing::internal::CaptureStderr();
+    // The stand-in names no GL version: without the variable, the immediate drawing.
+    EXPECT_EQ(drawPath(), DrawPath::Immediate);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "RANGELOOM_DRAWING=fast is not one of immediate, arrays, buffers: the drawing path "
+              "is chosen as without it\n");
+    setenv(kDrawPathVariable, "buffers", 1);
+    resetDrawPath();
+    EXPECT_EQ(drawPath(), DrawPath::ClientArrays);  // no buffer objects without a version
+    unsetenv(kDrawPathVariable);
+    resetDrawPath();
 }
