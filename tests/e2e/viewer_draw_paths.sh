@@ -18,26 +18,27 @@ mkdir -p "$OUT/sample"
 
 # The steps: a name, the keys sent before its screenshot ("drag-start": the
 # button pressed and the pointer moved), and "same" or "near". The scans
-# start smooth; 'e' steps through points, sparse points, wireframe, flat.
+# start smooth; 'e' steps through points, sparse points (the drag shows
+# them), wireframe, flat.
 SAMPLE_STEPS=(
-  smooth "" same  smooth-tossed "b t t" same  points "e e" same  sparse e same
-  wireframe e near  flat e near  flat-colour "m c" same  wireframe-colour "e e e e" same
+  smooth "" same  smooth-tossed "b t t" same  points "e e" same
+  wireframe "e e" near  flat e near  flat-colour "m c" same  wireframe-colour "e e e e" same
   lattice 7 near  drag drag-start same
 )
 # The torus is shown (key 1) and seen from further away ('d'); lit white, its
 # flat and smooth pictures are the same.
-TORUS_STEPS=(smooth "1$(printf ' d%.0s' $(seq 20))" same  points "e e" same  wireframe "e e" near)
+TORUS_STEPS=(smooth "1$(printf ' d%.0s' $(seq 20))" same  wireframe "e e e e" near)
 
 # Screenshots as raw RGB bytes: quick to take and to compare.
 shot() { import -window "$WID" -depth 8 "rgb:$1" 2>/dev/null; }
 
 # settled FILE PREVIOUS: a screenshot into FILE that differs from PREVIOUS
-# (every step changes the picture) and from which the next one, 0.2 s later,
+# (every step changes the picture) and from which the next one, 0.1 s later,
 # does not differ (the frame is complete).
 settled() {
   local tries
-  for tries in $(seq 1 50); do
-    sleep 0.2
+  for tries in $(seq 1 100); do
+    sleep 0.1
     shot "$1.next" || continue
     if [ -f "$1" ] && cmp -s "$1" "$1.next" && ! cmp -s "$1" "$2"; then
       rm -f "$1.next"
@@ -87,10 +88,10 @@ run() {
       settled "$reference" "$previous" || fail "$name never settled"
       previous=$reference
     else
-      for tries in $(seq 1 50); do
+      for tries in $(seq 1 100); do
         agree "$match" "$reference" "$OUT/$path.rgb" && break
-        [ "$tries" = 50 ] && fail "$path differs from immediate on $(basename "$input") after '$name': $(differences "$reference" "$OUT/$path.rgb") (pixels, largest difference)"
-        sleep 0.2
+        [ "$tries" = 100 ] && fail "$path differs from immediate on $(basename "$input") after '$name': $(differences "$reference" "$OUT/$path.rgb") (pixels, largest difference)"
+        sleep 0.1
       done
     fi
   done
