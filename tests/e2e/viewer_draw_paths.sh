@@ -100,7 +100,8 @@ run() {
   e2e_quit
 }
 
-for path in immediate buffers; do
+# By hand, DRAW_PATHS="immediate buffers arrays" checks client arrays too.
+for path in ${DRAW_PATHS:-immediate buffers}; do
   run "$path" "$OUT/sample/sample.conf" "${SAMPLE_STEPS[@]}"
   run "$path" "$OUT/torus.m" "${TORUS_STEPS[@]}"
 done
