@@ -15,7 +15,10 @@
 //   scanNN.ply        ASCII PLY range images (obj_info num_cols / num_rows,
 //                     vertex x y z, range_grid lists "0" or "1 k")
 //   sample.strays     one line per scan: the file name and its stray vertex indices
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +28,7 @@
 #include <vector>
 
 #include "tools/common/simulation.h"
+#include "version/version.h"
 
 namespace {
 
@@ -152,18 +156,33 @@ bool writeScan(const std::string& path, const Scan& scan, const Options& o) {
     return std::fclose(f) == 0;
 }
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage: rangeloom-sample [--out DIR] [--scans N] [--cols N] [--rows N]\n"
-                 "                        [--spacing METRES] [--strays N] [--seed N]\n"
-                 "Writes DIR/sample.conf, DIR/scanNN.ply and DIR/sample.strays.\n");
-}
+const char* const kUsage =
+    "usage: rangeloom-sample [--out DIR] [--scans N] [--cols N] [--rows N]\n"
+    "                        [--spacing METRES] [--strays N] [--seed N]\n"
+    "Writes a small simulated scan set: DIR/sample.conf (the configuration),\n"
+    "DIR/scanNN.ply (ASCII PLY range images) and DIR/sample.strays (per scan, the\n"
+    "indices of its stray points). The same arguments give the same files.\n"
+    "\n"
+    "  --out DIR          write into DIR, made when missing (default: .)\n"
+    "  --scans N          number of scans, 1 to 99 (default 6)\n"
+    "  --cols N           raster columns of every scan, 2 to 4096 (default 128)\n"
+    "  --rows N           raster rows of every scan, 2 to 4096 (default 128)\n"
+    "  --spacing METRES   distance between neighbouring rays (default 0.0005)\n"
+    "  --strays N         stray points per scan (default 8)\n"
+    "  --seed N           seed of the noise and the strays (default 1)\n"
+    "  -h, --help         print this help and exit\n"
+    "  -V, --version      print the version and exit\n"
+    "\n"
+    "Exit status: 0 success, 1 bad usage or a file cannot be written.\n";
 
-bool parseOptions(int argc, char** argv, Options* o) {
+enum class Parsed { Run, Help, Version, BadUsage };
+
+Parsed parseOptions(int argc, char** argv, Options* o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--help") return false;
-        if (i + 1 >= argc) return false;
+        if (a == "-h" || a == "--help") return Parsed::Help;
+        if (a == "-V" || a == "--version") return Parsed::Version;
+        if (i + 1 >= argc) return Parsed::BadUsage;
         const char* v = argv[++i];
         if (a == "--out")
             o->outDir = v;
@@ -180,18 +199,33 @@ bool parseOptions(int argc, char** argv, Options* o) {
         else if (a == "--seed")
             o->seed = std::strtoull(v, nullptr, 10);
         else
-            return false;
+            return Parsed::BadUsage;
     }
-    return o->scans >= 1 && o->scans <= 99 && o->cols >= 2 && o->rows >= 2 && o->cols <= 4096 &&
-           o->rows <= 4096 && o->spacing > 0 && o->strays >= 0;
+    const bool valid = o->scans >= 1 && o->scans <= 99 && o->cols >= 2 && o->rows >= 2 &&
+                       o->cols <= 4096 && o->rows <= 4096 && o->spacing > 0 && o->strays >= 0;
+    return valid ? Parsed::Run : Parsed::BadUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Options o;
-    if (!parseOptions(argc, argv, &o)) {
-        usage();
+    switch (parseOptions(argc, argv, &o)) {
+        case Parsed::Help:
+            std::fputs(kUsage, stdout);
+            return 0;
+        case Parsed::Version:
+            std::printf("rangeloom-sample %s\n", RANGELOOM_VERSION);
+            return 0;
+        case Parsed::BadUsage:
+            std::fputs(kUsage, stderr);
+            return 1;
+        case Parsed::Run:
+            break;
+    }
+    if (mkdir(o.outDir.c_str(), 0777) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "rangeloom-sample: cannot make %s: %s\n", o.outDir.c_str(),
+                     std::strerror(errno));
         return 1;
     }
     Random random(o.seed);

@@ -9,12 +9,34 @@
 #include <vector>
 
 #include "libply/plyfile.h"
+#include "version/version.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: rangeloom-plyconvert IN.ply OUT.ply ascii|binary_little_endian|binary_big_endian\n"
+    "Copies the PLY file IN.ply into OUT.ply in the named encoding: every element,\n"
+    "every value in its own type, the comments and the obj_info lines.\n"
+    "\n"
+    "  -h, --help      print this help and exit\n"
+    "  -V, --version   print the version and exit\n"
+    "\n"
+    "Exit status: 0 success, 1 bad usage, 2 IN.ply cannot be read, 3 OUT.ply\n"
+    "cannot be written.\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "-V") == 0 || std::strcmp(argv[1], "--version") == 0)) {
+        std::printf("rangeloom-plyconvert %s\n", RANGELOOM_VERSION);
+        return 0;
+    }
     if (argc != 4) {
-        std::fprintf(stderr,
-                     "usage: rangeloom-plyconvert IN.ply OUT.ply "
-                     "ascii|binary_little_endian|binary_big_endian\n");
+        std::fputs(kUsage, stderr);
         return 1;
     }
     int fileType = 0;
