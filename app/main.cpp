@@ -24,7 +24,8 @@ const char* const kHelp =
     "In the window, 'h' prints the keys, 'q' quits.\n"
     "\n"
     "Exit status: 0 after 'q' or when the window is closed; 1 when no window can\n"
-    "be opened; the PLY library's status when a scan's data is damaged.\n";
+    "be opened; when a scan's data is damaged, the PLY library's status: 255 for\n"
+    "text data, 1 for binary data.\n";
 
 // --help and --version as the first argument are answered before GLUT starts,
 // so that they need no display.
