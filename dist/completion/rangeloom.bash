@@ -67,11 +67,20 @@ _rangeloom() {
     rangeloom-register:-o | rangeloom-register:--out)
       _rangeloom_files "$cur" "conf"
       return ;;
+    rangeloom-register:--fix)
+      # The scans the configuration on the command line names.
+      local word conf=""
+      for word in "${COMP_WORDS[@]:1}"; do
+        [[ ${word,,} == *.conf && -f $word ]] && conf=$word
+      done
+      [ -n "$conf" ] &&
+        mapfile -t COMPREPLY < <(compgen -W "$(awk '$1 == "bmesh" { print $2 }' "$conf")" -- "$cur")
+      return ;;
     rangeloom-campaign:--scene)
       mapfile -t COMPREPLY < <(compgen -W "terrain room facade" -- "$cur")
       return ;;
     rangeloom:-display | rangeloom:-geometry | *:-t | *:--threshold | *:-s | *:--steps | \
-    *:-j | *:--threads | *:--bins | *:-r | *:--radius | *:--fix | *:--scans | *:--cols | \
+    *:-j | *:--threads | *:--bins | *:-r | *:--radius | *:--scans | *:--cols | \
     *:--rows | *:--spacing | *:--strays | *:--seed | *:--stations | *:--raster)
       return ;;
   esac

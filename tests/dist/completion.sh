@@ -9,7 +9,8 @@ shift
 status=0
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cd "$work" && mkdir folder && touch scans.conf site.E57 notes.txt cloud.ply
+cd "$work" && mkdir folder && touch site.E57 notes.txt cloud.ply
+printf 'camera 0 0 1 0 0 0 1\nbmesh bun000.ply 0 0 0 0 0 0 1\nbmesh bun045.ply 0 0 0 0 0 0 1\n' >scans.conf
 
 declare -A path
 for arg in "$@"; do path[${arg%%=*}]=${arg#*=}; done
@@ -51,6 +52,7 @@ expect "folder/ " rangeloom-clean --out = ""
 expect "cloud.ply folder/ " rangeloom-clean --merge ""
 expect "cloud.ply folder/ scans.conf site.E57 " rangeloom ""
 expect "room " rangeloom-campaign out --scene r
+expect "bun000.ply bun045.ply " rangeloom-register scans.conf --fix ""
 expect "binary_big_endian binary_little_endian " rangeloom-plyconvert a.ply b.ply bin
 [ $status -eq 0 ] && echo "completion of $# programs works"
 exit $status
