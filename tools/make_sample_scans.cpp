@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "files/file_replacement.h"
+#include "files/printable_name.h"
 #include "tools/common/simulation.h"
 #include "version/version.h"
 
@@ -136,9 +138,8 @@ Scan takeScan(const Pose& pose, const Options& o, Random& random) {
     return scan;
 }
 
-bool writeScan(const std::string& path, const Scan& scan, const Options& o) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
+// Writes the scan into f (the caller checks for write errors).
+void writeScan(FILE* f, const Scan& scan, const Options& o) {
     std::fprintf(f, "ply\nformat ascii 1.0\n");
     std::fprintf(f, "comment simulated range scan written by rangeloom-sample\n");
     std::fprintf(f, "obj_info num_cols %d\nobj_info num_rows %d\n", o.cols, o.rows);
@@ -153,7 +154,6 @@ bool writeScan(const std::string& path, const Scan& scan, const Options& o) {
         else
             std::fprintf(f, "1 %d \n", g);
     }
-    return std::fclose(f) == 0;
 }
 
 const char* const kUsage =
@@ -229,15 +229,20 @@ int main(int argc, char** argv) {
         return 1;
     }
     Random random(o.seed);
-    const std::string confPath = o.outDir + "/sample.conf";
-    const std::string straysPath = o.outDir + "/sample.strays";
-    FILE* conf = std::fopen(confPath.c_str(), "w");
-    FILE* strays = std::fopen(straysPath.c_str(), "w");
-    if (!conf || !strays) {
-        std::fprintf(stderr, "rangeloom-sample: cannot write in %s\n", o.outDir.c_str());
+    // Every file is written beside its target and renamed into place only
+    // when all of them are complete: a failed run leaves no partial file and
+    // keeps an earlier set as it was.
+    std::vector<files::FileReplacement> pending;
+    std::string error;
+    auto failed = [&](const std::string& path) {
+        std::fprintf(stderr, "rangeloom-sample: cannot write %s: %s\n",
+                     files::printableName(path).c_str(), error.c_str());
         return 1;
-    }
-    std::fprintf(conf, "camera 0 0 0.3 0 0 0 1\n");
+    };
+    files::FileReplacement conf, strays;
+    if (!conf.create(o.outDir + "/sample.conf", &error)) return failed(conf.target());
+    if (!strays.create(o.outDir + "/sample.strays", &error)) return failed(strays.target());
+    std::fprintf(conf.stream(), "camera 0 0 0.3 0 0 0 1\n");
     for (int i = 0; i < o.scans; ++i) {
         // Around the object at a slight elevation; with four scans or more,
         // the last one looks from above.
@@ -258,16 +263,21 @@ int main(int argc, char** argv) {
         const Scan scan = takeScan(pose, o, random);
         char name[32];
         std::snprintf(name, sizeof name, "scan%02d.ply", i);
-        if (!writeScan(o.outDir + "/" + name, scan, o)) {
-            std::fprintf(stderr, "rangeloom-sample: cannot write %s/%s\n", o.outDir.c_str(), name);
-            return 1;
-        }
-        std::fprintf(conf, "bmesh %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n", name, pose.origin.x,
-                     pose.origin.y, pose.origin.z, q[0], q[1], q[2], q[3]);
-        std::fprintf(strays, "%s", name);
-        for (int32_t s : scan.strays) std::fprintf(strays, " %d", s);
-        std::fprintf(strays, "\n");
+        files::FileReplacement file;
+        if (!file.create(o.outDir + "/" + name, &error)) return failed(file.target());
+        writeScan(file.stream(), scan, o);
+        if (!file.close(&error)) return failed(file.target());
+        pending.push_back(std::move(file));
+        std::fprintf(conf.stream(), "bmesh %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n", name,
+                     pose.origin.x, pose.origin.y, pose.origin.z, q[0], q[1], q[2], q[3]);
+        std::fprintf(strays.stream(), "%s", name);
+        for (int32_t s : scan.strays) std::fprintf(strays.stream(), " %d", s);
+        std::fprintf(strays.stream(), "\n");
     }
-    const bool ok = std::fclose(conf) == 0 && std::fclose(strays) == 0;
-    return ok ? 0 : 1;
+    // The configuration last, once the scans it names are in place.
+    pending.push_back(std::move(strays));
+    pending.push_back(std::move(conf));
+    for (files::FileReplacement& p : pending)
+        if (!p.commit(&error)) return failed(p.target());
+    return 0;
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "files/file_replacement.h"
+#include "files/printable_name.h"
 #include "version/version.h"
 
 namespace {
@@ -68,11 +70,16 @@ int main(int argc, char** argv) {
                      "rangeloom-torus: AROUND and ACROSS must be whole numbers from 3 to 100000\n");
         return 1;
     }
-    FILE* f = std::fopen(operands[0].c_str(), "w");
-    if (f == nullptr) {
-        std::fprintf(stderr, "rangeloom-torus: cannot write %s\n", operands[0].c_str());
+    // Written beside the target and renamed over it when complete, so that a
+    // failed write never leaves half a mesh in place of an earlier one.
+    files::FileReplacement file;
+    std::string error;
+    if (!file.create(operands[0], &error)) {
+        std::fprintf(stderr, "rangeloom-torus: cannot write %s: %s\n",
+                     files::printableName(operands[0]).c_str(), error.c_str());
         return 1;
     }
+    FILE* f = file.stream();
     std::fprintf(f, "# torus, %d x %d\n", around, across);
     const double R = 1.0, r = 0.35;
     int n = 0;
@@ -97,5 +104,10 @@ int main(int argc, char** argv) {
             }
         }
     }
-    return std::fclose(f) == 0 ? 0 : 1;
+    if (!file.commit(&error)) {
+        std::fprintf(stderr, "rangeloom-torus: cannot write %s: %s\n",
+                     files::printableName(operands[0]).c_str(), error.c_str());
+        return 1;
+    }
+    return 0;
 }
