@@ -71,7 +71,7 @@ agree() {
 # path's screenshots are the reference; each later path must reproduce each
 # of them within a few seconds.
 run() {
-  local path=$1 input=$2 name keys match reference previous=/dev/null tries
+  local path=$1 input=$2 name keys match reference tries previous=/dev/null
   shift 2
   RANGELOOM_DRAWING=$path RUNDIR=$(dirname "$input") e2e_start "$(basename "$input")"
   e2e_wait_window
@@ -84,9 +84,15 @@ run() {
       *) [ -z "$keys" ] || xdotool key --window "$WID" $keys ;;
     esac
     reference=$OUT/immediate-$(basename "$input")-$name.rgb
+    # The corner markers, drawn first, are lit by the normal the frame before
+    # left: once the step is drawn, one more frame ('g' changes nothing) makes
+    # that the step's own, whatever frames the keys gave on the way.
+    rm -f "$OUT/$path.step.rgb"
+    settled "$OUT/$path.step.rgb" "$previous" || fail "$name never settled on $path"
+    xdotool key --window "$WID" g
+    sleep 0.3
     if [ "$path" = immediate ]; then
-      settled "$reference" "$previous" || fail "$name never settled"
-      previous=$reference
+      settled "$reference" /dev/null || fail "$name never settled"
     else
       for tries in $(seq 1 100); do
         agree "$match" "$reference" "$OUT/$path.rgb" && break
@@ -94,6 +100,8 @@ run() {
         sleep 0.1
       done
     fi
+    previous=$OUT/$path.previous.rgb
+    cp "$OUT/$path.rgb" "$previous" 2>/dev/null || cp "$reference" "$previous"
   done
   xdotool mouseup 1
   grep -q "drawn one vertex at a time" "$OUT/stderr" && fail "$path fell back to the immediate drawing"
