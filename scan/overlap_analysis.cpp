@@ -1,8 +1,9 @@
 // The overlap analysis's driver: it lays the lattice, sorts every scan's
 // points and polygons into occupied cells, makes the polygon records and
-// measures every point against the polygons of all other scans in its cell on
-// several threads, printing the passes' progress in the order of the
-// pass-by-pass definition (scan/overlap_reference.cpp), whose values it gives.
+// measures, cell by cell on several threads, every point against the polygons
+// of the other scans present in its cell, then prints the passes' progress in
+// the order of the pass-by-pass definition (scan/overlap_reference.cpp),
+// whose values it gives.
 #include "scan/overlap_analysis.h"
 
 #include <algorithm>
@@ -76,70 +77,116 @@ void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
     cells->polygons = PolygonSource{&scan.faces, &scan.worldVertices};
 }
 
-// Finds the run of `key` in `runs` from position *at on, for keys asked in
-// increasing order: *at only moves forward, a few steps at a time or by
-// bisection over a longer stretch.
-const SparseCells::Run* runAtOrAfter(const std::vector<SparseCells::Run>& runs, const CellKey& key,
-                                     std::size_t* at) {
-    std::size_t i = *at;
-    for (int step = 0; step < 8 && i < runs.size() && runs[i].key < key; ++step) ++i;
-    if (i < runs.size() && runs[i].key < key)
-        i = static_cast<std::size_t>(
-            std::lower_bound(
-                runs.begin() + static_cast<std::ptrdiff_t>(i), runs.end(), key,
-                [](const SparseCells::Run& r, const CellKey& k) { return r.key < k; }) -
-            runs.begin());
-    *at = i;
-    return i < runs.size() && runs[i].key == key ? &runs[i] : nullptr;
+// One scan's share of one occupied cell: its points there (a range of its
+// point items) and its polygon records there.
+struct CellShare {
+    CellKey key;
+    uint32_t scan;
+    uint32_t pointBegin = 0, pointEnd = 0;  // in the scan's point items
+    uint32_t faceBegin = 0, faceEnd = 0;    // in the scan's records
+};
+
+// Every scan's shares of every occupied cell, cell by cell in visiting order
+// and within a cell by scan: a cell lists exactly the scans present in it, so
+// that measuring a cell costs its points times the polygons of the other
+// scans there, however many scans the campaign has.
+struct CellTable {
+    std::vector<CellShare> shares;
+    std::vector<std::size_t> cellStart;  // cell c: shares[cellStart[c] .. cellStart[c + 1])
+    std::size_t cellCount() const { return cellStart.empty() ? 0 : cellStart.size() - 1; }
+};
+
+CellTable cellTable(const std::vector<ScanCells>& cells) {
+    CellTable t;
+    for (std::size_t s = 0; s < cells.size(); ++s) {
+        // A scan's point runs and face runs are both in visiting order: merged
+        // into one share per cell.
+        const auto& points = cells[s].points.runs;
+        const auto& faces = cells[s].faces.runs;
+        std::size_t p = 0, f = 0;
+        while (p < points.size() || f < faces.size()) {
+            const bool takePoints =
+                f == faces.size() || (p < points.size() && !(faces[f].key < points[p].key));
+            const bool takeFaces =
+                p == points.size() || (f < faces.size() && !(points[p].key < faces[f].key));
+            CellShare share;
+            share.key = takePoints ? points[p].key : faces[f].key;
+            share.scan = static_cast<uint32_t>(s);
+            if (takePoints) {
+                share.pointBegin = points[p].begin;
+                share.pointEnd = points[p].end;
+                ++p;
+            }
+            if (takeFaces) {
+                share.faceBegin = faces[f].begin;
+                share.faceEnd = faces[f].end;
+                ++f;
+            }
+            t.shares.push_back(share);
+        }
+    }
+    // Stable: the shares of a cell keep the order of their scans.
+    std::stable_sort(t.shares.begin(), t.shares.end(),
+                     [](const CellShare& a, const CellShare& b) { return a.key < b.key; });
+    for (std::size_t i = 0; i < t.shares.size(); ++i)
+        if (i == 0 || !(t.shares[i].key == t.shares[i - 1].key)) t.cellStart.push_back(i);
+    t.cellStart.push_back(t.shares.size());
+    return t;
 }
 
 // The scratch space of one measuring thread, a cache line apart from the next.
 struct alignas(64) MeasureWorker {
-    MeasureWorker(double absolute, std::size_t scans) : measure(absolute), at(scans, 0) {}
+    explicit MeasureWorker(double absolute) : measure(absolute) {}
     PointMeasure measure;
     CellPolygons polygons;
     std::vector<CellRun> baseRuns;
-    // Within a range of cells, taken in increasing order, the place in every
-    // base scan's runs only moves forward.
-    std::vector<std::size_t> at;
 };
 
-// Every point of one target scan against the polygons of all other scans.
-void measureTarget(std::size_t target, const std::vector<Mesh*>& scans,
-                   const std::vector<ScanCells>& cells, double absolute, int threads) {
-    Mesh& t = *scans[target];
-    const auto& runs = cells[target].points.runs;
-    const std::vector<int32_t>& items = cells[target].points.items;
-    threads = std::max(1, std::min<int>(threads, static_cast<int>(runs.size() / 16) + 1));
-    std::vector<MeasureWorker> workers(static_cast<std::size_t>(parallelSlots(threads)),
-                                       MeasureWorker(absolute, scans.size()));
-    parallelFor(runs.size(), threads, [&](std::size_t begin, std::size_t end, int worker) {
-        MeasureWorker& m = workers.at(static_cast<std::size_t>(worker));
-        std::fill(m.at.begin(), m.at.end(), std::size_t(0));
-        for (std::size_t w = begin; w < end; ++w) {
-            m.baseRuns.clear();
-            for (std::size_t b = 0; b < scans.size(); ++b) {
-                if (b == target) continue;
-                if (const SparseCells::Run* run =
-                        runAtOrAfter(cells[b].faces.runs, runs[w].key, &m.at[b])) {
-                    m.baseRuns.push_back({cells[b].records.data(), cells[b].records.size(),
-                                          run->begin, run->end, &cells[b].polygons});
-                }
-            }
-            if (m.baseRuns.empty()) continue;
-            m.polygons.gather(m.baseRuns);
-            for (uint32_t i = runs[w].begin; i < runs[w].end; ++i) {
-                // The points of a cell lie scattered in the scan's arrays.
-                if (i + 4 < items.size()) {
-                    __builtin_prefetch(&t.worldVertices[static_cast<std::size_t>(items[i + 4])]);
-                    __builtin_prefetch(&t.vertexValues[static_cast<std::size_t>(items[i + 4])]);
-                }
-                const int32_t k = items[i];
-                const float d = m.measure.measure(t.worldVertices[k],
-                                                  startingValue(t.vertexValues[k]), m.polygons);
-                if (d < kNothingYet) t.vertexValues[k] = d;
-            }
+// Every point of one cell against the polygons of the other scans present in it.
+void measureCell(const CellShare* first, const CellShare* last, const std::vector<Mesh*>& scans,
+                 const std::vector<ScanCells>& cells, MeasureWorker& m) {
+    for (const CellShare* target = first; target != last; ++target) {
+        if (target->pointBegin == target->pointEnd) continue;
+        m.baseRuns.clear();
+        for (const CellShare* base = first; base != last; ++base) {
+            if (base == target || base->faceBegin == base->faceEnd) continue;
+            const ScanCells& b = cells[base->scan];
+            m.baseRuns.push_back(
+                {b.records.data(), b.records.size(), base->faceBegin, base->faceEnd, &b.polygons});
         }
+        if (m.baseRuns.empty()) continue;
+        m.polygons.gather(m.baseRuns);
+        Mesh& t = *scans[target->scan];
+        const std::vector<int32_t>& items = cells[target->scan].points.items;
+        for (uint32_t i = target->pointBegin; i < target->pointEnd; ++i) {
+            // The points of a cell lie scattered in the scan's arrays.
+            if (i + 4 < target->pointEnd) {
+                __builtin_prefetch(&t.worldVertices[static_cast<std::size_t>(items[i + 4])]);
+                __builtin_prefetch(&t.vertexValues[static_cast<std::size_t>(items[i + 4])]);
+            }
+            const int32_t k = items[i];
+            const float d =
+                m.measure.measure(t.worldVertices[k], startingValue(t.vertexValues[k]), m.polygons);
+            if (d < kNothingYet) t.vertexValues[k] = d;
+        }
+    }
+}
+
+// Every point of every scan against the polygons of all other scans, cells
+// split between the threads (cells are independent: a point's final value
+// is the minimum over the polygons of its own cell).
+void measureCells(const std::vector<Mesh*>& scans, const std::vector<ScanCells>& cells,
+                  double absolute, int threads) {
+    const CellTable table = cellTable(cells);
+    const std::size_t n = table.cellCount();
+    threads = std::max(1, std::min<int>(threads, static_cast<int>(n / 16) + 1));
+    std::vector<MeasureWorker> workers(static_cast<std::size_t>(parallelSlots(threads)),
+                                       MeasureWorker(absolute));
+    parallelFor(n, threads, [&](std::size_t begin, std::size_t end, int worker) {
+        MeasureWorker& m = workers.at(static_cast<std::size_t>(worker));
+        for (std::size_t c = begin; c < end; ++c)
+            measureCell(table.shares.data() + table.cellStart[c],
+                        table.shares.data() + table.cellStart[c + 1], scans, cells, m);
     });
 }
 
@@ -155,9 +202,9 @@ float sceneMagnitude(const std::vector<Mesh*>& scans) {
 }
 
 // The passes compare ordered pairs of scans, (0 on 1), (1 on 0), (0 on 2), ...
-// Measuring each target against all other scans at once gives every point the
-// same final value. The pass headings follow as soon as both scans of a pass
-// are done.
+// Measuring each cell's points against the polygons of all other scans in it
+// at once gives every point the same final value. The pass headings follow
+// once every cell is measured.
 void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const AnalysisOptions& o) {
     const std::size_t n = scans.size();
     const int threads = o.threads > 0 ? o.threads : workerThreads();
@@ -172,25 +219,20 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
     const double absolute = 1e-6 * double(sceneMagnitude(scans)) + 1e-30;
     const auto prepared = Clock::now();
 
-    std::size_t printedUpTo = 0;  // passes are printed in order as their targets finish
-    std::vector<std::pair<std::size_t, std::size_t>> passes;
+    measureCells(scans, cells, absolute, threads);
+    // The passes compare ordered pairs of scans in this order; all of them
+    // are done once every cell is measured.
+    int done = 0;
+    const int total = static_cast<int>(n * (n - 1));
     for (std::size_t a = 0; a < n; ++a)
-        for (std::size_t b = a + 1; b < n; ++b) {
-            passes.push_back({a, b});
-            passes.push_back({b, a});
-        }
-    for (std::size_t target = 0; target < n; ++target) {
-        measureTarget(target, scans, cells, absolute, threads);
-        if (!o.progress && !o.onPass) continue;
-        while (printedUpTo < passes.size() &&
-               std::max(passes[printedUpTo].first, passes[printedUpTo].second) <= target) {
-            const auto [a, b] = passes[printedUpTo++];
-            // The figures have no line end: flush so that they show as they come.
-            if (o.progress) consoleWrite(passProgressText(int(a), int(b), l.nz));
-            if (o.onPass) o.onPass(static_cast<int>(printedUpTo), static_cast<int>(passes.size()));
-        }
-        if (o.progress) std::fflush(stdout);
-    }
+        for (std::size_t b = a + 1; b < n; ++b)
+            for (const auto& [target, base] : {std::pair{a, b}, std::pair{b, a}}) {
+                ++done;
+                // The figures have no line end: flush so that they show as they come.
+                if (o.progress) consoleWrite(passProgressText(int(target), int(base), l.nz));
+                if (o.onPass) o.onPass(done, total);
+            }
+    if (o.progress) std::fflush(stdout);
     if (o.times != nullptr) {
         o.times->prepare = std::chrono::duration<double>(prepared - start).count();
         o.times->measure = std::chrono::duration<double>(Clock::now() - prepared).count();
