@@ -20,6 +20,7 @@
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
 #include "scene/plain_paths.h"
+#include "scene/range_grid.h"
 #include "scene/scene_state.h"
 
 const char* const kCleanProgram = "rangeloom-clean";
@@ -151,7 +152,11 @@ DistanceSummary overallDistances(const std::vector<PlyMesh*>& scans) {
 // could not be written.
 bool writeMerged(const std::vector<PlyMesh*>& scans, const CleanOptions& o, ProgressBar& bar) {
     std::vector<MergeSource> sources;
-    for (const PlyMesh* s : scans) sources.push_back({s, s->label()});
+    for (PlyMesh* s : scans) {
+        // The merged points carry their normals: a lean scan gets them now.
+        if (trianglesInRaster(*s)) rasterVertexNormals(*s);
+        sources.push_back({s, s->label()});
+    }
     bar.show("Merging", 0, 0);
     std::size_t points = 0;
     std::string error;
@@ -257,7 +262,9 @@ CleanStatus runClean(const CleanOptions& o) {
     setWorkerThreads(o.threads);
     ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
     bar.show("Loading " + baseName(o.config) + " ...", 0, 0);
-    const CleanInput input = loadForCleaning(o.config);
+    // The loader's transcript, which counts every scan's faces and edges, is
+    // only shown when verbose: otherwise range images are loaded lean.
+    const CleanInput input = loadForCleaning(o.config, o.verbosity != Verbosity::Verbose);
     bar.clear();
     if (o.verbosity == Verbosity::Verbose) std::fputs(input.transcript.c_str(), stdout);
     if (input.status != kSuccess) {

@@ -43,11 +43,12 @@ bool checkConfiguration(const std::string& config, std::string* error) {
     return true;
 }
 
-CleanInput loadForCleaning(const std::string& config) {
+CleanInput loadForCleaning(const std::string& config, bool lean) {
     CleanInput input;
     ConsoleCapture transcript;
     const bool scanFile = formats::isStructuredScanFile(config);
-    ScanConfigLoad load = scanFile ? readScanFileAsConfig(config) : readScanConfig(config);
+    ScanConfigLoad load =
+        scanFile ? readScanFileAsConfig(config, lean) : readScanConfig(config, lean);
     input.transcript = transcript.take();
     for (ConfigScan& scan : load.scans) input.scans.push_back(std::move(scan.mesh));
     input.defaultThreshold = load.threshold;

@@ -28,5 +28,7 @@ bool checkConfiguration(const std::string& config, std::string* error);
 // workerThreads() threads); a PTX or E57 file (by its extension) is a
 // configuration by itself. A damaged PLY scan ends the loading: the scans
 // after it are not read (and so not named). Reading no scan at all is
-// unreadable input too.
-CleanInput loadForCleaning(const std::string& config);
+// unreadable input too. With lean, range images are loaded lean
+// (PlyLoadOptions::lean): the same points, values and files at a fraction of
+// the memory, but a transcript that counts no faces and no edges for them.
+CleanInput loadForCleaning(const std::string& config, bool lean = false);

@@ -20,6 +20,7 @@
 #include "scan/overlap_reference.h"
 #include "scene/console.h"
 #include "scene/plain_paths.h"
+#include "scene/range_grid.h"
 
 namespace {
 
@@ -28,15 +29,21 @@ namespace {
 // so each point is independent (threads split them) and a polygon whose
 // distance is bounded below by the point's current value cannot change it.
 
-// A scan's points and polygons sorted into cells. The records are kept in
-// cell order, so that the face runs index them directly and a cell's
-// polygons are read from consecutive memory (they are read once for every
-// other scan's points in the cell).
+// A scan's points and polygons sorted into cells. The records of a scan's
+// faces are kept in cell order, so that the face runs index them directly and
+// a cell's polygons are read from consecutive memory (they are read once for
+// every other scan's points in the cell). A scan whose triangles are implicit
+// in its raster (trianglesInRaster) keeps only their codes in cell order: its
+// records are made cell by cell while measuring, from the same corners by the
+// same float operations, so that no record of a whole scan is held.
 struct ScanCells {
     SparseCells points;               // point runs (indices into worldVertices)
-    SparseCells faces;                // face runs (ranges of records; no items)
+    SparseCells faces;                // face runs: ranges of records, or of raster codes
     FilledArray<FaceRecord> records;  // the measurable faces that lie in a cell, in cell order
     PolygonSource polygons;           // the scan's faces and world positions
+    bool implicit = false;            // faces.items holds raster triangle codes
+    RasterGrid raster;                // the raster, when implicit
+    const std::vector<Point3>* positions = nullptr;  // world positions, when implicit
 };
 
 // Fills the record of a measurable face in place.
@@ -48,11 +55,36 @@ void fillRecord(const Face& f, int32_t index, const std::vector<Point3>& positio
         r->setPolygon(idx, f.vertexIndices.size(), positions.data(), index);
 }
 
+// Sorts the triangles of a raster into cells by their centroids, as the faces
+// triangulateRangeGrid would make of it are sorted; they are kept as codes.
+void prepareRasterCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
+    cells->implicit = true;
+    cells->raster = rasterOf(scan, scan.gridStep);
+    cells->positions = &scan.worldVertices;
+    const std::vector<Point3>& world = scan.worldVertices;
+    const std::size_t n = world.size();
+    CellSorter sorter(l, 2 * scan.vertices.size());
+    forEachGridTriangle(cells->raster, scan.vertices.data(), scan.maxEdgeLength,
+                        [&](uint64_t square, int shape, int32_t a, int32_t b, int32_t c) {
+                            // A corner without a world position: not measurable.
+                            if (!inIndexRange(a, n) || !inIndexRange(b, n) || !inIndexRange(c, n))
+                                return;
+                            const int32_t corners[3] = {a, b, c};
+                            sorter.add(centroidOf(corners, 3, world),
+                                       gridTriangleCode(square, shape));
+                        });
+    sorter.sortInto(&cells->faces);
+}
+
 // Sorts a scan's points and measurable faces (by centroid) into cells, then
 // makes the face records in cell order: a second pass over the faces, in face
 // order, writes each record straight to its place.
 void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
     sortPointsIntoCells(l, scan, &cells->points);
+    if (trianglesInRaster(scan)) {
+        prepareRasterCells(l, scan, cells);
+        return;
+    }
     CellSorter sorter(l, scan.faces.size());
     for (std::size_t f = 0; f < scan.faces.size(); ++f) {
         const Face& face = scan.faces[f];
@@ -140,19 +172,55 @@ struct alignas(64) MeasureWorker {
     PointMeasure measure;
     CellPolygons polygons;
     std::vector<CellRun> baseRuns;
+    std::vector<FaceRecord> made;     // the records of the cell's raster triangles
+    std::vector<std::size_t> madeAt;  // per share of the cell: where its records start in made
 };
+
+// The record of the raster triangle `code`: its corners and normal as the
+// face triangulateRangeGrid makes of it has them (computeNormals).
+void fillRasterRecord(const ScanCells& cells, uint32_t code, FaceRecord* r) {
+    int32_t c[3];
+    cells.raster.corners(gridTriangleSquare(code), gridTriangleShape(code), c);
+    const std::vector<Point3>& w = *cells.positions;
+    const Point3 &p0 = w[static_cast<std::size_t>(c[0])], &p1 = w[static_cast<std::size_t>(c[1])],
+                 &p2 = w[static_cast<std::size_t>(c[2])];
+    r->setTriangle(p0, p1, p2, cornerNormal(p0, p1, p2));
+}
 
 // Every point of one cell against the polygons of the other scans present in it.
 void measureCell(const CellShare* first, const CellShare* last, const std::vector<Mesh*>& scans,
                  const std::vector<ScanCells>& cells, MeasureWorker& m) {
+    std::size_t withPoints = 0;
+    for (const CellShare* s = first; s != last; ++s) withPoints += s->pointBegin != s->pointEnd;
+    // Records of raster triangles, made once for the cell, when some other
+    // scan has points here.
+    m.made.clear();
+    m.madeAt.assign(static_cast<std::size_t>(last - first), 0);
+    for (const CellShare* s = first; s != last; ++s) {
+        const ScanCells& b = cells[s->scan];
+        const bool others = withPoints > (s->pointBegin != s->pointEnd ? 1u : 0u);
+        if (!b.implicit || !others) continue;
+        m.madeAt[static_cast<std::size_t>(s - first)] = m.made.size();
+        for (uint32_t i = s->faceBegin; i < s->faceEnd; ++i) {
+            m.made.emplace_back();
+            fillRasterRecord(b, static_cast<uint32_t>(b.faces.items[i]), &m.made.back());
+        }
+    }
     for (const CellShare* target = first; target != last; ++target) {
         if (target->pointBegin == target->pointEnd) continue;
         m.baseRuns.clear();
         for (const CellShare* base = first; base != last; ++base) {
             if (base == target || base->faceBegin == base->faceEnd) continue;
             const ScanCells& b = cells[base->scan];
-            m.baseRuns.push_back(
-                {b.records.data(), b.records.size(), base->faceBegin, base->faceEnd, &b.polygons});
+            if (b.implicit) {
+                const uint32_t count = base->faceEnd - base->faceBegin;
+                m.baseRuns.push_back(
+                    {m.made.data() + m.madeAt[static_cast<std::size_t>(base - first)], count, 0,
+                     count, &b.polygons});
+            } else {
+                m.baseRuns.push_back({b.records.data(), b.records.size(), base->faceBegin,
+                                      base->faceEnd, &b.polygons});
+            }
         }
         if (m.baseRuns.empty()) continue;
         m.polygons.gather(m.baseRuns);

@@ -422,12 +422,13 @@ void PlyMesh::finishLoad(const PlyLoadOptions& options) {
     dropInvalidIndices();
     printFirstElements(*this);
     reportPlacement(*this, options.alone);
+    const bool implicit = options.lean && trianglesInRaster(*this);
     if (faces.empty() || isRangeGrid) {
         ConsoleText() << "Finding faces..." << std::endl;
-        triangulateRangeGrid(*this, gridStep);
+        if (!implicit) triangulateRangeGrid(*this, gridStep);
     }
     ConsoleText() << "Finding normals..." << std::endl;
-    if (!options.normalsFromPose) computeNormals();
+    if (!options.normalsFromPose && !implicit) computeNormals();
     ConsoleText() << "Finding edges..." << std::endl;
     buildEdges();
     consolePrintf("Vertices: %d\n", vertexCount());

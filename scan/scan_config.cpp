@@ -19,6 +19,7 @@
 #include "scene/console.h"
 #include "scene/materials.h"
 #include "scene/plain_paths.h"
+#include "scene/range_grid.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -89,16 +90,18 @@ struct ScanJob {
     Record record;
     std::string path;                 // where the scan is read from
     int id = 0;                       // object id of its first scan, given in record order
+    bool lean = false;                // loaded lean (PlyLoadOptions::lean)
     std::vector<ScanResult> results;  // in file order
 };
 
 // Gives the scan the material, the baked pose and the display mode of a
 // configuration's scans; place applies the pose.
 template <typename Place>
-void finishScan(PlyMesh& scan, Place place) {
+void finishScan(PlyMesh& scan, const PlyLoadOptions& options, Place place) {
     scan.setMaterial(scanMaterial);
     place();
-    scan.bakeWorldPositions();
+    // A lean scan whose triangles stay in its raster keeps no normals.
+    scan.bakeWorldPositions(!(options.lean && trianglesInRaster(scan)));
     scan.setDisplayMode(Smooth);
 }
 
@@ -109,10 +112,11 @@ void loadPlyScan(ScanJob* job) {
     ConsoleCapture capture;
     PlyLoadOptions options;
     options.normalsFromPose = true;
+    options.lean = job->lean;
     result.loaded = PlyMesh::load(job->id, job->path, options);
     if (PlyMesh* s = result.loaded.mesh.get()) {
         const Record& r = job->record;
-        finishScan(*s, [&] {
+        finishScan(*s, options, [&] {
             s->rotate(Quaternion(r.qx, r.qy, r.qz, r.qw));
             s->translate(r.tx, r.ty, r.tz);
         });
@@ -141,10 +145,12 @@ ScanResult placedScan(formats::StructuredScan&& scan, const ScanJob& job) {
     }
     PlyLoadOptions options;
     options.normalsFromPose = true;
+    options.lean = job.lean;
     result.loaded.mesh = PlyMesh::fromScan(job.id, std::move(scan), job.path, options);
     PlyMesh& s = *result.loaded.mesh;
     const Record& r = job.record;
-    finishScan(s, [&] { s.placeScan(Quaternion(r.qx, r.qy, r.qz, r.qw), Vec3(r.tx, r.ty, r.tz)); });
+    finishScan(s, options,
+               [&] { s.placeScan(Quaternion(r.qx, r.qy, r.qz, r.qw), Vec3(r.tx, r.ty, r.tz)); });
     result.report = capture.take();
     result.adding = "Adding " + std::string(h.structured ? "" : "unstructured ") + "scan " +
                     std::to_string(h.index + 1) + " of " + job.path;
@@ -203,7 +209,7 @@ bool damaged(const ScanJob& job) {
 }
 
 // The bmesh records of the configuration, with their paths and ids.
-std::vector<ScanJob> readJobs(FILE* f, const std::string& fileName) {
+std::vector<ScanJob> readJobs(FILE* f, const std::string& fileName, bool lean) {
     std::vector<ScanJob> jobs;
     Record r;
     while (readRecord(f, &r)) {
@@ -213,6 +219,7 @@ std::vector<ScanJob> readJobs(FILE* f, const std::string& fileName) {
         job.record = r;
         job.path = resolveScanPath(r.file, fileName);
         job.id = nextScanId++;
+        job.lean = lean;
         jobs.push_back(std::move(job));
     }
     return jobs;
@@ -274,7 +281,7 @@ void loadAndReport(std::vector<ScanJob>& jobs, ScanConfigLoad* result) {
 
 }  // namespace
 
-ScanConfigLoad readScanConfig(const std::string& fileName) {
+ScanConfigLoad readScanConfig(const std::string& fileName, bool lean) {
     ScanConfigLoad result;
     result.threshold = tossThreshold;
     FILE* f = std::fopen(fileName.c_str(), "r");
@@ -283,13 +290,13 @@ ScanConfigLoad readScanConfig(const std::string& fileName) {
         consolePrintf("Could not open file %s\n", fileName.c_str());
         return result;
     }
-    std::vector<ScanJob> jobs = readJobs(f, fileName);
+    std::vector<ScanJob> jobs = readJobs(f, fileName, lean);
     std::fclose(f);
     loadAndReport(jobs, &result);
     return result;
 }
 
-ScanConfigLoad readScanFileAsConfig(const std::string& path) {
+ScanConfigLoad readScanFileAsConfig(const std::string& path, bool lean) {
     ScanConfigLoad result;
     result.threshold = tossThreshold;
     std::vector<ScanJob> jobs(1);
@@ -298,6 +305,7 @@ ScanConfigLoad readScanFileAsConfig(const std::string& path) {
     jobs[0].record.qw = 1.0f;
     jobs[0].path = path;
     jobs[0].id = nextScanId++;
+    jobs[0].lean = lean;
     loadAndReport(jobs, &result);
     return result;
 }

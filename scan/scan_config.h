@@ -58,7 +58,9 @@ struct ScanConfigLoad {
 // up to where it ended is printed, and neither the records after it nor the
 // threshold line are. The threshold is the spacing of the first scan's raster
 // (defaultTossThreshold) when two or more scans were read, else tossThreshold
-// as it is. Nothing is added to the scene: the caller takes the scans.
+// as it is. Nothing is added to the scene: the caller takes the scans. With
+// lean the scans are loaded lean (PlyLoadOptions::lean: range images keep
+// their triangles in their rasters, no normals, no edges).
 //
 // A PTX or E57 file is read scan by scan, one scan's points in memory at a
 // time: each scan's report (PlyMesh::fromScan) is followed by "Adding scan N
@@ -67,12 +69,12 @@ struct ScanConfigLoad {
 // damaged one as "Could not read PATH: ..." after the scans before the
 // damage, which are kept; a scan whose transform is not rigid as "Could not
 // place PATH: scan N: ...". Such failures do not end the reading.
-ScanConfigLoad readScanConfig(const std::string& fileName);
+ScanConfigLoad readScanConfig(const std::string& fileName, bool lean = false);
 
 // A lone PTX or E57 file as a configuration by itself: its scans with their
 // own poses, loaded and reported as readScanConfig does for a configuration
 // whose only record names the file with the identity pose.
-ScanConfigLoad readScanFileAsConfig(const std::string& path);
+ScanConfigLoad readScanFileAsConfig(const std::string& path, bool lean = false);
 
 // What the viewer does with a configuration it has read: appends the scans
 // to the scene (each visible; the scene owns them from then on) and makes the

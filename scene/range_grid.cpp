@@ -86,3 +86,27 @@ void addGridTriangle(Mesh& mesh, int first, int second, int third, Vec3 viewDire
     face.vertexIndices.push_back(third);
     mesh.faces.push_back(std::move(face));
 }
+
+bool trianglesInRaster(const Mesh& mesh) {
+    return mesh.isRangeGrid && mesh.faces.empty() && !mesh.gridIndex.empty() &&
+           mesh.gridIndex.size() < kCodedRasterCells;
+}
+
+void rasterVertexNormals(Mesh& mesh) {
+    const std::vector<Point3>& positions =
+        mesh.worldVertices.empty() ? mesh.vertices : mesh.worldVertices;
+    std::vector<Vec3>& normals = mesh.vertexNormals;
+    normals.assign(mesh.vertices.size(), Vec3(0.0f, 0.0f, 0.0f));
+    const std::size_t n = positions.size();
+    forEachGridTriangle(
+        rasterOf(mesh, mesh.gridStep), mesh.vertices.data(), mesh.maxEdgeLength,
+        [&](uint64_t, int, int32_t a, int32_t b, int32_t c) {
+            const bool placed = inIndexRange(a, n) && inIndexRange(b, n) && inIndexRange(c, n);
+            const Vec3 normal = placed ? cornerNormal(positions[static_cast<std::size_t>(a)],
+                                                      positions[static_cast<std::size_t>(b)],
+                                                      positions[static_cast<std::size_t>(c)])
+                                       : Vec3();
+            for (int32_t corner : {a, b, c}) normals[static_cast<std::size_t>(corner)] += normal;
+        });
+    for (Vec3& v : normals) v.normalise();
+}

@@ -120,6 +120,33 @@ void forEachGridTriangle(const RasterGrid& grid, const Point3* vertices, float m
 // squares of step cells.
 RasterGrid rasterOf(const Mesh& mesh, int step);
 
+// A raster triangle named in 32 bits: its square's position times 8 plus its
+// shape, for rasters of fewer than kCodedRasterCells cells.
+constexpr std::size_t kCodedRasterCells = std::size_t(1) << 29;
+inline uint32_t gridTriangleCode(uint64_t square, int shape) {
+    return static_cast<uint32_t>(square * 8 + static_cast<uint64_t>(shape));
+}
+inline uint64_t gridTriangleSquare(uint32_t code) {
+    return code / 8;
+}
+inline int gridTriangleShape(uint32_t code) {
+    return static_cast<int>(code % 8);
+}
+
+// Whether a mesh's triangles are implicit in its raster: a range image with
+// raster entries (fewer than kCodedRasterCells) and no faces. Its triangles
+// are the ones triangulateRangeGrid would append (none, for a raster whose
+// triangulation gave none): the batch cleaner loads range images so, and the
+// overlap analysis walks their rasters instead of faces.
+bool trianglesInRaster(const Mesh& mesh);
+
+// Fills the vertex normals of a mesh whose triangles are implicit in its
+// raster (trianglesInRaster) exactly as computeNormals fills them for the
+// same mesh with its triangles made: each triangle's unit normal from its
+// world positions, added to its corners in the order of the walk, then
+// normalised.
+void rasterVertexNormals(Mesh& mesh);
+
 // Appends the triangles of the mesh's raster (forEachGridTriangle over its
 // vertices with mesh.maxEdgeLength). Does nothing unless the mesh is a range
 // grid with a raster size and entries.
