@@ -24,6 +24,23 @@
 
 namespace {
 
+// The passes in their order, (0 on 1), (1 on 0), (0 on 2), (2 on 0), ...,
+// (1 on 2), (2 on 1), ..., one at a time: pair (a, b) with a < b, first with
+// a as the target, then with b.
+struct PassOrder {
+    std::size_t a = 0, b = 1;
+    bool second = false;  // b is the target
+    std::size_t target() const { return second ? b : a; }
+    std::size_t base() const { return second ? a : b; }
+    std::size_t later() const { return b; }  // the later of the two scans
+    bool finished(std::size_t n) const { return b >= n; }
+    void advance(std::size_t n) {
+        second = !second;
+        if (second) return;
+        if (++b == n && a + 2 < n) b = ++a + 1;
+    }
+};
+
 // The fast path makes the same passes over occupied cells only. A point's
 // final value is the minimum over every polygon it meets, whatever the order,
 // so each point is independent (threads split them) and a polygon whose
@@ -288,19 +305,19 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
     const auto prepared = Clock::now();
 
     measureCells(scans, cells, absolute, threads);
-    // The passes compare ordered pairs of scans in this order; all of them
-    // are done once every cell is measured.
-    int done = 0;
-    const int total = static_cast<int>(n * (n - 1));
-    for (std::size_t a = 0; a < n; ++a)
-        for (std::size_t b = a + 1; b < n; ++b)
-            for (const auto& [target, base] : {std::pair{a, b}, std::pair{b, a}}) {
-                ++done;
-                // The figures have no line end: flush so that they show as they come.
-                if (o.progress) consoleWrite(passProgressText(int(target), int(base), l.nz));
-                if (o.onPass) o.onPass(done, total);
-            }
-    if (o.progress) std::fflush(stdout);
+    // Every pass is done once every cell is measured: they are reported in
+    // order, produced one at a time (never a list of all pairs of scans).
+    if (o.progress || o.onPass) {
+        std::int64_t reported = 0;
+        const std::int64_t total = analysisPassCount(n);
+        for (PassOrder next; !next.finished(n); next.advance(n)) {
+            // The figures have no line end: flush so that they show as they come.
+            if (o.progress)
+                consoleWrite(passProgressText(int(next.target()), int(next.base()), l.nz));
+            if (o.onPass) o.onPass(++reported, total);
+        }
+        if (o.progress) std::fflush(stdout);
+    }
     if (o.times != nullptr) {
         o.times->prepare = std::chrono::duration<double>(prepared - start).count();
         o.times->measure = std::chrono::duration<double>(Clock::now() - prepared).count();
@@ -309,15 +326,23 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
 
 }  // namespace
 
+std::int64_t analysisPassCount(std::size_t scans) {
+    const auto n = static_cast<std::int64_t>(scans);
+    return n > 1 ? n * (n - 1) : 0;
+}
+
 std::string passProgressText(int target, int base, int nz) {
     char line[96];
     std::snprintf(line, sizeof line, "\nAnalyzing image %d based on image %d\n", target, base);
     std::string text = line;
     text += "Analyzing buckets...00%";
+    int shown = 0;
     for (int z = 0; z < nz; ++z) {
-        const int figure = nz > 1 ? static_cast<int>(float(z) / float(nz - 1) * 100.0f) : 100;
+        const int figure = layerFigure(z, nz);
+        if (nz > kLayersEachShown && figure == shown) continue;
         std::snprintf(line, sizeof line, "\b\b\b%02d%%", figure);
         text += line;
+        shown = figure;
     }
     return text;
 }
