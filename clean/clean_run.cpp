@@ -61,11 +61,13 @@ void analyse(const std::vector<PlyMesh*>& scans, const CleanOptions& o, Progress
     AnalysisOptions analysis;
     analysis.threads = o.threads;
     analysis.progress = o.verbosity == Verbosity::Verbose;
-    analysis.onPass = [&](std::int64_t done, std::int64_t all) {
-        passes = done;
-        bar.show("Analysing", done, all);
+    analysis.onPass = [&](std::int64_t done, std::int64_t) { passes = done; };
+    // Scans sorted into cells, then cells measured; the passes are all done
+    // at the end.
+    analysis.onPhase = [&](const char* phase, std::int64_t done, std::int64_t all) {
+        bar.show(phase, done, all);
     };
-    if (total > 0) bar.show("Analysing", 0, total);
+    if (total > 0) bar.show("Analysing", 0, 0);
     ConsoleCapture transcript;
     analyzeOverlap(std::vector<Mesh*>(scans.begin(), scans.end()), nullptr, analysis);
     const std::string text = transcript.take();

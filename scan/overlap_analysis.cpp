@@ -126,6 +126,29 @@ void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
     cells->polygons = PolygonSource{&scan.faces, &scan.worldVertices};
 }
 
+// parallelFor over [0, count) in up to a hundred consecutive parts, each
+// reported to o.onPhase on the calling thread as it ends; one part when
+// nobody listens. Parts hold at least a few items per thread, so that the
+// threads stay busy.
+template <class Body>
+void inParts(std::size_t count, int threads, const char* phase, const AnalysisOptions& o,
+             const Body& body) {
+    if (!o.onPhase) {
+        parallelFor(count, threads, body);
+        return;
+    }
+    const std::size_t part =
+        std::max<std::size_t>({(count + 99) / 100, 4 * static_cast<std::size_t>(threads), 1});
+    o.onPhase(phase, 0, static_cast<std::int64_t>(count));
+    for (std::size_t begin = 0; begin < count; begin += part) {
+        const std::size_t end = std::min(count, begin + part);
+        parallelFor(end - begin, threads, [&](std::size_t b, std::size_t e, int worker) {
+            body(begin + b, begin + e, worker);
+        });
+        o.onPhase(phase, static_cast<std::int64_t>(end), static_cast<std::int64_t>(count));
+    }
+}
+
 // One scan's share of one occupied cell: its points there (a range of its
 // point items) and its polygon records there.
 struct CellShare {
@@ -261,13 +284,13 @@ void measureCell(const CellShare* first, const CellShare* last, const std::vecto
 // split between the threads (cells are independent: a point's final value
 // is the minimum over the polygons of its own cell).
 void measureCells(const std::vector<Mesh*>& scans, const std::vector<ScanCells>& cells,
-                  double absolute, int threads) {
+                  double absolute, int threads, const AnalysisOptions& o) {
     const CellTable table = cellTable(cells);
     const std::size_t n = table.cellCount();
     threads = std::max(1, std::min<int>(threads, static_cast<int>(n / 16) + 1));
     std::vector<MeasureWorker> workers(static_cast<std::size_t>(parallelSlots(threads)),
                                        MeasureWorker(absolute));
-    parallelFor(n, threads, [&](std::size_t begin, std::size_t end, int worker) {
+    inParts(n, threads, "Measuring", o, [&](std::size_t begin, std::size_t end, int worker) {
         MeasureWorker& m = workers.at(static_cast<std::size_t>(worker));
         for (std::size_t c = begin; c < end; ++c)
             measureCell(table.shares.data() + table.cellStart[c],
@@ -298,13 +321,13 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
     const auto start = Clock::now();
     // Each scan's cells are independent of the others'.
     std::vector<ScanCells> cells(n);
-    parallelFor(n, threads, [&](std::size_t begin, std::size_t end, int) {
+    inParts(n, threads, "Sorting", o, [&](std::size_t begin, std::size_t end, int) {
         for (std::size_t i = begin; i < end; ++i) prepareCells(l, *scans[i], &cells[i]);
     });
     const double absolute = 1e-6 * double(sceneMagnitude(scans)) + 1e-30;
     const auto prepared = Clock::now();
 
-    measureCells(scans, cells, absolute, threads);
+    measureCells(scans, cells, absolute, threads, o);
     // Every pass is done once every cell is measured: they are reported in
     // order, produced one at a time (never a list of all pairs of scans).
     if (o.progress || o.onPass) {
