@@ -32,7 +32,6 @@ struct PassOrder {
     bool second = false;  // b is the target
     std::size_t target() const { return second ? b : a; }
     std::size_t base() const { return second ? a : b; }
-    std::size_t later() const { return b; }  // the later of the two scans
     bool finished(std::size_t n) const { return b >= n; }
     void advance(std::size_t n) {
         second = !second;
@@ -219,6 +218,7 @@ struct alignas(64) MeasureWorker {
 // The record of the raster triangle `code`: its corners and normal as the
 // face triangulateRangeGrid makes of it has them (computeNormals).
 void fillRasterRecord(const ScanCells& cells, uint32_t code, FaceRecord* r) {
+    // Codes come from the walk over this very raster: their corners exist.
     int32_t c[3];
     cells.raster.corners(gridTriangleSquare(code), gridTriangleShape(code), c);
     const std::vector<Point3>& w = *cells.positions;
