@@ -74,8 +74,9 @@ public:
     void buildEdges();
     // Appends rotation/position applied to every vertex to worldVertices,
     // one unmeasured value (kUnmeasured) per vertex to vertexValues, recomputes
-    // normals, and resets the transform.
-    void bakeWorldPositions();
+    // normals (unless withNormals is false: a scan that keeps none), and
+    // resets the transform.
+    void bakeWorldPositions(bool withNormals = true);
 
     // What the mesh is drawn from has changed: the arrays prepared for drawing
     // are made again at the next frame. geometryChanged after positions
