@@ -85,11 +85,11 @@ run() {
     esac
     reference=$OUT/immediate-$(basename "$input")-$name.rgb
     # The corner markers, drawn first, are lit by the normal the frame before
-    # left: once the step is drawn, one more frame ('g' changes nothing) makes
+    # left: once the step is drawn, one more frame ('k' changes nothing) makes
     # that the step's own, whatever frames the keys gave on the way.
     rm -f "$OUT/$path.step.rgb"
     settled "$OUT/$path.step.rgb" "$previous" || fail "$name never settled on $path"
-    xdotool key --window "$WID" g
+    xdotool key --window "$WID" k
     sleep 0.3
     if [ "$path" = immediate ]; then
       settled "$reference" /dev/null || fail "$name never settled"
