@@ -4,13 +4,10 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "cli/command_line.h"
+
 namespace {
 
-// An option's long and short name.
-struct OptionName {
-    const char* longName;
-    char shortName;
-};
 // The options that take a value.
 // ('\0': no short name.)
 constexpr OptionName kValueOptions[] = {{"threshold", 't'}, {"steps", 's'}, {"out", 'o'},
@@ -106,34 +103,6 @@ ParseOutcome applyFlag(const std::string& name, CleanOptions* o) {
     return ParseOutcome::Run;
 }
 
-const char* longNameOf(char shortName, bool* takesValue) {
-    for (const OptionName& v : kValueOptions) {
-        if (v.shortName != '\0' && v.shortName == shortName) {
-            *takesValue = true;
-            return v.longName;
-        }
-    }
-    for (const OptionName& f : kFlagOptions) {
-        if (f.shortName != '\0' && f.shortName == shortName) {
-            *takesValue = false;
-            return f.longName;
-        }
-    }
-    return nullptr;
-}
-
-bool isValueOption(const std::string& name) {
-    for (const OptionName& v : kValueOptions)
-        if (name == v.longName) return true;
-    return false;
-}
-
-bool isFlagOption(const std::string& name) {
-    for (const OptionName& f : kFlagOptions)
-        if (name == f.longName) return true;
-    return false;
-}
-
 // Walks the arguments in order, applying each option as it comes: --help and
 // --version end the walk at once, and so does the first mistake.
 class Parser {
@@ -144,31 +113,24 @@ public:
     ParseOutcome run() {
         bool quiet = false, verbose = false;
         std::vector<std::string> files;
-        bool optionsEnded = false;
-        for (i_ = 0; i_ < args_.size(); ++i_) {
-            const std::string& a = args_[i_];
-            if (optionsEnded || a.size() < 2 || a[0] != '-') {
-                files.push_back(a);
+        OptionScanner scanner(args_, kValueOptions, kFlagOptions);
+        CommandLineItem item;
+        while (scanner.next(&item)) {
+            if (!item.isOption) {
+                files.push_back(item.value);
                 continue;
             }
-            if (a == "--") {
-                optionsEnded = true;
+            const std::string& name = item.name;
+            if (item.hasValue) {
+                if (!applyValue(name, item.value, o_, error_)) return ParseOutcome::BadUsage;
                 continue;
             }
-            std::string name, value;
-            bool hasValue = false;
-            if (!splitOption(a, &name, &value, &hasValue)) return ParseOutcome::BadUsage;
-            if (isValueOption(name)) {
-                if (!hasValue && !takeNext(name, &value)) return ParseOutcome::BadUsage;
-                if (!applyValue(name, value, o_, error_)) return ParseOutcome::BadUsage;
-                continue;
-            }
-            if (hasValue) return bad("option --" + name + " takes no value");
             const ParseOutcome outcome = applyFlag(name, o_);
             if (outcome != ParseOutcome::Run) return outcome;
             quiet = quiet || name == "quiet";
             verbose = verbose || name == "verbose";
         }
+        if (!scanner.error().empty()) return bad(scanner.error());
         if (quiet && verbose) return bad("--quiet and --verbose cannot be combined");
         if (o_->hasThreshold && o_->hasSteps)
             return bad("--threshold and --steps cannot be combined");
@@ -189,49 +151,9 @@ private:
         return ParseOutcome::BadUsage;
     }
 
-    // "--name", "--name=value", "-x" or "-xvalue" into the long name and the
-    // attached value, if any.
-    bool splitOption(const std::string& a, std::string* name, std::string* value, bool* hasValue) {
-        if (a[1] == '-') {
-            const std::size_t eq = a.find('=');
-            *name = a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-            *hasValue = eq != std::string::npos;
-            if (*hasValue) *value = a.substr(eq + 1);
-            if (isValueOption(*name) || isFlagOption(*name)) return true;
-            bad("unknown option '--" + *name + "'");
-            return false;
-        }
-        bool takesValue = false;
-        const char* longName = longNameOf(a[1], &takesValue);
-        if (longName == nullptr) {
-            bad(std::string("unknown option '-") + a[1] + "'");
-            return false;
-        }
-        *name = longName;
-        *hasValue = a.size() > 2;
-        if (*hasValue) {
-            if (!takesValue) {
-                bad("unknown option '" + a + "' (give short options one by one)");
-                return false;
-            }
-            *value = a.substr(2);
-        }
-        return true;
-    }
-
-    bool takeNext(const std::string& name, std::string* value) {
-        if (i_ + 1 >= args_.size()) {
-            bad("option --" + name + " needs a value");
-            return false;
-        }
-        *value = args_[++i_];
-        return true;
-    }
-
     const std::vector<std::string>& args_;
     CleanOptions* o_;
     std::string* error_;
-    std::size_t i_ = 0;
 };
 
 }  // namespace

@@ -5,12 +5,7 @@
 #include <string>
 #include <vector>
 
-// How much the batch cleaner prints.
-enum class Verbosity {
-    Quiet,   // errors only
-    Normal,  // progress (on a terminal), the summary table, errors
-    Verbose  // also the loaders' and the analysis's console transcript
-};
+#include "cli/command_line.h"
 
 struct CleanOptions {
     std::string config;         // the scan configuration to clean
@@ -29,14 +24,6 @@ struct CleanOptions {
     int bins = 50;              // most bins of the histogram and the plot
     bool plotLog = false;       // the plot's count axis in powers of ten
     Verbosity verbosity = Verbosity::Normal;
-};
-
-// What the command line asks for.
-enum class ParseOutcome {
-    Run,      // clean the configuration in CleanOptions::config
-    Help,     // print the help text and stop
-    Version,  // print the version and stop
-    BadUsage  // the arguments are wrong; *error says why
 };
 
 // Largest number of threshold steps and of threads accepted.

@@ -12,9 +12,10 @@
 #include "clean/histogram_plot.h"
 #include "clean/merged_cloud.h"
 #include "clean/output_targets.h"
-#include "clean/progress_bar.h"
 #include "clean/scan_loading.h"
 #include "clean/value_export.h"
+#include "cli/command_line.h"
+#include "cli/progress_bar.h"
 #include "picture/png_file.h"
 #include "scan/overlap_analysis.h"
 #include "scan/ply_mesh.h"
@@ -25,7 +26,7 @@
 const char* const kCleanProgram = "rangeloom-clean";
 
 void printCleanError(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", kCleanProgram, message.c_str());
+    printProgramError(kCleanProgram, message);
 }
 
 namespace {

@@ -75,7 +75,7 @@ expect_stdout "too little overlap, left where it was"
 run 1
 expect_stderr "no scan configuration given"
 run 1 --bogus start.conf
-expect_stderr "unknown option --bogus"
+expect_stderr "unknown option '--bogus'"
 expect_stderr "Try 'rangeloom-register --help'"
 run 1 -j lots start.conf
 run 1 --fix nothing.ply start.conf

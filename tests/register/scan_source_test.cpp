@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "register/config_records.h"
+#include "scan/scan_config.h"
 #include "scene/mesh.h"
 #include "scene/scene_state.h"
 #include "test_support.h"
@@ -37,13 +38,15 @@ TEST(ScanSource, ScansAndPosesAreTheOnesTheViewerPlaces) {
     ASSERT_TRUE(loadScanSource(config, records, 2, &source, &problems));
     ASSERT_EQ(source.views.size(), 3u);
     EXPECT_EQ(source.paths[0], dir + "/a.ply");
+    ScanConfigLoad viewer = readScanConfig(config);
+    ASSERT_EQ(viewer.scans.size(), 3u);
     for (std::size_t s = 0; s < 3; ++s) {
         const registration::ScanView& v = source.views[s];
         ASSERT_EQ(v.pointCount, 4u);
         EXPECT_EQ(v.triangleCount, 2u);
         // The viewer baked the first two records' poses with a quaternion of
         // length 0.995, which also scales by its square.
-        const Mesh& scan = *source.scans[s];
+        const Mesh& scan = *viewer.scans[s].mesh;
         const double square = s < 2 ? 0.99 : 1.0;
         for (std::size_t i = 0; i < 4; ++i) {
             const Eigen::Vector3d p(v.points[3 * i], v.points[3 * i + 1], v.points[3 * i + 2]);
