@@ -14,9 +14,9 @@ constexpr OptionName kValueOptions[] = {{"threshold", 't'}, {"steps", 's'}, {"ou
                                         {"threads", 'j'},   {"merge", 'm'}, {"histogram", '\0'},
                                         {"plot", '\0'},     {"bins", '\0'}};
 // The options without a value.
-constexpr OptionName kFlagOptions[] = {{"export", 'e'},      {"summary", 'n'},  {"quiet", 'q'},
-                                       {"verbose", 'v'},     {"help", 'h'},     {"version", 'V'},
-                                       {"keep-tossed", 'k'}, {"plot-log", '\0'}};
+constexpr OptionName kFlagOptions[] = {
+    {"export", 'e'},  {"summary", 'n'},     {"quiet", 'q'},     {"verbose", 'v'},  {"help", 'h'},
+    {"version", 'V'}, {"keep-tossed", 'k'}, {"plot-log", '\0'}, {"register", '\0'}};
 
 bool parseFloat(const std::string& text, float* out) {
     if (text.empty()) return false;
@@ -100,6 +100,7 @@ ParseOutcome applyFlag(const std::string& name, CleanOptions* o) {
     if (name == "quiet") o->verbosity = Verbosity::Quiet;
     if (name == "verbose") o->verbosity = Verbosity::Verbose;
     if (name == "plot-log") o->plotLog = true;
+    if (name == "register") o->registerFirst = true;
     return ParseOutcome::Run;
 }
 
@@ -211,6 +212,13 @@ std::string cleanHelpText() {
            "      --bins=N          at most N bins of one round width from 0 to the\n"
            "                        largest measured value (default 50)\n"
            "      --plot-log        count axis of the plot in powers of ten\n"
+           "      --register        first refine the poses of the scans so that their\n"
+           "                        overlapping surfaces meet (as rangeloom-register does),\n"
+           "                        write the configuration with the refined poses as\n"
+           "                        NAME.registered.conf (in DIR with --out, else beside\n"
+           "                        FILE.conf; not with --summary), and clean with them;\n"
+           "                        the registration's table comes before the cleaning's\n"
+           "                        (a configuration of PLY range images only)\n"
            "  -q, --quiet           print nothing but errors\n"
            "  -v, --verbose         also print the viewer's console transcript of loading\n"
            "                        and analysing on standard output\n"
@@ -232,7 +240,8 @@ std::string cleanHelpText() {
            "  1  bad usage\n"
            "  2  unreadable input: the configuration or one of its scans cannot be read,\n"
            "     it names no scan, or two files to write would have the same name or\n"
-           "     replace a scan (nothing is written)\n"
+           "     replace a scan (nothing is written); with --register also: a record\n"
+           "     names a PTX or E57 file, or a pose is not a rigid motion\n"
            "  3  a file could not be written (the others are still written; the failed\n"
            "     ones are named on standard error)\n";
 }

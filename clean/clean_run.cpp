@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "clean/clean_register.h"
 #include "clean/clean_report.h"
 #include "clean/distance_histogram.h"
 #include "clean/histogram_plot.h"
@@ -206,21 +207,30 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
     OutputTargets checked = writing ? targets : OutputTargets();
     for (const std::string* report : {&o.histogramFile, &o.plotFile})
         if (!report->empty()) checked.reports.push_back(*report);
+    const std::string registered = o.registerFirst && writing ? registeredConfigTarget(o) : "";
+    if (!registered.empty()) checked.reports.push_back(registered);
     {
-        const std::vector<std::string> clashes =
+        std::vector<std::string> clashes =
             collisions(o.config, scanPaths, checked, writing ? o.mergeFile : std::string());
+        if (!registered.empty() && canonicalPath(registered) == canonicalPath(o.config))
+            clashes.push_back("cannot write " + registered + ": it is also the input " + o.config);
         for (const std::string& clash : clashes) printCleanError(clash);
         if (!clashes.empty()) {
             printCleanError("nothing written");
             return kUnreadable;
         }
     }
+    std::string refinedText;
+    if (o.registerFirst && registerBeforeCleaning(scans, o, bar, &refinedText) != kSuccess)
+        return kUnreadable;
     std::string folderError;
     if (writing && !o.outFolder.empty() && !makeOutputFolder(o.outFolder, &folderError)) {
         printCleanError(folderError);
         return kWriteFailed;
     }
 
+    int failed = 0;
+    if (!registered.empty() && !writeRegisteredConfig(registered, refinedText, o)) ++failed;
     analyse(scans, o, bar);
     std::vector<ScanReport> rows;
     for (const PlyMesh* s : scans) {
@@ -229,7 +239,7 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
         rows.back().written = "-";
         if (o.exportValues) rows.back().exported = "-";
     }
-    int failed = writing ? writeFiles(scans, targets, o, bar, &rows) : 0;
+    failed += writing ? writeFiles(scans, targets, o, bar, &rows) : 0;
     failed += writeReports(scans, o);
     if (o.verbosity != Verbosity::Quiet) {
         std::fputs(thresholdLine(o, tossThreshold, defaultThreshold).c_str(), stdout);

@@ -4,6 +4,7 @@
 # statuses with what each leaves behind.
 set -u
 : "${RANGELOOM_REGISTER:?RANGELOOM_REGISTER must name the rangeloom-register binary}"
+: "${RANGELOOM_CLEAN:?RANGELOOM_CLEAN must name the rangeloom-clean binary}"
 : "${RANGELOOM_SAMPLE:?RANGELOOM_SAMPLE must name the sample generator}"
 : "${RANGELOOM_PERTURB:?RANGELOOM_PERTURB must name rangeloom-perturb}"
 . "$(dirname "$0")/common.sh"
@@ -54,6 +55,20 @@ grep '^bmesh scan00.ply' "$SET/start.conf" | cmp -s - <(grep '^bmesh scan00.ply'
 run 0 -j 1 -o "$OUT/one-thread.conf" start.conf
 cmp -s "$SET/start.registered.conf" "$OUT/one-thread.conf" || fail "one thread wrote other poses"
 
+# rangeloom-clean --register: the same configuration written into the
+# output folder, the registration's table first, and the scans cleaned
+# exactly as cleaning the refined configuration cleans them.
+(cd "$SET" && exec "$RANGELOOM_CLEAN" --register -o "$OUT/both" start.conf) >"$OUT/stdout" 2>"$OUT/stderr" ||
+  fail "rangeloom-clean --register failed"
+cmp -s "$SET/start.registered.conf" "$OUT/both/start.registered.conf" || fail "clean --register wrote other poses"
+head -1 "$OUT/stdout" | grep -q '^registered 6 scans of start.conf' || fail "no registration table first"
+expect_stdout "written $OUT/both/start.registered.conf"
+(cd "$SET" && exec "$RANGELOOM_CLEAN" -o "$OUT/plain" "$OUT/both/start.registered.conf") >/dev/null 2>&1 ||
+  fail "cleaning the refined configuration failed"
+for f in "$OUT"/plain/*.cln.ply; do
+  cmp -s "$f" "$OUT/both/${f##*/}" || fail "clean --register cleaned ${f##*/} otherwise"
+done
+
 # A configuration of one scan comes back byte for byte (its quaternion, a
 # little off unit length, too).
 printf 'camera 0 0 0.3 0 0 0 1\n\tbmesh  scan02.ply 0.001 0 0 0.908911 -0.0569874 0.154429 0.383126 \n' \
@@ -93,6 +108,10 @@ expect_stderr "nothing written"
 printf 'bmesh scan00.ply 0 0 0 0 0 0 1\nbmesh scan01.ply 0 0 0 0 0 0 0\n' >"$SET/zero.conf"
 run 2 zero.conf
 expect_stderr "the pose of scan01.ply is not a rigid motion (its quaternion is zero)"
+(cd "$SET" && exec "$RANGELOOM_CLEAN" --register -o "$OUT/zero" zero.conf) >/dev/null 2>"$OUT/stderr"
+[ $? = 2 ] || fail "clean --register accepted a zero quaternion"
+[ -e "$OUT/zero" ] && fail "clean --register wrote files for a bad pose"
+expect_stderr "the pose of scan01.ply is not a rigid motion"
 before=$(cksum <"$SET/scan01.ply")
 run 2 -o scan01.ply start.conf
 expect_stderr "it is the scan"
