@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/register_key.h"
 #include "app/startup.h"
 #include "app/view.h"
 #include "scan/overlap_analysis.h"
@@ -63,6 +64,7 @@ void loadInput(const std::string& name) {
             addLoneMesh(loadLonePly(name), name);
             break;
         case InputKind::ScanConfig:
+            rememberConfiguration(name);
             showConfiguration(readScanConfig(name));
             break;
         case InputKind::ScanFile:
