@@ -90,4 +90,30 @@ TEST(ScanSource, UnreadableScansAreNamed) {
     EXPECT_EQ(problems.at(0), config + " names no scans (no bmesh records)");
 }
 
+TEST(ScanSource, LoadedScansOfAPtxFileCannotBeMovedByTheirRecord) {
+    const std::string dir = testing_support::makeTempDir("scan-source-ptx");
+    testing_support::writeFile(dir + "/a.ply", kScan);
+    testing_support::writeFile(dir + "/b.ptx",
+                               "2\n2\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0 0\n0 0 1 0\n"
+                               "0 0 0 1\n0 0 0 0.5\n0 0.0005 0 0.5\n0.0005 0 0 0.5\n"
+                               "0.0005 0.0005 0 0.5\n");
+    const std::string config = dir + "/set.conf";
+    testing_support::writeFile(config, "bmesh a.ply 0 0 0 0 0 0 1\nbmesh b.ptx 0 0 0 0 0 0 1\n");
+    ScanConfigLoad load;
+    testing_support::stdoutOf([&] { load = readScanConfig(config); });
+    ASSERT_EQ(load.scans.size(), 2u);
+    std::vector<const PlyMesh*> scans;
+    for (const ConfigScan& scan : load.scans) scans.push_back(scan.mesh.get());
+    ScanSource source;
+    std::string problem;
+    EXPECT_FALSE(scanSourceOf(scans, readConfigRecords(testing_support::readFile(config)), &source,
+                              &problem));
+    EXPECT_NE(problem.find("b.ptx is a PTX or E57 file"), std::string::npos) << problem;
+    std::vector<std::string> problems;
+    EXPECT_FALSE(loadScanSource(config, readConfigRecords(testing_support::readFile(config)), 1,
+                                &source, &problems));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("b.ptx is a PTX or E57 file"), std::string::npos);
+}
+
 }  // namespace
