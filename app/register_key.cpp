@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "cli/replace_file.h"
+#include "files/file_replacement.h"
 #include "register/refine.h"
 #include "register/register_report.h"
 #include "register/scan_source.h"
@@ -111,7 +111,9 @@ void refineLoadedConfiguration() {
     currentText = refined.text;
     analyseAgain(scans);
     const std::string out = registeredConfigName(configPath);
-    if (replaceFileWith(out, currentText, &error))
+    files::ProtectedFiles keep;  // the configuration itself may be named so, a scan never
+    for (const PlyMesh* scan : scans) keep.add(scan->fileName, "scan " + scan->fileName);
+    if (files::replaceFileWith(out, currentText, &error, &keep))
         std::printf("Wrote %s\n", out.c_str());
     else
         std::printf("Could not write %s: %s\n", out.c_str(), error.c_str());

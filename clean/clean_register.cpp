@@ -4,7 +4,8 @@
 
 #include "clean/clean_run.h"
 #include "cli/command_line.h"
-#include "cli/replace_file.h"
+#include "files/file_replacement.h"
+#include "files/printable_name.h"
 #include "formats/structured_scan.h"
 #include "register/refine.h"
 #include "register/register_report.h"
@@ -68,12 +69,17 @@ CleanStatus registerBeforeCleaning(const std::vector<PlyMesh*>& scans, const Cle
 }
 
 bool writeRegisteredConfig(const std::string& target, const std::string& text,
-                           const CleanOptions& o) {
+                           const std::vector<PlyMesh*>& scans, const CleanOptions& o) {
+    files::ProtectedFiles keep;
+    keep.add(o.config, "the input " + files::printableName(o.config));
+    for (const PlyMesh* s : scans)
+        keep.add(s->fileName, "scan " + files::printableName(s->fileName));
+    const std::string shown = files::printableName(target);
     std::string error;
-    if (!replaceFileWith(target, text, &error)) {
-        std::fprintf(stderr, "Could not write %s: %s\n", target.c_str(), error.c_str());
+    if (!files::replaceFileWith(target, text, &error, &keep)) {
+        std::fprintf(stderr, "Could not write %s: %s\n", shown.c_str(), error.c_str());
         return false;
     }
-    if (o.verbosity != Verbosity::Quiet) std::printf("written %s\n", target.c_str());
+    if (o.verbosity != Verbosity::Quiet) std::printf("written %s\n", shown.c_str());
     return true;
 }

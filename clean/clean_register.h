@@ -25,7 +25,8 @@ std::string registeredConfigTarget(const CleanOptions& o);
 CleanStatus registerBeforeCleaning(const std::vector<PlyMesh*>& scans, const CleanOptions& o,
                                    ProgressBar& bar, std::string* refined);
 
-// Writes the refined configuration to target (through a temporary file);
-// false, with the reason on standard error, when it could not be written.
+// Writes the refined configuration to target (through a temporary file
+// renamed into place, never over the input or a scan); false, with the
+// reason on standard error, when it could not be written.
 bool writeRegisteredConfig(const std::string& target, const std::string& text,
-                           const CleanOptions& o);
+                           const std::vector<PlyMesh*>& scans, const CleanOptions& o);

@@ -17,9 +17,13 @@
 #include "clean/value_export.h"
 #include "cli/command_line.h"
 #include "cli/progress_bar.h"
+#include "files/file_identity.h"
+#include "files/printable_name.h"
+#include "formats/structured_scan.h"
 #include "picture/png_file.h"
 #include "scan/overlap_analysis.h"
 #include "scan/ply_mesh.h"
+#include "scan/scan_config.h"
 #include "scene/console.h"
 #include "scene/plain_paths.h"
 #include "scene/scene_state.h"
@@ -52,13 +56,13 @@ std::vector<std::string> linesOf(const std::string& text) {
 // Runs the viewer's analysis on all scans. Warns when there was nothing to
 // compare or the analysis could not run: no point is then tossed.
 void analyse(const std::vector<PlyMesh*>& scans, const CleanOptions& o, ProgressBar& bar) {
-    const int n = static_cast<int>(scans.size());
-    const int total = n * (n - 1);
-    int passes = 0;
+    const std::size_t n = scans.size();
+    const std::int64_t total = analysisPassCount(n);
+    std::int64_t passes = 0;
     AnalysisOptions analysis;
     analysis.threads = o.threads;
     analysis.progress = o.verbosity == Verbosity::Verbose;
-    analysis.onPass = [&](int done, int all) {
+    analysis.onPass = [&](std::int64_t done, std::int64_t all) {
         passes = done;
         bar.show("Analysing", done, all);
     };
@@ -84,25 +88,34 @@ void analyse(const std::vector<PlyMesh*>& scans, const CleanOptions& o, Progress
 }
 
 // Writes the cleaned file (and the export) of every scan; the writer's
-// messages go to standard error. Fills the rows' file columns and returns
-// the number of files that could not be written.
+// messages go to standard error. No file replaces a scan or a file written
+// a moment before, as the file system says when it is put in place. Fills
+// the rows' file columns and returns the number of files that could not be
+// written.
 int writeFiles(const std::vector<PlyMesh*>& scans, const OutputTargets& t, const CleanOptions& o,
                ProgressBar& bar, std::vector<ScanReport>* rows) {
     int failed = 0;
     const int n = static_cast<int>(scans.size());
+    files::ProtectedFiles keep;
+    for (const PlyMesh* scan : scans)
+        keep.add(scan->fileName, "scan " + files::printableName(scan->fileName));
     for (int i = 0; i < n; ++i) {
         bar.show("Writing", i, n);
         ConsoleCapture messages;
-        const bool written = scans[i]->writeCleaned(o.outFolder);
+        const bool written = scans[i]->writeCleaned(o.outFolder, &keep);
+        if (written) keep.add(t.cleaned[i], "the file written for another scan");
         const std::string text = messages.take();
         std::string exportError;
-        const bool exported = !o.exportValues || writeValueExport(*scans[i], tossThreshold,
-                                                                  t.exported[i], &exportError);
+        const bool exported =
+            !o.exportValues ||
+            writeValueExport(*scans[i], tossThreshold, t.exported[i], &exportError, &keep);
+        if (o.exportValues && exported)
+            keep.add(t.exported[i], "the file written for another scan");
         if (!text.empty() || !exported) bar.clear();
         std::fputs(text.c_str(), stderr);
         if (!exported)
-            std::fprintf(stderr, "Could not write %s: %s\n", t.exported[i].c_str(),
-                         exportError.c_str());
+            std::fprintf(stderr, "Could not write %s: %s\n",
+                         files::printableName(t.exported[i]).c_str(), exportError.c_str());
         (*rows)[i].written = written ? t.cleaned[i] : "FAILED";
         if (o.exportValues) (*rows)[i].exported = exported ? t.exported[i] : "FAILED";
         failed += (written ? 0 : 1) + (exported ? 0 : 1);
@@ -110,6 +123,31 @@ int writeFiles(const std::vector<PlyMesh*>& scans, const OutputTargets& t, const
     bar.show("Writing", n, n);
     bar.clear();
     return failed;
+}
+
+// Prints a refusal: the error, then its details indented.
+CleanStatus refuse(const CleanInput& input) {
+    printCleanError(input.error);
+    for (const std::string& line : input.details) std::fprintf(stderr, "  %s\n", line.c_str());
+    return input.status;
+}
+
+void warn(const std::vector<std::string>& warnings, const CleanOptions& o) {
+    if (o.verbosity == Verbosity::Quiet) return;
+    for (const std::string& line : warnings) printCleanError("warning: " + line);
+}
+
+// The files of the scans that the records name would collide (checked
+// before any scan is loaded): each clash is said, then "nothing written".
+bool targetsCollide(const ScanConfigRecords& records, const CleanOptions& o) {
+    if (o.summaryOnly) return false;
+    std::vector<std::string> scanPaths;
+    for (const ScanRecord& r : records.records) scanPaths.push_back(r.path);
+    const std::vector<std::string> clashes =
+        targetCollisions(scanPaths, outputTargets(scanPaths, o.outFolder, o.exportValues));
+    for (const std::string& clash : clashes) printCleanError(clash);
+    if (!clashes.empty()) printCleanError("nothing written");
+    return !clashes.empty();
 }
 
 // The histogram CSV and the plot asked for; failures named on standard
@@ -155,18 +193,23 @@ bool writeMerged(const std::vector<PlyMesh*>& scans, const CleanOptions& o, Prog
     std::vector<MergeSource> sources;
     for (const PlyMesh* s : scans) sources.push_back({s, s->label()});
     bar.show("Merging", 0, 0);
+    files::ProtectedFiles keep;
+    keep.add(o.config, "the input " + files::printableName(o.config));
+    for (const PlyMesh* s : scans)
+        keep.add(s->fileName, "scan " + files::printableName(s->fileName));
     std::size_t points = 0;
     std::string error;
     const bool written =
-        writeMergedCloud(sources, tossThreshold, o.keepTossed, o.mergeFile, &points, &error);
+        writeMergedCloud(sources, tossThreshold, o.keepTossed, o.mergeFile, &points, &error, &keep);
     bar.clear();
+    const std::string shown = files::printableName(o.mergeFile);
     if (!written) {
-        std::fprintf(stderr, "Could not write %s: %s\n", o.mergeFile.c_str(), error.c_str());
+        std::fprintf(stderr, "Could not write %s: %s\n", shown.c_str(), error.c_str());
         return false;
     }
     if (o.verbosity != Verbosity::Quiet)
         std::printf("merged %zu points of %zu scans into %s\n", points, scans.size(),
-                    o.mergeFile.c_str());
+                    shown.c_str());
     return true;
 }
 
@@ -177,8 +220,12 @@ std::vector<std::string> collisions(const std::string& input,
                                     const std::string& merged) {
     std::vector<std::string> clashes;
     if (!merged.empty()) {
-        if (canonicalPath(merged) == canonicalPath(input))
-            clashes.push_back("cannot write " + merged + ": it is also the input " + input);
+        files::ProtectedFiles inputFile;
+        inputFile.add(input, "the input " + files::printableName(input));
+        const std::string clash = inputFile.clashOf(merged);
+        if (!clash.empty())
+            clashes.push_back("cannot write " + files::printableName(merged) + ": it is also " +
+                              clash);
         targets.cleaned.push_back(merged);
     }
     const std::vector<std::string> more = targetCollisions(sources, targets);
@@ -212,8 +259,14 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
     {
         std::vector<std::string> clashes =
             collisions(o.config, scanPaths, checked, writing ? o.mergeFile : std::string());
-        if (!registered.empty() && canonicalPath(registered) == canonicalPath(o.config))
-            clashes.push_back("cannot write " + registered + ": it is also the input " + o.config);
+        if (!registered.empty()) {
+            files::ProtectedFiles inputFile;
+            inputFile.add(o.config, "the input " + files::printableName(o.config));
+            const std::string clash = inputFile.clashOf(registered);
+            if (!clash.empty())
+                clashes.push_back("cannot write " + files::printableName(registered) +
+                                  ": it is also " + clash);
+        }
         for (const std::string& clash : clashes) printCleanError(clash);
         if (!clashes.empty()) {
             printCleanError("nothing written");
@@ -225,12 +278,12 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
         return kUnreadable;
     std::string folderError;
     if (writing && !o.outFolder.empty() && !makeOutputFolder(o.outFolder, &folderError)) {
-        printCleanError(folderError);
+        printCleanError(files::printableName(folderError));
         return kWriteFailed;
     }
 
     int failed = 0;
-    if (!registered.empty() && !writeRegisteredConfig(registered, refinedText, o)) ++failed;
+    if (!registered.empty() && !writeRegisteredConfig(registered, refinedText, scans, o)) ++failed;
     analyse(scans, o, bar);
     std::vector<ScanReport> rows;
     for (const PlyMesh* s : scans) {
@@ -266,15 +319,24 @@ CleanStatus runClean(const CleanOptions& o) {
         return kUnreadable;
     }
     setWorkerThreads(o.threads);
+    // A configuration that will be refused is refused before its scans load;
+    // a PTX or E57 file is its own configuration and has no records.
+    const bool scanFile = formats::isStructuredScanFile(o.config);
+    ScanConfigRecords records;
+    if (!scanFile) {
+        records = readScanRecords(o.config);
+        const CleanInput checked = checkRecords(records);
+        if (checked.status != kSuccess) return refuse(checked);
+        if (targetsCollide(records, o)) return kUnreadable;
+    }
+
     ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
-    bar.show("Loading " + baseName(o.config) + " ...", 0, 0);
-    const CleanInput input = loadForCleaning(o.config);
+    bar.show("Loading " + files::printableName(baseName(o.config)) + " ...", 0, 0);
+    const CleanInput input = scanFile ? loadForCleaning(o.config) : loadForCleaning(records);
     bar.clear();
     if (o.verbosity == Verbosity::Verbose) std::fputs(input.transcript.c_str(), stdout);
-    if (input.status != kSuccess) {
-        printCleanError(input.error);
-        for (const std::string& line : input.details) std::fprintf(stderr, "  %s\n", line.c_str());
-        return input.status;
-    }
+    if (input.status != kSuccess) return refuse(input);
+    warn(input.warnings, o);
+    if (!o.hasThreshold && !input.thresholdNote.empty()) warn({input.thresholdNote}, o);
     return clean(input, o, bar);
 }

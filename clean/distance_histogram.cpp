@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/replace_file.h"
+#include "files/file_replacement.h"
 
 namespace {
 
@@ -60,5 +60,5 @@ std::string histogramCsv(const ScanHistogram& h) {
 }
 
 bool writeTextFile(const std::string& path, const std::string& text, std::string* error) {
-    return replaceFileWith(path, text, error);
+    return files::replaceFileWith(path, text, error);
 }

@@ -1,24 +1,24 @@
 #include "register/refine.h"
 
 #include <strings.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "files/printable_name.h"
+#include "files/regular_file.h"
 #include "register/register_report.h"
 
 bool readConfigText(const std::string& path, std::string* text, std::string* error) {
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        *error = path + " is a folder, not a scan configuration";
-        return false;
-    }
-    FILE* f = std::fopen(path.c_str(), "rb");
+    const std::string shown = files::printableName(path);
+    std::string why;
+    FILE* f = files::openRegularFile(path, &why);
     if (f == nullptr) {
-        *error = "cannot read the scan configuration " + path + ": " + std::strerror(errno);
+        *error = files::isNotRegularReason(why)
+                     ? shown + ": " + why
+                     : "cannot read the scan configuration " + shown + ": " + why;
         return false;
     }
     text->clear();
@@ -27,7 +27,7 @@ bool readConfigText(const std::string& path, std::string* text, std::string* err
     while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) text->append(buffer, got);
     const bool failed = std::ferror(f) != 0;
     std::fclose(f);
-    if (failed) *error = "cannot read the scan configuration " + path;
+    if (failed) *error = "cannot read the scan configuration " + shown;
     return !failed;
 }
 
@@ -82,12 +82,6 @@ std::string registeredConfigName(const std::string& config, const std::string& f
     const std::string registered = (hasConf ? name.substr(0, dot) : name) + ".registered.conf";
     if (!folder.empty()) return folder + (folder.back() == '/' ? "" : "/") + registered;
     return config.substr(0, config.size() - name.size()) + registered;
-}
-
-bool sameExistingFile(const std::string& a, const std::string& b) {
-    struct stat sa, sb;
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
 }
 
 bool refineConfiguration(const std::string& text, const std::vector<ConfigRecord>& records,

@@ -12,7 +12,8 @@
 #include "registration/registration.h"
 
 // The configuration's text. False, with why ("cannot read the scan
-// configuration F: reason", "F is a folder, not a scan configuration").
+// configuration F: reason", "F: it is a folder, not a regular file"); a FIFO
+// or a device is never read.
 bool readConfigText(const std::string& path, std::string* text, std::string* error);
 
 // False, with why, when a scan record's pose is not a rigid motion (a number
@@ -29,9 +30,6 @@ std::size_t findScanRecord(const std::vector<ConfigRecord>& records, const std::
 // NAME.registered.conf for the configuration NAME.conf (or NAME), in folder,
 // or beside the configuration when folder is empty.
 std::string registeredConfigName(const std::string& config, const std::string& folder = "");
-
-// True when both names are one existing file.
-bool sameExistingFile(const std::string& a, const std::string& b);
 
 struct Refinement {
     registration::RegistrationResult result;

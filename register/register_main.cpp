@@ -10,7 +10,8 @@
 #include "cli/command_line.h"
 #include "cli/exit_status.h"
 #include "cli/progress_bar.h"
-#include "cli/replace_file.h"
+#include "files/file_replacement.h"
+#include "files/printable_name.h"
 #include "register/refine.h"
 #include "register/register_options.h"
 #include "register/register_report.h"
@@ -86,9 +87,14 @@ ExitStatus run(const RegisterOptions& o) {
         printError("nothing written");
         return kUnreadable;
     }
-    for (const std::string& scan : source.paths) {
-        if (!sameExistingFile(scan, out)) continue;
-        printError("cannot write " + out + ": it is the scan " + scan + "; nothing written");
+    // The configuration may be written over itself, never over a scan.
+    files::ProtectedFiles scans;
+    for (const std::string& scan : source.paths)
+        scans.add(scan, "scan " + files::printableName(scan));
+    const std::string shown = files::printableName(out);
+    const std::string clash = scans.clashOf(out);
+    if (!clash.empty()) {
+        printError("cannot write " + shown + ": it is also " + clash + "; nothing written");
         return kUnreadable;
     }
 
@@ -110,11 +116,11 @@ ExitStatus run(const RegisterOptions& o) {
         printError(error + "; nothing written");
         return kUnreadable;
     }
-    if (!replaceFileWith(out, refined.text, &error)) {
-        printError("cannot write " + out + ": " + error);
+    if (!files::replaceFileWith(out, refined.text, &error, &scans)) {
+        printError("cannot write " + shown + ": " + error);
         return kWriteFailed;
     }
-    if (!quiet) std::printf("written %s\n", out.c_str());
+    if (!quiet) std::printf("written %s\n", shown.c_str());
     return kSuccess;
 }
 
