@@ -10,6 +10,7 @@
 #include "files/printable_name.h"
 #include "files/regular_file.h"
 #include "register/register_report.h"
+#include "scan/scan_config.h"
 
 bool readConfigText(const std::string& path, std::string* text, std::string* error) {
     const std::string shown = files::printableName(path);
@@ -54,6 +55,28 @@ bool checkRecordPoses(const std::vector<ConfigRecord>& records, std::string* err
         warnings->push_back(line);
     }
     return true;
+}
+
+bool checkRecordsAsTheReader(const std::string& config, const std::vector<ConfigRecord>& records,
+                             std::string* error, std::vector<std::string>* warnings) {
+    const ScanConfigRecords read = readScanRecords(config);
+    const std::string shown = files::printableName(config);
+    std::size_t scans = 0;
+    for (const ConfigRecord& r : records) scans += r.isScan() ? 1 : 0;
+    if (!read.config.ok()) {
+        *error = "cannot read the scan configuration " + shown + ": " + read.config.reason;
+    } else if (read.bmeshWords > static_cast<int>(read.records.size())) {
+        *error = shown + " has " + std::to_string(read.bmeshWords) + " bmesh keywords but " +
+                 std::to_string(read.records.size()) +
+                 " bmesh records: words that no record uses hide a scan";
+    } else if (read.records.size() != scans) {
+        *error = shown + ": the configuration reader finds " + std::to_string(read.records.size()) +
+                 " scans in it, the rewrite " + std::to_string(scans);
+    } else {
+        for (const std::string& line : read.unusedWords) warnings->push_back("warning: " + line);
+        return true;
+    }
+    return false;
 }
 
 namespace {

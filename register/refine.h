@@ -22,6 +22,13 @@ bool readConfigText(const std::string& path, std::string* text, std::string* err
 bool checkRecordPoses(const std::vector<ConfigRecord>& records, std::string* error,
                       std::vector<std::string>* warnings);
 
+// False, with why, when the configuration reader takes the file otherwise
+// than `records` (read from its text): it cannot read it, words that no
+// record uses hide a scan, or it finds another number of scans. The reader's
+// lines about unused words go to *warnings.
+bool checkRecordsAsTheReader(const std::string& config, const std::vector<ConfigRecord>& records,
+                             std::string* error, std::vector<std::string>* warnings);
+
 // The number, among the scan records, of the scan `name` names (as its record
 // writes it, or its file name without the folder); the count of scan records
 // when none does.

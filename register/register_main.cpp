@@ -53,7 +53,8 @@ ExitStatus run(const RegisterOptions& o) {
     }
     const std::vector<ConfigRecord> records = readConfigRecords(text);
     std::vector<std::string> warnings;
-    if (!checkRecordPoses(records, &error, &warnings)) {
+    if (!checkRecordsAsTheReader(o.config, records, &error, &warnings) ||
+        !checkRecordPoses(records, &error, &warnings)) {
         printError(error + "; nothing written");
         return kUnreadable;
     }

@@ -117,8 +117,9 @@ std::string registerHelpText() {
            "  0  success\n"
            "  1  bad usage (also: --fix names no scan of the configuration)\n"
            "  2  unreadable input: the configuration or one of its scans cannot be read,\n"
-           "     it names no scan, a record names a PTX or E57 file, a pose is not a\n"
-           "     rigid motion, the output would replace a scan, or the records are laid\n"
+           "     it names no scan, words that no record uses hide a scan, a record\n"
+           "     names a PTX or E57 file, a pose is not a rigid motion, the output\n"
+           "     would replace a scan, or the records are laid\n"
            "     out so that rewriting their poses would change which scans they name\n"
            "     (nothing is written)\n"
            "  3  the output could not be written (an earlier file of that name is kept)\n";
