@@ -5,6 +5,7 @@
 #include "clean/clean_options.h"
 #include "clean/clean_run.h"
 #include "cli/command_line.h"
+#include "version/version.h"
 
 int main(int argc, char** argv) {
     CleanOptions options;

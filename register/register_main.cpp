@@ -16,6 +16,7 @@
 #include "register/register_options.h"
 #include "register/register_report.h"
 #include "register/scan_source.h"
+#include "version/version.h"
 
 namespace {
 
