@@ -65,9 +65,13 @@ void refineLoadedConfiguration() {
         return;
     }
     std::string error;
-    if (currentText.empty() && !readConfigText(configPath, &currentText, &error)) {
-        std::printf("Could not register: %s\n", error.c_str());
-        return;
+    if (currentText.empty()) {
+        std::string text;  // kept only when read whole
+        if (!readConfigText(configPath, &text, &error)) {
+            std::printf("Could not register: %s\n", error.c_str());
+            return;
+        }
+        currentText = text;
     }
     const std::vector<ConfigRecord> records = readConfigRecords(currentText);
     std::vector<std::string> warnings;

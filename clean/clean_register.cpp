@@ -20,7 +20,7 @@ CleanStatus registerBeforeCleaning(const std::vector<PlyMesh*>& scans, const Cle
     const bool quiet = o.verbosity == Verbosity::Quiet;
     std::string error;
     if (formats::isStructuredScanFile(o.config)) {
-        printCleanError("--register: " + o.config +
+        printCleanError("--register: " + files::printableName(o.config) +
                         " is a PTX or E57 file: registration moves one scan per record; convert "
                         "it with rangeloom-scanconvert first; nothing written");
         return kUnreadable;
