@@ -110,9 +110,9 @@ CleanInput takeLoad(ScanConfigLoad load, const std::string& config, bool scanFil
 
 }  // namespace
 
-CleanInput loadForCleaning(const ScanConfigRecords& records) {
+CleanInput loadForCleaning(const ScanConfigRecords& records, bool lean) {
     ConsoleCapture transcript;
-    ScanConfigLoad load = loadScanRecords(records);
+    ScanConfigLoad load = loadScanRecords(records, lean);
     std::string said = transcript.take();
     CleanInput input = takeLoad(std::move(load), files::printableName(records.fileName), false);
     input.transcript = std::move(said);
@@ -120,10 +120,10 @@ CleanInput loadForCleaning(const ScanConfigRecords& records) {
     return input;
 }
 
-CleanInput loadForCleaning(const std::string& config) {
+CleanInput loadForCleaning(const std::string& config, bool lean) {
     if (formats::isStructuredScanFile(config)) {
         ConsoleCapture transcript;
-        ScanConfigLoad load = readScanFileAsConfig(config);
+        ScanConfigLoad load = readScanFileAsConfig(config, lean);
         std::string said = transcript.take();
         CleanInput input = takeLoad(std::move(load), files::printableName(config), true);
         input.transcript = std::move(said);
@@ -132,5 +132,5 @@ CleanInput loadForCleaning(const std::string& config) {
     const ScanConfigRecords records = readScanRecords(config);
     CleanInput checked = checkRecords(records);
     if (checked.status != kSuccess) return checked;
-    return loadForCleaning(records);
+    return loadForCleaning(records, lean);
 }

@@ -62,7 +62,7 @@ void Mesh::addVertex(const Point3& p) {
     if (p.z < bboxMin.z) bboxMin.z = p.z;
 }
 
-void Mesh::bakeWorldPositions() {
+void Mesh::bakeWorldPositions(bool withNormals) {
     worldVertices.reserve(worldVertices.size() + vertices.size());
     vertexValues.reserve(vertexValues.size() + vertices.size());
     for (const Point3& v : vertices) {
@@ -72,6 +72,6 @@ void Mesh::bakeWorldPositions() {
         w += position;
         worldVertices.push_back(w);
     }
-    computeNormals();
+    if (withNormals) computeNormals();
     resetTransform();  // virtual: the pose now lives in worldVertices
 }
