@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/register_key.h"
 #include "app/startup.h"
 #include "app/view.h"
 #include "files/printable_name.h"
@@ -71,6 +72,7 @@ void loadInput(const std::string& name) {
             addLoneMesh(loadLonePly(name), name);
             break;
         case InputKind::ScanConfig:
+            rememberConfiguration(name);
             showConfiguration(readScanConfig(name));
             break;
         case InputKind::ScanFile:

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/register_key.h"
 #include "app/snapshot.h"
 #include "app/value_histogram.h"
 #include "app/view.h"
@@ -80,6 +81,7 @@ std::string buildHelpText() {
     t += padded("n or N : Print a histogram of the distances.");
     t += padded("i or I : Save the window as rangeloom-NNN.png.");
     t += padded("f or F : Frame the shown objects in the window.");
+    t += padded("g or G : Register the scans and analyse them again.");
     t += padded("Middle button : Print the distance of the point clicked.");
     t += padded("");
     return t;
@@ -224,6 +226,10 @@ void onKeyboard(unsigned char key, int, int) {
         case 'f':
         case 'F':
             frameVisibleObjects();
+            break;
+        case 'g':
+        case 'G':
+            refineLoadedConfiguration();
             break;
         case '0':
             visibilityFlags.toggle(9);

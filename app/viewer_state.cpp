@@ -2,6 +2,7 @@
 
 #include "app/keyboard.h"
 #include "app/mouse.h"
+#include "app/register_key.h"
 #include "app/view.h"
 #include "scene/scene_state.h"
 
@@ -21,5 +22,6 @@ void resetViewerState() {
     pickedPoint = PickHit();
     pickPressX = pickPressY = -1;
     sceneFrame = SceneFrame();
+    rememberConfiguration("");
     resetSceneState();
 }

@@ -4,22 +4,19 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "cli/command_line.h"
+
 namespace {
 
-// An option's long and short name.
-struct OptionName {
-    const char* longName;
-    char shortName;
-};
 // The options that take a value.
 // ('\0': no short name.)
 constexpr OptionName kValueOptions[] = {{"threshold", 't'}, {"steps", 's'}, {"out", 'o'},
                                         {"threads", 'j'},   {"merge", 'm'}, {"histogram", '\0'},
                                         {"plot", '\0'},     {"bins", '\0'}};
 // The options without a value.
-constexpr OptionName kFlagOptions[] = {{"export", 'e'},      {"summary", 'n'},  {"quiet", 'q'},
-                                       {"verbose", 'v'},     {"help", 'h'},     {"version", 'V'},
-                                       {"keep-tossed", 'k'}, {"plot-log", '\0'}};
+constexpr OptionName kFlagOptions[] = {
+    {"export", 'e'},  {"summary", 'n'},     {"quiet", 'q'},     {"verbose", 'v'},  {"help", 'h'},
+    {"version", 'V'}, {"keep-tossed", 'k'}, {"plot-log", '\0'}, {"register", '\0'}};
 
 bool parseFloat(const std::string& text, float* out) {
     if (text.empty()) return false;
@@ -103,35 +100,8 @@ ParseOutcome applyFlag(const std::string& name, CleanOptions* o) {
     if (name == "quiet") o->verbosity = Verbosity::Quiet;
     if (name == "verbose") o->verbosity = Verbosity::Verbose;
     if (name == "plot-log") o->plotLog = true;
+    if (name == "register") o->registerFirst = true;
     return ParseOutcome::Run;
-}
-
-const char* longNameOf(char shortName, bool* takesValue) {
-    for (const OptionName& v : kValueOptions) {
-        if (v.shortName != '\0' && v.shortName == shortName) {
-            *takesValue = true;
-            return v.longName;
-        }
-    }
-    for (const OptionName& f : kFlagOptions) {
-        if (f.shortName != '\0' && f.shortName == shortName) {
-            *takesValue = false;
-            return f.longName;
-        }
-    }
-    return nullptr;
-}
-
-bool isValueOption(const std::string& name) {
-    for (const OptionName& v : kValueOptions)
-        if (name == v.longName) return true;
-    return false;
-}
-
-bool isFlagOption(const std::string& name) {
-    for (const OptionName& f : kFlagOptions)
-        if (name == f.longName) return true;
-    return false;
 }
 
 // Walks the arguments in order, applying each option as it comes: --help and
@@ -144,31 +114,24 @@ public:
     ParseOutcome run() {
         bool quiet = false, verbose = false;
         std::vector<std::string> files;
-        bool optionsEnded = false;
-        for (i_ = 0; i_ < args_.size(); ++i_) {
-            const std::string& a = args_[i_];
-            if (optionsEnded || a.size() < 2 || a[0] != '-') {
-                files.push_back(a);
+        OptionScanner scanner(args_, kValueOptions, kFlagOptions);
+        CommandLineItem item;
+        while (scanner.next(&item)) {
+            if (!item.isOption) {
+                files.push_back(item.value);
                 continue;
             }
-            if (a == "--") {
-                optionsEnded = true;
+            const std::string& name = item.name;
+            if (item.hasValue) {
+                if (!applyValue(name, item.value, o_, error_)) return ParseOutcome::BadUsage;
                 continue;
             }
-            std::string name, value;
-            bool hasValue = false;
-            if (!splitOption(a, &name, &value, &hasValue)) return ParseOutcome::BadUsage;
-            if (isValueOption(name)) {
-                if (!hasValue && !takeNext(name, &value)) return ParseOutcome::BadUsage;
-                if (!applyValue(name, value, o_, error_)) return ParseOutcome::BadUsage;
-                continue;
-            }
-            if (hasValue) return bad("option --" + name + " takes no value");
             const ParseOutcome outcome = applyFlag(name, o_);
             if (outcome != ParseOutcome::Run) return outcome;
             quiet = quiet || name == "quiet";
             verbose = verbose || name == "verbose";
         }
+        if (!scanner.error().empty()) return bad(scanner.error());
         if (quiet && verbose) return bad("--quiet and --verbose cannot be combined");
         if (o_->hasThreshold && o_->hasSteps)
             return bad("--threshold and --steps cannot be combined");
@@ -189,49 +152,9 @@ private:
         return ParseOutcome::BadUsage;
     }
 
-    // "--name", "--name=value", "-x" or "-xvalue" into the long name and the
-    // attached value, if any.
-    bool splitOption(const std::string& a, std::string* name, std::string* value, bool* hasValue) {
-        if (a[1] == '-') {
-            const std::size_t eq = a.find('=');
-            *name = a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-            *hasValue = eq != std::string::npos;
-            if (*hasValue) *value = a.substr(eq + 1);
-            if (isValueOption(*name) || isFlagOption(*name)) return true;
-            bad("unknown option '--" + *name + "'");
-            return false;
-        }
-        bool takesValue = false;
-        const char* longName = longNameOf(a[1], &takesValue);
-        if (longName == nullptr) {
-            bad(std::string("unknown option '-") + a[1] + "'");
-            return false;
-        }
-        *name = longName;
-        *hasValue = a.size() > 2;
-        if (*hasValue) {
-            if (!takesValue) {
-                bad("unknown option '" + a + "' (give short options one by one)");
-                return false;
-            }
-            *value = a.substr(2);
-        }
-        return true;
-    }
-
-    bool takeNext(const std::string& name, std::string* value) {
-        if (i_ + 1 >= args_.size()) {
-            bad("option --" + name + " needs a value");
-            return false;
-        }
-        *value = args_[++i_];
-        return true;
-    }
-
     const std::vector<std::string>& args_;
     CleanOptions* o_;
     std::string* error_;
-    std::size_t i_ = 0;
 };
 
 }  // namespace
@@ -289,6 +212,13 @@ std::string cleanHelpText() {
            "      --bins=N          at most N bins of one round width from 0 to the\n"
            "                        largest measured value (default 50)\n"
            "      --plot-log        count axis of the plot in powers of ten\n"
+           "      --register        first refine the poses of the scans so that their\n"
+           "                        overlapping surfaces meet (as rangeloom-register does),\n"
+           "                        write the configuration with the refined poses as\n"
+           "                        NAME.registered.conf (in DIR with --out, else beside\n"
+           "                        FILE.conf; not with --summary), and clean with them;\n"
+           "                        the registration's table comes before the cleaning's\n"
+           "                        (a configuration of PLY range images only)\n"
            "  -q, --quiet           print nothing but errors\n"
            "  -v, --verbose         also print the viewer's console transcript of loading\n"
            "                        and analysing on standard output\n"
@@ -312,7 +242,8 @@ std::string cleanHelpText() {
            "  2  unreadable input: the configuration or one of its scans cannot be read,\n"
            "     it names no scan, hides one behind words that no record uses, has a\n"
            "     pose that cannot place one, or two files to write would have the same\n"
-           "     name or replace a scan (nothing is written)\n"
+           "     name or replace a scan (nothing is written); with --register also: a\n"
+           "     record names a PTX or E57 file\n"
            "  3  a file could not be written (the others are still written; the failed\n"
            "     ones are named on standard error)\n";
 }

@@ -5,38 +5,27 @@
 #include <string>
 #include <vector>
 
-// How much the batch cleaner prints.
-enum class Verbosity {
-    Quiet,   // errors only
-    Normal,  // progress (on a terminal), the summary table, errors
-    Verbose  // also the loaders' and the analysis's console transcript
-};
+#include "cli/command_line.h"
 
 struct CleanOptions {
-    std::string config;         // the scan configuration to clean
-    bool hasThreshold = false;  // a removal threshold was given
-    float threshold = 0.0f;     // that threshold, in the scans' length unit
-    bool hasSteps = false;      // the default threshold is moved by key steps
-    int steps = 0;              // 'T' presses (> 0) or 't' presses (< 0)
-    std::string outFolder;      // where files go; empty: beside each scan
-    bool exportValues = false;  // also write each scan's points with their values
-    std::string mergeFile;      // also write every kept point into this one file; empty: not
-    bool keepTossed = false;    // the merged file keeps the tossed points too, flagged
-    bool summaryOnly = false;   // analyse and report; write no file
-    int threads = 0;            // worker threads of loading and analysing; 0: one per processor
-    std::string histogramFile;  // the histogram as CSV, or empty
-    std::string plotFile;       // the histogram as a PNG picture, or empty
-    int bins = 50;              // most bins of the histogram and the plot
-    bool plotLog = false;       // the plot's count axis in powers of ten
+    std::string config;          // the scan configuration to clean
+    bool hasThreshold = false;   // a removal threshold was given
+    float threshold = 0.0f;      // that threshold, in the scans' length unit
+    bool hasSteps = false;       // the default threshold is moved by key steps
+    int steps = 0;               // 'T' presses (> 0) or 't' presses (< 0)
+    std::string outFolder;       // where files go; empty: beside each scan
+    bool exportValues = false;   // also write each scan's points with their values
+    std::string mergeFile;       // also write every kept point into this one file; empty: not
+    bool keepTossed = false;     // the merged file keeps the tossed points too, flagged
+    bool summaryOnly = false;    // analyse and report; write no file
+    int threads = 0;             // worker threads of loading and analysing; 0: one per processor
+    std::string histogramFile;   // the histogram as CSV, or empty
+    std::string plotFile;        // the histogram as a PNG picture, or empty
+    int bins = 50;               // most bins of the histogram and the plot
+    bool plotLog = false;        // the plot's count axis in powers of ten
+    bool registerFirst = false;  // refine the poses first, write NAME.registered.conf, clean
+                                 // with the refined poses
     Verbosity verbosity = Verbosity::Normal;
-};
-
-// What the command line asks for.
-enum class ParseOutcome {
-    Run,      // clean the configuration in CleanOptions::config
-    Help,     // print the help text and stop
-    Version,  // print the version and stop
-    BadUsage  // the arguments are wrong; *error says why
 };
 
 // Largest number of threshold steps and of threads accepted.

@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "clean/clean_register.h"
 #include "clean/clean_report.h"
 #include "clean/distance_histogram.h"
 #include "clean/histogram_plot.h"
 #include "clean/merged_cloud.h"
 #include "clean/output_targets.h"
-#include "clean/progress_bar.h"
 #include "clean/scan_loading.h"
 #include "clean/value_export.h"
+#include "cli/command_line.h"
+#include "cli/progress_bar.h"
 #include "files/file_identity.h"
 #include "files/printable_name.h"
 #include "formats/structured_scan.h"
@@ -30,7 +32,7 @@
 const char* const kCleanProgram = "rangeloom-clean";
 
 void printCleanError(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", kCleanProgram, message.c_str());
+    printProgramError(kCleanProgram, message);
 }
 
 namespace {
@@ -259,21 +261,36 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
     OutputTargets checked = writing ? targets : OutputTargets();
     for (const std::string* report : {&o.histogramFile, &o.plotFile})
         if (!report->empty()) checked.reports.push_back(*report);
+    const std::string registered = o.registerFirst && writing ? registeredConfigTarget(o) : "";
+    if (!registered.empty()) checked.reports.push_back(registered);
     {
-        const std::vector<std::string> clashes =
+        std::vector<std::string> clashes =
             collisions(o.config, scanPaths, checked, writing ? o.mergeFile : std::string());
+        if (!registered.empty()) {
+            files::ProtectedFiles inputFile;
+            inputFile.add(o.config, "the input " + files::printableName(o.config));
+            const std::string clash = inputFile.clashOf(registered);
+            if (!clash.empty())
+                clashes.push_back("cannot write " + files::printableName(registered) +
+                                  ": it is also " + clash);
+        }
         for (const std::string& clash : clashes) printCleanError(clash);
         if (!clashes.empty()) {
             printCleanError("nothing written");
             return kUnreadable;
         }
     }
+    std::string refinedText;
+    if (o.registerFirst && registerBeforeCleaning(scans, o, bar, &refinedText) != kSuccess)
+        return kUnreadable;
     std::string folderError;
     if (writing && !o.outFolder.empty() && !makeOutputFolder(o.outFolder, &folderError)) {
         printCleanError(files::printableName(folderError));
         return kWriteFailed;
     }
 
+    int failed = 0;
+    if (!registered.empty() && !writeRegisteredConfig(registered, refinedText, scans, o)) ++failed;
     analyse(scans, o, bar);
     std::vector<ScanReport> rows;
     for (const PlyMesh* s : scans) {
@@ -282,7 +299,7 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
         rows.back().written = "-";
         if (o.exportValues) rows.back().exported = "-";
     }
-    int failed = writing ? writeFiles(scans, targets, o, bar, &rows) : 0;
+    failed += writing ? writeFiles(scans, targets, o, bar, &rows) : 0;
     failed += writeReports(scans, o);
     if (o.verbosity != Verbosity::Quiet) {
         std::fputs(thresholdLine(o, tossThreshold, defaultThreshold).c_str(), stdout);
@@ -323,8 +340,10 @@ CleanStatus runClean(const CleanOptions& o) {
     ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
     bar.show("Loading " + files::printableName(baseName(o.config)) + " ...", 0, 0);
     // The loader's transcript, which counts every scan's faces and edges, is
-    // only shown when verbose: otherwise range images are loaded lean.
-    const bool lean = o.verbosity != Verbosity::Verbose;
+    // only shown when verbose: otherwise range images are loaded lean. The
+    // registration reads the scans' triangles as faces, so --register loads
+    // them whole.
+    const bool lean = o.verbosity != Verbosity::Verbose && !o.registerFirst;
     const CleanInput input =
         scanFile ? loadForCleaning(o.config, lean) : loadForCleaning(records, lean);
     bar.clear();

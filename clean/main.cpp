@@ -4,6 +4,7 @@
 
 #include "clean/clean_options.h"
 #include "clean/clean_run.h"
+#include "cli/command_line.h"
 #include "version/version.h"
 
 int main(int argc, char** argv) {
@@ -18,8 +19,7 @@ int main(int argc, char** argv) {
             std::printf("%s %s\n", kCleanProgram, RANGELOOM_VERSION);
             return kSuccess;
         case ParseOutcome::BadUsage:
-            printCleanError(error);
-            std::fprintf(stderr, "Try '%s --help' for more information.\n", kCleanProgram);
+            printUsageError(kCleanProgram, error);
             return kBadUsage;
         case ParseOutcome::Run:
             break;

@@ -35,7 +35,7 @@ fit() {  # median/rms in mm
     out=$("$BUILD/tools/rangeloom-gaps" "$1" "$MM")
     echo "$(mm "$(echo "$out" | awk '{print $2}')")/$(mm "$(echo "$out" | awk '{print $4}')")"
 }
-tossed() { "$BUILD/app/rangeloom-clean" --summary "$1" | awk '$1 == "total" {print $4}'; }
+tossed() { "$BUILD/clean/rangeloom-clean" --summary "$1" | awk '$1 == "total" {print $4}'; }
 register() {  # CONF OUT: registers, prints the seconds taken
     local start end
     start=$(date +%s.%N)

@@ -104,7 +104,7 @@ TEST(CleanOptions, HelpAndVersionStopAtOnce) {
     const std::string help = cleanHelpText();
     for (const char* word : {"--threshold", "--steps", "--out", "--export", "--summary",
                              "--threads", "--quiet", "--verbose", "--help", "--version", "--merge",
-                             "--keep-tossed", "  0  ", "  1  ", "  2  ", "  3  "})
+                             "--keep-tossed", "--register", "  0  ", "  1  ", "  2  ", "  3  "})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

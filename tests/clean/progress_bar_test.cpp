@@ -1,5 +1,5 @@
 // The batch cleaner's progress bar.
-#include "clean/progress_bar.h"
+#include "cli/progress_bar.h"
 
 #include <gtest/gtest.h>
 

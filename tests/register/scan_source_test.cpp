@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "register/config_records.h"
+#include "scan/scan_config.h"
 #include "scene/mesh.h"
 #include "scene/scene_state.h"
 #include "test_support.h"
@@ -37,13 +38,15 @@ TEST(ScanSource, ScansAndPosesAreTheOnesTheViewerPlaces) {
     ASSERT_TRUE(loadScanSource(config, records, 2, &source, &problems));
     ASSERT_EQ(source.views.size(), 3u);
     EXPECT_EQ(source.paths[0], dir + "/a.ply");
+    ScanConfigLoad viewer = readScanConfig(config);
+    ASSERT_EQ(viewer.scans.size(), 3u);
     for (std::size_t s = 0; s < 3; ++s) {
         const registration::ScanView& v = source.views[s];
         ASSERT_EQ(v.pointCount, 4u);
         EXPECT_EQ(v.triangleCount, 2u);
         // The viewer baked the first two records' poses with a quaternion of
         // length 0.995, which also scales by its square.
-        const Mesh& scan = *source.scans[s];
+        const Mesh& scan = *viewer.scans[s].mesh;
         const double square = s < 2 ? 0.99 : 1.0;
         for (std::size_t i = 0; i < 4; ++i) {
             const Eigen::Vector3d p(v.points[3 * i], v.points[3 * i + 1], v.points[3 * i + 2]);
@@ -85,6 +88,32 @@ TEST(ScanSource, UnreadableScansAreNamed) {
     EXPECT_FALSE(loadScanSource(config, readConfigRecords(testing_support::readFile(config)), 1,
                                 &source, &problems));
     EXPECT_EQ(problems.at(0), config + " names no scans (no bmesh records)");
+}
+
+TEST(ScanSource, LoadedScansOfAPtxFileCannotBeMovedByTheirRecord) {
+    const std::string dir = testing_support::makeTempDir("scan-source-ptx");
+    testing_support::writeFile(dir + "/a.ply", kScan);
+    testing_support::writeFile(dir + "/b.ptx",
+                               "2\n2\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0 0\n0 0 1 0\n"
+                               "0 0 0 1\n0 0 0 0.5\n0 0.0005 0 0.5\n0.0005 0 0 0.5\n"
+                               "0.0005 0.0005 0 0.5\n");
+    const std::string config = dir + "/set.conf";
+    testing_support::writeFile(config, "bmesh a.ply 0 0 0 0 0 0 1\nbmesh b.ptx 0 0 0 0 0 0 1\n");
+    ScanConfigLoad load;
+    testing_support::stdoutOf([&] { load = readScanConfig(config); });
+    ASSERT_EQ(load.scans.size(), 2u);
+    std::vector<const PlyMesh*> scans;
+    for (const ConfigScan& scan : load.scans) scans.push_back(scan.mesh.get());
+    ScanSource source;
+    std::string problem;
+    EXPECT_FALSE(scanSourceOf(scans, readConfigRecords(testing_support::readFile(config)), &source,
+                              &problem));
+    EXPECT_NE(problem.find("b.ptx is a PTX or E57 file"), std::string::npos) << problem;
+    std::vector<std::string> problems;
+    EXPECT_FALSE(loadScanSource(config, readConfigRecords(testing_support::readFile(config)), 1,
+                                &source, &problems));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("b.ptx is a PTX or E57 file"), std::string::npos);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "clean/progress_bar.h"
+#include "cli/progress_bar.h"
 
 #include <algorithm>
 #include <cstdio>
