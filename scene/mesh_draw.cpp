@@ -65,7 +65,13 @@ void Mesh::draw() {
 
     // The arrays once made for this state, or one call per vertex when the
     // immediate path is chosen or the arrays cannot be made.
-    const DrawPath path = drawPath();
+    // Flat and wireframe faces in their material hold one normal for a whole
+    // polygon; the renderer rounds its lighting differently from the same
+    // normal given with each vertex (an array), one colour level at a few
+    // pixels. The picture binds, so those stay one call per vertex.
+    const bool polygonNormals =
+        (displayMode == Flat || displayMode == Wireframe) && colours == nullptr;
+    const DrawPath path = polygonNormals ? DrawPath::Immediate : drawPath();
     MeshArrays* arrays = nullptr;
     if (path != DrawPath::Immediate && !arraysFailed_) {
         if (arrays_.get() == nullptr || arrays_.get()->path() != path)

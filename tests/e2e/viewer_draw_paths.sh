@@ -4,11 +4,10 @@
 # set and on a generated torus, every screenshot compared pixel for pixel:
 # every display mode, tossed points shown ('b') at a lower threshold ('t'),
 # coloured by distance ('m') in the other materials ('c'), the lattice mesh,
-# and the sparse points of a drag. Steps marked "near" are flat-shaded
-# faces in their material: there the renderer rounds the lighting of a normal
-# held for a whole polygon (immediate) and of the same normal given with each
-# vertex (arrays) apart by one colour level at a few pixels; those must agree
-# within one level, at no more than 100 pixels.
+# and the sparse points of a drag. (Flat and wireframe faces in their
+# material are drawn one call per vertex on every path: the renderer would
+# light a normal held for a whole polygon and the same normal given with each
+# vertex a colour level apart.)
 . "$(dirname "$0")/lib.sh"
 : "${RANGELOOM_SAMPLE:?}" "${RANGELOOM_TORUS:?}"
 e2e_init viewer-draw-paths
@@ -17,17 +16,17 @@ mkdir -p "$OUT/sample"
 "$RANGELOOM_TORUS" "$OUT/torus.m" 48 24 >/dev/null || fail "cannot generate the torus"
 
 # The steps: a name, the keys sent before its screenshot ("drag-start": the
-# button pressed and the pointer moved), and "same" or "near". The scans
+# button pressed and the pointer moved), and "same". The scans
 # start smooth; 'e' steps through points, sparse points (the drag shows
 # them), wireframe, flat.
 SAMPLE_STEPS=(
   smooth "" same  smooth-tossed "b t t" same  points "e e" same
-  wireframe "e e" near  flat e near  flat-colour "m c" same  wireframe-colour "e e e e" same
-  lattice 7 near  drag drag-start same
+  wireframe "e e" same  flat e same  flat-colour "m c" same  wireframe-colour "e e e e" same
+  lattice 7 same  drag drag-start same
 )
 # The torus is shown (key 1) and seen from further away ('d'); lit white, its
 # flat and smooth pictures are the same.
-TORUS_STEPS=(smooth "1$(printf ' d%.0s' $(seq 20))" same  wireframe "e e e e" near)
+TORUS_STEPS=(smooth "1$(printf ' d%.0s' $(seq 20))" same  wireframe "e e e e" same)
 
 # Screenshots as raw RGB bytes: quick to take and to compare.
 shot() { import -window "$WID" -depth 8 "rgb:$1" 2>/dev/null; }
@@ -59,12 +58,12 @@ differences() {
     BEGIN { last = -1 } END { print n + 0, big + 0 }'
 }
 
-# agree same|near REFERENCE FILE: a screenshot into FILE agrees with REFERENCE.
+# agree same REFERENCE FILE: a screenshot into FILE is REFERENCE, pixel for pixel.
 agree() {
   local pixels largest
   shot "$3" || return 1
   read -r pixels largest < <(differences "$2" "$3")
-  [ "$pixels" = 0 ] || { [ "$1" = near ] && [ "$largest" -le 1 ] && [ "$pixels" -le 100 ]; }
+  [ "$pixels" = 0 ]
 }
 
 # run PATH INPUT STEPS...: the viewer on INPUT, drawing on PATH. The first

@@ -94,6 +94,12 @@ TEST_F(ArrayDrawing, EveryModeSendsTheImmediatePrimitivesWithoutPerVertexCalls) 
                                          std::to_string(variant);
                 EXPECT_GE(immediate.size(), 2u) << what;
                 EXPECT_TRUE(immediate == arrays) << what;
+                // Faces of one normal each in their material stay immediate
+                // (their pixels would differ from per-vertex normals).
+                if ((mode == Flat || mode == Wireframe) && !colourByDistance) {
+                    EXPECT_GT(callsTo("glVertex3f").size(), 1u) << what;
+                    continue;
+                }
                 // Only the probe point is sent one vertex at a time.
                 EXPECT_EQ(callsTo("glVertex3f").size(), 1u) << what;
                 EXPECT_LE(callsTo("glNormal3f").size() + callsTo("glColor4ubv").size(), 4u) << what;
@@ -111,9 +117,9 @@ TEST_F(ArrayDrawing, LaterFramesPrepareNothingUntilWhatTheyShowChanges) {
     EXPECT_EQ(uploads(), 5u);  // positions, colours, normals, triangles, tossed points
     EXPECT_EQ(uploads(), 0u);
     tossThreshold = 0.0035f;
-    EXPECT_EQ(uploads(), 2u);  // the tossed points, and the colours that mark them
-    mesh->setDisplayMode(Flat);
-    EXPECT_EQ(uploads(), 4u);  // corner positions, normals, colours, triangles
+    EXPECT_EQ(uploads(), 2u);    // the tossed points, and the colours that mark them
+    mesh->setDisplayMode(Flat);  // coloured: drawn from arrays too
+    EXPECT_EQ(uploads(), 4u);    // corner positions, normals, colours, triangles
     mesh->setDisplayMode(Smooth);
     EXPECT_EQ(uploads(), 0u);  // what Smooth was drawn from is kept
     mesh->vertexValues[0] = 0.0038f;
