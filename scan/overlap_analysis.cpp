@@ -396,5 +396,6 @@ void analyzeOverlap(std::vector<Mesh*> scans, Mesh** latticeOut, const AnalysisO
     } else {
         analyzeFast(scans, lattice, options);
     }
+    for (Mesh* s : scans) s->valuesChanged();  // what is drawn from the values is made again
     if (latticeOut != nullptr) *latticeOut = new LatticeMesh(lattice);
 }

@@ -5,6 +5,7 @@
 #include <cfloat>
 
 #include "scene/materials.h"
+#include "scene/mesh_arrays.h"
 #include "scene/unmeasured.h"
 
 Mesh::Mesh(int id_) : SceneObject(id_, colourBlack) {
@@ -41,6 +42,15 @@ void Mesh::resetTransform() {
 void Mesh::setMaterial(Material m) {
     SceneObject::setMaterial(m);
     for (Face& f : faces) f.material = m;
+    ++materialVersion_;
+}
+
+void Mesh::geometryChanged() {
+    ++geometryVersion_;
+}
+
+void Mesh::valuesChanged() {
+    ++valuesVersion_;
 }
 
 void Mesh::clearGeometry() {
@@ -49,6 +59,7 @@ void Mesh::clearGeometry() {
     vertexNormals.clear();
     edges.clear();
     resetBounds();
+    geometryChanged();
 }
 
 void Mesh::addVertex(const Point3& p) {
@@ -74,4 +85,5 @@ void Mesh::bakeWorldPositions(bool withNormals) {
     }
     if (withNormals) computeNormals();
     resetTransform();  // virtual: the pose now lives in worldVertices
+    valuesChanged();
 }

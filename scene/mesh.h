@@ -20,6 +20,26 @@
 // How a mesh is drawn (Mesh::displayMode).
 enum DisplayMode { Points = 0, SparsePoints = 1, Wireframe = 2, Flat = 3, Smooth = 4 };
 
+class MeshArrays;
+
+// The arrays a mesh was last drawn from. They belong to that one mesh: a copy
+// of the mesh starts without any and makes its own when it is drawn.
+class MeshArraysSlot {
+public:
+    MeshArraysSlot() = default;
+    MeshArraysSlot(const MeshArraysSlot&) {}
+    MeshArraysSlot& operator=(const MeshArraysSlot&) {
+        reset();
+        return *this;
+    }
+    ~MeshArraysSlot();
+    MeshArrays* get() const { return arrays_; }
+    void reset(MeshArrays* arrays = nullptr);  // deletes the arrays held
+
+private:
+    MeshArrays* arrays_ = nullptr;
+};
+
 class Mesh : public SceneObject {
 public:
     // An empty mesh with the given id; the loaders (loadMeshFile,
@@ -27,6 +47,8 @@ public:
     explicit Mesh(int id);
     ~Mesh() override;
 
+    // Draws the mesh in its display mode (see DisplayMode), from arrays or one
+    // vertex at a time as drawPath() says; the picture is the same.
     void draw() override;
     void resetTransform() override;
     void setMaterial(Material m) override;  // also copied into every face
@@ -55,6 +77,25 @@ public:
     // normals (unless withNormals is false: a scan that keeps none), and
     // resets the transform.
     void bakeWorldPositions(bool withNormals = true);
+
+    // What the mesh is drawn from has changed: the arrays prepared for drawing
+    // are made again at the next frame. geometryChanged after positions
+    // (vertices or worldVertices), faces or normals were changed in place
+    // (clearGeometry, computeNormals and bakeWorldPositions call it
+    // themselves); valuesChanged after vertexValues were changed (an analysis
+    // ran). A list replaced by one of another size or place is noticed
+    // without the call, but a call never hurts.
+    void geometryChanged();
+    void valuesChanged();
+    uint64_t geometryVersion() const { return geometryVersion_; }
+    uint64_t valuesVersion() const { return valuesVersion_; }
+    uint64_t materialVersion() const { return materialVersion_; }  // moved by setMaterial
+
+    // Positions the mesh is drawn from: worldVertices once a pose was baked in
+    // (or a builder filled them), vertices otherwise.
+    const std::vector<Point3>& drawPositions() const {
+        return worldVertices.empty() ? vertices : worldVertices;
+    }
 
     // Report counts: V, E (paired edges only), F and the genus
     // (2 - (V - E + F)) / 2 in truncating integer arithmetic.
@@ -91,11 +132,20 @@ public:
     // scale or the number of positions changed (the values are fixed once the
     // analysis has run). Ready for a colour array; empty until first asked.
     const std::vector<ColourRGBA>& distanceColours(const DistanceScale& scale);
+    // Moved each time distanceColours() refills its array.
+    uint64_t distanceColoursVersion() const { return distanceColoursVersion_; }
 
 private:
     std::vector<ColourRGBA> distanceColours_;  // cache of distanceColours()
     std::size_t distanceColoursCount_ = 0;     // positions it was filled for
+    uint64_t distanceColoursValues_ = 0;       // valuesVersion_ it was filled for
+    uint64_t distanceColoursVersion_ = 0;      // refills so far
     DistanceScale distanceColoursScale_;       // scale it was filled with
     const ColourRGBA* drawColours_ = nullptr;  // per-vertex colours while draw() runs, or null
+    uint64_t geometryVersion_ = 0;
+    uint64_t valuesVersion_ = 0;
+    uint64_t materialVersion_ = 0;
+    MeshArraysSlot arrays_;      // the array paths' arrays, made at the first frame
+    bool arraysFailed_ = false;  // arrays could not be made: drawn immediately
     friend struct Face;
 };

@@ -1,17 +1,18 @@
-// Immediate-mode drawing of meshes and faces in the five display modes.
+// Drawing meshes and faces in the five display modes: from the arrays of
+// scene/mesh_arrays.h, or one call per vertex (the immediate drawing, which
+// defines the picture the arrays reproduce).
 #include <GL/gl.h>
 
+#include <cstdio>
+
+#include "scene/draw_path.h"
+#include "scene/index_range.h"
 #include "scene/materials.h"
 #include "scene/mesh.h"
+#include "scene/mesh_arrays.h"
 #include "scene/scene_state.h"
 
 namespace {
-
-// Positions a mesh is drawn from: world positions once a pose has been baked
-// in (or a builder filled them), model positions otherwise.
-const std::vector<Point3>& drawPositions(const Mesh& mesh) {
-    return mesh.worldVertices.empty() ? mesh.vertices : mesh.worldVertices;
-}
 
 // colours: one per position while colouring by distance, else null.
 void drawPoints(const std::vector<Point3>& positions, std::size_t stride,
@@ -29,16 +30,19 @@ void drawPoints(const std::vector<Point3>& positions, std::size_t stride,
 }  // namespace
 
 bool Mesh::hasDistanceValues() const {
-    const std::size_t n = drawPositions(*this).size();
+    const std::size_t n = drawPositions().size();
     return n > 0 && vertexValues.size() == n;
 }
 
 const std::vector<ColourRGBA>& Mesh::distanceColours(const DistanceScale& scale) {
-    const std::size_t n = drawPositions(*this).size();
-    if (distanceColours_.empty() || n != distanceColoursCount_ || scale != distanceColoursScale_) {
+    const std::size_t n = drawPositions().size();
+    if (distanceColours_.empty() || n != distanceColoursCount_ || scale != distanceColoursScale_ ||
+        valuesVersion_ != distanceColoursValues_) {
         fillDistanceColours(vertexValues, n, scale, &distanceColours_);
         distanceColoursCount_ = n;
         distanceColoursScale_ = scale;
+        distanceColoursValues_ = valuesVersion_;
+        ++distanceColoursVersion_;
     }
     return distanceColours_;
 }
@@ -50,38 +54,71 @@ void Mesh::draw() {
     // Only the translation: poses are baked into worldVertices beforehand.
     glTranslatef(position.x, position.y, position.z);
 
-    const std::vector<Point3>& positions = drawPositions(*this);
     // Colour by distance: the lit surface takes its ambient and diffuse
     // colour from each vertex, so the shape stays readable.
-    const bool coloured = colourByDistance && hasDistanceValues();
-    if (coloured) {
-        drawColours_ = distanceColours(currentDistanceScale()).data();
+    const std::vector<ColourRGBA>* colours = nullptr;
+    if (colourByDistance && hasDistanceValues()) {
+        colours = &distanceColours(currentDistanceScale());
         glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
         glEnable(GL_COLOR_MATERIAL);
     }
-    if (displayMode == Points) {
-        drawPoints(positions, 1, drawColours_);
-    } else if (displayMode == SparsePoints) {
-        drawPoints(positions, 20, drawColours_);
-    } else {
-        for (Face& f : faces) f.draw();
-    }
-    if (coloured) {
-        glDisable(GL_COLOR_MATERIAL);
-        drawColours_ = nullptr;
+
+    // The arrays once made for this state, or one call per vertex when the
+    // immediate path is chosen or the arrays cannot be made.
+    // Flat and wireframe faces in their material hold one normal for a whole
+    // polygon; the renderer rounds its lighting differently from the same
+    // normal given with each vertex (an array), one colour level at a few
+    // pixels. The picture binds, so those stay one call per vertex.
+    const bool polygonNormals =
+        (displayMode == Flat || displayMode == Wireframe) && colours == nullptr;
+    const DrawPath path = polygonNormals ? DrawPath::Immediate : drawPath();
+    MeshArrays* arrays = nullptr;
+    if (path != DrawPath::Immediate && !arraysFailed_) {
+        if (arrays_.get() == nullptr || arrays_.get()->path() != path)
+            arrays_.reset(new MeshArrays(path));
+        if (arrays_.get()->prepare(*this, colours)) {
+            arrays = arrays_.get();
+        } else {
+            std::fprintf(stderr,
+                         "There is not enough memory to prepare %s for drawing: it is drawn one "
+                         "vertex at a time\n",
+                         fileName.empty() ? "a mesh" : fileName.c_str());
+            arrays_.reset();
+            arraysFailed_ = true;
+        }
     }
 
+    if (arrays != nullptr) {
+        arrays->drawGeometry(*this, colours);
+    } else {
+        drawColours_ = colours != nullptr ? colours->data() : nullptr;
+        const std::vector<Point3>& positions = drawPositions();
+        if (displayMode == Points) {
+            drawPoints(positions, 1, drawColours_);
+        } else if (displayMode == SparsePoints) {
+            drawPoints(positions, 20, drawColours_);
+        } else {
+            for (Face& f : faces) f.draw();
+        }
+        drawColours_ = nullptr;
+    }
+    if (colours != nullptr) glDisable(GL_COLOR_MATERIAL);
+
     if (showTossedPoints) {
-        glEnable(GL_POINT_SMOOTH);
-        applyMaterial(highlightMaterial);
-        const std::size_t n =
-            vertexValues.size() < worldVertices.size() ? vertexValues.size() : worldVertices.size();
-        for (std::size_t i = 0; i < n; ++i) {
-            if (vertexValues[i] > tossThreshold) {
-                glPointSize(1.0f);
-                glBegin(GL_POINTS);
-                glVertex3f(worldVertices[i].x, worldVertices[i].y, worldVertices[i].z);
-                glEnd();
+        if (arrays != nullptr) {
+            arrays->drawTossed();
+        } else {
+            glEnable(GL_POINT_SMOOTH);
+            applyMaterial(highlightMaterial);
+            const std::size_t n = vertexValues.size() < worldVertices.size() ? vertexValues.size()
+                                                                             : worldVertices.size();
+            for (std::size_t i = 0; i < n; ++i) {
+                if (vertexValues[i] > tossThreshold) {
+                    glPointSize(1.0f);
+                    glBegin(GL_POINTS);
+                    glVertex3f(worldVertices[i].x, worldVertices[i].y, worldVertices[i].z);
+                    glEnd();
+                }
             }
         }
     }
@@ -91,7 +128,10 @@ void Mesh::draw() {
 void Face::draw() {
     applyMaterial(material);
     const Mesh& mesh = *owner;
-    const std::vector<Point3>& positions = drawPositions(mesh);
+    const std::vector<Point3>& positions = mesh.drawPositions();
+    // A corner naming no position would be read from outside the list: such a
+    // face is not drawn (the loaders leave none).
+    if (!allInIndexRange(vertexIndices, positions.size())) return;
     const float normalScale = mesh.scaleFactors.x;
     const ColourRGBA* colours = mesh.drawColours_;
 

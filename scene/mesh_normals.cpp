@@ -35,4 +35,5 @@ void Mesh::computeNormals() {
         }
     }
     for (Vec3& n : vertexNormals) n.normalise();
+    geometryChanged();
 }

@@ -9,6 +9,7 @@
 
 #include "fake_gl.h"
 #include "fuzz_support.h"
+#include "scene/draw_path.h"
 #include "scene/mesh.h"
 
 namespace fuzzing {
@@ -32,12 +33,19 @@ inline void checkMeshIndices(const Mesh& mesh) {
             fail("an edge names a missing face");
 }
 
+// Every mode one vertex at a time, then from buffer objects (the stand-in
+// reads every element the arrays name, within the buffers' bounds).
 inline void drawEveryMode(Mesh& mesh) {
-    for (int mode = Points; mode <= Smooth; ++mode) {
-        mesh.setDisplayMode(mode);
-        mesh.draw();
-        resetFakeGL();
+    for (DrawPath path : {DrawPath::Immediate, DrawPath::BufferObjects}) {
+        setDrawPath(path);
+        for (int mode = Points; mode <= Smooth; ++mode) {
+            mesh.setDisplayMode(mode);
+            mesh.draw();
+            glCalls().clear();
+            clearDrawnPrimitives();
+        }
     }
+    resetDrawPath();
 }
 
 }  // namespace fuzzing

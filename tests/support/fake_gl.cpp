@@ -1,11 +1,17 @@
 #include "fake_gl.h"
 
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 #include <GL/glut.h>
 
 #include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -40,6 +46,143 @@ MatrixState& matrices() {
     return s;
 }
 
+// The state that decides what a vertex is drawn with.
+struct ArrayPointer {
+    bool enabled = false;
+    int size = 0;
+    GLenum type = GL_FLOAT;
+    std::size_t stride = 0;  // bytes between elements (0 given: tightly packed)
+    const void* pointer = nullptr;
+    GLuint buffer = 0;  // buffer object bound when the pointer was given, or 0
+};
+struct DrawState {
+    std::array<float, 3> normal{0.0f, 0.0f, 1.0f};
+    std::array<float, 4> colour{1.0f, 1.0f, 1.0f, 1.0f};
+    std::array<float, 4> diffuse{0.8f, 0.8f, 0.8f, 1.0f};
+    float pointSize = 1.0f;
+    float lineWidth = 1.0f;
+    GLenum shadeModel = GL_SMOOTH;
+    bool colourMaterial = false;
+    bool pointSmooth = false;
+    GLenum beginMode = 0;
+    bool inBegin = false;
+    std::vector<DrawnVertex> begun;  // vertices since glBegin
+    ArrayPointer vertexArray, normalArray, colourArray;
+    GLuint arrayBuffer = 0, elementBuffer = 0, nextBuffer = 1;
+    std::map<GLuint, std::vector<unsigned char>> buffers;
+    std::vector<DrawnPrimitive> drawn;
+};
+
+DrawState& draw() {
+    static DrawState s;
+    return s;
+}
+
+// Cuts the vertices of one glBegin/glEnd or array draw into primitives.
+void assemble(GLenum mode, const std::vector<DrawnVertex>& v) {
+    DrawState& d = draw();
+    const auto add = [&](GLenum kind, std::initializer_list<std::size_t> corners) {
+        DrawnPrimitive p;
+        p.kind = kind;
+        for (std::size_t c : corners) p.vertices.push_back(v[c]);
+        p.diffuse = d.diffuse;
+        p.pointSize = d.pointSize;
+        p.lineWidth = d.lineWidth;
+        p.shadeModel = d.shadeModel;
+        p.colourMaterial = d.colourMaterial;
+        p.pointSmooth = d.pointSmooth;
+        d.drawn.push_back(p);
+    };
+    const std::size_t n = v.size();
+    switch (mode) {
+        case GL_POINTS:
+            for (std::size_t i = 0; i < n; ++i) add(GL_POINTS, {i});
+            break;
+        case GL_LINES:
+            for (std::size_t i = 1; i < n; i += 2) add(GL_LINES, {i - 1, i});
+            break;
+        case GL_LINE_STRIP:
+        case GL_LINE_LOOP:
+            for (std::size_t i = 1; i < n; ++i) add(GL_LINES, {i - 1, i});
+            if (mode == GL_LINE_LOOP && n >= 2) add(GL_LINES, {n - 1, 0});
+            break;
+        case GL_TRIANGLES:
+            for (std::size_t i = 2; i < n; i += 3) add(GL_TRIANGLES, {i - 2, i - 1, i});
+            break;
+        case GL_POLYGON:
+            for (std::size_t i = 2; i < n; ++i) add(GL_TRIANGLES, {i - 1, i, 0});
+            break;
+        default: {
+            DrawnPrimitive p;
+            p.kind = mode;
+            p.vertices = v;
+            d.drawn.push_back(p);
+        }
+    }
+}
+
+[[noreturn]] void misuse(const char* what) {
+    std::fprintf(stderr, "recording GL stand-in: %s\n", what);
+    std::abort();
+}
+
+// The address of element `i` of an array, checked against its buffer object.
+const unsigned char* element(const ArrayPointer& a, std::size_t elementBytes, std::size_t i) {
+    const std::size_t stride = a.stride != 0 ? a.stride : elementBytes;
+    if (a.buffer == 0) return static_cast<const unsigned char*>(a.pointer) + i * stride;
+    const auto found = draw().buffers.find(a.buffer);
+    if (found == draw().buffers.end()) misuse("an array names a deleted buffer object");
+    const std::size_t offset = reinterpret_cast<std::size_t>(a.pointer) + i * stride;
+    if (offset + elementBytes > found->second.size()) misuse("an array is read past its end");
+    return found->second.data() + offset;
+}
+
+std::array<float, 3> readFloat3(const ArrayPointer& a, std::size_t i) {
+    if (a.type != GL_FLOAT || (a.size != 0 && a.size != 3)) misuse("unexpected array type");
+    std::array<float, 3> out;
+    std::memcpy(out.data(), element(a, sizeof out, i), sizeof out);
+    return out;
+}
+
+// Expands array elements `indices` into the vertices they give.
+void drawFromArrays(GLenum mode, const std::vector<std::size_t>& indices) {
+    DrawState& d = draw();
+    if (!d.vertexArray.enabled) misuse("arrays drawn without a vertex array");
+    std::vector<DrawnVertex> v;
+    for (std::size_t i : indices) {
+        DrawnVertex x;
+        x.position = readFloat3(d.vertexArray, i);
+        x.normal = d.normalArray.enabled ? readFloat3(d.normalArray, i) : d.normal;
+        if (d.colourArray.enabled) {
+            if (d.colourArray.type != GL_UNSIGNED_BYTE || d.colourArray.size != 4)
+                misuse("unexpected colour array type");
+            const unsigned char* c = element(d.colourArray, 4, i);
+            for (int k = 0; k < 4; ++k) x.colour[k] = c[k] / 255.0f;
+        } else {
+            x.colour = d.colour;
+        }
+        v.push_back(x);
+    }
+    assemble(mode, v);
+    // GL leaves the current values of the arrays used undefined.
+    const float unknown = std::nanf("");
+    if (d.normalArray.enabled) d.normal.fill(unknown);
+    if (d.colourArray.enabled) d.colour.fill(unknown);
+}
+
+ArrayPointer* arrayOf(GLenum cap) {
+    DrawState& d = draw();
+    if (cap == GL_VERTEX_ARRAY) return &d.vertexArray;
+    if (cap == GL_NORMAL_ARRAY) return &d.normalArray;
+    if (cap == GL_COLOR_ARRAY) return &d.colourArray;
+    return nullptr;
+}
+
+void setEnabled(GLenum cap, bool on) {
+    if (cap == GL_COLOR_MATERIAL) draw().colourMaterial = on;
+    if (cap == GL_POINT_SMOOTH) draw().pointSmooth = on;
+}
+
 void rec(const char* fn, std::vector<double> args = {}, std::string text = {}) {
     glCalls().push_back({fn, std::move(args), std::move(text)});
 }
@@ -51,8 +194,21 @@ std::vector<GLCall>& glCalls() {
     return calls;
 }
 
+const std::vector<DrawnPrimitive>& drawnPrimitives() {
+    return draw().drawn;
+}
+
+void clearDrawnPrimitives() {
+    draw().drawn.clear();
+}
+
+std::size_t liveBufferObjects() {
+    return draw().buffers.size();
+}
+
 void resetFakeGL() {
     glCalls().clear();
+    draw() = DrawState{};
     fakeGlut() = FakeGlutCallbacks{};
     matrices() = MatrixState{};
 }
@@ -79,31 +235,108 @@ extern "C" {
 
 // ---- GL ----
 void GLAPIENTRY glBegin(GLenum mode) {
+    draw().beginMode = mode;
+    draw().inBegin = true;
+    draw().begun.clear();
     rec("glBegin", {double(mode)});
 }
 void GLAPIENTRY glEnd() {
+    if (draw().inBegin) assemble(draw().beginMode, draw().begun);
+    draw().inBegin = false;
     rec("glEnd");
 }
 void GLAPIENTRY glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
+    if (draw().inBegin) draw().begun.push_back({{x, y, z}, draw().normal, draw().colour});
     rec("glVertex3f", {x, y, z});
 }
 void GLAPIENTRY glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
+    draw().normal = {x, y, z};
     rec("glNormal3f", {x, y, z});
 }
 void GLAPIENTRY glEnable(GLenum cap) {
+    setEnabled(cap, true);
     rec("glEnable", {double(cap)});
 }
 void GLAPIENTRY glDisable(GLenum cap) {
+    setEnabled(cap, false);
     rec("glDisable", {double(cap)});
 }
 void GLAPIENTRY glPointSize(GLfloat size) {
+    draw().pointSize = size;
     rec("glPointSize", {size});
 }
 void GLAPIENTRY glLineWidth(GLfloat width) {
+    draw().lineWidth = width;
     rec("glLineWidth", {width});
 }
 void GLAPIENTRY glShadeModel(GLenum mode) {
+    draw().shadeModel = mode;
     rec("glShadeModel", {double(mode)});
+}
+void GLAPIENTRY glEnableClientState(GLenum cap) {
+    if (ArrayPointer* a = arrayOf(cap)) a->enabled = true;
+    rec("glEnableClientState", {double(cap)});
+}
+void GLAPIENTRY glDisableClientState(GLenum cap) {
+    if (ArrayPointer* a = arrayOf(cap)) a->enabled = false;
+    rec("glDisableClientState", {double(cap)});
+}
+void GLAPIENTRY glVertexPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* ptr) {
+    ArrayPointer& a = draw().vertexArray;
+    a = {a.enabled, size, type, std::size_t(stride), ptr, draw().arrayBuffer};
+    rec("glVertexPointer", {double(size), double(type), double(stride)});
+}
+void GLAPIENTRY glNormalPointer(GLenum type, GLsizei stride, const GLvoid* ptr) {
+    ArrayPointer& a = draw().normalArray;
+    a = {a.enabled, 3, type, std::size_t(stride), ptr, draw().arrayBuffer};
+    rec("glNormalPointer", {double(type), double(stride)});
+}
+void GLAPIENTRY glColorPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* ptr) {
+    ArrayPointer& a = draw().colourArray;
+    a = {a.enabled, size, type, std::size_t(stride), ptr, draw().arrayBuffer};
+    rec("glColorPointer", {double(size), double(type), double(stride)});
+}
+void GLAPIENTRY glDrawArrays(GLenum mode, GLint first, GLsizei count) {
+    std::vector<std::size_t> indices;
+    for (GLsizei i = 0; i < count; ++i) indices.push_back(std::size_t(first) + std::size_t(i));
+    drawFromArrays(mode, indices);
+    rec("glDrawArrays", {double(mode), double(first), double(count)});
+}
+void GLAPIENTRY glDrawElements(GLenum mode, GLsizei count, GLenum type, const GLvoid* ptr) {
+    if (type != GL_UNSIGNED_INT) misuse("glDrawElements: indices other than GL_UNSIGNED_INT");
+    ArrayPointer list{true, 1, type, 0, ptr, draw().elementBuffer};
+    std::vector<std::size_t> indices;
+    for (GLsizei i = 0; i < count; ++i) {
+        GLuint index;
+        std::memcpy(&index, element(list, sizeof index, std::size_t(i)), sizeof index);
+        indices.push_back(index);
+    }
+    drawFromArrays(mode, indices);
+    rec("glDrawElements", {double(mode), double(count)});
+}
+void GLAPIENTRY glGenBuffers(GLsizei n, GLuint* names) {
+    for (GLsizei i = 0; i < n; ++i) {
+        names[i] = draw().nextBuffer++;
+        draw().buffers[names[i]];
+    }
+    rec("glGenBuffers", {double(n)});
+}
+void GLAPIENTRY glDeleteBuffers(GLsizei n, const GLuint* names) {
+    for (GLsizei i = 0; i < n; ++i) draw().buffers.erase(names[i]);
+    rec("glDeleteBuffers", {double(n)});
+}
+void GLAPIENTRY glBindBuffer(GLenum target, GLuint name) {
+    if (name != 0 && draw().buffers.count(name) == 0) misuse("binding a buffer object never made");
+    (target == GL_ELEMENT_ARRAY_BUFFER ? draw().elementBuffer : draw().arrayBuffer) = name;
+    rec("glBindBuffer", {double(target), double(name)});
+}
+void GLAPIENTRY glBufferData(GLenum target, GLsizeiptr size, const GLvoid* data, GLenum usage) {
+    const GLuint name =
+        target == GL_ELEMENT_ARRAY_BUFFER ? draw().elementBuffer : draw().arrayBuffer;
+    if (name == 0) misuse("glBufferData without a bound buffer object");
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    draw().buffers[name].assign(bytes, bytes + size);
+    rec("glBufferData", {double(target), double(size), double(usage)});
 }
 void GLAPIENTRY glClear(GLbitfield mask) {
     rec("glClear", {double(mask)});
@@ -121,6 +354,8 @@ void GLAPIENTRY glFinish() {
     rec("glFinish");
 }
 void GLAPIENTRY glMaterialfv(GLenum face, GLenum pname, const GLfloat* v) {
+    if (pname == GL_DIFFUSE || pname == GL_AMBIENT_AND_DIFFUSE)
+        draw().diffuse = {v[0], v[1], v[2], v[3]};
     if (pname == GL_SHININESS)
         rec("glMaterialfv", {double(face), double(pname), v[0]});
     else
@@ -203,15 +438,18 @@ void GLAPIENTRY glPixelStorei(GLenum pname, GLint param) {
     rec("glPixelStorei", {double(pname), double(param)});
 }
 void GLAPIENTRY glColor4ubv(const GLubyte* v) {
+    draw().colour = {v[0] / 255.0f, v[1] / 255.0f, v[2] / 255.0f, v[3] / 255.0f};
     rec("glColor4ubv", {double(v[0]), double(v[1]), double(v[2]), double(v[3])});
 }
 void GLAPIENTRY glColor3f(GLfloat r, GLfloat g, GLfloat b) {
+    draw().colour = {r, g, b, 1.0f};
     rec("glColor3f", {r, g, b});
 }
 void GLAPIENTRY glColorMaterial(GLenum face, GLenum mode) {
     rec("glColorMaterial", {double(face), double(mode)});
 }
 void GLAPIENTRY glVertex2f(GLfloat x, GLfloat y) {
+    if (draw().inBegin) draw().begun.push_back({{x, y, 0.0f}, draw().normal, draw().colour});
     rec("glVertex2f", {x, y});
 }
 void GLAPIENTRY glRasterPos2f(GLfloat x, GLfloat y) {

@@ -5,6 +5,7 @@
 // glGetFloatv(GL_MODELVIEW_MATRIX) answers like a real context.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,44 @@ void resetFakeGL();
 std::vector<GLCall> callsTo(const std::string& fn);
 // Just the function names, in order.
 std::vector<std::string> callNames();
+
+// What reaches the rasteriser, from either way of drawing: vertices sent one
+// call at a time between glBegin and glEnd (a polygon as the triangles
+// (v[i-1], v[i], v0), a line loop or strip as its sides) or arrays drawn with
+// glDrawArrays/glDrawElements, from client memory or buffer objects. A
+// vertex without its own normal or colour takes the current one; after an
+// array draw the current values of the arrays used are unknown (NaN, equal to
+// nothing) until set again, as in GL. Reading an array past the end of its
+// buffer object ends the test program with a message.
+struct DrawnVertex {
+    std::array<float, 3> position{};
+    std::array<float, 3> normal{};
+    std::array<float, 4> colour{};  // glColor4ubv and byte colour arrays: byte / 255
+    bool operator==(const DrawnVertex& o) const {
+        return position == o.position && normal == o.normal && colour == o.colour;
+    }
+};
+struct DrawnPrimitive {
+    unsigned kind = 0;  // GL_POINTS, GL_LINES, GL_TRIANGLES (others: as sent)
+    std::vector<DrawnVertex> vertices;
+    std::array<float, 4> diffuse{};  // front diffuse material at the time
+    float pointSize = 1.0f;
+    float lineWidth = 1.0f;
+    unsigned shadeModel = 0;      // GL_SMOOTH or GL_FLAT
+    bool colourMaterial = false;  // GL_COLOR_MATERIAL enabled
+    bool pointSmooth = false;     // GL_POINT_SMOOTH enabled
+    bool operator==(const DrawnPrimitive& o) const {
+        return kind == o.kind && vertices == o.vertices && diffuse == o.diffuse &&
+               pointSize == o.pointSize && lineWidth == o.lineWidth && shadeModel == o.shadeModel &&
+               colourMaterial == o.colourMaterial && pointSmooth == o.pointSmooth;
+    }
+};
+// Primitives drawn since resetFakeGL (which also forgets the current values,
+// arrays and buffer objects) or since clearDrawnPrimitives.
+const std::vector<DrawnPrimitive>& drawnPrimitives();
+void clearDrawnPrimitives();
+// Buffer objects that exist (made and not deleted).
+std::size_t liveBufferObjects();
 
 // GLUT callbacks as registered by the program (null until registered).
 struct FakeGlutCallbacks {
