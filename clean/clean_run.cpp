@@ -168,22 +168,6 @@ bool writeMerged(const std::vector<PlyMesh*>& scans, const CleanOptions& o, Prog
     return true;
 }
 
-// Every clash of the files to write with the input, the scans and each
-// other (see targetCollisions); the merged file is one more target.
-std::vector<std::string> collisions(const std::string& input,
-                                    const std::vector<std::string>& sources, OutputTargets targets,
-                                    const std::string& merged) {
-    std::vector<std::string> clashes;
-    if (!merged.empty()) {
-        if (canonicalPath(merged) == canonicalPath(input))
-            clashes.push_back("cannot write " + merged + ": it is also the input " + input);
-        targets.cleaned.push_back(merged);
-    }
-    const std::vector<std::string> more = targetCollisions(sources, targets);
-    clashes.insert(clashes.end(), more.begin(), more.end());
-    return clashes;
-}
-
 // With the scans loaded: the threshold, the check of the files to write, the
 // analysis, the files and the table. Returns the exit status.
 CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& bar) {
@@ -207,7 +191,7 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
         if (!report->empty()) checked.reports.push_back(*report);
     {
         const std::vector<std::string> clashes =
-            collisions(o.config, scanPaths, checked, writing ? o.mergeFile : std::string());
+            runCollisions(o.config, scanPaths, checked, writing ? o.mergeFile : std::string());
         for (const std::string& clash : clashes) printCleanError(clash);
         if (!clashes.empty()) {
             printCleanError("nothing written");

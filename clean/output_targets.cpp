@@ -37,6 +37,20 @@ std::string canonicalPath(const std::string& path) {
     return folder + "/" + name;
 }
 
+std::vector<std::string> runCollisions(const std::string& input,
+                                       const std::vector<std::string>& scanPaths,
+                                       OutputTargets targets, const std::string& merged) {
+    std::vector<std::string> clashes;
+    if (!merged.empty()) {
+        if (canonicalPath(merged) == canonicalPath(input))
+            clashes.push_back("cannot write " + merged + ": it is also the input " + input);
+        targets.cleaned.push_back(merged);
+    }
+    const std::vector<std::string> more = targetCollisions(scanPaths, targets);
+    clashes.insert(clashes.end(), more.begin(), more.end());
+    return clashes;
+}
+
 std::vector<std::string> targetCollisions(const std::vector<std::string>& scanPaths,
                                           const OutputTargets& targets) {
     std::vector<std::pair<std::string, std::string>> seen;  // canonical path, what it is

@@ -29,6 +29,14 @@ std::string canonicalPath(const std::string& path);
 std::vector<std::string> targetCollisions(const std::vector<std::string>& scanPaths,
                                           const OutputTargets& targets);
 
+// Every clash of a run's files with its input (the configuration or lone
+// scan file), its scans and each other: targetCollisions, with the merged
+// file (when not empty) one more target that may also not be the input
+// ("cannot write M: it is also the input I").
+std::vector<std::string> runCollisions(const std::string& input,
+                                       const std::vector<std::string>& scanPaths,
+                                       OutputTargets targets, const std::string& merged);
+
 // Makes the folder and its missing parents. False, with *error saying why,
 // when it cannot be made or is not a folder.
 bool makeOutputFolder(const std::string& folder, std::string* error);

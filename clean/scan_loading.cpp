@@ -43,10 +43,13 @@ bool checkConfiguration(const std::string& config, std::string* error) {
     return true;
 }
 
-CleanInput loadForCleaning(const std::string& config) {
+namespace {
+
+// The scans read and the exit status their loading gives; a lone scan file
+// (scanFile) is named as one file, not as a configuration's records.
+CleanInput outcomeOf(const std::string& config, bool scanFile) {
     CleanInput input;
     ConsoleCapture transcript;
-    const bool scanFile = formats::isStructuredScanFile(config);
     ScanConfigLoad load = scanFile ? readScanFileAsConfig(config) : readScanConfig(config);
     input.transcript = transcript.take();
     for (ConfigScan& scan : load.scans) input.scans.push_back(std::move(scan.mesh));
@@ -72,4 +75,14 @@ CleanInput loadForCleaning(const std::string& config) {
             input.details.push_back(failureLine(failure, load.unread));
     }
     return input;
+}
+
+}  // namespace
+
+CleanInput loadForCleaning(const std::string& config) {
+    return outcomeOf(config, formats::isStructuredScanFile(config));
+}
+
+CleanInput loadScanFileForCleaning(const std::string& path) {
+    return outcomeOf(path, true);
 }

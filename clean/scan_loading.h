@@ -30,3 +30,8 @@ bool checkConfiguration(const std::string& config, std::string* error);
 // after it are not read (and so not named). Reading no scan at all is
 // unreadable input too.
 CleanInput loadForCleaning(const std::string& config);
+
+// A lone scan file (a PLY range image, or a PTX or E57 file) as a
+// configuration by itself, with its own pose (readScanFileAsConfig), and the
+// outcome and messages loadForCleaning gives for a lone PTX or E57 file.
+CleanInput loadScanFileForCleaning(const std::string& path);

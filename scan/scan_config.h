@@ -69,9 +69,10 @@ struct ScanConfigLoad {
 // place PATH: scan N: ...". Such failures do not end the reading.
 ScanConfigLoad readScanConfig(const std::string& fileName);
 
-// A lone PTX or E57 file as a configuration by itself: its scans with their
-// own poses, loaded and reported as readScanConfig does for a configuration
-// whose only record names the file with the identity pose.
+// A lone scan file (a PTX or E57 file, or a PLY range image) as a
+// configuration by itself: its scans with their own poses, loaded and
+// reported as readScanConfig does for a configuration whose only record names
+// the file with the identity pose.
 ScanConfigLoad readScanFileAsConfig(const std::string& path);
 
 // What the viewer does with a configuration it has read: appends the scans
