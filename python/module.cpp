@@ -36,7 +36,9 @@ py::array rowsOfThree(const std::vector<T>& rows, const py::object& owner) {
 
 py::array valuesOf(const PlyMesh& scan) {
     py::array_t<float> values(static_cast<py::ssize_t>(scan.worldVertices.size()));
-    valuesWithNan(scan, values.mutable_data());
+    float* out = values.mutable_data();
+    const py::gil_scoped_release release;  // an analysis on another thread may hold the lock
+    valuesWithNan(scan, out);
     return std::move(values);
 }
 

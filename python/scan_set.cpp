@@ -68,6 +68,7 @@ auto exclusive(F f) {
 }  // namespace
 
 void valuesWithNan(const PlyMesh& scan, float* out) {
+    const std::lock_guard<std::mutex> lock(bindingLock());  // not while an analysis writes them
     const std::size_t n = scan.worldVertices.size();
     for (std::size_t i = 0; i < n; ++i) {
         const float v = i < scan.vertexValues.size() ? scan.vertexValues[i] : kUnmeasured;

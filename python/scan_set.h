@@ -99,5 +99,6 @@ private:
 };
 
 // The values of an analysed scan as one float per point, NaN for a point
-// that was not measured (kUnmeasured in the mesh).
+// that was not measured (kUnmeasured in the mesh); waits for a running
+// operation to end.
 void valuesWithNan(const PlyMesh& scan, float* out);
