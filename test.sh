@@ -4,7 +4,7 @@
 # build, and a short run of every fuzz target (clang, libFuzzer).
 #   ./test.sh            everything
 #   ./test.sh --quick    the normal build only
-# FUZZ_SECONDS (default 45) is the fuzzing time per target; scripts/fuzz.sh
+# FUZZ_SECONDS (default 20) is the fuzzing time per target; scripts/fuzz.sh
 # runs the targets longer by hand.
 set -euo pipefail
 
@@ -25,8 +25,8 @@ run_suite() {
 run_suite build-test
 if [ "${1:-}" != "--quick" ]; then
   run_suite build-asan -DRANGELOOM_SANITIZE=ON -DRANGELOOM_BENCH=OFF
-  echo "== build-fuzz: fuzz targets, ${FUZZ_SECONDS:-45}s each from the seed corpus"
+  echo "== build-fuzz: fuzz targets, ${FUZZ_SECONDS:-20}s each from the seed corpus"
   "$ROOT/scripts/fuzz.sh" --build "$ROOT/build-fuzz" --work "$ROOT/build-fuzz/fuzz-ci" \
-    --seconds "${FUZZ_SECONDS:-45}" --jobs "$JOBS" --fresh
+    --seconds "${FUZZ_SECONDS:-20}" --jobs "$JOBS" --fresh
 fi
 echo "All tests passed."

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "files/printable_name.h"
 #include "scene/unmeasured.h"
 
 namespace {
@@ -95,14 +96,16 @@ std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExpo
     if (rows.size() > 1) lines.push_back(&total);
     const int decimals = distanceDecimals(lines);
     for (const ScanReport* r : lines) {
-        columns[0].cells.push_back(r->file);
+        // Names are printed with control characters escaped: a file name
+        // must not reach the terminal as commands.
+        columns[0].cells.push_back(files::printableName(r->file));
         columns[1].cells.push_back(std::to_string(r->points));
         columns[2].cells.push_back(std::to_string(r->measured));
         columns[3].cells.push_back(std::to_string(r->tossed));
         columns[4].cells.push_back(distanceText(r->distances, r->distances.median, decimals));
         columns[5].cells.push_back(distanceText(r->distances, r->distances.p95, decimals));
-        columns[6].cells.push_back(r->written);
-        if (withExport) columns[7].cells.push_back(r->exported);
+        columns[6].cells.push_back(files::printableName(r->written));
+        if (withExport) columns[7].cells.push_back(files::printableName(r->exported));
     }
     return renderColumns(columns, lines.size());
 }

@@ -28,8 +28,9 @@ ScanReport reportScan(const Mesh& scan, float threshold);
 
 // The table, columns aligned, a header line first and, with more than one
 // scan, a line of totals last, whose median and 95th percentile are those of
-// all measured values together (`overall`). The export column appears when
-// withExport. A scan without measured values shows "-" for both.
+// all measured values together (`overall`); names with control characters
+// escaped. The export column appears when withExport. A scan without measured
+// values shows "-" for both.
 std::string formatReportTable(const std::vector<ScanReport>& rows, bool withExport,
                               const DistanceSummary& overall = DistanceSummary());
 

@@ -1,13 +1,12 @@
 #include "clean/distance_histogram.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "files/file_replacement.h"
 
 namespace {
 
@@ -61,34 +60,5 @@ std::string histogramCsv(const ScanHistogram& h) {
 }
 
 bool writeTextFile(const std::string& path, const std::string& text, std::string* error) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    std::string pattern = folder + "/.rangeloom-csv-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    std::size_t done = 0;
-    errno = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    std::string why;
-    if (done < text.size()) why = errno != 0 ? std::strerror(errno) : "nothing could be written";
-    if (why.empty() && fsync(fd) != 0) why = std::strerror(errno);
-    if (close(fd) != 0 && why.empty()) why = std::strerror(errno);
-    if (why.empty() && std::rename(name.data(), path.c_str()) != 0) why = std::strerror(errno);
-    if (why.empty()) return true;
-    *error = why;
-    unlink(name.data());
-    return false;
+    return files::replaceFileWith(path, text, error);
 }

@@ -11,6 +11,7 @@
 #include <limits>
 #include <vector>
 
+#include "files/file_replacement.h"
 #include "libply/plyfile.h"
 #include "scan/ply_fatal_guard.h"
 
@@ -123,7 +124,8 @@ void writePoints(ply_handle* ply, const std::vector<MergeSource>& scans, float t
 }  // namespace
 
 bool writeMergedCloud(const std::vector<MergeSource>& scans, float threshold, bool keepTossed,
-                      const std::string& target, std::size_t* points, std::string* error) {
+                      const std::string& target, std::size_t* points, std::string* error,
+                      const files::ProtectedFiles* keep) {
     *points = 0;
     if (scans.size() > kMaxMergedScans) {
         *error = "more than " + std::to_string(kMaxMergedScans) + " scans";
@@ -134,16 +136,15 @@ bool writeMergedCloud(const std::vector<MergeSource>& scans, float threshold, bo
         *error = std::to_string(count) + " points are too many for a PLY element";
         return false;
     }
-    const std::string temp = target + ".tmp" + std::to_string(getpid());
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr) {
-        *error = std::strerror(errno);
-        return false;
-    }
+    // Written to a new temporary file beside the target (created
+    // exclusively, never through a link) and renamed over it only when
+    // complete.
+    files::FileReplacement out;
+    if (!out.create(target, error)) return false;
     // The library owns the stream from here on; a failed write ends in its
     // fatal exit, which the guard turns into an exception.
     const char* elements[] = {"vertex"};
-    ply_handle* ply = ply_begin_write(f, 1, elements, PLY_BINARY_LE);
+    ply_handle* ply = ply_begin_write(out.releaseStream(), 1, elements, PLY_BINARY_LE);
     bool ok = true;
     int failure = 0;  // errno when the library's write failed
     {
@@ -164,17 +165,12 @@ bool writeMergedCloud(const std::vector<MergeSource>& scans, float threshold, bo
             }
         }
     }
-    errno = 0;
-    if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
-        *error = std::strerror(errno);
-        ok = false;
-    } else if (!ok) {
-        *error = failure != 0 ? std::strerror(failure) : "the data could not be written";
-    }
     if (!ok) {
-        std::remove(temp.c_str());
+        *error = failure != 0 ? std::strerror(failure) : "the data could not be written";
+        out.discard();
         return false;
     }
+    if (!out.commit(error, keep)) return false;
     *points = count;
     return true;
 }

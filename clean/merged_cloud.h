@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "files/file_identity.h"
 #include "scene/mesh.h"
 
 // One scan of the cloud: an analysed mesh (world positions, normals, values)
@@ -33,9 +34,11 @@ constexpr std::size_t kMaxMergedScans = 65536;
 
 // Writes the points of the scans in order, each scan's in its point order:
 // the kept ones (value not greater than threshold), or all of them with
-// keepTossed. The file goes to a temporary name beside target and is renamed
-// over target when complete; on failure nothing is left and an earlier file
-// of that name stays as it was. Returns false with *error saying why;
-// *points gets the number of points written.
+// keepTossed. The file goes to a files::FileReplacement and is renamed over
+// target when complete, unless target is one of keep's files at that moment;
+// on failure nothing is left and an earlier file of that name stays as it
+// was. Returns false with *error saying why; *points gets the number of
+// points written.
 bool writeMergedCloud(const std::vector<MergeSource>& scans, float threshold, bool keepTossed,
-                      const std::string& target, std::size_t* points, std::string* error);
+                      const std::string& target, std::size_t* points, std::string* error,
+                      const files::ProtectedFiles* keep = nullptr);

@@ -4,12 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <utility>
 
 #include "clean/value_export.h"
+#include "files/file_identity.h"
+#include "files/printable_name.h"
 #include "scan/ply_mesh.h"
 
 OutputTargets outputTargets(const std::vector<std::string>& scanPaths, const std::string& folder,
@@ -22,55 +21,26 @@ OutputTargets outputTargets(const std::vector<std::string>& scanPaths, const std
     return t;
 }
 
-std::string canonicalPath(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    if (folder.empty()) folder = "/";
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    char resolved[PATH_MAX];
-    if (realpath(folder.c_str(), resolved) != nullptr)
-        folder = resolved;
-    else if (folder[0] != '/') {
-        char cwd[PATH_MAX];
-        if (getcwd(cwd, sizeof cwd) != nullptr) folder = std::string(cwd) + "/" + folder;
-    }
-    return folder + "/" + name;
-}
-
-std::vector<std::string> runCollisions(const std::string& input,
-                                       const std::vector<std::string>& scanPaths,
-                                       OutputTargets targets, const std::string& merged) {
-    std::vector<std::string> clashes;
-    if (!merged.empty()) {
-        if (canonicalPath(merged) == canonicalPath(input))
-            clashes.push_back("cannot write " + merged + ": it is also the input " + input);
-        targets.cleaned.push_back(merged);
-    }
-    const std::vector<std::string> more = targetCollisions(scanPaths, targets);
-    clashes.insert(clashes.end(), more.begin(), more.end());
-    return clashes;
-}
-
 std::vector<std::string> targetCollisions(const std::vector<std::string>& scanPaths,
                                           const OutputTargets& targets) {
-    std::vector<std::pair<std::string, std::string>> seen;  // canonical path, what it is
-    for (const std::string& scan : scanPaths) seen.push_back({canonicalPath(scan), "scan " + scan});
+    files::ProtectedFiles seen;
+    for (const std::string& scan : scanPaths) seen.add(scan, "scan " + files::printableName(scan));
     std::vector<std::string> all = targets.cleaned;
     all.insert(all.end(), targets.exported.begin(), targets.exported.end());
     std::vector<std::string> clashes;
     for (const std::string& target : all) {
-        const std::string path = canonicalPath(target);
-        for (const auto& [other, what] : seen) {
-            if (other == path) clashes.push_back("cannot write " + target + ": it is also " + what);
-        }
-        seen.push_back({path, "the file written for another scan"});
+        const std::string clash = seen.clashOf(target);
+        if (!clash.empty())
+            clashes.push_back("cannot write " + files::printableName(target) + ": it is also " +
+                              clash);
+        seen.add(target, "the file written for another scan");
     }
     for (const std::string& target : targets.reports) {
-        const std::string path = canonicalPath(target);
-        for (const auto& [other, what] : seen) {
-            if (other == path) clashes.push_back("cannot write " + target + ": it is also " + what);
-        }
-        seen.push_back({path, "another file of this run"});
+        const std::string clash = seen.clashOf(target);
+        if (!clash.empty())
+            clashes.push_back("cannot write " + files::printableName(target) + ": it is also " +
+                              clash);
+        seen.add(target, "another file of this run");
     }
     return clashes;
 }

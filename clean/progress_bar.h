@@ -2,6 +2,7 @@
 // with a carriage return. A disabled bar prints nothing at all.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -12,13 +13,13 @@ public:
 
     // Shows the phase with done of total steps; total <= 0 shows the phase
     // alone. Redraws only when the line changes.
-    void show(const std::string& phase, int done, int total);
+    void show(const std::string& phase, std::int64_t done, std::int64_t total);
     // Erases the line, so that other output starts on a clean line.
     void clear();
 
     // The line show() draws, without the carriage return: the phase, then
     // "[####......]  40% (4/10)" when total > 0.
-    static std::string line(const std::string& phase, int done, int total);
+    static std::string line(const std::string& phase, std::int64_t done, std::int64_t total);
 
 private:
     std::FILE* stream_;

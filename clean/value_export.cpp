@@ -1,7 +1,5 @@
 #include "clean/value_export.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
@@ -9,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include "files/file_replacement.h"
+#include "files/printable_name.h"
 #include "libply/plyfile.h"
 #include "scan/ply_mesh.h"
 #include "scene/unmeasured.h"
@@ -38,18 +38,16 @@ const ply_property_def kExportProperties[] = {
     floatProperty("value", offsetof(ExportRecord, value)),
 };
 
-// A file name fit for a one-line header comment.
-std::string printableName(const std::string& path) {
-    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-    for (char& c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    return name;
+// The scan's file name, fit for a one-line header comment.
+std::string commentName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return files::printableName(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
 void describeHeader(ply_handle* ply, const Mesh& scan, float threshold, int count) {
     const auto* read = dynamic_cast<const PlyMesh*>(&scan);
     const std::string from = "points of " +
-                             printableName(read != nullptr ? read->label() : scan.fileName) +
+                             commentName(read != nullptr ? read->label() : scan.fileName) +
                              " in the common frame of its scan configuration";
     append_comment(ply, from.c_str());
     append_comment(ply,
@@ -88,30 +86,6 @@ bool formatExport(const Mesh& scan, float threshold, std::string* bytes) {
     return true;
 }
 
-// Writes bytes to a temporary file beside target and renames it over target.
-bool writeAtomically(const std::string& target, const std::string& bytes, std::string* error) {
-    const std::string temp = target + ".tmp" + std::to_string(getpid());
-    int failure = 0;  // errno of the first step that failed
-    auto check = [&failure](bool ok) {
-        if (!ok && failure == 0) failure = errno != 0 ? errno : EIO;
-    };
-    errno = 0;
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    check(std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
-    check(std::fflush(f) == 0);
-    check(std::fclose(f) == 0);
-    if (failure == 0) check(std::rename(temp.c_str(), target.c_str()) == 0);
-    if (failure != 0) {
-        std::remove(temp.c_str());
-        *error = std::strerror(failure);
-    }
-    return failure == 0;
-}
-
 }  // namespace
 
 std::string valueExportName(const std::string& source, const std::string& folder) {
@@ -122,7 +96,7 @@ std::string valueExportName(const std::string& source, const std::string& folder
 }
 
 bool writeValueExport(const Mesh& scan, float threshold, const std::string& target,
-                      std::string* error) {
+                      std::string* error, const files::ProtectedFiles* keep) {
     if (scan.worldVertices.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
         *error = "too many points for a PLY element";
         return false;
@@ -132,5 +106,5 @@ bool writeValueExport(const Mesh& scan, float threshold, const std::string& targ
         *error = std::strerror(errno);
         return false;
     }
-    return writeAtomically(target, bytes, error);
+    return files::replaceFileWith(target, bytes, error, keep);
 }

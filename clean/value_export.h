@@ -13,6 +13,7 @@
 
 #include <string>
 
+#include "files/file_identity.h"
 #include "scene/mesh.h"
 
 // The export's file name: the source's file name cut at the first ".ply"
@@ -22,8 +23,8 @@ std::string valueExportName(const std::string& source, const std::string& folder
 
 // Writes the scan's world positions and values (one per position; missing
 // values count as not measured) to target, atomically: into a temporary file
-// beside it that is renamed over it when complete. Returns false, with
-// *error saying why, when the file could not be written; an earlier file of
-// that name is then left as it was.
+// beside it that is renamed over it when complete, unless target is one of
+// keep's files then. Returns false, with *error saying why, when the file
+// could not be written; an earlier file of that name is then left as it was.
 bool writeValueExport(const Mesh& scan, float threshold, const std::string& target,
-                      std::string* error);
+                      std::string* error, const files::ProtectedFiles* keep = nullptr);

@@ -43,7 +43,8 @@ void* ply_grow_array(void* array, int count, size_t elem_size);
 // Lookups: the first match in header order, or null (index -1).
 ply_element_def* lookup_element(ply_handle* plyfile, const char* element);
 ply_property_def* lookup_property(ply_element_def* elem, const char* prop_name, int* index);
-// Type code of a keyword, 0 when it is not in the table.
+// Type code of a keyword, or of its sized name (int8, uint8, int16,
+// uint16, int32, uint32, float32, float64); 0 for any other word.
 int type_code_of(const char* name);
 // Byte size of a type code; 0 for codes outside 1..8.
 inline int ply_type_size(int code) {

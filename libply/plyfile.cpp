@@ -174,9 +174,15 @@ ply_property_def* lookup_property(ply_element_def* elem, const char* prop_name, 
     return nullptr;
 }
 
+// The sized names that many writers declare, read as the table's types
+// (files are still written with the table's names).
+const char* const sized_type_names[PLY_END_TYPE] = {
+    "", "int8", "int16", "int32", "uint8", "uint16", "uint32", "float32", "float64"};
+
 int type_code_of(const char* name) {
     for (int code = PLY_CHAR; code <= PLY_DOUBLE; ++code) {
-        if (words_equal(name, type_names[code])) return code;
+        if (words_equal(name, type_names[code]) || words_equal(name, sized_type_names[code]))
+            return code;
     }
     return PLY_INVALID;
 }

@@ -163,6 +163,8 @@ long as any of them or the scan is referenced.)")
         .def_property_readonly("transcript", &ScanSet::transcript,
                                "The loaders' report, as rangeloom-clean --verbose prints it.")
         .def_property_readonly("analyzed", &ScanSet::analyzed)
+        .def_property_readonly("warnings", &ScanSet::warnings,
+                               "What rangeloom-clean warns of after loading these scans.")
         .def("__len__", &ScanSet::size)
         .def("__getitem__",
              [](const ScanSet& s, py::ssize_t i) {
@@ -189,7 +191,9 @@ long as any of them or the scan is referenced.)")
             [](ScanSet& s, std::optional<double> threshold, std::optional<long long> steps,
                const std::optional<std::filesystem::path>& out, bool exportValues,
                const std::optional<std::filesystem::path>& merge, bool keepTossed, bool summary,
-               long long threads) {
+               const std::optional<std::filesystem::path>& histogram,
+               const std::optional<std::filesystem::path>& plot, std::optional<long long> bins,
+               bool plotLog, long long threads) {
                 CleanRequest r;
                 r.threshold = threshold;
                 r.steps = steps;
@@ -198,6 +202,10 @@ long as any of them or the scan is referenced.)")
                 r.merge = pathText(merge);
                 r.keepTossed = keepTossed;
                 r.summaryOnly = summary;
+                r.histogram = pathText(histogram);
+                r.plot = pathText(plot);
+                r.bins = bins;
+                r.plotLog = plotLog;
                 r.threads = threads;
                 CleanResult result;
                 {
@@ -206,11 +214,11 @@ long as any of them or the scan is referenced.)")
                 }
                 py::list rows;
                 for (const ScanReport& row : result.rows) rows.append(rowOf(row));
-                return py::make_tuple(result.threshold, rows, result.mergedPoints,
-                                      result.mergedFile, result.text);
+                return py::make_tuple(result.threshold, rows, result.text, result.warnings);
             },
             py::arg("threshold"), py::arg("steps"), py::arg("out"), py::arg("export"),
-            py::arg("merge"), py::arg("keep_tossed"), py::arg("summary"), py::arg("threads"));
+            py::arg("merge"), py::arg("keep_tossed"), py::arg("summary"), py::arg("histogram"),
+            py::arg("plot"), py::arg("bins"), py::arg("plot_log"), py::arg("threads"));
 
     m.def(
         "_load",

@@ -3,15 +3,16 @@
 #include <strings.h>
 
 #include <algorithm>
-#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <utility>
 
-#include "clean/merged_cloud.h"
-#include "clean/output_targets.h"
+#include "clean/clean_run.h"
 #include "clean/scan_loading.h"
-#include "clean/value_export.h"
 #include "scan/distance_stats.h"
 #include "scan/overlap_analysis.h"
 #include "scan/ply_fatal_guard.h"
@@ -43,6 +44,45 @@ CleanOptions parsed(std::vector<std::string> args, const std::string& input) {
 bool hasPlyExtension(const std::string& path) {
     return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".ply") == 0;
 }
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// A stdio stream into memory (open_memstream), for the text a run prints.
+class MemoryStream {
+public:
+    MemoryStream() : file_(open_memstream(&data_, &size_)) {
+        if (file_ == nullptr) throw std::bad_alloc();
+    }
+    ~MemoryStream() {
+        if (file_ != nullptr) std::fclose(file_);
+        std::free(data_);
+    }
+    MemoryStream(const MemoryStream&) = delete;
+    MemoryStream& operator=(const MemoryStream&) = delete;
+
+    std::FILE* file() const { return file_; }
+    // Everything written (the stream ends).
+    std::string text() {
+        std::fclose(file_);
+        file_ = nullptr;
+        return std::string(data_ == nullptr ? "" : data_, size_);
+    }
+
+private:
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::FILE* file_;
+};
 
 // The message rangeloom-clean prints for a failure with its detail lines.
 std::string withDetails(std::string message, const std::vector<std::string>& details) {
@@ -91,6 +131,8 @@ std::shared_ptr<ScanSet> ScanSet::load(const std::string& path, long long thread
         set->source_ = path;
         set->defaultThreshold_ = input.defaultThreshold;
         set->transcript_ = std::move(input.transcript);
+        set->warnings_ = std::move(input.warnings);
+        set->thresholdNote_ = std::move(input.thresholdNote);
         for (std::unique_ptr<PlyMesh>& scan : input.scans) set->scans_.emplace_back(scan.release());
         return set;
     });
@@ -109,28 +151,23 @@ std::string ScanSet::analyzeLocked(int threads) {
         meshes.push_back(s.get());
     }
     const std::size_t n = meshes.size();
-    const int total = static_cast<int>(n * (n - 1));
-    int passes = 0;
+    const std::int64_t total = analysisPassCount(n);
+    std::int64_t passes = 0;
     AnalysisOptions analysis;
     analysis.threads = threads;
     analysis.progress = false;
-    analysis.onPass = [&passes](int done, int) { passes = done; };
+    analysis.onPass = [&passes](std::int64_t done, std::int64_t) { passes = done; };
     ConsoleCapture transcript;
     analyzeOverlap(meshes, nullptr, analysis);
     const std::string text = transcript.take();
     analyzed_ = true;
     // The warnings of rangeloom-clean.
     if (passes == total && total > 0) return "";
-    if (n == 1) return "warning: only one scan, nothing to compare it with; no point is tossed";
+    if (n == 1) return "only one scan, nothing to compare it with; no point is tossed";
     std::string why;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        if (end > start) why = text.substr(start, end - start);
-        start = end + 1;
-    }
-    return "warning: the scans were not analysed (" + why + "); no point is tossed";
+    for (const std::string& line : linesOf(text))
+        if (!line.empty()) why = line;
+    return "the scans were not analysed (" + why + "); no point is tossed";
 }
 
 CleanResult ScanSet::clean(const CleanRequest& r) {
@@ -142,6 +179,10 @@ CleanResult ScanSet::clean(const CleanRequest& r) {
     if (r.merge) args.insert(args.end(), {"--merge", *r.merge});
     if (r.keepTossed) args.push_back("--keep-tossed");
     if (r.summaryOnly) args.push_back("--summary");
+    if (r.histogram) args.insert(args.end(), {"--histogram", *r.histogram});
+    if (r.plot) args.insert(args.end(), {"--plot", *r.plot});
+    if (r.bins) args.insert(args.end(), {"--bins", std::to_string(*r.bins)});
+    if (r.plotLog) args.push_back("--plot-log");
     args.insert(args.end(), {"--threads", std::to_string(r.threads)});
     const CleanOptions options = parsed(args, source_);
     return exclusive([&] { return cleanLocked(options); });
@@ -149,84 +190,35 @@ CleanResult ScanSet::clean(const CleanRequest& r) {
 
 CleanResult ScanSet::cleanLocked(const CleanOptions& o) {
     std::vector<PlyMesh*> scans;
-    std::vector<std::string> scanPaths;    // the files read
-    std::vector<std::string> outputNames;  // what the files written are named after
-    for (const std::shared_ptr<PlyMesh>& scan : scans_) {
-        scans.push_back(scan.get());
-        if (scan->scanNumber() <= 1) scanPaths.push_back(scan->fileName);  // a file once
-        outputNames.push_back(scan->outputSource());
-    }
+    for (const std::shared_ptr<PlyMesh>& scan : scans_) scans.push_back(scan.get());
+    setWorkerThreads(o.threads);
     CleanResult result;
-    result.threshold = defaultThreshold_;
-    if (o.hasThreshold) result.threshold = o.threshold;
-    if (o.hasSteps) result.threshold = thresholdAfterSteps(defaultThreshold_, o.steps);
-
-    const bool writing = !o.summaryOnly;
-    const OutputTargets targets = outputTargets(outputNames, o.outFolder, o.exportValues);
-    std::vector<std::string> clashes = runCollisions(
-        source_, scanPaths, writing ? targets : OutputTargets(), writing ? o.mergeFile : "");
-    if (!clashes.empty()) {
-        clashes.push_back("nothing written");
-        std::string message = clashes[0];
-        for (std::size_t i = 1; i < clashes.size(); ++i) message += "\n" + clashes[i];
-        throw BindingError(kUnreadable, message);
+    CleanStatus status;
+    std::string errors;
+    {
+        MemoryStream out, err;
+        CleanConsole console;
+        console.out = out.file();
+        console.err = err.file();
+        status = cleanLoadedScans(scans, defaultThreshold_, o, analyzed_, console, &result.rows);
+        result.text = out.text();
+        errors = err.text();
     }
-    std::string error;
-    if (writing && !o.outFolder.empty() && !makeOutputFolder(o.outFolder, &error))
-        throw BindingError(kWriteFailed, error);
-
-    if (!analyzed_) analyzeLocked(o.threads);
-    tossThreshold = result.threshold;  // what the cleaned-file writer tosses by
-    std::vector<std::string> failures;
-    for (std::size_t i = 0; i < scans.size(); ++i) {
-        ScanReport row = reportScan(*scans[i], result.threshold);
-        row.file = scans[i]->label();
-        row.written = "-";
-        if (o.exportValues) row.exported = "-";
-        if (writing) {
-            ConsoleCapture messages;
-            const bool written = scans[i]->writeCleaned(o.outFolder);
-            std::string text = messages.take();
-            while (!text.empty() && text.back() == '\n') text.pop_back();
-            if (!text.empty()) failures.push_back(text);
-            row.written = written ? targets.cleaned[i] : "FAILED";
-            if (o.exportValues) {
-                const bool exported =
-                    writeValueExport(*scans[i], result.threshold, targets.exported[i], &error);
-                if (!exported)
-                    failures.push_back("Could not write " + targets.exported[i] + ": " + error);
-                row.exported = exported ? targets.exported[i] : "FAILED";
-            }
-        }
-        result.rows.push_back(std::move(row));
+    if (!result.rows.empty()) analyzed_ = true;  // the rows come after the analysis
+    result.threshold = tossThreshold;
+    if (!o.hasThreshold && !thresholdNote_.empty()) result.warnings.push_back(thresholdNote_);
+    // The lines rangeloom-clean prints on standard error, without its name:
+    // warnings apart, the rest is the failure's message.
+    const std::string program = std::string(kCleanProgram) + ": ";
+    const std::string warning = "warning: ";
+    std::string message;
+    for (std::string line : linesOf(errors)) {
+        if (line.compare(0, program.size(), program) == 0) line.erase(0, program.size());
+        if (line.compare(0, warning.size(), warning) == 0)
+            result.warnings.push_back(line.substr(warning.size()));
+        else
+            message += (message.empty() ? "" : "\n") + line;
     }
-    std::vector<float> all;
-    for (const PlyMesh* s : scans) {
-        const std::vector<float> measured = measuredValues(s->vertexValues, s->vertices.size());
-        all.insert(all.end(), measured.begin(), measured.end());
-    }
-    result.text = thresholdLine(o, result.threshold, defaultThreshold_) +
-                  formatReportTable(result.rows, o.exportValues && writing,
-                                    summarizeDistances(std::move(all)));
-    if (writing && !o.mergeFile.empty()) {
-        std::vector<MergeSource> sources;
-        for (const PlyMesh* s : scans) sources.push_back({s, s->label()});
-        if (writeMergedCloud(sources, result.threshold, o.keepTossed, o.mergeFile,
-                             &result.mergedPoints, &error)) {
-            result.mergedFile = o.mergeFile;
-            result.text += "merged " + std::to_string(result.mergedPoints) + " points of " +
-                           std::to_string(scans.size()) + " scans into " + o.mergeFile + "\n";
-        } else {
-            failures.push_back("Could not write " + o.mergeFile + ": " + error);
-        }
-    }
-    if (!failures.empty()) {
-        const std::size_t files = (writing ? scans.size() * (o.exportValues ? 2 : 1) : 0) +
-                                  (writing && !o.mergeFile.empty() ? 1 : 0);
-        throw BindingError(kWriteFailed,
-                           withDetails(std::to_string(failures.size()) + " of " +
-                                           std::to_string(files) + " files could not be written:",
-                                       failures));
-    }
+    if (status != kSuccess) throw BindingError(status, message);
     return result;
 }

@@ -44,17 +44,21 @@ struct CleanRequest {
     std::optional<std::string> merge;
     bool keepTossed = false;
     bool summaryOnly = false;
+    std::optional<std::string> histogram;
+    std::optional<std::string> plot;
+    std::optional<long long> bins;
+    bool plotLog = false;
     long long threads = 0;
 };
 
-// What a clean did: the threshold, the closing table's rows and the text
-// rangeloom-clean prints on standard output for the same run.
+// What a clean did: the threshold, the closing table's rows, the text
+// rangeloom-clean prints on standard output for the same run and the
+// warnings it prints on standard error (without "rangeloom-clean: warning: ").
 struct CleanResult {
     float threshold = 0.0f;
     std::vector<ScanReport> rows;
-    std::size_t mergedPoints = 0;  // points written into the merged cloud (0 without one)
-    std::string mergedFile;        // "" without one
     std::string text;
+    std::vector<std::string> warnings;
 };
 
 class ScanSet {
@@ -69,21 +73,25 @@ public:
     const std::string& source() const { return source_; }
     float defaultThreshold() const { return defaultThreshold_; }
     const std::string& transcript() const { return transcript_; }
+    // What rangeloom-clean warns of after loading: the configuration's words
+    // that no record uses.
+    const std::vector<std::string>& warnings() const { return warnings_; }
     std::size_t size() const { return scans_.size(); }
     const std::shared_ptr<PlyMesh>& scan(std::size_t i) const { return scans_.at(i); }
     bool analyzed() const { return analyzed_; }
 
     // Runs the overlap analysis afresh on `threads` threads (0: one per
     // processor); the values are then in each scan's vertexValues. Returns
-    // rangeloom-clean's warning when nothing could be compared, else "".
+    // rangeloom-clean's warning (without "warning: ") when nothing could be
+    // compared, else "".
     std::string analyze(long long threads);
 
     // Cleans at the threshold asked for (the default one unless given or
-    // moved by steps), as rangeloom-clean does with the same options, the
+    // moved by steps) with rangeloom-clean's own code and options, the
     // analysis run first when it has not been. Throws BindingError where
-    // rangeloom-clean fails: bad options (kBadUsage), colliding files
-    // (kUnreadable, nothing written), files that could not be written
-    // (kWriteFailed, after every other file was written).
+    // rangeloom-clean fails, with its message: bad options (kBadUsage),
+    // colliding files (kUnreadable, nothing written), files that could not
+    // be written (kWriteFailed, after every other file was written).
     CleanResult clean(const CleanRequest& request);
 
 private:
@@ -94,6 +102,8 @@ private:
     std::string source_;
     float defaultThreshold_ = 0.0f;
     std::string transcript_;
+    std::vector<std::string> warnings_;
+    std::string thresholdNote_;  // said when the default threshold is far from the first spacing
     std::vector<std::shared_ptr<PlyMesh>> scans_;
     bool analyzed_ = false;
 };

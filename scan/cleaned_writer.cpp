@@ -3,7 +3,6 @@
 #include "scan/cleaned_writer.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "files/file_replacement.h"
+#include "files/printable_name.h"
 #include "scan/ply_mesh.h"
 #include "scene/console.h"
 #include "scene/index_range.h"
@@ -92,50 +93,55 @@ std::string PlyMesh::cleanedName(const std::string& source, const std::string& f
     return where + name + ".cln.ply";
 }
 
-bool PlyMesh::writeCleaned(const std::string& folder) const {
+bool PlyMesh::writeCleaned(const std::string& folder, const files::ProtectedFiles* keep) const {
     const std::string target = cleanedName(outputSource(), folder);
+    const std::string shown = files::printableName(target);
     if (sameFile(target, fileName)) {
-        consolePrintf("Not writing %s: it is the scan's own file\n", target.c_str());
+        consolePrintf("Not writing %s: it is the scan's own file\n", shown.c_str());
         return false;
     }
     const std::vector<int32_t> shift = tossShift(*this);
     const int32_t kept = static_cast<int32_t>(vertices.size()) + (shift.empty() ? 0 : shift.back());
 
-    // Written beside the target and renamed over it only when complete, so a
-    // failure never leaves a partial file or destroys an earlier good one.
-    const std::string temp = target + ".tmp" + std::to_string(getpid());
-    FILE* f = std::fopen(temp.c_str(), "w");
-    if (f == nullptr) {
-        consolePrintf("Could not write %s: %s\n", target.c_str(), std::strerror(errno));
-        return false;
-    }
-    bool ok = writeHeader(f, *this, kept) && writeBody(f, *this, shift);
-    ok = (std::fflush(f) == 0) && ok;
-    int savedErrno = errno;
-    ok = (std::fclose(f) == 0) && ok;
-    if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
+    // Written to a new temporary file beside the target and renamed over it
+    // only when complete, so a failure never leaves a partial file or
+    // destroys an earlier good one.
+    files::FileReplacement out;
+    std::string error;
+    bool ok = out.create(target, &error);
+    errno = 0;
+    if (ok && !(writeHeader(out.stream(), *this, kept) && writeBody(out.stream(), *this, shift))) {
         ok = false;
-        savedErrno = errno;
+        error = std::strerror(errno != 0 ? errno : EIO);
     }
-    if (!ok) {
-        if (savedErrno == 0) savedErrno = errno;
-        std::remove(temp.c_str());
-        consolePrintf("Could not write %s: %s\n", target.c_str(), std::strerror(savedErrno));
-    }
+    ok = ok && out.commit(&error, keep);
+    if (!ok) consolePrintf("Could not write %s: %s\n", shown.c_str(), error.c_str());
     return ok;
 }
 
 int writeAllCleaned() {
-    int written = 0, failed = 0;
+    std::vector<const PlyMesh*> scans;
     for (Mesh* object : sceneList) {
         if (object == gridMesh) continue;
         const auto* scan = dynamic_cast<const PlyMesh*>(object);
         // Only analysed scans carry one value per point.
-        if (scan == nullptr || scan->vertexValues.size() != scan->vertices.size()) continue;
-        if (scan->writeCleaned())
+        if (scan != nullptr && scan->vertexValues.size() == scan->vertices.size())
+            scans.push_back(scan);
+    }
+    // No file written replaces a scan of the configuration, nor a file
+    // written for another scan a moment before.
+    files::ProtectedFiles keep;
+    for (const PlyMesh* scan : scans)
+        keep.add(scan->fileName, "scan " + files::printableName(scan->fileName));
+    int written = 0, failed = 0;
+    for (const PlyMesh* scan : scans) {
+        if (scan->writeCleaned(std::string(), &keep)) {
             ++written;
-        else
+            keep.add(PlyMesh::cleanedName(scan->fileName),
+                     "the file written for scan " + files::printableName(scan->fileName));
+        } else {
             ++failed;
+        }
     }
     if (written == 0 && failed == 0)
         consolePrintf("Nothing to write: no scans of a configuration are loaded\n");

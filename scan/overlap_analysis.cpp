@@ -22,6 +22,23 @@
 
 namespace {
 
+// The passes in their order, (0 on 1), (1 on 0), (0 on 2), (2 on 0), ...,
+// (1 on 2), (2 on 1), ..., one at a time: pair (a, b) with a < b, first with
+// a as the target, then with b.
+struct PassOrder {
+    std::size_t a = 0, b = 1;
+    bool second = false;  // b is the target
+    std::size_t target() const { return second ? b : a; }
+    std::size_t base() const { return second ? a : b; }
+    std::size_t later() const { return b; }  // the later of the two scans
+    bool finished(std::size_t n) const { return b >= n; }
+    void advance(std::size_t n) {
+        second = !second;
+        if (second) return;
+        if (++b == n && a + 2 < n) b = ++a + 1;
+    }
+};
+
 // The fast path makes the same passes over occupied cells only. A point's
 // final value is the minimum over every polygon it meets, whatever the order,
 // so each point is independent (threads split them) and a polygon whose
@@ -172,22 +189,19 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
     const double absolute = 1e-6 * double(sceneMagnitude(scans)) + 1e-30;
     const auto prepared = Clock::now();
 
-    std::size_t printedUpTo = 0;  // passes are printed in order as their targets finish
-    std::vector<std::pair<std::size_t, std::size_t>> passes;
-    for (std::size_t a = 0; a < n; ++a)
-        for (std::size_t b = a + 1; b < n; ++b) {
-            passes.push_back({a, b});
-            passes.push_back({b, a});
-        }
+    // Passes are reported in order as soon as both of their scans are done,
+    // produced one at a time (never a list of all pairs of scans).
+    PassOrder next;
+    std::int64_t reported = 0;
+    const std::int64_t total = analysisPassCount(n);
     for (std::size_t target = 0; target < n; ++target) {
         measureTarget(target, scans, cells, absolute, threads);
         if (!o.progress && !o.onPass) continue;
-        while (printedUpTo < passes.size() &&
-               std::max(passes[printedUpTo].first, passes[printedUpTo].second) <= target) {
-            const auto [a, b] = passes[printedUpTo++];
+        for (; !next.finished(n) && next.later() <= target; next.advance(n)) {
             // The figures have no line end: flush so that they show as they come.
-            if (o.progress) consoleWrite(passProgressText(int(a), int(b), l.nz));
-            if (o.onPass) o.onPass(static_cast<int>(printedUpTo), static_cast<int>(passes.size()));
+            if (o.progress)
+                consoleWrite(passProgressText(int(next.target()), int(next.base()), l.nz));
+            if (o.onPass) o.onPass(++reported, total);
         }
         if (o.progress) std::fflush(stdout);
     }
@@ -199,15 +213,23 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
 
 }  // namespace
 
+std::int64_t analysisPassCount(std::size_t scans) {
+    const auto n = static_cast<std::int64_t>(scans);
+    return n > 1 ? n * (n - 1) : 0;
+}
+
 std::string passProgressText(int target, int base, int nz) {
     char line[96];
     std::snprintf(line, sizeof line, "\nAnalyzing image %d based on image %d\n", target, base);
     std::string text = line;
     text += "Analyzing buckets...00%";
+    int shown = 0;
     for (int z = 0; z < nz; ++z) {
-        const int figure = nz > 1 ? static_cast<int>(float(z) / float(nz - 1) * 100.0f) : 100;
+        const int figure = layerFigure(z, nz);
+        if (nz > kLayersEachShown && figure == shown) continue;
         std::snprintf(line, sizeof line, "\b\b\b%02d%%", figure);
         text += line;
+        shown = figure;
     }
     return text;
 }

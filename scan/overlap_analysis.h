@@ -7,7 +7,9 @@
 // The scans must have been baked (world positions, values, world normals).
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "scan/lattice.h"
@@ -33,9 +35,9 @@ struct AnalysisOptions {
     // Print the pass headings and the progress figures on standard output.
     bool progress = true;
     // Called on the calling thread after each finished pass with the number
-    // of passes done and the number of passes in all (n x (n - 1) for n
-    // scans); not called when nothing is analysed. Empty: no calls.
-    std::function<void(int done, int total)> onPass;
+    // of passes done and the number of passes in all (analysisPassCount);
+    // not called when nothing is analysed. Empty: no calls.
+    std::function<void(std::int64_t done, std::int64_t total)> onPass;
     // Filled in by the fast path when given.
     AnalysisTimes* times = nullptr;
 };
@@ -48,6 +50,11 @@ struct AnalysisOptions {
 void analyzeOverlap(std::vector<Mesh*> scans, Mesh** latticeOut,
                     const AnalysisOptions& options = AnalysisOptions());
 
+// The number of passes over n scans, n x (n - 1) (each ordered pair of two
+// scans), which exceeds 32 bits from 46,342 scans on.
+std::int64_t analysisPassCount(std::size_t scans);
+
 // The progress text of one pass (target image on base image) over a lattice
-// of nz layers, as the analysis prints it.
+// of nz layers, as the analysis prints it: a figure per layer, or beyond a
+// thousand layers only the figures that change (at most 101).
 std::string passProgressText(int target, int base, int nz);

@@ -44,8 +44,8 @@ private:
 bool analyzeByPasses(const std::vector<Mesh*>& scans, const Lattice& l, const AnalysisOptions& o) {
     const bool progress = o.progress;
     const std::size_t n = scans.size();
-    const int total = static_cast<int>(n * (n - 1));
-    int done = 0;
+    const std::int64_t total = analysisPassCount(n);
+    std::int64_t done = 0;
     std::vector<DenseGrid> pointGrids(n), faceGrids(n);
     for (std::size_t i = 0; i < n; ++i) {
         if (!pointGrids[i].init(l) || !faceGrids[i].init(l)) return false;
@@ -64,12 +64,13 @@ bool analyzeByPasses(const std::vector<Mesh*>& scans, const Lattice& l, const An
         if (progress) consoleWrite(passProgressText(int(target), int(base), 0));
         Mesh& t = *scans[target];
         const Mesh& b = *scans[base];
+        int shown = 0;  // the figure on the line now
         for (int z = 0; z < l.nz; ++z) {
-            if (progress) {
-                const int figure =
-                    l.nz > 1 ? static_cast<int>(float(z) / float(l.nz - 1) * 100.0f) : 100;
+            const int figure = layerFigure(z, l.nz);
+            if (progress && (l.nz <= kLayersEachShown || figure != shown)) {
                 consolePrintf("\b\b\b%02d%%", figure);
                 std::fflush(stdout);
+                shown = figure;
             }
             for (int y = 0; y < l.ny; ++y) {
                 for (int x = 0; x < l.nx; ++x) {

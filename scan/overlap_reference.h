@@ -25,6 +25,16 @@ inline float startingValue(float stored) {
     return stored == kUnmeasured ? kNothingYet : stored;
 }
 
+// Up to this many lattice layers a pass shows a progress figure per layer;
+// beyond, only figures that change (a lattice of scans kilometres apart has
+// millions of layers).
+constexpr int kLayersEachShown = 1000;
+
+// The progress figure of layer z of nz: its share of the layers in percent.
+inline int layerFigure(int z, int nz) {
+    return nz > 1 ? static_cast<int>(float(z) / float(nz - 1) * 100.0f) : 100;
+}
+
 // Runs every pass on the dense lattice `l` (with progress text and onPass
 // calls as `o` asks). Returns false, with nothing measured, when the dense
 // grids do not fit in memory.

@@ -1,5 +1,9 @@
 #include "scan/ply_mesh.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
@@ -10,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "files/printable_name.h"
+#include "files/regular_file.h"
 #include "libply/plyfile.h"
 #include "scan/header_rewrite.h"
 #include "scan/ply_fatal_guard.h"
@@ -62,6 +68,98 @@ const ply_property_def gridProps[] = {
     property("vertex_indices", PLY_INT, PLY_INT, offsetof(GridRecord, indices), 1, PLY_UCHAR,
              offsetof(GridRecord, count)),
 };
+
+constexpr const char* kNotAccepted = "not a PLY file the library accepts";
+
+// No real PLY header comes near this many bytes; a header that does not end
+// within them is not read (nor captured) further.
+constexpr long kMaxHeaderBytes = 1L << 20;
+
+// Whether the file's first word is "ply", as the library's header reader
+// requires, read from its first line alone: a large file that is no PLY
+// file is refused before anything more of it is read.
+bool firstWordIsPly(FILE* f) {
+    char first[8];
+    int n = 0, c, blanks = 0;
+    // The library reads a line's first 4095 characters.
+    while (((c = std::getc(f)) == ' ' || c == '\t') && ++blanks < 4095) {
+    }
+    while (c != EOF && c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\0' && n < 4) {
+        first[n++] = static_cast<char>(c);
+        c = std::getc(f);
+    }
+    const bool wordEnds = c == EOF || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\0';
+    return wordEnds && n == 3 && std::memcmp(first, "ply", 3) == 0;
+}
+
+// The bytes of a file up to kMaxHeaderBytes, then a line declaring one more
+// element, as a stream: the library's own header reader, run over it, reads
+// that element exactly when the file's header has not ended before. The
+// stream can be positioned (the library's plain line reader steps back
+// after a carriage return).
+struct CappedHeader {
+    int fd;
+    off_t fileBytes;  // of the file, at most kMaxHeaderBytes
+    off_t at = 0;     // position in the stream
+};
+constexpr char kSentinelElement[] = "rangeloom_header_has_not_ended";
+const std::string kSentinelLine = std::string("\nelement ") + kSentinelElement + " 0\n";
+
+ssize_t readCapped(void* cookie, char* buffer, std::size_t size) {
+    auto* h = static_cast<CappedHeader*>(cookie);
+    if (h->at < h->fileBytes) {
+        const std::size_t want = std::min<std::size_t>(size, std::size_t(h->fileBytes - h->at));
+        const ssize_t got = pread(h->fd, buffer, want, h->at);
+        if (got <= 0) return got < 0 ? -1 : 0;
+        h->at += got;
+        return got;
+    }
+    const std::size_t from = std::size_t(h->at - h->fileBytes);
+    const std::size_t n =
+        from < kSentinelLine.size() ? std::min(size, kSentinelLine.size() - from) : 0;
+    std::memcpy(buffer, kSentinelLine.data() + from, n);
+    h->at += static_cast<off_t>(n);
+    return static_cast<ssize_t>(n);
+}
+
+int seekCapped(void* cookie, off64_t* offset, int whence) {
+    auto* h = static_cast<CappedHeader*>(cookie);
+    const off64_t length = h->fileBytes + static_cast<off64_t>(kSentinelLine.size());
+    const off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? h->at : length;
+    const off64_t to = base + *offset;
+    if (to < 0 || to > length) return -1;
+    h->at = static_cast<off_t>(to);
+    *offset = to;
+    return 0;
+}
+
+// Why the header of the open file fd does not end (no end_header line
+// within kMaxHeaderBytes), or "" when it ends or when the library rejects it
+// anyway. The file's own position is not moved.
+std::string headerEndProblem(int fd) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) return std::string();
+    CappedHeader h{fd, std::min<off_t>(st.st_size, kMaxHeaderBytes)};
+    cookie_io_functions_t io{readCapped, nullptr, seekCapped, nullptr};
+    FILE* stream = fopencookie(&h, "r", io);
+    if (stream == nullptr) return std::string();
+    int count = 0;
+    char** names = nullptr;
+    ply_handle* ply = ply_read_header(stream, &count, &names);
+    if (ply == nullptr) {
+        std::fclose(stream);
+        return std::string();
+    }
+    bool ended = true;
+    for (int e = 0; e < count; ++e) ended = ended && !words_equal(names[e], kSentinelElement);
+    ply_free_element_list(count, names);
+    ply_close_file(ply);  // closes the stream
+    if (ended) return std::string();
+    if (st.st_size <= kMaxHeaderBytes)
+        return "its header has no end_header line (the file ends inside it)";
+    return "its header does not end within its first " + std::to_string(kMaxHeaderBytes) +
+           " bytes (no end_header line)";
+}
 
 bool isHandled(const char* element) {
     return words_equal("vertex", element) || words_equal("range_grid", element) ||
@@ -215,7 +313,7 @@ void readElements(const OpenPly& file, const std::string& fileName, Mesh& mesh) 
             consolePrintf(
                 "element %s of %s has no properties: its %d instances hold no data and "
                 "are not read\n",
-                element, fileName.c_str(), instances);
+                element, files::printableName(fileName).c_str(), instances);
             instances = 0;
         }
         if (words_equal("vertex", element))
@@ -284,10 +382,10 @@ void PlyMesh::dropInvalidIndices() {
     faces.resize(kept);
     if (badCells > 0)
         consolePrintf("%zu range_grid cells of %s name no vertex; they are treated as empty\n",
-                      badCells, fileName.c_str());
+                      badCells, files::printableName(fileName).c_str());
     if (badFaces > 0)
         consolePrintf("%zu faces of %s name vertices outside the %zu read; they are left out\n",
-                      badFaces, fileName.c_str(), n);
+                      badFaces, files::printableName(fileName).c_str(), n);
 }
 
 PlyMesh::PlyMesh(int id_) : Mesh(id_) {}
@@ -305,12 +403,25 @@ Loaded<PlyMesh> PlyMesh::load(int id, const std::string& path, const PlyLoadOpti
     return result;
 }
 
-bool PlyMesh::captureHeader(const std::string& name) {
-    FILE* f = std::fopen(name.c_str(), "r");
-    if (f == nullptr) return false;
+LoadStatus PlyMesh::captureHeader(const std::string& name) {
+    std::string why;
+    FILE* f = files::openRegularFile(name, &why);
+    if (f == nullptr) return {LoadFailure::CannotOpen, why, 0};
+    LoadStatus status;
+    if (!firstWordIsPly(f))
+        status = {LoadFailure::HeaderNotAccepted, kNotAccepted, 0};
+    else if (const std::string end = headerEndProblem(fileno(f)); !end.empty())
+        status = {LoadFailure::HeaderNotAccepted, end, 0};
+    if (!status.ok()) {
+        std::fclose(f);
+        return status;
+    }
+    std::rewind(f);
     char line[256];
     bool inTail = false;
-    while (std::fgets(line, sizeof line, f) != nullptr) {
+    long captured = 0;
+    while (captured < kMaxHeaderBytes && std::fgets(line, sizeof line, f) != nullptr) {
+        captured += static_cast<long>(std::strlen(line));
         if (!inTail) {
             if (std::strstr(line, "element vertex") != nullptr) {
                 inTail = true;
@@ -323,22 +434,34 @@ bool PlyMesh::captureHeader(const std::string& name) {
         }
     }
     std::fclose(f);
-    return true;
+    return status;
 }
 
 LoadStatus PlyMesh::loadFile(const std::string& name, const PlyLoadOptions& options) {
     fileName = name;
     clearGeometry();
-    consolePrintf("Reading coordinates from %s\n", fileName.c_str());
-    if (!captureHeader(fileName)) {
-        const LoadStatus cannotOpen{LoadFailure::CannotOpen, std::strerror(errno), 0};
-        consolePrintf("Could not open file %s\n", fileName.c_str());
-        return cannotOpen;
+    const std::string shown = files::printableName(fileName);
+    consolePrintf("Reading coordinates from %s\n", shown.c_str());
+    const LoadStatus captured = captureHeader(fileName);
+    if (captured.failure == LoadFailure::CannotOpen) {
+        // A file that is there but is no regular file says what it is.
+        if (files::isNotRegularReason(captured.reason))
+            consolePrintf("Could not open file %s: %s\n", shown.c_str(), captured.reason.c_str());
+        else
+            consolePrintf("Could not open file %s\n", shown.c_str());
+        return captured;
+    }
+    if (!captured.ok()) {
+        if (captured.reason == kNotAccepted)
+            consolePrintf("Could not read file %s\n", shown.c_str());
+        else
+            consolePrintf("Could not read file %s: %s\n", shown.c_str(), captured.reason.c_str());
+        return captured;
     }
     OpenPly file;
     if (!file.open(fileName)) {
-        consolePrintf("Could not read file %s\n", fileName.c_str());
-        return {LoadFailure::HeaderNotAccepted, "not a PLY file the library accepts", 0};
+        consolePrintf("Could not read file %s\n", shown.c_str());
+        return {LoadFailure::HeaderNotAccepted, kNotAccepted, 0};
     }
     consolePrintf("version %f\n", static_cast<double>(file.version));
     consolePrintf("type %d\n", file.fileType);

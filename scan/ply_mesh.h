@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "files/file_identity.h"
 #include "scene/load_status.h"
 #include "scene/mesh.h"
 
@@ -89,11 +90,14 @@ public:
     const std::vector<std::string>& objInfos() const { return objInfos_; }
 
     // Writes this scan without its tossed points (values above tossThreshold)
-    // as cleanedName(outputSource(), folder): beside its source, or in folder when
-    // one is given (the folder must exist). Returns false, with a message
-    // naming the file on standard output, when the file could not be written;
-    // an earlier file of that name is then left as it was.
-    bool writeCleaned(const std::string& folder = std::string()) const;
+    // as cleanedName(outputSource(), folder): beside its source, or in folder
+    // when one is given (the folder must exist). Never over the scan's own
+    // file, nor over one of keep's files (checked as the file is put in
+    // place). Returns false, with a message naming the file on standard
+    // output, when the file could not be written; an earlier file of that
+    // name is then left as it was.
+    bool writeCleaned(const std::string& folder = std::string(),
+                      const files::ProtectedFiles* keep = nullptr) const;
 
     // Name of the cleaned file: the source's file name cut at the first
     // ".ply" (or kept whole without one) followed by ".cln.ply", in folder,
@@ -109,7 +113,10 @@ private:
     // After reading: invalid indices dropped, the first elements, the
     // placement, the triangulation of a raster, normals, edges, the counts.
     void finishLoad(const PlyLoadOptions& options);
-    bool captureHeader(const std::string& name);
+    // The file checked and its header text kept: CannotOpen when it cannot
+    // be opened or is no regular file; HeaderNotAccepted when its first
+    // word is not "ply" or its header does not end.
+    LoadStatus captureHeader(const std::string& name);
     // Raster cells naming no vertex become empty, faces naming a missing
     // vertex are left out; each kind is reported once, with its count.
     void dropInvalidIndices();

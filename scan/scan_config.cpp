@@ -5,13 +5,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <vector>
 
+#include "files/printable_name.h"
+#include "files/regular_file.h"
 #include "formats/scan_pose.h"
 #include "formats/structured_scan.h"
 #include "parallel/parallel_for.h"
@@ -37,21 +41,180 @@ struct Record {
     float qx = 0, qy = 0, qz = 0, qw = 0;
 };
 
-// Reads one record with the format "%s %s %f %f %f %f %f %f %f". Words of
-// any length are taken whole. Returns false at the end of the input, before
-// any field was read; a field that is not a number ends the record early and
-// stays in the input for the next one.
-bool readRecord(FILE* f, Record* r) {
-    char* keyword = nullptr;
-    char* file = nullptr;
-    const int n = std::fscanf(f, "%ms %ms %f %f %f %f %f %f %f", &keyword, &file, &r->tx, &r->ty,
-                              &r->tz, &r->qx, &r->qy, &r->qz, &r->qw);
-    if (keyword != nullptr) r->keyword = keyword;
-    if (file != nullptr) r->file = file;
-    std::free(keyword);
-    std::free(file);
-    return n != EOF;
+// Words are whole up to this many characters; longer ones (no file name can
+// be, PATH_MAX being 4096 with its terminator) end the reading.
+constexpr int kMaxConfigWord = 4096;
+#define RANGELOOM_WORD_WIDTH "4096"
+
+// After a conversion that took exactly kMaxConfigWord characters: whether
+// the word goes on (and so is too long).
+bool wordGoesOn(FILE* f) {
+    const int c = std::getc(f);
+    if (c == EOF) return false;
+    std::ungetc(c, f);
+    return !std::isspace(c);
 }
+
+// One word field ("%s"): 1, 0 or EOF as fscanf counts.
+int readWord(FILE* f, std::string* out, bool* tooLong) {
+    char* word = nullptr;
+    const int n = std::fscanf(f, "%" RANGELOOM_WORD_WIDTH "ms", &word);
+    if (word != nullptr) {
+        *out = word;
+        if (std::strlen(word) == std::size_t(kMaxConfigWord) && wordGoesOn(f)) *tooLong = true;
+    }
+    std::free(word);
+    return n;
+}
+
+// One number field ("%f"): 1, 0 or EOF as fscanf counts.
+int readNumber(FILE* f, float* out, bool* tooLong) {
+    int start = 0, end = 0;
+    const int n = std::fscanf(f, " %n%" RANGELOOM_WORD_WIDTH "f%n", &start, out, &end);
+    if (n == 1 && end - start == kMaxConfigWord && wordGoesOn(f)) *tooLong = true;
+    return n;
+}
+
+// Reads one record with the format "%s %s %f %f %f %f %f %f %f", field by
+// field with the same outcome. Returns false at the end of the input, before
+// any field was read; a field that is not a number ends the record early and
+// stays in the input for the next one. A word longer than kMaxConfigWord
+// sets *tooLong and ends the record.
+bool readRecord(FILE* f, Record* r, bool* tooLong) {
+    if (readWord(f, &r->keyword, tooLong) == EOF) return false;
+    if (*tooLong || readWord(f, &r->file, tooLong) != 1 || *tooLong) return true;
+    for (float* field : {&r->tx, &r->ty, &r->tz, &r->qx, &r->qy, &r->qz, &r->qw})
+        if (readNumber(f, field, tooLong) != 1 || *tooLong) return true;
+    return true;
+}
+
+// A second reading of the configuration, behind the records: the line of
+// each word and the words between two places, so that a record's words can
+// be named with their lines.
+class WordLines {
+public:
+    struct Word {
+        long long line;
+        std::string text;  // at most kMaxConfigWord + 1 characters
+    };
+    explicit WordLines(FILE* f) : f_(f) {}
+
+    // The words from where the last call stopped up to offset (a word that
+    // goes on past offset ends there: the next record takes the rest).
+    std::vector<Word> upTo(long offset) {
+        std::vector<Word> words;
+        while (at_ < offset) {
+            const int c = std::getc(f_);
+            if (c == EOF) break;
+            ++at_;
+            if (std::isspace(c)) {
+                end(&words);
+                if (c == '\n') ++line_;
+            } else {
+                if (word_.text.empty()) word_.line = line_;
+                if (word_.text.size() <= std::size_t(kMaxConfigWord)) word_.text += char(c);
+            }
+        }
+        end(&words);
+        return words;
+    }
+    long long line() const { return line_; }
+
+private:
+    void end(std::vector<Word>* words) {
+        if (word_.text.empty()) return;
+        words->push_back(std::move(word_));
+        word_ = Word{};
+    }
+    FILE* f_;
+    long at_ = 0;
+    long long line_ = 1;
+    Word word_{0, std::string()};
+};
+
+bool isKeyword(const std::string& word, const char* keyword) {
+    return word.size() == std::strlen(keyword) && strcasecmp(word.c_str(), keyword) == 0;
+}
+
+// Why the record's pose cannot place a scan, or "": a quaternion that is
+// zero (its squared length is, in single precision: every point would land
+// on the translation) or not finite, a translation that is not finite.
+std::string poseProblem(const Record& r) {
+    char numbers[160];
+    if (!std::isfinite(r.qx) || !std::isfinite(r.qy) || !std::isfinite(r.qz) ||
+        !std::isfinite(r.qw)) {
+        std::snprintf(numbers, sizeof numbers,
+                      "its rotation quaternion is not finite (%g %g %g %g)", double(r.qx),
+                      double(r.qy), double(r.qz), double(r.qw));
+        return numbers;
+    }
+    if (r.qx * r.qx + r.qy * r.qy + r.qz * r.qz + r.qw * r.qw == 0.0f) {
+        std::snprintf(numbers, sizeof numbers, "its rotation quaternion is zero (%g %g %g %g)",
+                      double(r.qx), double(r.qy), double(r.qz), double(r.qw));
+        return numbers;
+    }
+    if (!std::isfinite(r.tx) || !std::isfinite(r.ty) || !std::isfinite(r.tz)) {
+        std::snprintf(numbers, sizeof numbers, "its translation is not finite (%g %g %g)",
+                      double(r.tx), double(r.ty), double(r.tz));
+        return numbers;
+    }
+    return std::string();
+}
+
+// At most this many lines name unused words, each with at most about
+// kShownLineLength characters of them; a file of garbage would otherwise
+// give a line for each of its lines, or one as long as the file.
+constexpr std::size_t kMaxUnusedLines = 20;
+constexpr std::size_t kShownWordLength = 64;
+constexpr std::size_t kShownLineLength = 400;
+
+// Collects the words of records that no keyword uses, line by line.
+class UnusedWords {
+public:
+    explicit UnusedWords(const std::string& config) : config_(files::printableName(config)) {}
+    void add(const std::vector<WordLines::Word>& words) {
+        for (const WordLines::Word& w : words) {
+            if (w.line != line_) flushLine();
+            line_ = w.line;
+            ++count_;
+            if (lines_.size() >= kMaxUnusedLines || words_.size() > kShownLineLength) {
+                cut_ = cut_ || lines_.size() < kMaxUnusedLines;
+                continue;
+            }
+            std::string shown = w.text.size() > kShownWordLength
+                                    ? w.text.substr(0, kShownWordLength) + "..."
+                                    : w.text;
+            words_ += (words_.empty() ? "" : " ") + files::printableName(shown);
+        }
+    }
+    std::vector<std::string> lines() {
+        flushLine();
+        if (notShown_ > 0)
+            lines_.push_back(config_ + ": " + std::to_string(notShown_) +
+                             " more words on later lines are not used by any record either");
+        return lines_;
+    }
+
+private:
+    void flushLine() {
+        if (count_ == 0) return;
+        if (lines_.size() < kMaxUnusedLines)
+            lines_.push_back(config_ + ", line " + std::to_string(line_) +
+                             ": words not used by any record: " + words_ + (cut_ ? " ..." : ""));
+        else
+            notShown_ += count_;
+        words_.clear();
+        count_ = 0;
+        cut_ = false;
+    }
+    std::string config_;
+    std::vector<std::string> lines_;
+    long long line_ = 0;
+    std::string words_;  // shown words of line_, so far
+    bool cut_ = false;   // words of line_ not shown
+    std::size_t count_ = 0;
+    std::size_t notShown_ = 0;
+};
 
 }  // namespace
 
@@ -63,14 +226,51 @@ std::string resolveScanPath(const std::string& scanName, const std::string& conf
     return fileExists(beside) ? beside : scanName;
 }
 
+namespace {
+
+// The distance of raster neighbours k and k + 1 when both hold a point, and
+// that distance is a spacing at all (neither zero nor infinite nor nan);
+// negative otherwise.
+float neighbourSpacing(const PlyMesh& scan, std::size_t k) {
+    const std::vector<int32_t>& g = scan.gridIndex;
+    if (g[k] == -1 || g[k + 1] == -1) return -1.0f;
+    const float d = (scan.vertices[g[k]] - scan.vertices[g[k + 1]]).length();
+    return std::isfinite(d) && d > 0.0f ? d : -1.0f;
+}
+
+}  // namespace
+
 float defaultTossThreshold(const PlyMesh& scan) {
     const std::vector<int32_t>& g = scan.gridIndex;
     for (std::size_t k = 0; k + 1 < g.size(); ++k) {
-        if (g[k] != -1 && g[k + 1] != -1) {
-            return (scan.vertices[g[k]] - scan.vertices[g[k + 1]]).length();
-        }
+        const float d = neighbourSpacing(scan, k);
+        if (d > 0.0f) return d;
     }
     return tossThreshold;
+}
+
+float medianRasterSpacing(const PlyMesh& scan) {
+    std::vector<float> spacings;
+    for (std::size_t k = 0; k + 1 < scan.gridIndex.size(); ++k) {
+        const float d = neighbourSpacing(scan, k);
+        if (d > 0.0f) spacings.push_back(d);
+    }
+    if (spacings.empty()) return 0.0f;
+    const auto middle = spacings.begin() + static_cast<std::ptrdiff_t>(spacings.size() / 2);
+    std::nth_element(spacings.begin(), middle, spacings.end());
+    return *middle;
+}
+
+std::string thresholdNote(const PlyMesh& scan, float threshold) {
+    const float median = medianRasterSpacing(scan);
+    if (!(median > 0.0f) || (threshold <= 10.0f * median && median <= 10.0f * threshold))
+        return std::string();
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "The first neighbouring points of %s are %g apart, its median spacing is %g: "
+                  "the default removal threshold may not suit the scans",
+                  files::printableName(scan.fileName).c_str(), double(threshold), double(median));
+    return line;
 }
 
 namespace {
@@ -90,6 +290,7 @@ struct ScanJob {
     std::string path;                 // where the scan is read from
     int id = 0;                       // object id of its first scan, given in record order
     std::vector<ScanResult> results;  // in file order
+    std::string poseProblem;          // why the record cannot place the scan: it is not read
 };
 
 // Gives the scan the material, the baked pose and the display mode of a
@@ -118,7 +319,7 @@ void loadPlyScan(ScanJob* job) {
         });
     }
     result.report = capture.take();
-    result.adding = "Adding PLY mesh from " + job->path;
+    result.adding = "Adding PLY mesh from " + files::printableName(job->path);
     job->results.push_back(std::move(result));
 }
 
@@ -134,7 +335,8 @@ ScanResult placedScan(formats::StructuredScan&& scan, const ScanJob& job) {
         const std::string reason = "scan " + std::to_string(h.index + 1) +
                                    ": its transform is not a rotation and a translation (off by " +
                                    std::to_string(defect) + ")";
-        consolePrintf("Could not place %s: %s\n", job.path.c_str(), reason.c_str());
+        consolePrintf("Could not place %s: %s\n", files::printableName(job.path).c_str(),
+                      reason.c_str());
         result.loaded.status = {LoadFailure::ScanFileDamaged, reason, 0};
         result.report = capture.take();
         return result;
@@ -147,7 +349,7 @@ ScanResult placedScan(formats::StructuredScan&& scan, const ScanJob& job) {
     finishScan(s, [&] { s.placeScan(Quaternion(r.qx, r.qy, r.qz, r.qw), Vec3(r.tx, r.ty, r.tz)); });
     result.report = capture.take();
     result.adding = "Adding " + std::string(h.structured ? "" : "unstructured ") + "scan " +
-                    std::to_string(h.index + 1) + " of " + job.path;
+                    std::to_string(h.index + 1) + " of " + files::printableName(job.path);
     return result;
 }
 
@@ -169,10 +371,11 @@ std::string reasonOf(const std::string& message, const std::string& path) {
 // freed, before the next one is read.
 void loadScanFile(ScanJob* job) {
     const std::string& path = job->path;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    std::string why;
+    FILE* f = files::openRegularFile(path, &why);
     if (f == nullptr) {
-        job->results.push_back(scanFileFailure(LoadFailure::CannotOpen, std::strerror(errno),
-                                               "Could not open file " + path));
+        job->results.push_back(scanFileFailure(
+            LoadFailure::CannotOpen, why, "Could not open file " + files::printableName(path)));
         return;
     }
     std::fclose(f);
@@ -182,9 +385,9 @@ void loadScanFile(ScanJob* job) {
             return true;
         });
     if (!status.ok)
-        job->results.push_back(scanFileFailure(LoadFailure::ScanFileDamaged,
-                                               reasonOf(status.message, path),
-                                               "Could not read " + status.message));
+        job->results.push_back(
+            scanFileFailure(LoadFailure::ScanFileDamaged, reasonOf(status.message, path),
+                            "Could not read " + files::printableName(status.message)));
 }
 
 void loadJob(ScanJob* job) {
@@ -202,17 +405,16 @@ bool damaged(const ScanJob& job) {
                        [](const ScanResult& r) { return damaged(r); });
 }
 
-// The bmesh records of the configuration, with their paths and ids.
-std::vector<ScanJob> readJobs(FILE* f, const std::string& fileName) {
+// The jobs of the configuration's records, ids given in record order (a
+// record whose pose cannot place its scan uses up its id too).
+std::vector<ScanJob> jobsOf(const ScanConfigRecords& config) {
     std::vector<ScanJob> jobs;
-    Record r;
-    while (readRecord(f, &r)) {
-        if (strcasecmp(r.keyword.c_str(), "camera") == 0) continue;
-        if (strcasecmp(r.keyword.c_str(), "bmesh") != 0) continue;
+    for (const ScanRecord& r : config.records) {
         ScanJob job;
-        job.record = r;
-        job.path = resolveScanPath(r.file, fileName);
+        job.record = {"bmesh", r.name, r.tx, r.ty, r.tz, r.qx, r.qy, r.qz, r.qw};
+        job.path = r.path;
         job.id = nextScanId++;
+        job.poseProblem = r.poseProblem;
         jobs.push_back(std::move(job));
     }
     return jobs;
@@ -226,6 +428,7 @@ std::size_t loadJobs(std::vector<ScanJob>& jobs) {
     std::atomic<std::size_t> end{jobs.size()};
     parallelFor(jobs.size(), workerThreads(), [&](std::size_t begin, std::size_t stop, int) {
         for (std::size_t i = begin; i < stop && i < end; ++i) {
+            if (!jobs[i].poseProblem.empty()) continue;
             loadJob(&jobs[i]);
             if (!damaged(jobs[i])) continue;
             std::size_t seen = end;
@@ -240,13 +443,23 @@ std::size_t loadJobs(std::vector<ScanJob>& jobs) {
 // in file order), reported as if read one after the other; then the
 // threshold. A file with several scans gives each of them an id: the ids of
 // the records after it move up.
-void loadAndReport(std::vector<ScanJob>& jobs, ScanConfigLoad* result) {
+// A record whose pose cannot place its scan is named (its poseFailureLine and
+// "; the scan is left out") in its place.
+void loadAndReport(std::vector<ScanJob>& jobs, ScanConfigLoad* result,
+                   const ScanConfigRecords* config = nullptr) {
     result->bmeshRecords = static_cast<int>(jobs.size());
     const std::size_t loaded = loadJobs(jobs);
     result->unread = static_cast<int>(jobs.size() - loaded);
     int extraIds = 0;
     for (std::size_t i = 0; i < loaded; ++i) {
         ScanJob& job = jobs[i];
+        if (!job.poseProblem.empty()) {
+            const std::string line = poseFailureLine(*config, config->records[i]);
+            consolePrintf("%s; the scan is left out\n", line.c_str());
+            result->failures.push_back(
+                {job.record.file, job.path, {LoadFailure::BadPose, job.poseProblem, 0}});
+            continue;
+        }
         int id = job.id + extraIds;
         for (ScanResult& r : job.results) {
             consoleWrite(r.report);
@@ -267,25 +480,94 @@ void loadAndReport(std::vector<ScanJob>& jobs, ScanConfigLoad* result) {
         if (job.results.size() > 1) extraIds += static_cast<int>(job.results.size()) - 1;
     }
     nextScanId += extraIds;
-    if (result->scans.size() > 1) result->threshold = defaultTossThreshold(*result->scans[0].mesh);
+    if (result->scans.size() > 1) {
+        const PlyMesh& first = *result->scans[0].mesh;
+        result->threshold = defaultTossThreshold(first);
+        result->thresholdNote = thresholdNote(first, result->threshold);
+        if (!result->thresholdNote.empty()) consolePrintf("%s\n", result->thresholdNote.c_str());
+    }
     consolePrintf("%s %f\n",
                   "Threshold for point removal: ", static_cast<double>(result->threshold));
 }
 
 }  // namespace
 
-ScanConfigLoad readScanConfig(const std::string& fileName) {
-    ScanConfigLoad result;
-    result.threshold = tossThreshold;
-    FILE* f = std::fopen(fileName.c_str(), "r");
-    if (f == nullptr) {
-        result.config = {LoadFailure::CannotOpen, std::strerror(errno), 0};
-        consolePrintf("Could not open file %s\n", fileName.c_str());
+ScanConfigRecords readScanRecords(const std::string& fileName) {
+    ScanConfigRecords result;
+    result.fileName = fileName;
+    std::string why;
+    FILE* f = files::openRegularFile(fileName, &why);
+    FILE* text = f != nullptr ? std::fopen(fileName.c_str(), "r") : nullptr;
+    if (text == nullptr) {
+        if (f != nullptr) {
+            why = std::strerror(errno);
+            std::fclose(f);
+        }
+        result.config = {LoadFailure::CannotOpen, why, 0};
         return result;
     }
-    std::vector<ScanJob> jobs = readJobs(f, fileName);
+    WordLines lines(text);
+    UnusedWords unused(fileName);
+    Record r;
+    bool tooLong = false;
+    while (readRecord(f, &r, &tooLong)) {
+        const std::vector<WordLines::Word> words = lines.upTo(std::ftell(f));
+        if (tooLong) {
+            const long long line = words.empty() ? lines.line() : words.back().line;
+            result.config = {LoadFailure::HeaderNotAccepted,
+                             "line " + std::to_string(line) + " holds a word of more than " +
+                                 std::to_string(kMaxConfigWord) +
+                                 " characters: not a scan configuration",
+                             0};
+            break;
+        }
+        for (const WordLines::Word& w : words)
+            if (isKeyword(w.text, "bmesh")) ++result.bmeshWords;
+        if (isKeyword(r.keyword, "camera")) continue;
+        if (!isKeyword(r.keyword, "bmesh")) {
+            unused.add(words);
+            continue;
+        }
+        ScanRecord record;
+        record.name = r.file;
+        record.path = resolveScanPath(r.file, fileName);
+        record.line = words.empty() ? lines.line() : words.front().line;
+        record.tx = r.tx, record.ty = r.ty, record.tz = r.tz;
+        record.qx = r.qx, record.qy = r.qy, record.qz = r.qz, record.qw = r.qw;
+        record.poseProblem = poseProblem(r);
+        result.records.push_back(std::move(record));
+    }
+    std::fclose(text);
     std::fclose(f);
-    loadAndReport(jobs, &result);
+    result.unusedWords = unused.lines();
+    return result;
+}
+
+std::string poseFailureLine(const ScanConfigRecords& config, const ScanRecord& record) {
+    return files::printableName(config.fileName) + ", line " + std::to_string(record.line) +
+           ": bmesh " + files::printableName(record.name) + ": " + record.poseProblem;
+}
+
+ScanConfigLoad loadScanRecords(const ScanConfigRecords& config) {
+    ScanConfigLoad result;
+    result.threshold = tossThreshold;
+    result.config = config.config;
+    const std::string shownName = files::printableName(config.fileName);
+    if (!config.config.ok()) {
+        if (config.config.failure == LoadFailure::CannotOpen &&
+            !files::isNotRegularReason(config.config.reason))
+            consolePrintf("Could not open file %s\n", shownName.c_str());
+        else if (config.config.failure == LoadFailure::CannotOpen)
+            consolePrintf("Could not open file %s: %s\n", shownName.c_str(),
+                          config.config.reason.c_str());
+        else
+            consolePrintf("Could not read file %s: %s\n", shownName.c_str(),
+                          config.config.reason.c_str());
+        return result;
+    }
+    for (const std::string& line : config.unusedWords) consolePrintf("%s\n", line.c_str());
+    std::vector<ScanJob> jobs = jobsOf(config);
+    loadAndReport(jobs, &result, &config);
     return result;
 }
 
@@ -300,6 +582,10 @@ ScanConfigLoad readScanFileAsConfig(const std::string& path) {
     jobs[0].id = nextScanId++;
     loadAndReport(jobs, &result);
     return result;
+}
+
+ScanConfigLoad readScanConfig(const std::string& fileName) {
+    return loadScanRecords(readScanRecords(fileName));
 }
 
 void addScansToScene(ScanConfigLoad& load) {

@@ -31,15 +31,45 @@ struct ConfigScanFailure {
                         // scan, and the line or page)
 };
 
+// One bmesh record of a configuration, before its scan is loaded.
+struct ScanRecord {
+    std::string name;                      // the file name as the record writes it
+    std::string path;                      // where it is read from (resolveScanPath)
+    long long line = 0;                    // the configuration's line that holds its keyword
+    float tx = 0, ty = 0, tz = 0;          // translation
+    float qx = 0, qy = 0, qz = 0, qw = 0;  // rotation quaternion, vector part first
+    // Why the pose cannot place the scan ("its rotation quaternion is zero
+    // (0 0 0 0)": a zero or non-finite quaternion, a non-finite
+    // translation), or "". A quaternion of another length only scales it.
+    std::string poseProblem;
+};
+
+// What a configuration file holds, read without loading a scan.
+struct ScanConfigRecords {
+    std::string fileName;
+    // CannotOpen: it cannot be opened, or is no regular file ("it is a FIFO,
+    // not a regular file"); HeaderNotAccepted: a word of more than 4096
+    // characters (no file name is that long), which ends the reading.
+    LoadStatus config;
+    std::vector<ScanRecord> records;  // the bmesh records, in order
+    // The words of records with a keyword other than camera or bmesh, which
+    // no record uses (an extra number on a line, a "# comment"): one line
+    // each, "CONF, line 3: words not used by any record: # first scan", at
+    // most 20 lines and one that counts the rest.
+    std::vector<std::string> unusedWords;
+    int bmeshWords = 0;  // words "bmesh" (any letter case), whether they start a record or not
+};
+
 // What readScanConfig loaded.
 struct ScanConfigLoad {
-    LoadStatus config;              // CannotOpen when the configuration could not be opened
-    std::vector<ConfigScan> scans;  // read, in record order
+    LoadStatus config;                        // as ScanConfigRecords::config
+    std::vector<ConfigScan> scans;            // read, in record order
     std::vector<ConfigScanFailure> failures;  // not read, in record order
-    int bmeshRecords = 0;    // files the configuration names, read or not (each uses up an
-                             // id, and each further scan of a PTX or E57 file one more)
-    int unread = 0;          // bmesh records after a damaged scan: neither read nor reported
-    float threshold = 0.0f;  // the default removal threshold
+    int bmeshRecords = 0;       // files the configuration names, read or not (each uses up an
+                                // id, and each further scan of a PTX or E57 file one more)
+    int unread = 0;             // bmesh records after a damaged scan: neither read nor reported
+    float threshold = 0.0f;     // the default removal threshold
+    std::string thresholdNote;  // thresholdNote() of the first scan, when one is said
 
     // The scan whose damaged data ended the reading, or null.
     const ConfigScanFailure* damaged() const {
@@ -49,16 +79,29 @@ struct ScanConfigLoad {
     }
 };
 
-// Reads the configuration and loads the scan of every bmesh record (on all
-// cores, see workerThreads()), each with the scan material, its pose baked
-// into world positions and display mode Smooth, ids from nextScanId in record
-// order. The console gets, as if the scans were read one after the other,
-// each scan's report followed by "Adding PLY mesh from PATH", then the
-// threshold line. A scan whose data is damaged ends the reading: its report
-// up to where it ended is printed, and neither the records after it nor the
-// threshold line are. The threshold is the spacing of the first scan's raster
-// (defaultTossThreshold) when two or more scans were read, else tossThreshold
-// as it is. Nothing is added to the scene: the caller takes the scans.
+// Reads the configuration's records and checks their poses, loading no
+// scan and printing nothing. Words of at most 4096 characters are read.
+ScanConfigRecords readScanRecords(const std::string& fileName);
+
+// "CONF, line L: bmesh NAME: PROBLEM" for a record whose pose cannot place
+// its scan.
+std::string poseFailureLine(const ScanConfigRecords& config, const ScanRecord& record);
+
+// Loads the scan of every bmesh record (on all cores, see workerThreads()),
+// each with the scan material, its pose baked into world positions and
+// display mode Smooth, ids from nextScanId in record order. The console gets
+// the lines naming unused words first, then, as if the scans were read one
+// after the other, each scan's report followed by "Adding PLY mesh from
+// PATH" (a record whose pose cannot place its scan: its poseFailureLine and
+// "; the scan is left out", and it is not read), then the threshold note and
+// line. A scan whose data is damaged ends the reading: its report up to
+// where it ended is printed, and neither the records after it nor the
+// threshold line are. The threshold is the spacing of the first scan's
+// raster (defaultTossThreshold) when two or more scans were read, else
+// tossThreshold as it is. Nothing is added to the scene: the caller takes
+// the scans. A configuration that could not be read is named ("Could not
+// open file NAME", with the reason when it is no regular file) and loads
+// nothing.
 //
 // A PTX or E57 file is read scan by scan, one scan's points in memory at a
 // time: each scan's report (PlyMesh::fromScan) is followed by "Adding scan N
@@ -67,6 +110,9 @@ struct ScanConfigLoad {
 // damaged one as "Could not read PATH: ..." after the scans before the
 // damage, which are kept; a scan whose transform is not rigid as "Could not
 // place PATH: scan N: ...". Such failures do not end the reading.
+ScanConfigLoad loadScanRecords(const ScanConfigRecords& config);
+
+// readScanRecords, then loadScanRecords.
 ScanConfigLoad readScanConfig(const std::string& fileName);
 
 // A lone scan file (a PTX or E57 file, or a PLY range image) as a
@@ -81,9 +127,18 @@ ScanConfigLoad readScanFileAsConfig(const std::string& path);
 void addScansToScene(ScanConfigLoad& load);
 
 // The distance between the first two horizontally adjacent raster cells that
-// both hold a point (model positions); tossThreshold as it is when the scan
-// has no such pair.
+// both hold a point (model positions), passing over pairs whose distance is
+// zero (a point measured twice) or not finite; tossThreshold as it is when
+// the scan has no such pair.
 float defaultTossThreshold(const PlyMesh& scan);
+
+// The median of the distances of all such pairs of the scan (0 without one).
+float medianRasterSpacing(const PlyMesh& scan);
+
+// One line when the threshold differs from the scan's median raster spacing
+// by more than a factor of ten (its first pair of points is no fair sample
+// of its spacing), else "".
+std::string thresholdNote(const PlyMesh& scan, float threshold);
 
 // Where a scan named in a configuration is read from: the name as written
 // when such a file exists (relative names are relative to the current

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "files/file_replacement.h"
 #include "formats/scan_pose.h"
 #include "formats/structured_scan.h"
 #include "libply/plyfile.h"
@@ -121,12 +122,6 @@ std::string printable(std::string s) {
     return s;
 }
 
-// A written file waiting to be renamed into place.
-struct Pending {
-    std::string temp;
-    std::string target;
-};
-
 class Converter {
 public:
     explicit Converter(const Options& o) : o_(o) {
@@ -207,10 +202,11 @@ private:
     }
 
     bool writeScan(const formats::StructuredScan& scan, const std::string& name) {
-        const Pending p{folder_ + name + ".tmp" + std::to_string(getpid()), folder_ + name};
-        FILE* f = std::fopen(p.temp.c_str(), "wb");
-        if (f == nullptr) return failWrite(p.target, std::strerror(errno));
-        pending_.push_back(p);
+        files::FileReplacement file;
+        std::string why;
+        if (!file.create(folder_ + name, &why)) return failWrite(folder_ + name, why);
+        FILE* f = file.releaseStream();
+        pending_.push_back(std::move(file));
         const std::vector<std::string> comments = {
             "converted by rangeloom-scanconvert from " + printable(o_.input) + ", scan " +
                 std::to_string(scan.header.index + 1) + " (" + printable(scan.header.name) + ")",
@@ -218,48 +214,43 @@ private:
         try {
             scanconvert::writeRangeImage(f, scan, o_.ascii, comments);
         } catch (const PlyExit&) {
-            return failWrite(p.target, "the write failed");
+            return failWrite(folder_ + name, "the write failed");
         }
         return true;
     }
 
     bool writeConfiguration() {
-        const Pending p{folder_ + stem_ + ".conf.tmp" + std::to_string(getpid()),
-                        folder_ + stem_ + ".conf"};
-        FILE* f = std::fopen(p.temp.c_str(), "w");
-        if (f == nullptr) return failWrite(p.target, std::strerror(errno));
-        pending_.push_back(p);
-        bool ok = true;
-        for (const std::string& r : records_) ok = ok && std::fputs(r.c_str(), f) >= 0;
-        ok = std::fclose(f) == 0 && ok;
-        if (!ok) return failWrite(p.target, std::strerror(errno));
+        files::FileReplacement file;
+        std::string why;
+        const std::string target = folder_ + stem_ + ".conf";
+        if (!file.create(target, &why)) return failWrite(target, why);
+        for (const std::string& r : records_) std::fputs(r.c_str(), file.stream());
+        if (!file.close(&why)) return failWrite(target, why);
+        pending_.push_back(std::move(file));
         return true;
     }
 
     bool renameAll() {
-        for (const Pending& p : pending_)
-            if (std::rename(p.temp.c_str(), p.target.c_str()) != 0)
-                return failWrite(p.target, std::strerror(errno));
+        std::string why;
+        for (files::FileReplacement& p : pending_)
+            if (!p.commit(&why)) return failWrite(p.target(), why);
         pending_.clear();
         return true;
     }
 
-    bool failWrite(const std::string& target, const char* reason) {
+    bool failWrite(const std::string& target, const std::string& reason) {
         error_ = "cannot write " + target + ": " + reason;
         writeFailed_ = true;
         return false;
     }
 
-    void removeTemporaries() {
-        for (const Pending& p : pending_) std::remove(p.temp.c_str());
-        pending_.clear();
-    }
+    void removeTemporaries() { pending_.clear(); }
 
     const Options& o_;
     std::string stem_;
     std::string folder_;  // "" or ending in '/'
     std::vector<std::string> records_;
-    std::vector<Pending> pending_;
+    std::vector<files::FileReplacement> pending_;  // written, waiting to be renamed into place
     std::string error_;
     bool writeFailed_ = false;
 };

@@ -10,6 +10,7 @@ enum class LoadFailure {
     CannotOpen,         // the file could not be opened
     HeaderNotAccepted,  // its header is not one the reader accepts
     DataDamaged,        // its data ends early or cannot be read (the PLY library's fatal end)
+    BadPose,            // its configuration record cannot place it (a zero or non-finite pose)
     ScanFileDamaged,    // a PTX or E57 file is damaged or not one its reader accepts; the
                         // reason names the scan and the line or page, and the scans the
                         // file delivered before it were read

@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "files/printable_name.h"
+#include "files/regular_file.h"
 #include "scene/console.h"
 #include "scene/load_report.h"
 
@@ -269,11 +271,19 @@ std::size_t dropLateFaces(Mesh& mesh, const std::vector<LateFace>& late, std::si
 
 MeshFileLoad loadMeshFile(int id, const std::string& path) {
     MeshFileLoad result;
-    consolePrintf("Reading coordinates from %s\n", path.c_str());
+    const std::string shown = files::printableName(path);
+    consolePrintf("Reading coordinates from %s\n", shown.c_str());
+    // A device or FIFO would never end (or never begin), a folder has no text.
+    const std::string special = files::notRegularReason(path);
+    if (!special.empty()) {
+        result.status = {LoadFailure::CannotOpen, special, 0};
+        consolePrintf("Could not open file %s: %s\n", shown.c_str(), special.c_str());
+        return result;
+    }
     std::ifstream in(path);
     if (!in) {
         result.status = {LoadFailure::CannotOpen, std::strerror(errno), 0};
-        consolePrintf("Could not open file %s\n", path.c_str());
+        consolePrintf("Could not open file %s\n", shown.c_str());
         return result;
     }
     auto mesh = std::make_unique<Mesh>(id);

@@ -4,6 +4,7 @@
     scans = rangeloom.load("scans.conf")        # or a lone .ply, .ptx or .e57 file
     values = scans.analyze()                    # one float32 array per scan, NaN: not measured
     report = scans.clean(threshold=0.0005, out="cleaned", export=True)
+    print(report.text)                          # rangeloom-clean's table
 
 The values, the threshold and the files written are bit for bit those of
 rangeloom-clean with the same options, and failures raise the exceptions of
@@ -23,13 +24,14 @@ from dataclasses import dataclass
 from typing import Iterator, List, Optional, Union, overload
 
 from . import _rangeloom
-from ._errors import AnalysisWarning, Error, UnreadableError, UsageError, WriteError
+from ._errors import AnalysisWarning, Error, RunWarning, UnreadableError, UsageError, WriteError
 from ._rangeloom import Scan
 
 __all__ = [
     "AnalysisWarning",
     "CleanReport",
     "Error",
+    "RunWarning",
     "Scan",
     "ScanReport",
     "ScanSet",
@@ -62,9 +64,13 @@ class CleanReport:
 
     threshold: float  # the removal threshold used
     scans: List[ScanReport]
-    merged_points: int  # points written into the merged cloud (0 without one)
-    merged_file: Optional[str]
     text: str  # what rangeloom-clean prints on standard output for the same run
+
+
+def _warn(lines: List[str]) -> None:
+    for line in lines:
+        kind = AnalysisWarning if line.endswith("no point is tossed") else RunWarning
+        warnings.warn(line, kind, stacklevel=3)
 
 
 class ScanSet:
@@ -121,8 +127,7 @@ class ScanSet:
         Runs afresh on each call; the values do not depend on threads. Warns
         (AnalysisWarning) when the scans could not be compared."""
         values, warning = self._core._analyze(threads)
-        if warning:
-            warnings.warn(warning, AnalysisWarning, stacklevel=2)
+        _warn([warning] if warning else [])
         return values
 
     def clean(
@@ -135,17 +140,22 @@ class ScanSet:
         merge: Optional[PathLike] = None,
         keep_tossed: bool = False,
         summary: bool = False,
+        histogram: Optional[PathLike] = None,
+        plot: Optional[PathLike] = None,
+        bins: Optional[int] = None,
+        plot_log: bool = False,
         threads: int = 0,
     ) -> CleanReport:
-        """Writes every scan without its tossed points as rangeloom-clean does
-        with the same options (--threshold, --steps, --out, --export, --merge,
-        --keep-tossed, --summary, --threads), analysing first if analyze has
-        not run. The threshold is converted to single precision as the
-        command line converts its shortest decimal. Raises UsageError for
-        options the command line refuses, UnreadableError when files would
-        collide (nothing written), WriteError when files could not be written
-        (the others are)."""
-        threshold_value, rows, merged_points, merged_file, text = self._core._clean(
+        """Does what rangeloom-clean does with the same options (--threshold,
+        --steps, --out, --export, --merge, --keep-tossed, --summary,
+        --histogram, --plot, --bins, --plot-log, --threads) with its own code,
+        analysing first if analyze has not run: the same files, byte for byte.
+        The threshold is converted to single precision as the command line
+        converts its shortest decimal. Raises UsageError for options the
+        command line refuses, UnreadableError when files would collide with
+        each other or the scans (nothing written), WriteError when files could
+        not be written (the others are); warns (RunWarning) as it warns."""
+        threshold_value, rows, text, said = self._core._clean(
             threshold=None if threshold is None else float(threshold),
             steps=steps,
             out=out,
@@ -153,13 +163,16 @@ class ScanSet:
             merge=merge,
             keep_tossed=keep_tossed,
             summary=summary,
+            histogram=histogram,
+            plot=plot,
+            bins=bins,
+            plot_log=plot_log,
             threads=threads,
         )
+        _warn(said)
         return CleanReport(
             threshold=threshold_value,
             scans=[ScanReport(**row) for row in rows],
-            merged_points=merged_points,
-            merged_file=merged_file or None,
             text=text,
         )
 
@@ -169,5 +182,8 @@ def load(path: PathLike, threads: int = 0) -> ScanSet:
     E57 file as a configuration of its scans with their own poses, as
     rangeloom-clean loads its input. Raises UnreadableError when the file or
     one of its scans cannot be read or it holds no scan (the message names
-    each unreadable scan and why)."""
-    return ScanSet(_rangeloom._load(path, threads))
+    each unreadable scan and why). Words of the configuration that no record
+    uses are warned of (RunWarning)."""
+    scans = ScanSet(_rangeloom._load(path, threads))
+    _warn(scans._core.warnings)
+    return scans

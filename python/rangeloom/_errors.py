@@ -32,5 +32,11 @@ class WriteError(Error, OSError):
     status = 3
 
 
-class AnalysisWarning(UserWarning):
+class RunWarning(UserWarning):
+    """What rangeloom-clean warns of on standard error: words of a
+    configuration that no record uses, a default threshold far from the scans'
+    spacing."""
+
+
+class AnalysisWarning(RunWarning):
     """The scans could not be compared: no point is tossed."""

@@ -55,6 +55,20 @@ TEST(CleanReport, TableAlignsColumnsAndTotalsSeveralScans) {
               "total           5680      5121      87  0.00010  0.00230\n");
 }
 
+// A name holding escape sequences (one sets the terminal's title, one clears
+// the screen) reaches the terminal as text; other names are unchanged.
+TEST(CleanReport, NamesWithControlCharactersAreEscaped) {
+    std::vector<ScanReport> rows = {
+        {"\x1b]0;owned\x07.ply", 1, 0, 0, "\x1b[2J.cln.ply", "\xc2\x9b.values.ply", {}},
+        {"d\xc3\xa9j\xc3\xa0.ply", 1, 0, 0, "-", "-", {}}};
+    const std::string table = formatReportTable(rows, true);
+    EXPECT_EQ(table.find('\x1b'), std::string::npos) << table;
+    EXPECT_NE(table.find("\\x1b]0;owned\\x07.ply"), std::string::npos) << table;
+    EXPECT_NE(table.find("\\x1b[2J.cln.ply"), std::string::npos) << table;
+    EXPECT_NE(table.find("\\xc2\\x9b.values.ply"), std::string::npos) << table;
+    EXPECT_NE(table.find("d\xc3\xa9j\xc3\xa0.ply"), std::string::npos) << table;
+}
+
 TEST(CleanReport, TableOfOneScanWithExportHasNoTotal) {
     std::vector<ScanReport> rows = {
         {"s.ply", 3, 2, 1, "s.cln.ply", "s.values.ply", {true, 1.5f, 25.0f}}};

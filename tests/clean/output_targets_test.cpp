@@ -38,6 +38,23 @@ TEST(OutputTargets, AFileWrittenTwiceOrOverAScanIsAClash) {
     EXPECT_NE(overScan[0].find("it is also scan " + other), std::string::npos) << overScan[0];
 }
 
+// An output folder through a folder that does not exist yet ("missing/..")
+// is the folder it will be once made: here the scans' own, where a.ply's
+// cleaned file is the scan a.cln.ply.
+TEST(OutputTargets, AFolderThatIsNotThereYetIsJudgedAsItWillBe) {
+    const std::string dir = testing_support::makeTempDir("targets-missing");
+    const std::string a = dir + "/a.ply", b = dir + "/a.cln.ply";
+    testing_support::writeFile(a, "");
+    testing_support::writeFile(b, "");
+    for (const std::string& folder : {dir + "/missing/..", dir + "/missing/deeper/../.."}) {
+        const std::vector<std::string> clashes =
+            targetCollisions({a, b}, outputTargets({a, b}, folder, false));
+        ASSERT_EQ(clashes.size(), 1u) << folder;
+        EXPECT_NE(clashes[0].find("it is also scan " + b), std::string::npos) << clashes[0];
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir + "/missing"));
+}
+
 TEST(OutputTargets, FoldersAreMadeWithTheirParentsOrRefused) {
     const std::string dir = testing_support::makeTempDir("folders");
     std::string error;

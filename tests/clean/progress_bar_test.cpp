@@ -28,6 +28,9 @@ TEST(ProgressBar, LineShowsThePhaseTheBarAndTheCounts) {
     EXPECT_EQ(ProgressBar::line("Loading a.conf ...", 0, 0), "Loading a.conf ...");
     // Counts out of range are held to the bar.
     EXPECT_EQ(ProgressBar::line("x", 7, 5), "x [##############################] 100% (5/5)");
+    // The passes of 50,000 scans number 2,499,950,000: beyond 32 bits.
+    EXPECT_EQ(ProgressBar::line("Analysing", 1249975000LL, 2499950000LL),
+              "Analysing [###############...............]  50% (1249975000/2499950000)");
 }
 
 TEST(ProgressBar, RedrawsInPlaceOnlyOnChangesAndClearsItsLine) {

@@ -45,6 +45,7 @@ TEST_F(ScanLoading, EveryKindOfUnreadableScanIsStatusTwo) {
         "",                    // header not accepted (an empty file)
         "not a range scan\n",  // header not accepted
         good.substr(0, good.find("end_header\n") + 11) + "0 0 0\n",  // data that ends early
+        good.substr(0, 3),  // a header that never ends: not an empty scan
     };
     for (const std::string& text : kinds) {
         const CleanInput input = loadWith(text);
@@ -60,6 +61,36 @@ TEST_F(ScanLoading, EveryKindOfUnreadableScanIsStatusTwo) {
     EXPECT_EQ(missing.scans.size(), 1u);
 }
 
+// Configurations that would lose or misplace a scan are refused before a
+// scan is loaded: words that no record uses hide a scan (an extra word on a
+// record shifts the next), or a pose cannot place one (a zero quaternion
+// would heap every point on one place).
+TEST_F(ScanLoading, ConfigurationsThatHideOrCollapseAScanAreStatusTwo) {
+    write("good.ply", goodScan());
+    const std::string texts[] = {
+        "bmesh good.ply 0 0 0 0 0 0 1 1.0\nbmesh good.ply 0 0 0 0 0 0 1\n",
+        "bmesh good.ply 0 0 0 0 0 0 1 #first\nbmesh good.ply 0 0 0 0 0 0 1\n",
+        "bmesh good.ply 0 0 0 0 0 0 1\nbmesh good.ply 0 0 0 0 0 0 0\n",
+        "bmesh good.ply 0 0 0 0 0 0 1\nbmesh good.ply 0 nan 0 0 0 0 1\n",
+    };
+    for (const std::string& text : texts) {
+        const std::string conf = write("set.conf", text);
+        CleanInput input;
+        const std::string out = stdoutOf([&] { input = loadForCleaning(conf); });
+        EXPECT_EQ(input.status, kUnreadable) << text;
+        EXPECT_EQ(out.find("Reading coordinates"), std::string::npos) << text;
+        EXPECT_FALSE(input.details.empty()) << text;
+    }
+    // Unused words that hide no scan only warn.
+    const std::string conf = write("set.conf",
+                                   "bmesh good.ply 0 0 0 0 0 0 1\n"
+                                   "bmesh good.ply 0 0 0 0 0 0 1 # last\n");
+    CleanInput input;
+    stdoutOf([&] { input = loadForCleaning(conf); });
+    EXPECT_EQ(input.status, kSuccess);
+    EXPECT_EQ(input.warnings.size(), 1u);
+}
+
 TEST_F(ScanLoading, AConfigurationWithoutScansIsStatusTwo) {
     const std::string conf = write("empty.conf", "camera 0 0 0 0 0 0 1\n");
     testing::internal::CaptureStdout();
@@ -69,6 +100,8 @@ TEST_F(ScanLoading, AConfigurationWithoutScansIsStatusTwo) {
     EXPECT_TRUE(checkConfiguration(conf, &error));
     EXPECT_FALSE(checkConfiguration(dir_, &error));  // a folder
     EXPECT_FALSE(checkConfiguration(path("none.conf"), &error));
+    EXPECT_FALSE(checkConfiguration("/dev/zero", &error));  // would never end
+    EXPECT_EQ(error, "/dev/zero is a character device, not a scan configuration");
 }
 
 // A PTX file is a configuration by itself: damaged, or holding nothing to

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The real program on bad input. A file that cannot be opened or read is
-# named on standard output and the viewer opens without it ('q' ends with
-# status 0); a PLY file whose data ends early ends the program through the
-# PLY library, with its message on standard error and its exit status.
+# The real program on bad input. A file that cannot be opened or read (a
+# PLY header that never ends included) is named on standard output and the
+# viewer opens without it ('q' ends with status 0); a PLY file whose data
+# ends early ends the program through the PLY library, with its message on
+# standard error and its exit status, and a line after it naming the file.
 . "$(dirname "$0")/lib.sh"
 e2e_init bad-input
 DATA="$OUT/data"
@@ -47,16 +48,17 @@ expect_viewer empty.ply 'Reading coordinates from empty.ply\nCould not read file
 expect_viewer garbage.ply 'Reading coordinates from garbage.ply\nCould not read file garbage.ply\nfile garbage.ply\n'
 expect_viewer missing.conf 'Could not open file missing.conf\nNo scan has points: nothing to analyse.\n'
 expect_viewer empty.conf 'Threshold for point removal:  0.002000\nNo scan has points: nothing to analyse.\n'
+expect_viewer no-end-header.ply 'Reading coordinates from no-end-header.ply\nCould not read file no-end-header.ply: its header has no end_header line (the file ends inside it)\nfile no-end-header.ply\n'
 HEADER_END='element vertex 2\n'
-expect_fatal cut.ply 255 'ply_get_element: unexpected end of file' "$HEADER_END"
-expect_fatal no-end-header.ply 255 'ply_get_element: unexpected end of file' "$HEADER_END"
-expect_fatal cut-binary.ply 1 'PLY ERROR: fread() failed -- aborting.' "$HEADER_END"
+damaged() { printf "%s\nrangeloom: %s: its data is damaged or ends early (the PLY library's message above)" "$1" "$2"; }
+expect_fatal cut.ply 255 "$(damaged 'ply_get_element: unexpected end of file' cut.ply)" "$HEADER_END"
+expect_fatal cut-binary.ply 1 "$(damaged 'PLY ERROR: fread() failed -- aborting.' cut-binary.ply)" "$HEADER_END"
 # In a configuration the scans load on several threads; a damaged one still
 # ends the program after the reports of the scans before it, as if they had
 # been read one after the other, and the scans after it are not reported.
 printf "ply\nformat ascii 1.0\nelement vertex 1\n${XYZ}end_header\n1 2 3\n" >"$DATA/good.ply"
 printf 'bmesh good.ply 0 0 0 0 0 0 1\nbmesh cut.ply 0 0 0 0 0 0 1\nbmesh good.ply 0 0 0 0 0 0 1\n' \
   >"$DATA/damaged.conf"
-expect_fatal damaged.conf 255 'ply_get_element: unexpected end of file' \
+expect_fatal damaged.conf 255 "$(damaged 'ply_get_element: unexpected end of file' cut.ply)" \
   "Adding PLY mesh from good.ply\nReading coordinates from cut.ply\nversion 1.000000\ntype 1\n$HEADER_END"
 echo PASS

@@ -95,6 +95,11 @@ grep scan00 "$SET/sample.conf" >>"$SET/twice.conf"
 clean_run 2 twice.conf
 expect_stderr "cannot write scan00.cln.ply: it is also the file written for another scan"
 no_cleaned_files
+# Refused before a scan is loaded: a damaged scan named after them is not read.
+echo "bmesh cut.ply 0 0 0 0 0 0 1" >>"$SET/twice.conf"
+clean_run 2 twice.conf
+expect_stderr "cannot write scan00.cln.ply: it is also the file written for another scan"
+grep -qF "cannot be read" "$OUT/stderr" && fail "the scans were loaded before the clash was found"
 
 # An output folder that cannot be made (its parent is a regular file, which
 # stops root too): status 3.

@@ -154,6 +154,17 @@ void addBrokenHeaders(std::vector<Seed>& seeds) {
                          "element range_grid 4\nproperty list uchar int vertex_indices\n"
                          "comment end_header is not here\nend_header\n" +
                          kPoints + "1 0\n1 1\n1 2\n0\n"});
+    seeds.push_back({kPly, "header.cut-after-ply.ply", "ply"});
+    seeds.push_back(
+        {kPly, "header.end-header-only-in-comment.ply",
+         std::string(kTextHead) + "element vertex 1\nproperty float x\ncomment end_header\n"});
+    seeds.push_back(
+        {kPly, "valid.sized-type-names.ply",
+         std::string(kTextHead) +
+             "obj_info num_cols 2\nobj_info num_rows 2\nelement vertex 3\n"
+             "property float32 x\nproperty float32 y\nproperty float32 z\nproperty uint8 c\n"
+             "element range_grid 4\nproperty list uint8 int32 vertex_indices\nend_header\n"
+             "0 0 0 1\n0.0005 0 0 1\n0 0.0005 0 1\n1 0\n1 1\n1 2\n0\n"});
 }
 
 void addBrokenBodies(std::vector<Seed>& seeds) {
@@ -336,6 +347,15 @@ void addConfigurations(std::vector<Seed>& seeds) {
                      "bmesh a.ply 0 0 0 0 0 0 1\nbmesh b.ply 1000 1000 1000 0 0 0 1\n"});
     seeds.push_back({kConf, "pose.nan-quaternion.conf",
                      "bmesh a.ply 0 0 0 nan 0 0 1\nbmesh b.ply inf 0 0 0 0 0 0\n"});
+    seeds.push_back({kConf, "pose.zero-quaternion.conf",
+                     "bmesh a.ply 0 0 0 0 0 0 0\nbmesh b.ply 0 0 0 0 0 0 1\n"});
+    seeds.push_back({kConf, "record.extra-word.conf",
+                     "bmesh a.ply 0 0 0 0 0 0 1 1.0\nbmesh b.ply 0 0 0 0 0 0 1\n"});
+    seeds.push_back({kConf, "record.trailing-comment.conf",
+                     "bmesh a.ply 0 0 0 0 0 0 1 #a\nbmesh b.ply 0 0 0 0 0 0 1 # b\n"});
+    seeds.push_back(
+        {kConf, "record.word-longer-than-4096.conf",
+         "bmesh a.ply 0 0 0 0 0 0 1\nbmesh " + std::string(4097, 'n') + " 0 0 0 0 0 0 1\n"});
 }
 
 const char* const kPtxHeader =

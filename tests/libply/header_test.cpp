@@ -69,7 +69,7 @@ TEST(HeaderGrammar, ElementsAndPropertiesInHeaderOrder) {
         "element face many\nproperty list uchar int vertex_indices\n"
         "element empty 3\n"
         "element vertex 99\nproperty double w\n"
-        "property float64 odd\n"
+        "property float128 odd\n"
         "end_header\n");
     ASSERT_NE(h.ply, nullptr);
     ASSERT_EQ(h.nelems, 4);
@@ -217,9 +217,16 @@ TEST(OpenRead, OpensTheNameAsGivenAndReportsTheFormat) {
 
 TEST(TypeTable, KeywordsMapToCodesOneToEight) {
     const char* keywords[] = {"char", "short", "int", "uchar", "ushort", "uint", "float", "double"};
-    for (int code = 1; code <= 8; ++code) EXPECT_EQ(type_code_of(keywords[code - 1]), code);
-    EXPECT_EQ(type_code_of("int32"), PLY_INVALID);
+    // The sized names many writers use are read as the same types.
+    const char* sized[] = {"int8",   "int16",  "int32",   "uint8",
+                           "uint16", "uint32", "float32", "float64"};
+    for (int code = 1; code <= 8; ++code) {
+        EXPECT_EQ(type_code_of(keywords[code - 1]), code);
+        EXPECT_EQ(type_code_of(sized[code - 1]), code);
+    }
+    EXPECT_EQ(type_code_of("int64"), PLY_INVALID);
     EXPECT_EQ(type_code_of("Float"), PLY_INVALID);
+    EXPECT_EQ(type_code_of("Float32"), PLY_INVALID);
     EXPECT_EQ(type_code_of("invalid"), PLY_INVALID);
     EXPECT_EQ(words_equal("abc", "abc"), 1);
     EXPECT_EQ(words_equal("abc", "abcd"), 0);

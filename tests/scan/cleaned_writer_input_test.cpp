@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -32,10 +33,10 @@ struct Scan {
     std::string dir, source, cleaned;
     PlyMesh* mesh = nullptr;
 
-    explicit Scan(const std::string& text) {
+    explicit Scan(const std::string& text, const std::string& name = "scan") {
         dir = testing_support::makeTempDir("cleaned");
-        source = dir + "/scan.ply";
-        cleaned = dir + "/scan.cln.ply";
+        source = dir + "/" + name + ".ply";
+        cleaned = dir + "/" + name + ".cln.ply";
         testing_support::writeFile(source, text);
         testing::internal::CaptureStdout();
         mesh = PlyMesh::load(1, source).mesh.release();
@@ -127,6 +128,38 @@ TEST(CleanedWriter, UnwritableOutputIsReportedAndKeepsWhatWasThere) {
     for (const auto& e : std::filesystem::directory_iterator(scan.dir))
         entries += e.is_regular_file();
     EXPECT_EQ(entries, 1);  // the source alone
+}
+
+// A link planted where a temporary file might be made (here at the name the
+// writer once used, target.tmp<pid>) is never written through: the other
+// scan it points to stays, and the target becomes a file of its own.
+TEST(CleanedWriter, ALinkPlantedAtATemporaryNameIsNeverFollowed) {
+    Scan scan(kRangeImage);
+    const std::string other = scan.dir + "/other.ply";
+    testing_support::writeFile(other, "another scan\n");
+    const std::string planted = scan.cleaned + ".tmp" + std::to_string(getpid());
+    ASSERT_EQ(::symlink(other.c_str(), planted.c_str()), 0);
+    EXPECT_TRUE(scan.write());
+    EXPECT_EQ(testing_support::readFile(other), "another scan\n");
+    struct stat st;
+    ASSERT_EQ(::lstat(scan.cleaned.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_NE(testing_support::readFile(scan.cleaned).find("element vertex 2\n"),
+              std::string::npos);
+}
+
+// A target name as long as the folder allows (248 of 255 bytes) is written:
+// the temporary name is cut to fit, and none is left behind.
+TEST(CleanedWriter, ATargetNameOfNearlyTheLongestLengthIsWritten) {
+    Scan scan(kRangeImage, std::string(240, 'n'));
+    std::string printed;
+    EXPECT_TRUE(scan.write(&printed)) << printed;
+    EXPECT_NE(testing_support::readFile(scan.cleaned).find("element vertex 2\n"),
+              std::string::npos);
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(scan.dir))
+        entries += e.is_regular_file();
+    EXPECT_EQ(entries, 2);  // the source and its cleaned file
 }
 
 }  // namespace

@@ -98,15 +98,17 @@ TEST_F(CleanedWriterTest, OnlyAnalysedScansAreWritten) {
 TEST_F(CleanedWriterTest, AFailedWriteIsReportedAndKeepsTheEarlierFile) {
     scanWithValues("scan.ply", {0.0f, 0.0f, 0.0f, 0.0f});
     scanWithValues("other.ply", {0.0f, 0.0f, 0.0f, 0.0f});
-    testing_support::writeFile(path("scan.cln.ply"), "an earlier good file\n");
-    // The writer's temporary file cannot be made where a folder of that name
-    // stands (this binds root too, unlike permissions).
-    std::filesystem::create_directory(path("scan.cln.ply.tmp" + std::to_string(getpid())));
+    // A folder of the target's name cannot be replaced by a file (this binds
+    // root too, unlike permissions).
+    std::filesystem::create_directory(path("scan.cln.ply"));
+    testing_support::writeFile(path("scan.cln.ply/earlier"), "an earlier good file\n");
     int failed = 0;
     const std::string out = stdoutOf([&] { failed = writeAllCleaned(); });
     EXPECT_EQ(failed, 1);
     EXPECT_EQ(out, "Could not write " + path("scan.cln.ply") + ": Is a directory\n");
-    EXPECT_EQ(testing_support::readFile(path("scan.cln.ply")), "an earlier good file\n");
+    EXPECT_EQ(testing_support::readFile(path("scan.cln.ply/earlier")), "an earlier good file\n");
+    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
     // The other scan is still written.
     EXPECT_NE(testing_support::readFile(path("other.cln.ply")).find("element vertex 4\n"),
               std::string::npos);

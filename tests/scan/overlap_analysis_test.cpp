@@ -85,6 +85,24 @@ TEST(OverlapAnalysis, ProgressRewritesTheFigurePerLayer) {
     EXPECT_NE(passProgressText(0, 1, 7).find("\b\b\b16%"), std::string::npos);
 }
 
+// Up to a thousand layers every layer shows its figure; beyond (scans
+// kilometres apart make millions), only the figures that change.
+TEST(OverlapAnalysis, ProgressOfADeepLatticeShowsOnlyFiguresThatChange) {
+    auto figures = [](const std::string& text) {
+        std::vector<std::string> shown;
+        for (std::size_t at = text.find("\b\b\b"); at != std::string::npos;
+             at = text.find("\b\b\b", at + 3))
+            shown.push_back(text.substr(at + 3, text.find('%', at) - at - 3));
+        return shown;
+    };
+    EXPECT_EQ(figures(passProgressText(0, 1, 1000)).size(), 1000u);
+    const std::vector<std::string> deep = figures(passProgressText(0, 1, 5000000));
+    ASSERT_EQ(deep.size(), 100u);  // 01 to 100: 00 is on the line already
+    EXPECT_EQ(deep.front(), "01");
+    EXPECT_EQ(deep.back(), "100");
+    for (std::size_t i = 1; i < deep.size(); ++i) EXPECT_NE(deep[i], deep[i - 1]);
+}
+
 TEST(OverlapAnalysis, PointOnACornerOfTheOtherScanGetsZero) {
     auto scans = targetAndSquare(Point3(0.002f, 0, 0));
     analyse(scans, nullptr);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "libply/ply_internal.h"
 #include "libply/plyfile.h"
 #include "scan/ply_mesh.h"
 #include "test_support.h"
@@ -85,6 +86,71 @@ TEST(PlyMeshInput, MissingEmptyAndGarbageFilesAreNamedAndNotLoaded) {
     EXPECT_FALSE(garbage.loaded);
     EXPECT_TRUE(has(garbage.out, "Could not read file ")) << garbage.out;
     EXPECT_EQ(garbage.err, "");
+}
+
+// A header that never ends is no header: a file cut in its header (after 3
+// or 100 bytes, or with "end_header" only inside a comment) is unreadable,
+// not an empty scan, and no header is read beyond 1 MiB.
+TEST(PlyMeshInput, HeadersThatNeverEndAreUnreadable) {
+    const std::string header = kText + "obj_info num_cols 2\nelement vertex 3\n" + kXyz +
+                               "comment see end_header below\nend_header\n" + kPoints;
+    for (const std::string& cut : {header.substr(0, 3), header.substr(0, 100),
+                                   header.substr(0, header.rfind("end_header"))}) {
+        const LoadResult r = load(cut);
+        EXPECT_FALSE(r.loaded) << cut;
+        EXPECT_EQ(r.status.failure, LoadFailure::HeaderNotAccepted) << cut;
+        // (Cut at 100 bytes, its last line is also one the library rejects.)
+        if (cut.size() != 100) {
+            EXPECT_TRUE(has(r.out,
+                            "/in.ply: its header has no end_header line (the file ends "
+                            "inside it)\n"))
+                << r.out;
+        }
+    }
+    EXPECT_TRUE(load(header).loaded);
+    // Lone carriage returns end lines, on the library's plain path too
+    // (which steps back in the stream after one).
+    const std::string loneCr =
+        "ply\rformat ascii 1.0\relement vertex 1\rproperty float x\r"
+        "property float y\rproperty float z\rend_header\r0 0 0\r";
+    for (int plain : {0, 1}) {
+        ply_set_plain_paths(plain);
+        EXPECT_TRUE(load(loneCr).loaded) << plain;
+    }
+    ply_set_plain_paths(0);
+    std::string endless = kText;
+    while (endless.size() <= (1u << 20)) endless += "comment " + std::string(100, 'c') + "\n";
+    const LoadResult r = load(endless + "end_header\n");
+    EXPECT_FALSE(r.loaded);
+    EXPECT_EQ(r.status.reason,
+              "its header does not end within its first 1048576 bytes (no end_header line)");
+}
+
+// Devices and folders are named for what they are and never read.
+TEST(PlyMeshInput, FilesThatAreNotRegularAreNotRead) {
+    for (const std::string& path :
+         {std::string("/dev/null"), testing_support::makeTempDir("ply-dir")}) {
+        testing::internal::CaptureStdout();
+        const Loaded<PlyMesh> special = PlyMesh::load(1, path);
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(special.status.failure, LoadFailure::CannotOpen) << path;
+        EXPECT_TRUE(has(out, "Could not open file " + path + ": it is a ")) << out;
+        EXPECT_TRUE(has(out, ", not a regular file\n")) << out;
+    }
+}
+
+// The sized type names of many writers are the same types.
+TEST(PlyMeshInput, SizedTypeNamesAreReadAsTheirTypes) {
+    const LoadResult r = load(kText +
+                              "obj_info num_cols 2\nobj_info num_rows 2\nelement vertex 3\n"
+                              "property float32 x\nproperty float32 y\nproperty float32 z\n"
+                              "property uint8 confidence\nelement range_grid 4\n"
+                              "property list uint8 int32 vertex_indices\nend_header\n"
+                              "0 0 0 9\n0.0005 0 0 9\n0 0.0005 0 9\n1 0\n1 1\n1 2\n0\n");
+    EXPECT_TRUE(r.loaded) << r.out << r.err;
+    EXPECT_EQ(r.vertices, 3);
+    EXPECT_EQ(r.grid, (std::vector<int32_t>{0, 1, 2, -1}));
+    EXPECT_EQ(r.faces, 1);
 }
 
 // Element counts come from header text: a negative one reads nothing, and a

@@ -59,8 +59,12 @@ bool has(const std::string& text, const std::string& part) {
 TEST_F(ScanConfigInput, MissingEmptyOrGarbageConfigurationsLoadNothing) {
     EXPECT_EQ(read("", "none.conf"), "Could not open file " + dir_ + "/none.conf\n");
     EXPECT_EQ(read(""), "Threshold for point removal:  0.002000\n");
+    // Garbage makes records of no known keyword: their words are named,
+    // control characters and bytes outside UTF-8 escaped.
     EXPECT_EQ(read(std::string("\0\xff\x01 bmesh\0 \x80 1 2 3\n", 17)),
-              "Threshold for point removal:  0.002000\n");
+              dir_ +
+                  "/scans.conf, line 1: words not used by any record: \\x00\\xff\\x01 bmesh\\x00 "
+                  "\\x80 1 2\nThreshold for point removal:  0.002000\n");
     EXPECT_TRUE(sceneList.empty());
 }
 
@@ -82,6 +86,76 @@ TEST_F(ScanConfigInput, MissingFieldsAndMissingScans) {
     EXPECT_EQ(sceneList[1]->worldVertices[1].x, 0.0005f + 5.0f);
     EXPECT_EQ(sceneList[1]->worldVertices[1].y, 2.0f);
     EXPECT_TRUE(has(out, "Threshold for point removal:  0.000500\n")) << out;
+}
+
+// The record grammar stays, but no word goes unnoticed: an extra number or a
+// "# comment" after a record shifts the records after it, and every word
+// that no record used is named with its line. A word longer than any file
+// name ends the reading instead of growing without bound.
+TEST_F(ScanConfigInput, WordsThatNoRecordUsesAreNamedWithTheirLines) {
+    const std::string out = read(
+        "bmesh a.ply 0 0 0 0 0 0 1 1.0\nbmesh a.ply 0 0 0 0 0 0 1\n"
+        "bmesh a.ply 0 0 0 0 0 0 1 # last\n");
+    const std::string conf = dir_ + "/scans.conf";
+    EXPECT_EQ(
+        out.find(conf + ", line 1: words not used by any record: 1.0\n" + conf +
+                 ", line 2: words not used by any record: bmesh a.ply 0 0 0 0 0 0 1\n" + conf +
+                 ", line 3: words not used by any record: # last\nReading coordinates"),
+        0u)
+        << out;
+    EXPECT_EQ(sceneList.size(), 2u);
+
+    EXPECT_EQ(read("\n bmesh " + std::string(5000, 'n') + " 0 0 0 0 0 0 1\n"),
+              "Could not read file " + conf +
+                  ": line 2 holds a word of more than 4096 characters: not a scan configuration\n");
+}
+
+// A zero or non-finite quaternion or translation cannot place a scan: the
+// record is named and its scan left out (its id used up); a quaternion of
+// another length only scales the scan.
+TEST_F(ScanConfigInput, PosesThatCannotPlaceAScanLeaveItOut) {
+    const std::string out = read(
+        "bmesh a.ply 0 0 0 0 0 0 0\nbmesh a.ply nan 0 0 0 0 0 1\n"
+        "bmesh a.ply 0 0 0 0 0 inf 1\nbmesh a.ply 0 0 0 0 0 0 2\n");
+    const std::string conf = dir_ + "/scans.conf";
+    EXPECT_TRUE(has(out, conf + ", line 1: bmesh a.ply: its rotation quaternion is zero (0 0 0 0); "
+                                "the scan is left out\n"))
+        << out;
+    EXPECT_TRUE(has(out, conf + ", line 2: bmesh a.ply: its translation is not finite (nan 0 0)"));
+    EXPECT_TRUE(has(
+        out, conf + ", line 3: bmesh a.ply: its rotation quaternion is not finite (0 0 inf 1)"));
+    EXPECT_EQ(load_.failures.size(), 3u);
+    ASSERT_EQ(sceneList.size(), 1u);
+    EXPECT_EQ(sceneList[0]->getId(), 4);
+    EXPECT_EQ(sceneList[0]->worldVertices[1].x, 4 * 0.0005f);
+}
+
+// A first pair of raster neighbours at the same place (a point measured
+// twice) or at a distance that is not finite is passed over: the threshold
+// is the first real spacing; one far from the median spacing is said.
+TEST_F(ScanConfigInput, TheDefaultThresholdPassesOverPairsThatAreNoSpacing) {
+    auto raster = [](const std::string& first) {
+        return "ply\nformat ascii 1.0\nobj_info num_cols 4\nobj_info num_rows 1\nelement vertex 4\n"
+               "property float x\nproperty float y\nproperty float z\nelement range_grid 4\n"
+               "property list uchar int vertex_indices\nend_header\n" +
+               first + "0 0 0\n0.0005 0 0\n0.001 0 0\n1 0\n1 1\n1 2\n1 3\n";
+    };
+    for (const std::string& first : {std::string("0 0 0\n"), std::string("nan 0 0\n")}) {
+        testing_support::writeFile(dir_ + "/first.ply", raster(first));
+        const std::string out = read("bmesh first.ply 0 0 0 0 0 0 1\nbmesh a.ply 0 0 0 0 0 0 1\n");
+        EXPECT_EQ(load_.threshold, 0.0005f) << first;
+        EXPECT_TRUE(has(out, "\nThreshold for point removal:  0.000500\n")) << out;
+        resetSceneState();
+    }
+    testing_support::writeFile(dir_ + "/first.ply", raster("-0.0000005 0 0\n"));
+    const std::string out = read("bmesh first.ply 0 0 0 0 0 0 1\nbmesh a.ply 0 0 0 0 0 0 1\n");
+    EXPECT_EQ(load_.threshold, 0.0000005f);
+    EXPECT_TRUE(
+        has(out, "\nThe first neighbouring points of " + dir_ +
+                     "/first.ply are 5e-07 "
+                     "apart, its median spacing is 0.0005: the default removal threshold may "
+                     "not suit the scans\nThreshold for point removal:  0.000000\n"))
+        << out;
 }
 
 // Number of file descriptors the process holds.

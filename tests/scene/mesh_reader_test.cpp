@@ -107,6 +107,11 @@ TEST(MReader, UnreadableFileGivesNoMesh) {
     EXPECT_EQ(mesh, nullptr);
     EXPECT_EQ(status.failure, LoadFailure::CannotOpen);
     EXPECT_EQ(status.reason, "No such file or directory");
+    // A device (/dev/zero would never end) is named for what it is and not read.
+    EXPECT_EQ(loadPrinting(mesh, "/dev/null", &status),
+              "Reading coordinates from /dev/null\nCould not open file /dev/null: it is a "
+              "character device, not a regular file\n");
+    EXPECT_EQ(mesh, nullptr);
 }
 
 TEST(MReader, FaceListsAndAttributeBlocks) {
