@@ -70,20 +70,19 @@ public:
     std::vector<int32_t> gridIndex;     // raster: row * gridCols + column -> vertex or -1
     std::vector<Point3> worldVertices;  // world positions (baked pose), or empty
     std::vector<float> vertexValues;    // one per world position; kUnmeasured = not measured
-    Matrix4 worldPose;  // the pose bakeWorldPositions applied last: world = its upper 3x4 block
-                        // applied to the model position (identity until then)
-    Point3 bboxMax;     // componentwise maximum of the positions read
-    Point3 bboxMin;     // componentwise minimum of the positions read
-    float maxExtent = 1.0f;          // larger of the x and y extents
-    int displayMode = Smooth;        // DisplayMode value
-    bool isRangeGrid = false;        // the input carried a range grid
-    int gridStep = 1;                // sampling step of the grid triangulation
-    int gridRows = -1;               // raster rows
-    int gridCols = -1;               // raster columns
-    float grazingThreshold = 0.15f;  // |n . view| below this is grazing
-    float maxEdgeLength = 0.001f;    // longest edge from a grid triangle's first corner
-    std::string fileName;            // name of the loaded file
-    Vec3 inverseExtent;              // 1 / maxExtent on all three axes
+    Matrix4 worldPose;                  // the pose baked last: world = its 3x4 block x model
+    Point3 bboxMax;                     // componentwise maximum of the positions read
+    Point3 bboxMin;                     // componentwise minimum of the positions read
+    float maxExtent = 1.0f;             // larger of the x and y extents
+    int displayMode = Smooth;           // DisplayMode value
+    bool isRangeGrid = false;           // the input carried a range grid
+    int gridStep = 1;                   // sampling step of the grid triangulation
+    int gridRows = -1;                  // raster rows
+    int gridCols = -1;                  // raster columns
+    float grazingThreshold = 0.15f;     // |n . view| below this is grazing
+    float maxEdgeLength = 0.001f;       // longest edge from a grid triangle's first corner
+    std::string fileName;               // name of the loaded file
+    Vec3 inverseExtent;                 // 1 / maxExtent on all three axes
 
     // Colour by distance: whether the mesh has one value per drawn position
     // (a scan of a configuration after its pose was baked in).
