@@ -4,6 +4,7 @@
 
 #include "clean/clean_options.h"
 #include "clean/clean_run.h"
+#include "version/version.h"
 
 int main(int argc, char** argv) {
     CleanOptions options;

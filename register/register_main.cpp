@@ -18,6 +18,7 @@
 #include "register/config_records.h"
 #include "register/register_report.h"
 #include "register/scan_source.h"
+#include "version/version.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ const char* const kHelp =
     "  -j, --threads=N     worker threads, 0 (the default) for one per processor;\n"
     "                      results do not depend on it\n"
     "  -h, --help          show this help and exit\n"
+    "  -V, --version       print the version and exit\n"
     "\n"
     "Exit status: 0 success, 1 bad usage, 2 unreadable input (nothing written),\n"
     "3 the output could not be written.\n";
@@ -54,8 +56,10 @@ void printError(const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
 }
 
-// Parses the arguments; false with the reason in *error. Sets *help for -h.
-bool parseOptions(int argc, char** argv, Options* o, bool* help, std::string* error) {
+// Parses the arguments; false with the reason in *error. Sets *help for -h
+// and *version for -V.
+bool parseOptions(int argc, char** argv, Options* o, bool* help, bool* version,
+                  std::string* error) {
     std::vector<std::string> operands;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -70,6 +74,10 @@ bool parseOptions(int argc, char** argv, Options* o, bool* help, std::string* er
         }
         if (a == "-h" || a == "--help") {
             *help = true;
+            return true;
+        }
+        if (a == "-V" || a == "--version") {
+            *version = true;
             return true;
         }
         std::string name = a, value;
@@ -303,14 +311,19 @@ int run(const Options& o) {
 int main(int argc, char** argv) {
     Options options;
     bool help = false;
+    bool version = false;
     std::string error;
-    if (!parseOptions(argc, argv, &options, &help, &error)) {
+    if (!parseOptions(argc, argv, &options, &help, &version, &error)) {
         printError(error);
         std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
         return kBadUsage;
     }
     if (help) {
         std::fputs(kHelp, stdout);
+        return kSuccess;
+    }
+    if (version) {
+        std::printf("%s %s\n", kProgram, RANGELOOM_VERSION);
         return kSuccess;
     }
     return run(options);

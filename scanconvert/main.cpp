@@ -25,6 +25,7 @@
 #include "formats/structured_scan.h"
 #include "libply/plyfile.h"
 #include "range_image_writer.h"
+#include "version/version.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ int parseOptions(int argc, char** argv, Options* o) {
             std::fputs(kUsage, stdout);
             return 0;
         } else if (a == "-V" || a == "--version") {
-            std::puts("rangeloom-scanconvert 0.1.0");
+            std::puts("rangeloom-scanconvert " RANGELOOM_VERSION);
             return 0;
         } else if (a == "-a" || a == "--ascii") {
             o->ascii = true;

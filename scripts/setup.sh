@@ -2,6 +2,7 @@
 # Installs the Debian packages rangeloom needs (when root) and builds it.
 #   scripts/setup.sh run    packages to build and run the viewer (with Xvfb for headless use)
 #   scripts/setup.sh test   packages to build and run the whole test suite
+#   scripts/setup.sh package  packages to build the programs and their Debian package
 # Idempotent: when everything is installed it only runs an incremental build.
 set -euo pipefail
 
@@ -12,12 +13,14 @@ RUN_PKGS=(g++ cmake make freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libfast-
           libpng-dev libfreetype-dev fonts-dejavu-core libeigen3-dev libnanoflann-dev
           libtbb-dev xvfb xauth xdotool imagemagick pybind11-dev python3-dev python3-numpy)
 TEST_PKGS=("${RUN_PKGS[@]}" libgtest-dev libgmock-dev libbenchmark-dev
-           x11-utils assimp-utils cloudcompare clang clang-format libclang-rt-14-dev llvm python3)
+           x11-utils assimp-utils cloudcompare clang clang-format libclang-rt-14-dev llvm python3
+           dpkg-dev file man-db)
 
 case "$MODE" in
   run) PKGS=("${RUN_PKGS[@]}") ;;
   test) PKGS=("${TEST_PKGS[@]}") ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  package) PKGS=("${RUN_PKGS[@]}" dpkg-dev file) ;;
+  *) echo "usage: $0 run|test|package" >&2; exit 2 ;;
 esac
 
 missing=()

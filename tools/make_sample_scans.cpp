@@ -15,7 +15,10 @@
 //   scanNN.ply        ASCII PLY range images (obj_info num_cols / num_rows,
 //                     vertex x y z, range_grid lists "0" or "1 k")
 //   sample.strays     one line per scan: the file name and its stray vertex indices
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -24,7 +27,10 @@
 #include <string>
 #include <vector>
 
+#include "files/file_replacement.h"
+#include "files/printable_name.h"
 #include "tools/common/simulation.h"
+#include "version/version.h"
 
 namespace {
 
@@ -132,9 +138,8 @@ Scan takeScan(const Pose& pose, const Options& o, Random& random) {
     return scan;
 }
 
-bool writeScan(const std::string& path, const Scan& scan, const Options& o) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
+// Writes the scan into f (the caller checks for write errors).
+void writeScan(FILE* f, const Scan& scan, const Options& o) {
     std::fprintf(f, "ply\nformat ascii 1.0\n");
     std::fprintf(f, "comment simulated range scan written by rangeloom-sample\n");
     std::fprintf(f, "obj_info num_cols %d\nobj_info num_rows %d\n", o.cols, o.rows);
@@ -149,21 +154,35 @@ bool writeScan(const std::string& path, const Scan& scan, const Options& o) {
         else
             std::fprintf(f, "1 %d \n", g);
     }
-    return std::fclose(f) == 0;
 }
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage: rangeloom-sample [--out DIR] [--scans N] [--cols N] [--rows N]\n"
-                 "                        [--spacing METRES] [--strays N] [--seed N]\n"
-                 "Writes DIR/sample.conf, DIR/scanNN.ply and DIR/sample.strays.\n");
-}
+const char* const kUsage =
+    "usage: rangeloom-sample [--out DIR] [--scans N] [--cols N] [--rows N]\n"
+    "                        [--spacing METRES] [--strays N] [--seed N]\n"
+    "Writes a small simulated scan set: DIR/sample.conf (the configuration),\n"
+    "DIR/scanNN.ply (ASCII PLY range images) and DIR/sample.strays (per scan, the\n"
+    "indices of its stray points). The same arguments give the same files.\n"
+    "\n"
+    "  --out DIR          write into DIR, made when missing (default: .)\n"
+    "  --scans N          number of scans, 1 to 99 (default 6)\n"
+    "  --cols N           raster columns of every scan, 2 to 4096 (default 128)\n"
+    "  --rows N           raster rows of every scan, 2 to 4096 (default 128)\n"
+    "  --spacing METRES   distance between neighbouring rays (default 0.0005)\n"
+    "  --strays N         stray points per scan (default 8)\n"
+    "  --seed N           seed of the noise and the strays (default 1)\n"
+    "  -h, --help         print this help and exit\n"
+    "  -V, --version      print the version and exit\n"
+    "\n"
+    "Exit status: 0 success, 1 bad usage or a file cannot be written.\n";
 
-bool parseOptions(int argc, char** argv, Options* o) {
+enum class Parsed { Run, Help, Version, BadUsage };
+
+Parsed parseOptions(int argc, char** argv, Options* o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--help") return false;
-        if (i + 1 >= argc) return false;
+        if (a == "-h" || a == "--help") return Parsed::Help;
+        if (a == "-V" || a == "--version") return Parsed::Version;
+        if (i + 1 >= argc) return Parsed::BadUsage;
         const char* v = argv[++i];
         if (a == "--out")
             o->outDir = v;
@@ -180,30 +199,50 @@ bool parseOptions(int argc, char** argv, Options* o) {
         else if (a == "--seed")
             o->seed = std::strtoull(v, nullptr, 10);
         else
-            return false;
+            return Parsed::BadUsage;
     }
-    return o->scans >= 1 && o->scans <= 99 && o->cols >= 2 && o->rows >= 2 && o->cols <= 4096 &&
-           o->rows <= 4096 && o->spacing > 0 && o->strays >= 0;
+    const bool valid = o->scans >= 1 && o->scans <= 99 && o->cols >= 2 && o->rows >= 2 &&
+                       o->cols <= 4096 && o->rows <= 4096 && o->spacing > 0 && o->strays >= 0;
+    return valid ? Parsed::Run : Parsed::BadUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Options o;
-    if (!parseOptions(argc, argv, &o)) {
-        usage();
+    switch (parseOptions(argc, argv, &o)) {
+        case Parsed::Help:
+            std::fputs(kUsage, stdout);
+            return 0;
+        case Parsed::Version:
+            std::printf("rangeloom-sample %s\n", RANGELOOM_VERSION);
+            return 0;
+        case Parsed::BadUsage:
+            std::fputs(kUsage, stderr);
+            return 1;
+        case Parsed::Run:
+            break;
+    }
+    if (mkdir(o.outDir.c_str(), 0777) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "rangeloom-sample: cannot make %s: %s\n", o.outDir.c_str(),
+                     std::strerror(errno));
         return 1;
     }
     Random random(o.seed);
-    const std::string confPath = o.outDir + "/sample.conf";
-    const std::string straysPath = o.outDir + "/sample.strays";
-    FILE* conf = std::fopen(confPath.c_str(), "w");
-    FILE* strays = std::fopen(straysPath.c_str(), "w");
-    if (!conf || !strays) {
-        std::fprintf(stderr, "rangeloom-sample: cannot write in %s\n", o.outDir.c_str());
+    // Every file is written beside its target and renamed into place only
+    // when all of them are complete: a failed run leaves no partial file and
+    // keeps an earlier set as it was.
+    std::vector<files::FileReplacement> pending;
+    std::string error;
+    auto failed = [&](const std::string& path) {
+        std::fprintf(stderr, "rangeloom-sample: cannot write %s: %s\n",
+                     files::printableName(path).c_str(), error.c_str());
         return 1;
-    }
-    std::fprintf(conf, "camera 0 0 0.3 0 0 0 1\n");
+    };
+    files::FileReplacement conf, strays;
+    if (!conf.create(o.outDir + "/sample.conf", &error)) return failed(conf.target());
+    if (!strays.create(o.outDir + "/sample.strays", &error)) return failed(strays.target());
+    std::fprintf(conf.stream(), "camera 0 0 0.3 0 0 0 1\n");
     for (int i = 0; i < o.scans; ++i) {
         // Around the object at a slight elevation; with four scans or more,
         // the last one looks from above.
@@ -224,16 +263,21 @@ int main(int argc, char** argv) {
         const Scan scan = takeScan(pose, o, random);
         char name[32];
         std::snprintf(name, sizeof name, "scan%02d.ply", i);
-        if (!writeScan(o.outDir + "/" + name, scan, o)) {
-            std::fprintf(stderr, "rangeloom-sample: cannot write %s/%s\n", o.outDir.c_str(), name);
-            return 1;
-        }
-        std::fprintf(conf, "bmesh %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n", name, pose.origin.x,
-                     pose.origin.y, pose.origin.z, q[0], q[1], q[2], q[3]);
-        std::fprintf(strays, "%s", name);
-        for (int32_t s : scan.strays) std::fprintf(strays, " %d", s);
-        std::fprintf(strays, "\n");
+        files::FileReplacement file;
+        if (!file.create(o.outDir + "/" + name, &error)) return failed(file.target());
+        writeScan(file.stream(), scan, o);
+        if (!file.close(&error)) return failed(file.target());
+        pending.push_back(std::move(file));
+        std::fprintf(conf.stream(), "bmesh %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n", name,
+                     pose.origin.x, pose.origin.y, pose.origin.z, q[0], q[1], q[2], q[3]);
+        std::fprintf(strays.stream(), "%s", name);
+        for (int32_t s : scan.strays) std::fprintf(strays.stream(), " %d", s);
+        std::fprintf(strays.stream(), "\n");
     }
-    const bool ok = std::fclose(conf) == 0 && std::fclose(strays) == 0;
-    return ok ? 0 : 1;
+    // The configuration last, once the scans it names are in place.
+    pending.push_back(std::move(strays));
+    pending.push_back(std::move(conf));
+    for (files::FileReplacement& p : pending)
+        if (!p.commit(&error)) return failed(p.target());
+    return 0;
 }

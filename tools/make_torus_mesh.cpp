@@ -1,29 +1,85 @@
 // rangeloom-torus: writes a torus as a .m text mesh, for trying the viewer
 // and for tests and benchmarks that need a mesh of a given size.
-//   rangeloom-torus OUT.m [AROUND] [ACROSS] [--triangles]
+//   rangeloom-torus [--triangles] OUT.m [AROUND] [ACROSS]
 // AROUND x ACROSS quads (or twice as many triangles), vertices numbered from 1.
+// Options may stand anywhere ("OUT.m 48 24 --triangles" as well).
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
+
+#include "files/file_replacement.h"
+#include "files/printable_name.h"
+#include "version/version.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: rangeloom-torus [--triangles] OUT.m [AROUND] [ACROSS]\n"
+    "Writes a torus as a .m text mesh of AROUND x ACROSS quadrilaterals (default\n"
+    "48 x 24, each at least 3), vertices numbered from 1.\n"
+    "\n"
+    "  --triangles     two triangles for every quadrilateral\n"
+    "  -h, --help      print this help and exit\n"
+    "  -V, --version   print the version and exit\n"
+    "\n"
+    "Exit status: 0 success, 1 bad usage or the file cannot be written.\n";
+
+// A count of 3 or more, written as a whole decimal number; 0 otherwise.
+int parseCount(const std::string& text) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || v < 3 || v > 100000) return 0;
+    return static_cast<int>(v);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: rangeloom-torus OUT.m [AROUND] [ACROSS] [--triangles]\n");
+    bool triangles = false;
+    std::vector<std::string> operands;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (a == "-V" || a == "--version") {
+            std::printf("rangeloom-torus %s\n", RANGELOOM_VERSION);
+            return 0;
+        }
+        if (a == "--triangles") {
+            triangles = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            std::fprintf(stderr, "rangeloom-torus: unknown option '%s' (see --help)\n", a.c_str());
+            return 1;
+        } else {
+            operands.push_back(a);
+        }
+    }
+    if (operands.empty() || operands.size() > 3) {
+        std::fputs(kUsage, stderr);
         return 1;
     }
-    const int around = argc > 2 ? std::atoi(argv[2]) : 48;
-    const int across = argc > 3 ? std::atoi(argv[3]) : 24;
-    const bool triangles = argc > 4 && std::strcmp(argv[4], "--triangles") == 0;
+    const int around = operands.size() > 1 ? parseCount(operands[1]) : 48;
+    const int across = operands.size() > 2 ? parseCount(operands[2]) : 24;
     if (around < 3 || across < 3) {
-        std::fprintf(stderr, "rangeloom-torus: AROUND and ACROSS must be at least 3\n");
+        std::fprintf(stderr,
+                     "rangeloom-torus: AROUND and ACROSS must be whole numbers from 3 to 100000\n");
         return 1;
     }
-    FILE* f = std::fopen(argv[1], "w");
-    if (f == nullptr) {
-        std::fprintf(stderr, "rangeloom-torus: cannot write %s\n", argv[1]);
+    // Written beside the target and renamed over it when complete, so that a
+    // failed write never leaves half a mesh in place of an earlier one.
+    files::FileReplacement file;
+    std::string error;
+    if (!file.create(operands[0], &error)) {
+        std::fprintf(stderr, "rangeloom-torus: cannot write %s: %s\n",
+                     files::printableName(operands[0]).c_str(), error.c_str());
         return 1;
     }
+    FILE* f = file.stream();
     std::fprintf(f, "# torus, %d x %d\n", around, across);
     const double R = 1.0, r = 0.35;
     int n = 0;
@@ -48,5 +104,10 @@ int main(int argc, char** argv) {
             }
         }
     }
-    return std::fclose(f) == 0 ? 0 : 1;
+    if (!file.commit(&error)) {
+        std::fprintf(stderr, "rangeloom-torus: cannot write %s: %s\n",
+                     files::printableName(operands[0]).c_str(), error.c_str());
+        return 1;
+    }
+    return 0;
 }

@@ -8,13 +8,52 @@
 #include <string>
 #include <vector>
 
+#include "files/file_replacement.h"
+#include "files/printable_name.h"
 #include "libply/plyfile.h"
+#include "version/version.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: rangeloom-plyconvert IN.ply OUT.ply ascii|binary_little_endian|binary_big_endian\n"
+    "Copies the PLY file IN.ply into OUT.ply in the named encoding: every element,\n"
+    "every value in its own type, the comments and the obj_info lines.\n"
+    "\n"
+    "  -h, --help      print this help and exit\n"
+    "  -V, --version   print the version and exit\n"
+    "\n"
+    "Exit status: 0 success, 1 bad usage, 2 IN.ply cannot be read, 3 OUT.ply\n"
+    "cannot be written.\n";
+
+// The PLY library ends the process when a write fails; while the output is
+// written, its end is turned into this exception so that the unfinished file
+// is removed and the earlier OUT.ply (perhaps IN.ply itself) stays.
+struct WriteFailed {};
+
+void throwWriteFailed(int) {
+    throw WriteFailed{};
+}
+
+// The name the PLY library's writer gives OUT: ".ply" added unless it ends so.
+std::string plyName(const std::string& name) {
+    const bool hasExtension = name.size() >= 4 && name.compare(name.size() - 4, 4, ".ply") == 0;
+    return hasExtension ? name : name + ".ply";
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "-V") == 0 || std::strcmp(argv[1], "--version") == 0)) {
+        std::printf("rangeloom-plyconvert %s\n", RANGELOOM_VERSION);
+        return 0;
+    }
     if (argc != 4) {
-        std::fprintf(stderr,
-                     "usage: rangeloom-plyconvert IN.ply OUT.ply "
-                     "ascii|binary_little_endian|binary_big_endian\n");
+        std::fputs(kUsage, stderr);
         return 1;
     }
     int fileType = 0;
@@ -48,21 +87,42 @@ int main(int argc, char** argv) {
     std::vector<std::string> infoTexts(infos, infos + n);
     ply_close_file(in);
 
-    float outVersion = 0.0f;
-    ply_handle* out = ply_open_write(argv[2], 0, nullptr, fileType, &outVersion);
-    if (out == nullptr) {
-        std::fprintf(stderr, "rangeloom-plyconvert: cannot write %s\n", argv[2]);
-        ply_release_other_elements(elements);
-        ply_free_element_list(count, names);
-        return 3;
+    // Written to a temporary file beside the target and renamed over it only
+    // when complete: a failed write leaves the target as it was.
+    const std::string target = plyName(argv[2]);
+    files::FileReplacement file;
+    std::string error;
+    bool written = file.create(target, &error);
+    if (written) {
+        ply_handle* out = ply_begin_write(file.releaseStream(), 0, nullptr, fileType);
+        const ply_exit_handler_fn previous = ply_set_exit_handler(throwWriteFailed);
+        try {
+            for (const std::string& c : commentTexts) append_comment(out, c.c_str());
+            for (const std::string& o : infoTexts) append_obj_info(out, o.c_str());
+            ply_declare_other_elements(out, elements);
+            ply_header_complete(out);
+            ply_write_other_elements(out);
+            ply_handle* done = out;
+            out = nullptr;
+            ply_close_file(done);
+        } catch (const WriteFailed&) {
+            written = false;
+            error = "the write failed";
+            try {
+                ply_close_file(out);
+            } catch (const WriteFailed&) {
+            }
+        }
+        ply_set_exit_handler(previous);
+        written = written && file.commit(&error);
     }
-    for (const std::string& c : commentTexts) append_comment(out, c.c_str());
-    for (const std::string& o : infoTexts) append_obj_info(out, o.c_str());
-    ply_declare_other_elements(out, elements);
-    ply_header_complete(out);
-    ply_write_other_elements(out);
-    ply_close_file(out);
     ply_release_other_elements(elements);
     ply_free_element_list(count, names);
+    if (!written) {
+        std::fprintf(stderr, "rangeloom-plyconvert: cannot write %s: %s\n",
+                     files::printableName(target).c_str(), error.c_str());
+        file.discard();
+        return 3;
+    }
     return 0;
 }

@@ -34,6 +34,7 @@
 
 #include "tools/campaign/scan_file.h"
 #include "tools/campaign/survey.h"
+#include "version/version.h"
 
 namespace {
 
@@ -57,7 +58,12 @@ const char kUsage[] =
     "  --scene KIND       terrain (default), room or facade\n"
     "  --spacing M        metres between neighbouring rays, at most 0.0006 (default 0.0005)\n"
     "  --strays N         stray points per scan (default 8)\n"
-    "  --threads N        scans written at once; 0 (default) for one per processor\n";
+    "  --threads N        scans written at once; 0 (default) for one per processor\n"
+    "  -h, --help         print this help and exit\n"
+    "  -V, --version      print the version and exit\n"
+    "Exit status: 0 success, 1 bad usage, 3 a file could not be written.\n";
+
+enum class Parsed { Run, Help, Version, BadUsage };
 
 bool parseInt(const char* text, long min, long max, long* out) {
     char* end;
@@ -68,22 +74,23 @@ bool parseInt(const char* text, long min, long max, long* out) {
     return true;
 }
 
-// Parses the command line; false (with a message) for bad usage.
-bool parseOptions(int argc, char** argv, Options* o) {
+// Parses the command line; BadUsage comes with a message.
+Parsed parseOptions(int argc, char** argv, Options* o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--help" || a == "-h") return false;
+        if (a == "--help" || a == "-h") return Parsed::Help;
+        if (a == "--version" || a == "-V") return Parsed::Version;
         if (a.rfind("--", 0) != 0) {
             if (!o->outDir.empty()) {
                 std::fprintf(stderr, "rangeloom-campaign: one output folder only\n");
-                return false;
+                return Parsed::BadUsage;
             }
             o->outDir = a;
             continue;
         }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "rangeloom-campaign: %s needs a value\n", a.c_str());
-            return false;
+            return Parsed::BadUsage;
         }
         const char* v = argv[++i];
         long n = 0;
@@ -119,18 +126,18 @@ bool parseOptions(int argc, char** argv, Options* o) {
             o->threads = static_cast<int>(n);
         } else {
             std::fprintf(stderr, "rangeloom-campaign: unknown option %s\n", a.c_str());
-            return false;
+            return Parsed::BadUsage;
         }
         if (!ok) {
             std::fprintf(stderr, "rangeloom-campaign: bad value for %s: %s\n", a.c_str(), v);
-            return false;
+            return Parsed::BadUsage;
         }
     }
     if (o->outDir.empty()) {
         std::fprintf(stderr, "rangeloom-campaign: no output folder\n");
-        return false;
+        return Parsed::BadUsage;
     }
-    return true;
+    return Parsed::Run;
 }
 
 std::string scanName(int i, int stations) {
@@ -174,9 +181,18 @@ bool writeText(const std::string& path, const std::string& text) {
 
 int main(int argc, char** argv) {
     Options o;
-    if (!parseOptions(argc, argv, &o)) {
-        std::fputs(kUsage, stderr);
-        return 1;
+    switch (parseOptions(argc, argv, &o)) {
+        case Parsed::Help:
+            std::fputs(kUsage, stdout);
+            return 0;
+        case Parsed::Version:
+            std::printf("rangeloom-campaign %s\n", RANGELOOM_VERSION);
+            return 0;
+        case Parsed::BadUsage:
+            std::fputs(kUsage, stderr);
+            return 1;
+        case Parsed::Run:
+            break;
     }
     if (mkdir(o.outDir.c_str(), 0777) != 0 && errno != EEXIST) {
         std::fprintf(stderr, "rangeloom-campaign: cannot make %s: %s\n", o.outDir.c_str(),
