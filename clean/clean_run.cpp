@@ -24,6 +24,7 @@
 #include "scan/scan_config.h"
 #include "scene/console.h"
 #include "scene/plain_paths.h"
+#include "scene/range_grid.h"
 #include "scene/scene_state.h"
 
 const char* const kCleanProgram = "rangeloom-clean";
@@ -73,11 +74,13 @@ void analyse(const std::vector<PlyMesh*>& scans, const CleanOptions& o, const Ru
     AnalysisOptions analysis;
     analysis.threads = o.threads;
     analysis.progress = o.verbosity == Verbosity::Verbose;
-    analysis.onPass = [&](std::int64_t done, std::int64_t all) {
-        passes = done;
-        bar.show("Analysing", done, all);
+    analysis.onPass = [&](std::int64_t done, std::int64_t) { passes = done; };
+    // Scans sorted into cells, then cells measured; the passes are all done
+    // at the end.
+    analysis.onPhase = [&](const char* phase, std::int64_t done, std::int64_t all) {
+        bar.show(phase, done, all);
     };
-    if (total > 0) bar.show("Analysing", 0, total);
+    if (total > 0) bar.show("Analysing", 0, 0);
     ConsoleCapture transcript;
     analyzeOverlap(std::vector<Mesh*>(scans.begin(), scans.end()), nullptr, analysis);
     const std::string text = transcript.take();
@@ -204,7 +207,11 @@ DistanceSummary overallDistances(const std::vector<PlyMesh*>& scans) {
 bool writeMerged(const std::vector<PlyMesh*>& scans, const CleanOptions& o, const RunConsole& c) {
     ProgressBar& bar = c.bar;
     std::vector<MergeSource> sources;
-    for (const PlyMesh* s : scans) sources.push_back({s, s->label()});
+    for (PlyMesh* s : scans) {
+        // The merged points carry their normals: a lean scan gets them now.
+        if (trianglesInRaster(*s)) rasterVertexNormals(*s);
+        sources.push_back({s, s->label()});
+    }
     bar.show("Merging", 0, 0);
     files::ProtectedFiles keep;
     keep.add(o.config, "the input " + files::printableName(o.config));
@@ -330,7 +337,11 @@ CleanStatus runClean(const CleanOptions& o) {
 
     ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
     bar.show("Loading " + files::printableName(baseName(o.config)) + " ...", 0, 0);
-    const CleanInput input = scanFile ? loadForCleaning(o.config) : loadForCleaning(records);
+    // The loader's transcript, which counts every scan's faces and edges, is
+    // only shown when verbose: otherwise range images are loaded lean.
+    const bool lean = o.verbosity != Verbosity::Verbose;
+    const CleanInput input =
+        scanFile ? loadForCleaning(o.config, lean) : loadForCleaning(records, lean);
     bar.clear();
     if (o.verbosity == Verbosity::Verbose) std::fputs(input.transcript.c_str(), stdout);
     if (input.status != kSuccess) return refuse(input);

@@ -21,9 +21,30 @@ std::string ProgressBar::line(const std::string& phase, std::int64_t done, std::
     return phase + " [" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + counts;
 }
 
+std::string ProgressBar::line(const std::string& phase, std::int64_t done, std::int64_t total,
+                              double secondsLeft) {
+    std::string text = line(phase, done, total);
+    if (total <= 0 || !(secondsLeft >= 0.0)) return text;
+    char left[48];
+    if (secondsLeft < 100.0)
+        std::snprintf(left, sizeof left, "  about %d s left", static_cast<int>(secondsLeft + 0.5));
+    else
+        std::snprintf(left, sizeof left, "  about %.0f min left", secondsLeft / 60.0);
+    return text + left;
+}
+
 void ProgressBar::show(const std::string& phase, std::int64_t done, std::int64_t total) {
     if (!enabled_) return;
-    const std::string text = line(phase, done, total);
+    const auto now = std::chrono::steady_clock::now();
+    if (phase != phase_) {
+        phase_ = phase;
+        phaseStart_ = now;
+    }
+    const double elapsed = std::chrono::duration<double>(now - phaseStart_).count();
+    const double left = total > 0 && done > 0 && done < total && elapsed >= 1.0
+                            ? elapsed * double(total - done) / double(done)
+                            : -1.0;
+    const std::string text = line(phase, done, total, left);
     if (text == shown_) return;
     // Blanks over whatever the longer previous line left behind.
     const std::size_t pad = shown_.size() > text.size() ? shown_.size() - text.size() : 0;

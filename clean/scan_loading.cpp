@@ -110,9 +110,9 @@ CleanInput takeLoad(ScanConfigLoad load, const std::string& config, bool scanFil
 
 }  // namespace
 
-CleanInput loadForCleaning(const ScanConfigRecords& records) {
+CleanInput loadForCleaning(const ScanConfigRecords& records, bool lean) {
     ConsoleCapture transcript;
-    ScanConfigLoad load = loadScanRecords(records);
+    ScanConfigLoad load = loadScanRecords(records, lean);
     std::string said = transcript.take();
     CleanInput input = takeLoad(std::move(load), files::printableName(records.fileName), false);
     input.transcript = std::move(said);
@@ -120,19 +120,19 @@ CleanInput loadForCleaning(const ScanConfigRecords& records) {
     return input;
 }
 
-CleanInput loadScanFileForCleaning(const std::string& path) {
+CleanInput loadScanFileForCleaning(const std::string& path, bool lean) {
     ConsoleCapture transcript;
-    ScanConfigLoad load = readScanFileAsConfig(path);
+    ScanConfigLoad load = readScanFileAsConfig(path, lean);
     std::string said = transcript.take();
     CleanInput input = takeLoad(std::move(load), files::printableName(path), true);
     input.transcript = std::move(said);
     return input;
 }
 
-CleanInput loadForCleaning(const std::string& config) {
-    if (formats::isStructuredScanFile(config)) return loadScanFileForCleaning(config);
+CleanInput loadForCleaning(const std::string& config, bool lean) {
+    if (formats::isStructuredScanFile(config)) return loadScanFileForCleaning(config, lean);
     const ScanConfigRecords records = readScanRecords(config);
     CleanInput checked = checkRecords(records);
     if (checked.status != kSuccess) return checked;
-    return loadForCleaning(records);
+    return loadForCleaning(records, lean);
 }

@@ -41,15 +41,18 @@ CleanInput checkRecords(const ScanConfigRecords& records);
 
 // Loads every scan of the checked records as the viewer does (on
 // workerThreads() threads). A damaged scan ends the loading: the scans after
-// it are not read (and so not named).
-CleanInput loadForCleaning(const ScanConfigRecords& records);
+// it are not read (and so not named). With lean, range images are loaded
+// lean (PlyLoadOptions::lean): the same points, values and files at a
+// fraction of the memory, but a transcript that counts no faces and no edges
+// for them.
+CleanInput loadForCleaning(const ScanConfigRecords& records, bool lean = false);
 
 // readScanRecords, checkRecords and, when they pass, the loading; a PTX or
 // E57 file (by its extension) is a configuration by itself, read whole.
 // Reading no scan at all is unreadable input too.
-CleanInput loadForCleaning(const std::string& config);
+CleanInput loadForCleaning(const std::string& config, bool lean = false);
 
 // A lone scan file (a PLY range image, or a PTX or E57 file) as a
 // configuration by itself, with its own pose (readScanFileAsConfig), and the
 // outcome and messages loadForCleaning gives for a lone PTX or E57 file.
-CleanInput loadScanFileForCleaning(const std::string& path);
+CleanInput loadScanFileForCleaning(const std::string& path, bool lean = false);

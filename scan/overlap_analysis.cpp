@@ -1,8 +1,9 @@
 // The overlap analysis's driver: it lays the lattice, sorts every scan's
 // points and polygons into occupied cells, makes the polygon records and
-// measures every point against the polygons of all other scans in its cell on
-// several threads, printing the passes' progress in the order of the
-// pass-by-pass definition (scan/overlap_reference.cpp), whose values it gives.
+// measures, cell by cell on several threads, every point against the polygons
+// of the other scans present in its cell, then prints the passes' progress in
+// the order of the pass-by-pass definition (scan/overlap_reference.cpp),
+// whose values it gives.
 #include "scan/overlap_analysis.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "scan/overlap_reference.h"
 #include "scene/console.h"
 #include "scene/plain_paths.h"
+#include "scene/range_grid.h"
 
 namespace {
 
@@ -30,7 +32,6 @@ struct PassOrder {
     bool second = false;  // b is the target
     std::size_t target() const { return second ? b : a; }
     std::size_t base() const { return second ? a : b; }
-    std::size_t later() const { return b; }  // the later of the two scans
     bool finished(std::size_t n) const { return b >= n; }
     void advance(std::size_t n) {
         second = !second;
@@ -44,15 +45,21 @@ struct PassOrder {
 // so each point is independent (threads split them) and a polygon whose
 // distance is bounded below by the point's current value cannot change it.
 
-// A scan's points and polygons sorted into cells. The records are kept in
-// cell order, so that the face runs index them directly and a cell's
-// polygons are read from consecutive memory (they are read once for every
-// other scan's points in the cell).
+// A scan's points and polygons sorted into cells. The records of a scan's
+// faces are kept in cell order, so that the face runs index them directly and
+// a cell's polygons are read from consecutive memory (they are read once for
+// every other scan's points in the cell). A scan whose triangles are implicit
+// in its raster (trianglesInRaster) keeps only their codes in cell order: its
+// records are made cell by cell while measuring, from the same corners by the
+// same float operations, so that no record of a whole scan is held.
 struct ScanCells {
     SparseCells points;               // point runs (indices into worldVertices)
-    SparseCells faces;                // face runs (ranges of records; no items)
+    SparseCells faces;                // face runs: ranges of records, or of raster codes
     FilledArray<FaceRecord> records;  // the measurable faces that lie in a cell, in cell order
     PolygonSource polygons;           // the scan's faces and world positions
+    bool implicit = false;            // faces.items holds raster triangle codes
+    RasterGrid raster;                // the raster, when implicit
+    const std::vector<Point3>* positions = nullptr;  // world positions, when implicit
 };
 
 // Fills the record of a measurable face in place.
@@ -64,11 +71,36 @@ void fillRecord(const Face& f, int32_t index, const std::vector<Point3>& positio
         r->setPolygon(idx, f.vertexIndices.size(), positions.data(), index);
 }
 
+// Sorts the triangles of a raster into cells by their centroids, as the faces
+// triangulateRangeGrid would make of it are sorted; they are kept as codes.
+void prepareRasterCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
+    cells->implicit = true;
+    cells->raster = rasterOf(scan, scan.gridStep);
+    cells->positions = &scan.worldVertices;
+    const std::vector<Point3>& world = scan.worldVertices;
+    const std::size_t n = world.size();
+    CellSorter sorter(l, 2 * scan.vertices.size());
+    forEachGridTriangle(cells->raster, scan.vertices.data(), scan.maxEdgeLength,
+                        [&](uint64_t square, int shape, int32_t a, int32_t b, int32_t c) {
+                            // A corner without a world position: not measurable.
+                            if (!inIndexRange(a, n) || !inIndexRange(b, n) || !inIndexRange(c, n))
+                                return;
+                            const int32_t corners[3] = {a, b, c};
+                            sorter.add(centroidOf(corners, 3, world),
+                                       gridTriangleCode(square, shape));
+                        });
+    sorter.sortInto(&cells->faces);
+}
+
 // Sorts a scan's points and measurable faces (by centroid) into cells, then
 // makes the face records in cell order: a second pass over the faces, in face
 // order, writes each record straight to its place.
 void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
     sortPointsIntoCells(l, scan, &cells->points);
+    if (trianglesInRaster(scan)) {
+        prepareRasterCells(l, scan, cells);
+        return;
+    }
     CellSorter sorter(l, scan.faces.size());
     for (std::size_t f = 0; f < scan.faces.size(); ++f) {
         const Face& face = scan.faces[f];
@@ -93,70 +125,176 @@ void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
     cells->polygons = PolygonSource{&scan.faces, &scan.worldVertices};
 }
 
-// Finds the run of `key` in `runs` from position *at on, for keys asked in
-// increasing order: *at only moves forward, a few steps at a time or by
-// bisection over a longer stretch.
-const SparseCells::Run* runAtOrAfter(const std::vector<SparseCells::Run>& runs, const CellKey& key,
-                                     std::size_t* at) {
-    std::size_t i = *at;
-    for (int step = 0; step < 8 && i < runs.size() && runs[i].key < key; ++step) ++i;
-    if (i < runs.size() && runs[i].key < key)
-        i = static_cast<std::size_t>(
-            std::lower_bound(
-                runs.begin() + static_cast<std::ptrdiff_t>(i), runs.end(), key,
-                [](const SparseCells::Run& r, const CellKey& k) { return r.key < k; }) -
-            runs.begin());
-    *at = i;
-    return i < runs.size() && runs[i].key == key ? &runs[i] : nullptr;
+// parallelFor over [0, count) in up to a hundred consecutive parts, each
+// reported to o.onPhase on the calling thread as it ends; one part when
+// nobody listens. Parts hold at least a few items per thread, so that the
+// threads stay busy.
+template <class Body>
+void inParts(std::size_t count, int threads, const char* phase, const AnalysisOptions& o,
+             const Body& body) {
+    if (!o.onPhase) {
+        parallelFor(count, threads, body);
+        return;
+    }
+    const std::size_t part =
+        std::max<std::size_t>({(count + 99) / 100, 4 * static_cast<std::size_t>(threads), 1});
+    o.onPhase(phase, 0, static_cast<std::int64_t>(count));
+    for (std::size_t begin = 0; begin < count; begin += part) {
+        const std::size_t end = std::min(count, begin + part);
+        parallelFor(end - begin, threads, [&](std::size_t b, std::size_t e, int worker) {
+            body(begin + b, begin + e, worker);
+        });
+        o.onPhase(phase, static_cast<std::int64_t>(end), static_cast<std::int64_t>(count));
+    }
+}
+
+// One scan's share of one occupied cell: its points there (a range of its
+// point items) and its polygon records there.
+struct CellShare {
+    CellKey key;
+    uint32_t scan;
+    uint32_t pointBegin = 0, pointEnd = 0;  // in the scan's point items
+    uint32_t faceBegin = 0, faceEnd = 0;    // in the scan's records
+};
+
+// Every scan's shares of every occupied cell, cell by cell in visiting order
+// and within a cell by scan: a cell lists exactly the scans present in it, so
+// that measuring a cell costs its points times the polygons of the other
+// scans there, however many scans the campaign has.
+struct CellTable {
+    std::vector<CellShare> shares;
+    std::vector<std::size_t> cellStart;  // cell c: shares[cellStart[c] .. cellStart[c + 1])
+    std::size_t cellCount() const { return cellStart.empty() ? 0 : cellStart.size() - 1; }
+};
+
+CellTable cellTable(const std::vector<ScanCells>& cells) {
+    CellTable t;
+    for (std::size_t s = 0; s < cells.size(); ++s) {
+        // A scan's point runs and face runs are both in visiting order: merged
+        // into one share per cell.
+        const auto& points = cells[s].points.runs;
+        const auto& faces = cells[s].faces.runs;
+        std::size_t p = 0, f = 0;
+        while (p < points.size() || f < faces.size()) {
+            const bool takePoints =
+                f == faces.size() || (p < points.size() && !(faces[f].key < points[p].key));
+            const bool takeFaces =
+                p == points.size() || (f < faces.size() && !(points[p].key < faces[f].key));
+            CellShare share;
+            share.key = takePoints ? points[p].key : faces[f].key;
+            share.scan = static_cast<uint32_t>(s);
+            if (takePoints) {
+                share.pointBegin = points[p].begin;
+                share.pointEnd = points[p].end;
+                ++p;
+            }
+            if (takeFaces) {
+                share.faceBegin = faces[f].begin;
+                share.faceEnd = faces[f].end;
+                ++f;
+            }
+            t.shares.push_back(share);
+        }
+    }
+    // Stable: the shares of a cell keep the order of their scans.
+    std::stable_sort(t.shares.begin(), t.shares.end(),
+                     [](const CellShare& a, const CellShare& b) { return a.key < b.key; });
+    for (std::size_t i = 0; i < t.shares.size(); ++i)
+        if (i == 0 || !(t.shares[i].key == t.shares[i - 1].key)) t.cellStart.push_back(i);
+    t.cellStart.push_back(t.shares.size());
+    return t;
 }
 
 // The scratch space of one measuring thread, a cache line apart from the next.
 struct alignas(64) MeasureWorker {
-    MeasureWorker(double absolute, std::size_t scans) : measure(absolute), at(scans, 0) {}
+    explicit MeasureWorker(double absolute) : measure(absolute) {}
     PointMeasure measure;
     CellPolygons polygons;
     std::vector<CellRun> baseRuns;
-    // Within a range of cells, taken in increasing order, the place in every
-    // base scan's runs only moves forward.
-    std::vector<std::size_t> at;
+    std::vector<FaceRecord> made;     // the records of the cell's raster triangles
+    std::vector<std::size_t> madeAt;  // per share of the cell: where its records start in made
 };
 
-// Every point of one target scan against the polygons of all other scans.
-void measureTarget(std::size_t target, const std::vector<Mesh*>& scans,
-                   const std::vector<ScanCells>& cells, double absolute, int threads) {
-    Mesh& t = *scans[target];
-    const auto& runs = cells[target].points.runs;
-    const std::vector<int32_t>& items = cells[target].points.items;
-    threads = std::max(1, std::min<int>(threads, static_cast<int>(runs.size() / 16) + 1));
-    std::vector<MeasureWorker> workers(static_cast<std::size_t>(parallelSlots(threads)),
-                                       MeasureWorker(absolute, scans.size()));
-    parallelFor(runs.size(), threads, [&](std::size_t begin, std::size_t end, int worker) {
-        MeasureWorker& m = workers.at(static_cast<std::size_t>(worker));
-        std::fill(m.at.begin(), m.at.end(), std::size_t(0));
-        for (std::size_t w = begin; w < end; ++w) {
-            m.baseRuns.clear();
-            for (std::size_t b = 0; b < scans.size(); ++b) {
-                if (b == target) continue;
-                if (const SparseCells::Run* run =
-                        runAtOrAfter(cells[b].faces.runs, runs[w].key, &m.at[b])) {
-                    m.baseRuns.push_back({cells[b].records.data(), cells[b].records.size(),
-                                          run->begin, run->end, &cells[b].polygons});
-                }
-            }
-            if (m.baseRuns.empty()) continue;
-            m.polygons.gather(m.baseRuns);
-            for (uint32_t i = runs[w].begin; i < runs[w].end; ++i) {
-                // The points of a cell lie scattered in the scan's arrays.
-                if (i + 4 < items.size()) {
-                    __builtin_prefetch(&t.worldVertices[static_cast<std::size_t>(items[i + 4])]);
-                    __builtin_prefetch(&t.vertexValues[static_cast<std::size_t>(items[i + 4])]);
-                }
-                const int32_t k = items[i];
-                const float d = m.measure.measure(t.worldVertices[k],
-                                                  startingValue(t.vertexValues[k]), m.polygons);
-                if (d < kNothingYet) t.vertexValues[k] = d;
+// The record of the raster triangle `code`: its corners and normal as the
+// face triangulateRangeGrid makes of it has them (computeNormals).
+void fillRasterRecord(const ScanCells& cells, uint32_t code, FaceRecord* r) {
+    // Codes come from the walk over this very raster: their corners exist.
+    int32_t c[3];
+    cells.raster.corners(gridTriangleSquare(code), gridTriangleShape(code), c);
+    const std::vector<Point3>& w = *cells.positions;
+    const Point3 &p0 = w[static_cast<std::size_t>(c[0])], &p1 = w[static_cast<std::size_t>(c[1])],
+                 &p2 = w[static_cast<std::size_t>(c[2])];
+    r->setTriangle(p0, p1, p2, cornerNormal(p0, p1, p2));
+}
+
+// Every point of one cell against the polygons of the other scans present in it.
+void measureCell(const CellShare* first, const CellShare* last, const std::vector<Mesh*>& scans,
+                 const std::vector<ScanCells>& cells, MeasureWorker& m) {
+    std::size_t withPoints = 0;
+    for (const CellShare* s = first; s != last; ++s) withPoints += s->pointBegin != s->pointEnd;
+    // Records of raster triangles, made once for the cell, when some other
+    // scan has points here.
+    m.made.clear();
+    m.madeAt.assign(static_cast<std::size_t>(last - first), 0);
+    for (const CellShare* s = first; s != last; ++s) {
+        const ScanCells& b = cells[s->scan];
+        const bool others = withPoints > (s->pointBegin != s->pointEnd ? 1u : 0u);
+        if (!b.implicit || !others) continue;
+        m.madeAt[static_cast<std::size_t>(s - first)] = m.made.size();
+        for (uint32_t i = s->faceBegin; i < s->faceEnd; ++i) {
+            m.made.emplace_back();
+            fillRasterRecord(b, static_cast<uint32_t>(b.faces.items[i]), &m.made.back());
+        }
+    }
+    for (const CellShare* target = first; target != last; ++target) {
+        if (target->pointBegin == target->pointEnd) continue;
+        m.baseRuns.clear();
+        for (const CellShare* base = first; base != last; ++base) {
+            if (base == target || base->faceBegin == base->faceEnd) continue;
+            const ScanCells& b = cells[base->scan];
+            if (b.implicit) {
+                const uint32_t count = base->faceEnd - base->faceBegin;
+                m.baseRuns.push_back(
+                    {m.made.data() + m.madeAt[static_cast<std::size_t>(base - first)], count, 0,
+                     count, &b.polygons});
+            } else {
+                m.baseRuns.push_back({b.records.data(), b.records.size(), base->faceBegin,
+                                      base->faceEnd, &b.polygons});
             }
         }
+        if (m.baseRuns.empty()) continue;
+        m.polygons.gather(m.baseRuns);
+        Mesh& t = *scans[target->scan];
+        const std::vector<int32_t>& items = cells[target->scan].points.items;
+        for (uint32_t i = target->pointBegin; i < target->pointEnd; ++i) {
+            // The points of a cell lie scattered in the scan's arrays.
+            if (i + 4 < target->pointEnd) {
+                __builtin_prefetch(&t.worldVertices[static_cast<std::size_t>(items[i + 4])]);
+                __builtin_prefetch(&t.vertexValues[static_cast<std::size_t>(items[i + 4])]);
+            }
+            const int32_t k = items[i];
+            const float d =
+                m.measure.measure(t.worldVertices[k], startingValue(t.vertexValues[k]), m.polygons);
+            if (d < kNothingYet) t.vertexValues[k] = d;
+        }
+    }
+}
+
+// Every point of every scan against the polygons of all other scans, cells
+// split between the threads (cells are independent: a point's final value
+// is the minimum over the polygons of its own cell).
+void measureCells(const std::vector<Mesh*>& scans, const std::vector<ScanCells>& cells,
+                  double absolute, int threads, const AnalysisOptions& o) {
+    const CellTable table = cellTable(cells);
+    const std::size_t n = table.cellCount();
+    threads = std::max(1, std::min<int>(threads, static_cast<int>(n / 16) + 1));
+    std::vector<MeasureWorker> workers(static_cast<std::size_t>(parallelSlots(threads)),
+                                       MeasureWorker(absolute));
+    inParts(n, threads, "Measuring", o, [&](std::size_t begin, std::size_t end, int worker) {
+        MeasureWorker& m = workers.at(static_cast<std::size_t>(worker));
+        for (std::size_t c = begin; c < end; ++c)
+            measureCell(table.shares.data() + table.cellStart[c],
+                        table.shares.data() + table.cellStart[c + 1], scans, cells, m);
     });
 }
 
@@ -172,9 +310,9 @@ float sceneMagnitude(const std::vector<Mesh*>& scans) {
 }
 
 // The passes compare ordered pairs of scans, (0 on 1), (1 on 0), (0 on 2), ...
-// Measuring each target against all other scans at once gives every point the
-// same final value. The pass headings follow as soon as both scans of a pass
-// are done.
+// Measuring each cell's points against the polygons of all other scans in it
+// at once gives every point the same final value. The pass headings follow
+// once every cell is measured.
 void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const AnalysisOptions& o) {
     const std::size_t n = scans.size();
     const int threads = o.threads > 0 ? o.threads : workerThreads();
@@ -183,21 +321,19 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
     const auto start = Clock::now();
     // Each scan's cells are independent of the others'.
     std::vector<ScanCells> cells(n);
-    parallelFor(n, threads, [&](std::size_t begin, std::size_t end, int) {
+    inParts(n, threads, "Sorting", o, [&](std::size_t begin, std::size_t end, int) {
         for (std::size_t i = begin; i < end; ++i) prepareCells(l, *scans[i], &cells[i]);
     });
     const double absolute = 1e-6 * double(sceneMagnitude(scans)) + 1e-30;
     const auto prepared = Clock::now();
 
-    // Passes are reported in order as soon as both of their scans are done,
-    // produced one at a time (never a list of all pairs of scans).
-    PassOrder next;
-    std::int64_t reported = 0;
-    const std::int64_t total = analysisPassCount(n);
-    for (std::size_t target = 0; target < n; ++target) {
-        measureTarget(target, scans, cells, absolute, threads);
-        if (!o.progress && !o.onPass) continue;
-        for (; !next.finished(n) && next.later() <= target; next.advance(n)) {
+    measureCells(scans, cells, absolute, threads, o);
+    // Every pass is done once every cell is measured: they are reported in
+    // order, produced one at a time (never a list of all pairs of scans).
+    if (o.progress || o.onPass) {
+        std::int64_t reported = 0;
+        const std::int64_t total = analysisPassCount(n);
+        for (PassOrder next; !next.finished(n); next.advance(n)) {
             // The figures have no line end: flush so that they show as they come.
             if (o.progress)
                 consoleWrite(passProgressText(int(next.target()), int(next.base()), l.nz));

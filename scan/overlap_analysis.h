@@ -38,6 +38,11 @@ struct AnalysisOptions {
     // of passes done and the number of passes in all (analysisPassCount);
     // not called when nothing is analysed. Empty: no calls.
     std::function<void(std::int64_t done, std::int64_t total)> onPass;
+    // Called on the calling thread as the fast path advances, with the phase
+    // ("Sorting": scans sorted into cells; "Measuring": occupied cells
+    // measured), the count done and the count in all; at most about a
+    // hundred calls per phase. Empty: no calls.
+    std::function<void(const char* phase, std::int64_t done, std::int64_t total)> onPhase;
     // Filled in by the fast path when given.
     AnalysisTimes* times = nullptr;
 };

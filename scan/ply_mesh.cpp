@@ -179,12 +179,16 @@ struct OpenPly {
     ply_handle* ply = nullptr;
     int elementCount = 0;
     char** elementNames = nullptr;
-    int fileType = 0;      // PLY_ASCII, PLY_BINARY_BE or PLY_BINARY_LE
-    float version = 0.0f;  // the format line's version
+    int fileType = 0;       // PLY_ASCII, PLY_BINARY_BE or PLY_BINARY_LE
+    float version = 0.0f;   // the format line's version
+    std::size_t bytes = 0;  // the file's size
     ~OpenPly() { close(); }
     // Reads the header; false when the library does not accept it.
     bool open(const std::string& name) {
         ply = ply_open_read(name.c_str(), &elementCount, &elementNames, &fileType, &version);
+        struct stat st;
+        if (stat(name.c_str(), &st) == 0 && st.st_size > 0)
+            bytes = static_cast<std::size_t>(st.st_size);
         return ply != nullptr;
     }
     void close() {
@@ -245,27 +249,81 @@ void readRasterSize(const OpenPly& file, Mesh& mesh) {
     }
 }
 
-void readVertices(ply_handle* ply, const char* element, const ElementProperties& described,
+// Instances are read in runs of at most this many, so that memory grows only
+// with data that is really in the file, whatever count the header declares.
+constexpr int kRunLength = 1 << 20;
+
+// How many of an element's declared instances the file can hold at the least
+// number of bytes each (one byte per binary list count or item of the
+// smallest type, two per text field): room for that many can be reserved
+// before reading without trusting the header's count.
+std::size_t instancesThatFit(const OpenPly& file, const ElementProperties& described,
+                             int instances) {
+    std::size_t least = 0;
+    for (int p = 0; p < described.count; ++p) {
+        const ply_property_def& d = *described.props[p];
+        const int type = d.is_list ? d.count_disk_type : d.disk_type;
+        least += file.fileType == PLY_ASCII        ? 2
+                 : type > 0 && type < PLY_END_TYPE ? static_cast<std::size_t>(type_sizes[type])
+                                                   : 1;
+    }
+    if (least == 0 || instances <= 0) return 0;
+    return std::min(static_cast<std::size_t>(instances), file.bytes / least);
+}
+
+void readVertices(const OpenPly& file, const char* element, const ElementProperties& described,
                   int instances, Mesh& mesh) {
+    ply_handle* ply = file.ply;
     for (const ply_property_def& d : vertexProps) selectIfShaped(ply, element, described, d);
-    for (int i = 0; i < instances; ++i) {
-        VertexRecord v{0.0f, 0.0f, 0.0f};
-        ply_get_element(ply, &v);
-        mesh.addVertex(Point3(v.x, v.y, v.z));
+    mesh.vertices.reserve(mesh.vertices.size() + instancesThatFit(file, described, instances));
+    // A property the file lacks stays 0, as in one instance at a time; the
+    // records are added in file order (the centroid is a float sum).
+    std::vector<VertexRecord> run;
+    for (int done = 0; done < instances;) {
+        const int m = std::min(kRunLength, instances - done);
+        run.assign(static_cast<std::size_t>(m), VertexRecord{0.0f, 0.0f, 0.0f});
+        if (ply_get_element_block(ply, m, run.data(), sizeof(VertexRecord)) == 0)
+            for (VertexRecord& v : run) ply_get_element(ply, &v);
+        for (const VertexRecord& v : run) mesh.addVertex(Point3(v.x, v.y, v.z));
+        done += m;
     }
 }
 
 // The raster cells: the first index of each cell's list, -1 for an empty cell.
-void readRaster(ply_handle* ply, const char* element, const ElementProperties& described,
+void readRaster(const OpenPly& file, const char* element, const ElementProperties& described,
                 int instances, Mesh& mesh) {
+    ply_handle* ply = file.ply;
     mesh.isRangeGrid = true;
     selectIfShaped(ply, element, described, gridProps[0]);
-    for (int k = 0; k < instances; ++k) {
-        mesh.gridIndex.push_back(-1);
-        GridRecord g{0, nullptr};
-        const ListStorage owned{&g.indices};
-        ply_get_element(ply, &g);
-        if (g.count >= 1 && g.indices != nullptr) mesh.gridIndex[k] = g.indices[0];
+    mesh.gridIndex.reserve(mesh.gridIndex.size() + instancesThatFit(file, described, instances));
+    std::vector<int> counts;
+    for (int done = 0; done < instances;) {
+        const int m = std::min(kRunLength, instances - done);
+        counts.resize(static_cast<std::size_t>(m));
+        void* items = nullptr;
+        std::size_t itemCount = 0;
+        if (ply_get_list_block(ply, m, counts.data(), &items, &itemCount) != 0) {
+            const std::unique_ptr<void, decltype(&std::free)> owned(items, &std::free);
+            const int32_t* item = static_cast<const int32_t*>(items);
+            // One instance at a time keeps the count in an unsigned char: a
+            // list of 256 items reads as empty there, and so it does here.
+            std::size_t at = 0;
+            for (int k = 0; k < m; ++k) {
+                const bool kept =
+                    static_cast<unsigned char>(counts[static_cast<std::size_t>(k)]) >= 1;
+                mesh.gridIndex.push_back(kept ? item[at] : -1);
+                at += static_cast<std::size_t>(counts[static_cast<std::size_t>(k)]);
+            }
+        } else {
+            for (int k = 0; k < m; ++k) {
+                mesh.gridIndex.push_back(-1);
+                GridRecord g{0, nullptr};
+                const ListStorage owned{&g.indices};
+                ply_get_element(ply, &g);
+                if (g.count >= 1 && g.indices != nullptr) mesh.gridIndex.back() = g.indices[0];
+            }
+        }
+        done += m;
     }
 }
 
@@ -317,9 +375,9 @@ void readElements(const OpenPly& file, const std::string& fileName, Mesh& mesh) 
             instances = 0;
         }
         if (words_equal("vertex", element))
-            readVertices(file.ply, element, described, instances, mesh);
+            readVertices(file, element, described, instances, mesh);
         else if (words_equal("range_grid", element))
-            readRaster(file.ply, element, described, instances, mesh);
+            readRaster(file, element, described, instances, mesh);
         else if (words_equal("face", element))
             readFaces(file.ply, element, described, instances, mesh);
         else if (e < lastHandled && !holdsNoData)
@@ -484,12 +542,13 @@ void PlyMesh::finishLoad(const PlyLoadOptions& options) {
     dropInvalidIndices();
     printFirstElements(*this);
     reportPlacement(*this, options.alone);
+    const bool implicit = options.lean && trianglesInRaster(*this);
     if (faces.empty() || isRangeGrid) {
         ConsoleText() << "Finding faces..." << std::endl;
-        triangulateRangeGrid(*this, gridStep);
+        if (!implicit) triangulateRangeGrid(*this, gridStep);
     }
     ConsoleText() << "Finding normals..." << std::endl;
-    if (!options.normalsFromPose) computeNormals();
+    if (!options.normalsFromPose && !implicit) computeNormals();
     ConsoleText() << "Finding edges..." << std::endl;
     buildEdges();
     consolePrintf("Vertices: %d\n", vertexCount());

@@ -24,6 +24,11 @@ struct PlyLoadOptions {
     // computed from the world positions, so the loader does not compute them
     // from the model positions first (everything it prints is unchanged).
     bool normalsFromPose = false;
+    // The batch cleaner's lean load: a range image without faces of its own
+    // keeps its triangles implicit in its raster (the overlap analysis walks
+    // the raster for them, see trianglesInRaster), and gets no normals and
+    // no edges. Its report then counts no faces and no edges.
+    bool lean = false;
 };
 
 class PlyMesh : public Mesh {

@@ -23,6 +23,7 @@
 #include "scene/console.h"
 #include "scene/materials.h"
 #include "scene/plain_paths.h"
+#include "scene/range_grid.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -289,6 +290,7 @@ struct ScanJob {
     Record record;
     std::string path;                 // where the scan is read from
     int id = 0;                       // object id of its first scan, given in record order
+    bool lean = false;                // loaded lean (PlyLoadOptions::lean)
     std::vector<ScanResult> results;  // in file order
     std::string poseProblem;          // why the record cannot place the scan: it is not read
 };
@@ -296,10 +298,11 @@ struct ScanJob {
 // Gives the scan the material, the baked pose and the display mode of a
 // configuration's scans; place applies the pose.
 template <typename Place>
-void finishScan(PlyMesh& scan, Place place) {
+void finishScan(PlyMesh& scan, const PlyLoadOptions& options, Place place) {
     scan.setMaterial(scanMaterial);
     place();
-    scan.bakeWorldPositions();
+    // A lean scan whose triangles stay in its raster keeps no normals.
+    scan.bakeWorldPositions(!(options.lean && trianglesInRaster(scan)));
     scan.setDisplayMode(Smooth);
 }
 
@@ -310,10 +313,11 @@ void loadPlyScan(ScanJob* job) {
     ConsoleCapture capture;
     PlyLoadOptions options;
     options.normalsFromPose = true;
+    options.lean = job->lean;
     result.loaded = PlyMesh::load(job->id, job->path, options);
     if (PlyMesh* s = result.loaded.mesh.get()) {
         const Record& r = job->record;
-        finishScan(*s, [&] {
+        finishScan(*s, options, [&] {
             s->rotate(Quaternion(r.qx, r.qy, r.qz, r.qw));
             s->translate(r.tx, r.ty, r.tz);
         });
@@ -343,10 +347,12 @@ ScanResult placedScan(formats::StructuredScan&& scan, const ScanJob& job) {
     }
     PlyLoadOptions options;
     options.normalsFromPose = true;
+    options.lean = job.lean;
     result.loaded.mesh = PlyMesh::fromScan(job.id, std::move(scan), job.path, options);
     PlyMesh& s = *result.loaded.mesh;
     const Record& r = job.record;
-    finishScan(s, [&] { s.placeScan(Quaternion(r.qx, r.qy, r.qz, r.qw), Vec3(r.tx, r.ty, r.tz)); });
+    finishScan(s, options,
+               [&] { s.placeScan(Quaternion(r.qx, r.qy, r.qz, r.qw), Vec3(r.tx, r.ty, r.tz)); });
     result.report = capture.take();
     result.adding = "Adding " + std::string(h.structured ? "" : "unstructured ") + "scan " +
                     std::to_string(h.index + 1) + " of " + files::printableName(job.path);
@@ -407,7 +413,7 @@ bool damaged(const ScanJob& job) {
 
 // The jobs of the configuration's records, ids given in record order (a
 // record whose pose cannot place its scan uses up its id too).
-std::vector<ScanJob> jobsOf(const ScanConfigRecords& config) {
+std::vector<ScanJob> jobsOf(const ScanConfigRecords& config, bool lean) {
     std::vector<ScanJob> jobs;
     for (const ScanRecord& r : config.records) {
         ScanJob job;
@@ -415,6 +421,7 @@ std::vector<ScanJob> jobsOf(const ScanConfigRecords& config) {
         job.path = r.path;
         job.id = nextScanId++;
         job.poseProblem = r.poseProblem;
+        job.lean = lean;
         jobs.push_back(std::move(job));
     }
     return jobs;
@@ -548,7 +555,7 @@ std::string poseFailureLine(const ScanConfigRecords& config, const ScanRecord& r
            ": bmesh " + files::printableName(record.name) + ": " + record.poseProblem;
 }
 
-ScanConfigLoad loadScanRecords(const ScanConfigRecords& config) {
+ScanConfigLoad loadScanRecords(const ScanConfigRecords& config, bool lean) {
     ScanConfigLoad result;
     result.threshold = tossThreshold;
     result.config = config.config;
@@ -566,12 +573,12 @@ ScanConfigLoad loadScanRecords(const ScanConfigRecords& config) {
         return result;
     }
     for (const std::string& line : config.unusedWords) consolePrintf("%s\n", line.c_str());
-    std::vector<ScanJob> jobs = jobsOf(config);
+    std::vector<ScanJob> jobs = jobsOf(config, lean);
     loadAndReport(jobs, &result, &config);
     return result;
 }
 
-ScanConfigLoad readScanFileAsConfig(const std::string& path) {
+ScanConfigLoad readScanFileAsConfig(const std::string& path, bool lean) {
     ScanConfigLoad result;
     result.threshold = tossThreshold;
     std::vector<ScanJob> jobs(1);
@@ -580,12 +587,13 @@ ScanConfigLoad readScanFileAsConfig(const std::string& path) {
     jobs[0].record.qw = 1.0f;
     jobs[0].path = path;
     jobs[0].id = nextScanId++;
+    jobs[0].lean = lean;
     loadAndReport(jobs, &result);
     return result;
 }
 
-ScanConfigLoad readScanConfig(const std::string& fileName) {
-    return loadScanRecords(readScanRecords(fileName));
+ScanConfigLoad readScanConfig(const std::string& fileName, bool lean) {
+    return loadScanRecords(readScanRecords(fileName), lean);
 }
 
 void addScansToScene(ScanConfigLoad& load) {

@@ -110,16 +110,19 @@ std::string poseFailureLine(const ScanConfigRecords& config, const ScanRecord& r
 // damaged one as "Could not read PATH: ..." after the scans before the
 // damage, which are kept; a scan whose transform is not rigid as "Could not
 // place PATH: scan N: ...". Such failures do not end the reading.
-ScanConfigLoad loadScanRecords(const ScanConfigRecords& config);
+//
+// With lean the scans are loaded lean (PlyLoadOptions::lean: range images
+// keep their triangles in their rasters, no normals, no edges).
+ScanConfigLoad loadScanRecords(const ScanConfigRecords& config, bool lean = false);
 
 // readScanRecords, then loadScanRecords.
-ScanConfigLoad readScanConfig(const std::string& fileName);
+ScanConfigLoad readScanConfig(const std::string& fileName, bool lean = false);
 
 // A lone scan file (a PTX or E57 file, or a PLY range image) as a
 // configuration by itself: its scans with their own poses, loaded and
 // reported as readScanConfig does for a configuration whose only record names
 // the file with the identity pose.
-ScanConfigLoad readScanFileAsConfig(const std::string& path);
+ScanConfigLoad readScanFileAsConfig(const std::string& path, bool lean = false);
 
 // What the viewer does with a configuration it has read: appends the scans
 // to the scene (each visible; the scene owns them from then on) and makes the

@@ -36,10 +36,12 @@ struct Face {
 // The mean of the corners that index `positions` (corners out of range, never
 // baked or bad, are left out), or the origin when none does. Inline: the
 // overlap analysis places every face of every scan by it.
-inline Point3 centroidOf(const IndexList& corners, const std::vector<Point3>& positions) {
+inline Point3 centroidOf(const int32_t* corners, std::size_t count,
+                         const std::vector<Point3>& positions) {
     float sx = 0.0f, sy = 0.0f, sz = 0.0f;
     std::size_t counted = 0;
-    for (int32_t vi : corners) {
+    for (std::size_t k = 0; k < count; ++k) {
+        const int32_t vi = corners[k];
         if (!inIndexRange(vi, positions.size())) continue;
         sx += positions[vi].x;
         sy += positions[vi].y;
@@ -49,4 +51,15 @@ inline Point3 centroidOf(const IndexList& corners, const std::vector<Point3>& po
     if (counted == 0) return Point3(0.0f, 0.0f, 0.0f);
     const float n = static_cast<float>(counted);
     return Point3(sx / n, sy / n, sz / n);
+}
+inline Point3 centroidOf(const IndexList& corners, const std::vector<Point3>& positions) {
+    return centroidOf(corners.data(), corners.size(), positions);
+}
+
+// The unit normal of a face from its first three corners p0, p1, p2:
+// (p1 - p2) x (p0 - p1), normalised.
+inline Vec3 cornerNormal(const Point3& p0, const Point3& p1, const Point3& p2) {
+    Vec3 n = (p1 - p2).cross(p0 - p1);
+    n.normalise();
+    return n;
 }

@@ -62,7 +62,7 @@ void Mesh::addVertex(const Point3& p) {
     if (p.z < bboxMin.z) bboxMin.z = p.z;
 }
 
-void Mesh::bakeWorldPositions() {
+void Mesh::bakeWorldPositions(bool withNormals) {
     worldVertices.reserve(worldVertices.size() + vertices.size());
     vertexValues.reserve(vertexValues.size() + vertices.size());
     for (const Point3& v : vertices) {
@@ -76,6 +76,6 @@ void Mesh::bakeWorldPositions() {
     worldPose(0, 3) += position.x;
     worldPose(1, 3) += position.y;
     worldPose(2, 3) += position.z;
-    computeNormals();
+    if (withNormals) computeNormals();
     resetTransform();  // virtual: the pose now lives in worldVertices
 }

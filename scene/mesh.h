@@ -52,8 +52,9 @@ public:
     void buildEdges();
     // Appends rotation/position applied to every vertex to worldVertices,
     // one unmeasured value (kUnmeasured) per vertex to vertexValues, keeps the
-    // pose in worldPose, recomputes normals, and resets the transform.
-    void bakeWorldPositions();
+    // pose in worldPose, recomputes normals (unless withNormals is false: a
+    // scan that keeps none), and resets the transform.
+    void bakeWorldPositions(bool withNormals = true);
 
     // Report counts: V, E (paired edges only), F and the genus
     // (2 - (V - E + F)) / 2 in truncating integer arithmetic.

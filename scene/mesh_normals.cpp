@@ -17,9 +17,7 @@ Vec3 faceNormal(const Face& face, const std::vector<Point3>& P) {
     const int32_t i2 = face.vertexIndices[2];
     if (!inIndexRange(i0, P.size()) || !inIndexRange(i1, P.size()) || !inIndexRange(i2, P.size()))
         return Vec3();
-    Vec3 n = (P[i1] - P[i2]).cross(P[i0] - P[i1]);
-    n.normalise();
-    return n;
+    return cornerNormal(P[i0], P[i1], P[i2]);
 }
 
 }  // namespace

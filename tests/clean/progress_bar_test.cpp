@@ -33,6 +33,15 @@ TEST(ProgressBar, LineShowsThePhaseTheBarAndTheCounts) {
               "Analysing [###############...............]  50% (1249975000/2499950000)");
 }
 
+TEST(ProgressBar, LineEndsWithTheTimeLeftWhenOneIsEstimated) {
+    EXPECT_EQ(ProgressBar::line("Measuring", 1, 2, 11.6),
+              "Measuring [###############...............]  50% (1/2)  about 12 s left");
+    EXPECT_EQ(ProgressBar::line("Measuring", 1, 2, 150.0),
+              "Measuring [###############...............]  50% (1/2)  about 2 min left");
+    EXPECT_EQ(ProgressBar::line("Measuring", 1, 2, -1.0), ProgressBar::line("Measuring", 1, 2));
+    EXPECT_EQ(ProgressBar::line("Loading", 0, 0, 5.0), "Loading");
+}
+
 TEST(ProgressBar, RedrawsInPlaceOnlyOnChangesAndClearsItsLine) {
     std::FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);

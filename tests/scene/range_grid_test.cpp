@@ -143,3 +143,37 @@ TEST(AddTriangle, GrazingTrianglesAreKeptOnlyWhenAsked) {
     addGridTriangle(mesh, 0, 1, 7, view, true);  // no vertex 7
     EXPECT_EQ(mesh.faces.size(), 1u);
 }
+
+TEST(TriangulateRangeGrid, ASquareAndShapeNameTheirTriangleAgain) {
+    // A 5 x 4 raster with holes and a depth jump: every triangle the walk
+    // gives is found again from its square and shape alone, which is how a
+    // range image's triangles are kept without a face list.
+    std::vector<Point3> points;
+    std::vector<int32_t> grid;
+    for (int row = 0; row < 5; ++row) {
+        for (int col = 0; col < 4; ++col) {
+            if ((row * 4 + col) % 7 == 3) {
+                grid.push_back(-1);
+                continue;
+            }
+            grid.push_back(static_cast<int32_t>(points.size()));
+            points.push_back({col * 0.0003f, row * (0.0002f + col * 0.00001f),
+                              row == 3 && col == 1 ? 0.01f : 0.0f});
+        }
+    }
+    for (int step : {1, 2}) {
+        Raster r(5, 4, points, grid);
+        const RasterGrid g = rasterOf(r.mesh, step);
+        Triangles walked, found;
+        forEachGridTriangle(g, points.data(), r.mesh.maxEdgeLength,
+                            [&](uint64_t square, int shape, int32_t a, int32_t b, int32_t c) {
+                                walked.push_back({a, b, c});
+                                int32_t corners[3];
+                                ASSERT_TRUE(g.corners(square, shape, corners));
+                                found.push_back({corners[0], corners[1], corners[2]});
+                            });
+        EXPECT_EQ(found, walked);
+        EXPECT_EQ(walked, r.triangulate(step));
+        EXPECT_FALSE(walked.empty());
+    }
+}
