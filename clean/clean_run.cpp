@@ -37,6 +37,18 @@ void printCleanError(const std::string& message) {
 
 namespace {
 
+// Where the text of one run goes, and its progress bar.
+struct RunConsole {
+    std::FILE* out;
+    std::FILE* err;
+    ProgressBar& bar;
+
+    // "rangeloom-clean: MESSAGE" on the run's error stream.
+    void error(const std::string& message) const {
+        std::fprintf(err, "%s: %s\n", kCleanProgram, message.c_str());
+    }
+};
+
 std::string baseName(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -56,7 +68,8 @@ std::vector<std::string> linesOf(const std::string& text) {
 
 // Runs the viewer's analysis on all scans. Warns when there was nothing to
 // compare or the analysis could not run: no point is then tossed.
-void analyse(const std::vector<PlyMesh*>& scans, const CleanOptions& o, ProgressBar& bar) {
+void analyse(const std::vector<PlyMesh*>& scans, const CleanOptions& o, const RunConsole& c) {
+    ProgressBar& bar = c.bar;
     const std::size_t n = scans.size();
     const std::int64_t total = analysisPassCount(n);
     std::int64_t passes = 0;
@@ -75,19 +88,19 @@ void analyse(const std::vector<PlyMesh*>& scans, const CleanOptions& o, Progress
     const std::string text = transcript.take();
     bar.clear();
     if (o.verbosity == Verbosity::Verbose) {
-        std::fputs(text.c_str(), stdout);
+        std::fputs(text.c_str(), c.out);
         // The progress figures end without a line end.
-        if (!text.empty() && text.back() != '\n') std::fputc('\n', stdout);
+        if (!text.empty() && text.back() != '\n') std::fputc('\n', c.out);
     }
     if (o.verbosity == Verbosity::Quiet || (passes == total && total > 0)) return;
     if (n == 1) {
-        printCleanError("warning: only one scan, nothing to compare it with; no point is tossed");
+        c.error("warning: only one scan, nothing to compare it with; no point is tossed");
         return;
     }
     std::string why;
     for (const std::string& line : linesOf(text))
         if (!line.empty()) why = line;
-    printCleanError("warning: the scans were not analysed (" + why + "); no point is tossed");
+    c.error("warning: the scans were not analysed (" + why + "); no point is tossed");
 }
 
 // Writes the cleaned file (and the export) of every scan; the writer's
@@ -96,7 +109,8 @@ void analyse(const std::vector<PlyMesh*>& scans, const CleanOptions& o, Progress
 // the rows' file columns and returns the number of files that could not be
 // written.
 int writeFiles(const std::vector<PlyMesh*>& scans, const OutputTargets& t, const CleanOptions& o,
-               ProgressBar& bar, std::vector<ScanReport>* rows) {
+               const RunConsole& c, std::vector<ScanReport>* rows) {
+    ProgressBar& bar = c.bar;
     int failed = 0;
     const int n = static_cast<int>(scans.size());
     files::ProtectedFiles keep;
@@ -115,9 +129,9 @@ int writeFiles(const std::vector<PlyMesh*>& scans, const OutputTargets& t, const
         if (o.exportValues && exported)
             keep.add(t.exported[i], "the file written for another scan");
         if (!text.empty() || !exported) bar.clear();
-        std::fputs(text.c_str(), stderr);
+        std::fputs(text.c_str(), c.err);
         if (!exported)
-            std::fprintf(stderr, "Could not write %s: %s\n",
+            std::fprintf(c.err, "Could not write %s: %s\n",
                          files::printableName(t.exported[i]).c_str(), exportError.c_str());
         (*rows)[i].written = written ? t.cleaned[i] : "FAILED";
         if (o.exportValues) (*rows)[i].exported = exported ? t.exported[i] : "FAILED";
@@ -155,14 +169,14 @@ bool targetsCollide(const ScanConfigRecords& records, const CleanOptions& o) {
 
 // The histogram CSV and the plot asked for; failures named on standard
 // error. Returns the number of files that could not be written.
-int writeReports(const std::vector<PlyMesh*>& scans, const CleanOptions& o) {
+int writeReports(const std::vector<PlyMesh*>& scans, const CleanOptions& o, const RunConsole& c) {
     if (o.histogramFile.empty() && o.plotFile.empty()) return 0;
     const ScanHistogram h =
         histogramOfScans(std::vector<const Mesh*>(scans.begin(), scans.end()), o.bins);
     int failed = 0;
     std::string error;
     if (!o.histogramFile.empty() && !writeTextFile(o.histogramFile, histogramCsv(h), &error)) {
-        std::fprintf(stderr, "Could not write %s: %s\n", o.histogramFile.c_str(), error.c_str());
+        std::fprintf(c.err, "Could not write %s: %s\n", o.histogramFile.c_str(), error.c_str());
         ++failed;
     }
     if (!o.plotFile.empty()) {
@@ -173,7 +187,7 @@ int writeReports(const std::vector<PlyMesh*>& scans, const CleanOptions& o) {
         RgbImage picture;
         if (!drawHistogramPlot(h, plot, &picture, &error) ||
             writePng(picture, o.plotFile, false, &error) != PngWrite::Written) {
-            std::fprintf(stderr, "Could not write %s: %s\n", o.plotFile.c_str(), error.c_str());
+            std::fprintf(c.err, "Could not write %s: %s\n", o.plotFile.c_str(), error.c_str());
             ++failed;
         }
     }
@@ -192,7 +206,8 @@ DistanceSummary overallDistances(const std::vector<PlyMesh*>& scans) {
 
 // Writes the merged cloud; false, with the reason on standard error, when it
 // could not be written.
-bool writeMerged(const std::vector<PlyMesh*>& scans, const CleanOptions& o, ProgressBar& bar) {
+bool writeMerged(const std::vector<PlyMesh*>& scans, const CleanOptions& o, const RunConsole& c) {
+    ProgressBar& bar = c.bar;
     std::vector<MergeSource> sources;
     for (PlyMesh* s : scans) {
         // The merged points carry their normals: a lean scan gets them now.
@@ -211,12 +226,12 @@ bool writeMerged(const std::vector<PlyMesh*>& scans, const CleanOptions& o, Prog
     bar.clear();
     const std::string shown = files::printableName(o.mergeFile);
     if (!written) {
-        std::fprintf(stderr, "Could not write %s: %s\n", shown.c_str(), error.c_str());
+        std::fprintf(c.err, "Could not write %s: %s\n", shown.c_str(), error.c_str());
         return false;
     }
     if (o.verbosity != Verbosity::Quiet)
-        std::printf("merged %zu points of %zu scans into %s\n", points, scans.size(),
-                    shown.c_str());
+        std::fprintf(c.out, "merged %zu points of %zu scans into %s\n", points, scans.size(),
+                     shown.c_str());
     return true;
 }
 
@@ -240,18 +255,19 @@ std::vector<std::string> collisions(const std::string& input,
     return clashes;
 }
 
-// With the scans loaded: the threshold, the check of the files to write, the
-// analysis, the files and the table. Returns the exit status.
-CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& bar) {
-    std::vector<PlyMesh*> scans;
+}  // namespace
+
+CleanStatus cleanLoadedScans(const std::vector<PlyMesh*>& scans, float defaultThreshold,
+                             const CleanOptions& o, bool analysed, const CleanConsole& console,
+                             std::vector<ScanReport>* rowsOut) {
+    ProgressBar bar(console.err, console.progress);
+    const RunConsole c{console.out, console.err, bar};
     std::vector<std::string> scanPaths;    // the files read
     std::vector<std::string> outputNames;  // what the files written are named after
-    for (const std::unique_ptr<PlyMesh>& scan : input.scans) {
-        scans.push_back(scan.get());
+    for (const PlyMesh* scan : scans) {
         if (scan->scanNumber() <= 1) scanPaths.push_back(scan->fileName);  // a file once
         outputNames.push_back(scan->outputSource());
     }
-    const float defaultThreshold = input.defaultThreshold;
     tossThreshold = defaultThreshold;
     if (o.hasThreshold) tossThreshold = o.threshold;
     if (o.hasSteps) tossThreshold = thresholdAfterSteps(defaultThreshold, o.steps);
@@ -274,9 +290,9 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
                 clashes.push_back("cannot write " + files::printableName(registered) +
                                   ": it is also " + clash);
         }
-        for (const std::string& clash : clashes) printCleanError(clash);
+        for (const std::string& clash : clashes) c.error(clash);
         if (!clashes.empty()) {
-            printCleanError("nothing written");
+            c.error("nothing written");
             return kUnreadable;
         }
     }
@@ -285,13 +301,14 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
         return kUnreadable;
     std::string folderError;
     if (writing && !o.outFolder.empty() && !makeOutputFolder(o.outFolder, &folderError)) {
-        printCleanError(files::printableName(folderError));
+        c.error(files::printableName(folderError));
         return kWriteFailed;
     }
 
     int failed = 0;
     if (!registered.empty() && !writeRegisteredConfig(registered, refinedText, scans, o)) ++failed;
-    analyse(scans, o, bar);
+    // Registration moves the scans: their values are measured again.
+    if (!analysed || o.registerFirst) analyse(scans, o, c);
     std::vector<ScanReport> rows;
     for (const PlyMesh* s : scans) {
         rows.push_back(reportScan(*s, tossThreshold));
@@ -299,25 +316,24 @@ CleanStatus clean(const CleanInput& input, const CleanOptions& o, ProgressBar& b
         rows.back().written = "-";
         if (o.exportValues) rows.back().exported = "-";
     }
-    failed += writing ? writeFiles(scans, targets, o, bar, &rows) : 0;
-    failed += writeReports(scans, o);
+    failed += writing ? writeFiles(scans, targets, o, c, &rows) : 0;
+    failed += writeReports(scans, o, c);
     if (o.verbosity != Verbosity::Quiet) {
-        std::fputs(thresholdLine(o, tossThreshold, defaultThreshold).c_str(), stdout);
+        std::fputs(thresholdLine(o, tossThreshold, defaultThreshold).c_str(), c.out);
         std::fputs(
             formatReportTable(rows, o.exportValues && writing, overallDistances(scans)).c_str(),
-            stdout);
+            c.out);
     }
+    if (rowsOut != nullptr) *rowsOut = rows;
     const bool merging = writing && !o.mergeFile.empty();
-    if (merging && !writeMerged(scans, o, bar)) ++failed;
+    if (merging && !writeMerged(scans, o, c)) ++failed;
     if (failed == 0) return kSuccess;
     const int files = (writing ? static_cast<int>(scans.size()) * (o.exportValues ? 2 : 1) : 0) +
                       static_cast<int>(checked.reports.size()) + (merging ? 1 : 0);
-    printCleanError(std::to_string(failed) + " of " + std::to_string(files) +
-                    " files could not be written (named above)");
+    c.error(std::to_string(failed) + " of " + std::to_string(files) +
+            " files could not be written (named above)");
     return kWriteFailed;
 }
-
-}  // namespace
 
 CleanStatus runClean(const CleanOptions& o) {
     std::string error;
@@ -351,5 +367,9 @@ CleanStatus runClean(const CleanOptions& o) {
     if (input.status != kSuccess) return refuse(input);
     warn(input.warnings, o);
     if (!o.hasThreshold && !input.thresholdNote.empty()) warn({input.thresholdNote}, o);
-    return clean(input, o, bar);
+    std::vector<PlyMesh*> scans;
+    for (const std::unique_ptr<PlyMesh>& scan : input.scans) scans.push_back(scan.get());
+    CleanConsole console;
+    console.progress = isatty(2) != 0 && o.verbosity != Verbosity::Quiet;
+    return cleanLoadedScans(scans, input.defaultThreshold, o, false, console);
 }

@@ -120,15 +120,17 @@ CleanInput loadForCleaning(const ScanConfigRecords& records, bool lean) {
     return input;
 }
 
+CleanInput loadScanFileForCleaning(const std::string& path, bool lean) {
+    ConsoleCapture transcript;
+    ScanConfigLoad load = readScanFileAsConfig(path, lean);
+    std::string said = transcript.take();
+    CleanInput input = takeLoad(std::move(load), files::printableName(path), true);
+    input.transcript = std::move(said);
+    return input;
+}
+
 CleanInput loadForCleaning(const std::string& config, bool lean) {
-    if (formats::isStructuredScanFile(config)) {
-        ConsoleCapture transcript;
-        ScanConfigLoad load = readScanFileAsConfig(config, lean);
-        std::string said = transcript.take();
-        CleanInput input = takeLoad(std::move(load), files::printableName(config), true);
-        input.transcript = std::move(said);
-        return input;
-    }
+    if (formats::isStructuredScanFile(config)) return loadScanFileForCleaning(config, lean);
     const ScanConfigRecords records = readScanRecords(config);
     CleanInput checked = checkRecords(records);
     if (checked.status != kSuccess) return checked;

@@ -51,3 +51,8 @@ CleanInput loadForCleaning(const ScanConfigRecords& records, bool lean = false);
 // E57 file (by its extension) is a configuration by itself, read whole.
 // Reading no scan at all is unreadable input too.
 CleanInput loadForCleaning(const std::string& config, bool lean = false);
+
+// A lone scan file (a PLY range image, or a PTX or E57 file) as a
+// configuration by itself, with its own pose (readScanFileAsConfig), and the
+// outcome and messages loadForCleaning gives for a lone PTX or E57 file.
+CleanInput loadScanFileForCleaning(const std::string& path, bool lean = false);

@@ -7,8 +7,9 @@ include(GNUInstallDirs)
 
 # The Python module is installed only when this names a folder (relative paths
 # are under the install prefix). Debian's interpreter finds compiled modules
-# in lib/python3/dist-packages of /usr.
-set(RANGELOOM_PYTHON_INSTALL_DIR "" CACHE PATH
+# in lib/python3/dist-packages of /usr. A string, not a path: CMake would make
+# a relative path given with -D absolute, from the folder cmake runs in.
+set(RANGELOOM_PYTHON_INSTALL_DIR "" CACHE STRING
     "Folder to install the Python module into, e.g. lib/python3/dist-packages (empty: not installed)")
 
 # Programs that users run: installed into bin. Everything else (libraries,

@@ -118,9 +118,10 @@ ScanConfigLoad loadScanRecords(const ScanConfigRecords& config, bool lean = fals
 // readScanRecords, then loadScanRecords.
 ScanConfigLoad readScanConfig(const std::string& fileName, bool lean = false);
 
-// A lone PTX or E57 file as a configuration by itself: its scans with their
-// own poses, loaded and reported as readScanConfig does for a configuration
-// whose only record names the file with the identity pose.
+// A lone scan file (a PTX or E57 file, or a PLY range image) as a
+// configuration by itself: its scans with their own poses, loaded and
+// reported as readScanConfig does for a configuration whose only record names
+// the file with the identity pose.
 ScanConfigLoad readScanFileAsConfig(const std::string& path, bool lean = false);
 
 // What the viewer does with a configuration it has read: appends the scans

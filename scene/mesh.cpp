@@ -83,6 +83,10 @@ void Mesh::bakeWorldPositions(bool withNormals) {
         w += position;
         worldVertices.push_back(w);
     }
+    worldPose = rotation;
+    worldPose(0, 3) += position.x;
+    worldPose(1, 3) += position.y;
+    worldPose(2, 3) += position.z;
     if (withNormals) computeNormals();
     resetTransform();  // virtual: the pose now lives in worldVertices
     valuesChanged();

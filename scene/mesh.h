@@ -73,9 +73,9 @@ public:
     // Pairs faces that share a vertex pair; prints "processed N edges in mapM".
     void buildEdges();
     // Appends rotation/position applied to every vertex to worldVertices,
-    // one unmeasured value (kUnmeasured) per vertex to vertexValues, recomputes
-    // normals (unless withNormals is false: a scan that keeps none), and
-    // resets the transform.
+    // one unmeasured value (kUnmeasured) per vertex to vertexValues, keeps the
+    // pose in worldPose, recomputes normals (unless withNormals is false: a
+    // scan that keeps none), and resets the transform.
     void bakeWorldPositions(bool withNormals = true);
 
     // What the mesh is drawn from has changed: the arrays prepared for drawing
@@ -112,6 +112,7 @@ public:
     std::vector<int32_t> gridIndex;     // raster: row * gridCols + column -> vertex or -1
     std::vector<Point3> worldVertices;  // world positions (baked pose), or empty
     std::vector<float> vertexValues;    // one per world position; kUnmeasured = not measured
+    Matrix4 worldPose;                  // the pose baked last: world = its 3x4 block x model
     Point3 bboxMax;                     // componentwise maximum of the positions read
     Point3 bboxMin;                     // componentwise minimum of the positions read
     float maxExtent = 1.0f;             // larger of the x and y extents
