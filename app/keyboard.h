@@ -14,6 +14,6 @@ constexpr float kColourScaleStep = 1.25f;
 // GLUT keyboard callback; the mouse position is ignored.
 void onKeyboard(unsigned char key, int x, int y);
 
-// The help text printed by 'h': the specified lines, then the keys added
+// The help text printed by 'h': its original lines, then the keys added
 // since (colouring by distance, histogram, picture, framing, picking).
 const std::string& helpText();

@@ -27,7 +27,7 @@ extern int pickPressX, pickPressY;
 // point's line (pickLine) or that no point is near, and marks it.
 void pickAt(int x, int y);
 
-// GLUT mouse callback. The left button as specified for drags; a
+// GLUT mouse callback. The left button drags as it always has; a
 // middle-button click (pressed and released within 3 pixels) picks a point.
 void onMouse(int button, int state, int x, int y);
 void onMotion(int x, int y);  // GLUT motion callback

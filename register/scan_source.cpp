@@ -65,7 +65,7 @@ std::vector<const ConfigRecord*> scanRecordsOf(const std::vector<ConfigRecord>& 
 void makeViews(const std::vector<const ConfigRecord*>& records,
                const std::vector<const Mesh*>& kept, ScanSource* source) {
     for (std::size_t k = 0; k < records.size(); ++k) {
-        registration::ScanView view;
+        registration::ScanPoints view;
         if (kept.empty()) {
             view.points = source->points[k].empty() ? nullptr : source->points[k].data();
             view.pointCount = source->points[k].size() / 3;

@@ -31,7 +31,7 @@ struct ScanSource {
     // kept (loadScanSource), else empty: the views point into the scans.
     std::vector<std::vector<float>> points;
     std::vector<std::vector<uint32_t>> triangles;  // per scan, the faces as triangles
-    std::vector<registration::ScanView> views;     // per scan, poses from the records
+    std::vector<registration::ScanPoints> views;   // per scan, poses from the records
 };
 
 // Loads the scan of every scan record of `config` (whose text gave `records`)

@@ -81,7 +81,7 @@ struct Relative {
 
 class Registration {
 public:
-    Registration(const std::vector<ScanView>& scans, const RegistrationOptions& options)
+    Registration(const std::vector<ScanPoints>& scans, const RegistrationOptions& options)
         : views_(scans), options_(options) {}
 
     RegistrationResult run();
@@ -115,7 +115,7 @@ private:
     void measure(std::vector<double>* rms, std::vector<std::size_t>* pairs) const;
     std::vector<std::size_t> pairsPerScan() const;
 
-    const std::vector<ScanView>& views_;
+    const std::vector<ScanPoints>& views_;
     RegistrationOptions options_;
     std::size_t fixed_ = 0;
     std::vector<std::unique_ptr<ScanSurface>> surfaces_;
@@ -580,7 +580,7 @@ RegistrationResult Registration::run() {
 
 }  // namespace
 
-RegistrationResult registerScans(const std::vector<ScanView>& scans,
+RegistrationResult registerScans(const std::vector<ScanPoints>& scans,
                                  const RegistrationOptions& options) {
     return Registration(scans, options).run();
 }

@@ -24,7 +24,7 @@ namespace registration {
 
 // One scan as the registration reads it. Nothing is copied: the arrays must
 // outlive the call.
-struct ScanView {
+struct ScanPoints {
     const float* points = nullptr;  // x y z per point, the scan's own frame
     std::size_t pointCount = 0;
     const uint32_t* triangles = nullptr;  // three point indices per triangle
@@ -104,7 +104,7 @@ struct RegistrationResult {
 // reported as too little overlapped and left where they are; with one scan
 // the poses come back unchanged apart from the quaternions' normalisation.
 // A fixedScan out of range is taken as 0.
-RegistrationResult registerScans(const std::vector<ScanView>& scans,
+RegistrationResult registerScans(const std::vector<ScanPoints>& scans,
                                  const RegistrationOptions& options = {});
 
 }  // namespace registration

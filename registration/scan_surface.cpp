@@ -41,7 +41,7 @@ bool finite(const float* p) {
 
 }  // namespace
 
-ScanSurface::ScanSurface(const ScanView& scan)
+ScanSurface::ScanSurface(const ScanPoints& scan)
     : points_(scan.points),
       pointCount_(scan.points != nullptr ? std::min<std::size_t>(scan.pointCount, kSeed - 2) : 0) {
     keepTriangles(scan);
@@ -55,7 +55,7 @@ ScanSurface::ScanSurface(const ScanView& scan)
 
 ScanSurface::~ScanSurface() = default;
 
-void ScanSurface::keepTriangles(const ScanView& scan) {
+void ScanSurface::keepTriangles(const ScanPoints& scan) {
     if (scan.triangles == nullptr || pointCount_ == 0) return;
     auto usable = [&](const uint32_t* c) {
         if (c[0] >= pointCount_ || c[1] >= pointCount_ || c[2] >= pointCount_) return false;

@@ -20,7 +20,7 @@
 
 namespace registration {
 
-struct ScanView;
+struct ScanPoints;
 
 // The nearest point of a scan's surface to a query point.
 struct SurfaceFoot {
@@ -37,7 +37,7 @@ public:
     // finite (or lies beyond the first 2^31 - 2), and triangles of zero area,
     // are left out; a point on no remaining triangle is neither searched nor
     // sampled.
-    explicit ScanSurface(const ScanView& scan);
+    explicit ScanSurface(const ScanPoints& scan);
     ~ScanSurface();
     ScanSurface(const ScanSurface&) = delete;
     ScanSurface& operator=(const ScanSurface&) = delete;
@@ -102,7 +102,7 @@ private:
     using Tree = nanoflann::KDTreeSingleIndexAdaptor<
         nanoflann::L2_Simple_Adaptor<float, Cloud, float, uint32_t>, Cloud, 3, uint32_t>;
 
-    void keepTriangles(const ScanView& scan);
+    void keepTriangles(const ScanPoints& scan);
     void buildRings();
     void markBorder();
     void computeNormals();

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     std::vector<Placed> scans(n);
     std::vector<std::unique_ptr<Tree>> trees(n);
     for (std::size_t s = 0; s < n; ++s) {
-        const registration::ScanView& v = source.views[s];
+        const registration::ScanPoints& v = source.views[s];
         Placed& p = scans[s];
         for (std::size_t i = 0; i < v.pointCount; ++i)
             p.points.push_back(

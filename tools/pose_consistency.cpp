@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     const registration::Pose& firstA = source.views[0].pose;
     const registration::Pose& firstB = other[0];
     for (std::size_t s = 1; s < n; ++s) {
-        const registration::ScanView& v = source.views[s];
+        const registration::ScanPoints& v = source.views[s];
         for (std::size_t i = 0; i < v.pointCount; ++i) {
             const Eigen::Vector3d p(v.points[3 * i], v.points[3 * i + 1], v.points[3 * i + 2]);
             if (!p.allFinite()) continue;

@@ -31,7 +31,7 @@ inline bool toolLoad(const std::string& config, std::string* text,
 }
 
 // The mean of a scan's finite points, in its own frame.
-inline Eigen::Vector3d modelCentroid(const registration::ScanView& scan) {
+inline Eigen::Vector3d modelCentroid(const registration::ScanPoints& scan) {
     Eigen::Vector3d sum = Eigen::Vector3d::Zero();
     std::size_t count = 0;
     for (std::size_t i = 0; i < scan.pointCount; ++i) {

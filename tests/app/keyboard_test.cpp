@@ -155,6 +155,6 @@ TEST_F(KeyboardTest, HelpTextMatchesItsGoldenCopyAndLineWidths) {
         }
     }
     EXPECT_EQ(headings, 4);
-    // Banner and empty line, the 27 specified lines, then the 9 of the keys added since.
+    // Banner and empty line, the 27 original lines, then the 9 of the keys added since.
     EXPECT_EQ(n, 6 + 27 + 9);
 }

@@ -41,7 +41,7 @@ TEST(ScanSource, ScansAndPosesAreTheOnesTheViewerPlaces) {
     ScanConfigLoad viewer = readScanConfig(config);
     ASSERT_EQ(viewer.scans.size(), 3u);
     for (std::size_t s = 0; s < 3; ++s) {
-        const registration::ScanView& v = source.views[s];
+        const registration::ScanPoints& v = source.views[s];
         ASSERT_EQ(v.pointCount, 4u);
         EXPECT_EQ(v.triangleCount, 2u);
         // The viewer baked the first two records' poses with a quaternion of

@@ -41,7 +41,7 @@ protected:
         source_ = nullptr;
     }
 
-    static std::vector<registration::ScanView> views() { return source_->views; }
+    static std::vector<registration::ScanPoints> views() { return source_->views; }
     static std::vector<Pose> truth() {
         std::vector<Pose> poses;
         for (const auto& v : source_->views) poses.push_back(v.pose);
@@ -50,7 +50,7 @@ protected:
 
     // The scan's points placed by a and by b: the RMS distance between them.
     static double rmsApart(std::size_t scan, const Pose& a, const Pose& b) {
-        const registration::ScanView& v = source_->views[scan];
+        const registration::ScanPoints& v = source_->views[scan];
         double squares = 0;
         for (std::size_t i = 0; i < v.pointCount; ++i) {
             const Eigen::Vector3d p(v.points[3 * i], v.points[3 * i + 1], v.points[3 * i + 2]);
@@ -61,8 +61,8 @@ protected:
 
     // Every scan but the first turned by `degrees` about an axis through its
     // centroid and moved by `distance`, directions varying from scan to scan.
-    static std::vector<registration::ScanView> perturbed(double degrees, double distance) {
-        std::vector<registration::ScanView> out = views();
+    static std::vector<registration::ScanPoints> perturbed(double degrees, double distance) {
+        std::vector<registration::ScanPoints> out = views();
         for (std::size_t s = 1; s < out.size(); ++s) {
             const Eigen::Vector3d axis =
                 Eigen::Vector3d(std::sin(3.0 * s), std::cos(5.0 * s), 0.5).normalized();
@@ -116,7 +116,7 @@ TEST_F(RegistrationTest, PerturbedPosesAreRecoveredTheSameOnAnyNumberOfThreads) 
 TEST_F(RegistrationTest, ScansOverlappingNothingOrOnlyEachOtherAreHeld) {
     // Scan 3 a metre away on its own; scans 1 and 2 (neighbouring views)
     // half a metre away together: they overlap each other but no other.
-    std::vector<registration::ScanView> v = perturbed(2, 0.002);
+    std::vector<registration::ScanPoints> v = perturbed(2, 0.002);
     v[3].pose.translation += Eigen::Vector3d(1, 0, 0);
     v[1].pose.translation += Eigen::Vector3d(0, 0.5, 0);
     v[2].pose.translation += Eigen::Vector3d(0, 0.5, 0);
@@ -139,7 +139,7 @@ TEST_F(RegistrationTest, ScansOverlappingNothingOrOnlyEachOtherAreHeld) {
 
 TEST_F(RegistrationTest, OneScanAndScansWithoutTrianglesComeBackWhereTheyWere) {
     // (And points that are not numbers are left out, not followed.)
-    std::vector<registration::ScanView> v = views();
+    std::vector<registration::ScanPoints> v = views();
     v.resize(1);
     v[0].pose.rotation = Eigen::Quaterniond(2, 0, 0, 0);  // normalised, nothing else
     RegistrationResult r = registration::registerScans(v);

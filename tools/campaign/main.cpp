@@ -39,11 +39,11 @@
 namespace {
 
 using campaign::Candidate;
-using campaign::Spec;
+using campaign::Plan;
 
 struct Options {
     std::string outDir;
-    Spec spec;
+    Plan plan;
     int threads = 0;  // 0: one per processor
 };
 
@@ -97,30 +97,30 @@ Parsed parseOptions(int argc, char** argv, Options* o) {
         bool ok = true;
         if (a == "--stations") {
             ok = parseInt(v, 1, 99999, &n);
-            o->spec.stations = static_cast<int>(n);
+            o->plan.stations = static_cast<int>(n);
         } else if (a == "--raster") {
             const char* x = std::strchr(v, 'x');
             long cols = 0, rows = 0;
             ok = x != nullptr && parseInt(std::string(v, x).c_str(), 8, 100000, &cols) &&
                  parseInt(x + 1, 8, 100000, &rows) && cols * rows <= 2147483647L;
-            o->spec.cols = static_cast<int>(cols);
-            o->spec.rows = static_cast<int>(rows);
+            o->plan.cols = static_cast<int>(cols);
+            o->plan.rows = static_cast<int>(rows);
         } else if (a == "--seed") {
             char* end;
             errno = 0;
-            o->spec.seed = std::strtoull(v, &end, 10);
+            o->plan.seed = std::strtoull(v, &end, 10);
             ok = errno == 0 && end != v && *end == '\0';
         } else if (a == "--scene") {
-            ok = campaign::parseSceneKind(v, &o->spec.kind);
+            ok = campaign::parseSceneKind(v, &o->plan.kind);
         } else if (a == "--spacing") {
             char* end;
-            o->spec.spacing = std::strtod(v, &end);
+            o->plan.spacing = std::strtod(v, &end);
             // Raster neighbours are joined into triangles only when their
             // edges stay under a millimetre.
-            ok = end != v && *end == '\0' && o->spec.spacing >= 1e-5 && o->spec.spacing <= 0.0006;
+            ok = end != v && *end == '\0' && o->plan.spacing >= 1e-5 && o->plan.spacing <= 0.0006;
         } else if (a == "--strays") {
             ok = parseInt(v, 0, 100000, &n);
-            o->spec.strays = static_cast<int>(n);
+            o->plan.strays = static_cast<int>(n);
         } else if (a == "--threads") {
             ok = parseInt(v, 0, 1024, &n);
             o->threads = static_cast<int>(n);
@@ -200,8 +200,8 @@ int main(int argc, char** argv) {
         return 3;
     }
     const auto start = std::chrono::steady_clock::now();
-    const campaign::Survey survey(o.spec);
-    const int n = o.spec.stations;
+    const campaign::Survey survey(o.plan);
+    const int n = o.plan.stations;
     const int threads =
         o.threads > 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
     std::vector<Written> written(static_cast<std::size_t>(n));
@@ -221,7 +221,7 @@ int main(int argc, char** argv) {
         campaign::Scan scan = campaign::takeScan(survey, i);
         std::string error;
         w.header =
-            campaign::writeScanFile(parts[static_cast<std::size_t>(i)], scan, o.spec, i, &error);
+            campaign::writeScanFile(parts[static_cast<std::size_t>(i)], scan, o.plan, i, &error);
         if (w.header < 0) fail("cannot write " + parts[static_cast<std::size_t>(i)] + ": " + error);
         w.points = scan.xyz.size() / 3;
         w.lo = scan.lo;
@@ -241,7 +241,7 @@ int main(int argc, char** argv) {
             Written& w = written[static_cast<std::size_t>(i)];
             campaign::Scan candidates;
             candidates.candidates = std::move(w.candidates);
-            w.strays = campaign::chooseStrays(candidates, lo, hi, o.spec.strays);
+            w.strays = campaign::chooseStrays(candidates, lo, hi, o.plan.strays);
             std::string error;
             const std::string& part = parts[static_cast<std::size_t>(i)];
             if (!campaign::placeStrays(part, w.header, w.strays, &error))
@@ -292,7 +292,7 @@ int main(int argc, char** argv) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%d scans of the %s, %zu points, %zu strays: %s/campaign.conf (%.1f s)\n", n,
-                campaign::sceneKindName(o.spec.kind), points, strayCount, o.outDir.c_str(),
+                campaign::sceneKindName(o.plan.kind), points, strayCount, o.outDir.c_str(),
                 seconds);
     return 0;
 }

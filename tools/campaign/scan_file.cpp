@@ -34,7 +34,7 @@ struct WriteEnded {
 
 }  // namespace
 
-long writeScanFile(const std::string& path, const Scan& scan, const Spec& spec, int station,
+long writeScanFile(const std::string& path, const Scan& scan, const Plan& plan, int station,
                    std::string* error) {
     FILE* fp = std::fopen(path.c_str(), "wb");
     if (fp == nullptr) {
@@ -61,12 +61,12 @@ long writeScanFile(const std::string& path, const Scan& scan, const Spec& spec, 
         std::snprintf(line, sizeof line, "simulated range scan written by rangeloom-campaign");
         append_comment(ply, line);
         std::snprintf(line, sizeof line, "scene %s seed %llu station %d of %d",
-                      sceneKindName(spec.kind), static_cast<unsigned long long>(spec.seed), station,
-                      spec.stations);
+                      sceneKindName(plan.kind), static_cast<unsigned long long>(plan.seed), station,
+                      plan.stations);
         append_comment(ply, line);
-        std::snprintf(line, sizeof line, "num_cols %d", spec.cols);
+        std::snprintf(line, sizeof line, "num_cols %d", plan.cols);
         append_obj_info(ply, line);
-        std::snprintf(line, sizeof line, "num_rows %d", spec.rows);
+        std::snprintf(line, sizeof line, "num_rows %d", plan.rows);
         append_obj_info(ply, line);
         ply_header_complete(ply);
         header = std::ftell(fp);

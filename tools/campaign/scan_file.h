@@ -15,7 +15,7 @@ namespace campaign {
 // length of its header (where the vertices begin), or -1 when the file could
 // not be written (the reason is in *error; a partial file is left for the
 // caller to remove).
-long writeScanFile(const std::string& path, const Scan& scan, const Spec& spec, int station,
+long writeScanFile(const std::string& path, const Scan& scan, const Plan& plan, int station,
                    std::string* error);
 
 // Lifts the strays in the file written by writeScanFile: each one's z is

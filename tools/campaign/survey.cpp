@@ -32,7 +32,7 @@ double between(Random& r, double lo, double hi) {
 }
 
 // The scanner-frame position of raster cell (row, col) on the raster plane.
-V3 rasterPoint(const Spec& s, int row, int col) {
+V3 rasterPoint(const Plan& s, int row, int col) {
     return V3{(col - (s.cols - 1) / 2.0) * s.spacing, ((s.rows - 1) / 2.0 - row) * s.spacing, 0};
 }
 
@@ -53,7 +53,7 @@ V3 vertexAt(const float* xyz) {
 // Whether the neighbouring station sees the scene point p, on the same
 // surface, well inside its raster.
 bool neighbourSees(const Survey& survey, int j, V3 p) {
-    const Spec& s = survey.spec;
+    const Plan& s = survey.plan;
     const sim::Pose& pose = survey.stations[static_cast<std::size_t>(j)].inScene;
     const V3 local = pose.toScanner(p);
     const double col = local.x / s.spacing + (s.cols - 1) / 2.0;
@@ -71,7 +71,7 @@ bool neighbourSees(const Survey& survey, int j, V3 p) {
 // Smooth surface all around raster cell (row, col): every cell nearby holds
 // a point, none beyond a depth step of more than a spacing per cell (45
 // degrees) from the centre.
-bool smoothAround(const Scan& scan, const Spec& s, int row, int col) {
+bool smoothAround(const Scan& scan, const Plan& s, int row, int col) {
     if (row < kSmoothCells || col < kSmoothCells || row >= s.rows - kSmoothCells ||
         col >= s.cols - kSmoothCells)
         return false;
@@ -94,7 +94,7 @@ bool smoothAround(const Scan& scan, const Spec& s, int row, int col) {
 // Places that may take a stray: random cells on a smooth surface that faces
 // the scanner and that a neighbour sees.
 void findCandidates(const Survey& survey, int i, Scan* scan) {
-    const Spec& s = survey.spec;
+    const Plan& s = survey.plan;
     const Station& station = survey.stations[static_cast<std::size_t>(i)];
     Random r(streamSeed(s.seed, i, 2));
     const int tries = 200 * s.strays + 200;
@@ -139,7 +139,7 @@ struct Placement {
     double tiltX, tiltY;  // lean of the view axis towards x and y (radians)
 };
 
-Placement placement(const Spec& s, double footprint, int i) {
+Placement placement(const Plan& s, double footprint, int i) {
     Random r(streamSeed(s.seed, i, 0));
     Placement p;
     p.x = (i - 0.5 * (s.stations - 1)) * kStep * footprint + between(r, -0.02, 0.02) * footprint;
@@ -153,7 +153,7 @@ Placement placement(const Spec& s, double footprint, int i) {
 // The scene, kept clear of objects where the first scan's first rays land:
 // the viewer's default removal threshold is the distance of the first two
 // neighbouring points of the first scan, which must not straddle a step.
-Scene sceneFor(const Spec& s, double footprint) {
+Scene sceneFor(const Plan& s, double footprint) {
     const Placement first = placement(s, footprint, 0);
     const double halfRows = 0.5 * s.rows * s.spacing;
     return Scene(s.kind, s.seed, -0.5 * (s.stations - 1) * kStep * footprint - footprint,
@@ -164,8 +164,8 @@ Scene sceneFor(const Spec& s, double footprint) {
 
 }  // namespace
 
-Survey::Survey(const Spec& s)
-    : spec(s), footprint(s.cols * s.spacing), scene(sceneFor(s, footprint)) {
+Survey::Survey(const Plan& s)
+    : plan(s), footprint(s.cols * s.spacing), scene(sceneFor(s, footprint)) {
     const double height = scene.top() + 0.02 * footprint;
     for (int i = 0; i < s.stations; ++i) {
         const Placement p = placement(s, footprint, i);
@@ -179,7 +179,7 @@ Survey::Survey(const Spec& s)
 }
 
 Scan takeScan(const Survey& survey, int i) {
-    const Spec& s = survey.spec;
+    const Plan& s = survey.plan;
     const Station& station = survey.stations[static_cast<std::size_t>(i)];
     Random r(streamSeed(s.seed, i, 1));
     Scan scan;

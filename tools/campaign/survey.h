@@ -25,7 +25,7 @@
 
 namespace campaign {
 
-struct Spec {
+struct Plan {
     SceneKind kind = SceneKind::terrain;
     int stations = 10;
     int cols = 1000, rows = 1000;  // raster size of every scan
@@ -45,8 +45,8 @@ struct Station {
 
 // The scene and the stations of a campaign.
 struct Survey {
-    explicit Survey(const Spec& spec);
-    Spec spec;
+    explicit Survey(const Plan& plan);
+    Plan plan;
     double footprint;  // width of a scan along the path (cols x spacing)
     Scene scene;
     std::vector<Station> stations;
