@@ -36,6 +36,9 @@ struct CleanConsole {
     bool progress = false;
 };
 
+// The lines of a text, without their line ends (a last line may lack one).
+std::vector<std::string> linesOf(const std::string& text);
+
 // The run once its scans are loaded (o.config names what they came from):
 // the threshold, the check of the files to write, the analysis (skipped when
 // `analysed`: the scans hold its values already), the files and the table,

@@ -45,18 +45,6 @@ bool hasPlyExtension(const std::string& path) {
     return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".ply") == 0;
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 // A stdio stream into memory (open_memstream), for the text a run prints.
 class MemoryStream {
 public:
