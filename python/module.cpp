@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "clean/clean_options.h"
 #include "python/scan_set.h"
+#include "version/version.h"
 #ifdef RANGELOOM_SLAB_STEPS
 #include "python/slab_steps.h"
 #endif
@@ -166,6 +166,7 @@ void defineSlabSteps(py::module_& m) {
 
 PYBIND11_MODULE(_rangeloom, m) {
     m.doc() = "The compiled part of rangeloom; use the package rangeloom.";
+    m.attr("__version__") = RANGELOOM_VERSION;
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
@@ -284,7 +285,6 @@ long as any of them or the scan is referenced.)")
             py::arg("merge"), py::arg("keep_tossed"), py::arg("summary"), py::arg("histogram"),
             py::arg("plot"), py::arg("bins"), py::arg("plot_log"), py::arg("threads"));
 
-    m.def("_clean_help", &cleanHelpText, "rangeloom-clean --help's text.");
 #ifdef RANGELOOM_SLAB_STEPS
     defineSlabSteps(m);
 #endif

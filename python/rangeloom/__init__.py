@@ -54,6 +54,8 @@ __all__ = [
     "load",
 ]
 
+__version__ = _rangeloom.__version__
+
 PathLike = Union[str, "os.PathLike[str]"]
 
 

@@ -8,6 +8,8 @@ import numpy.typing as npt
 
 _Path = Union[str, os.PathLike[str]]
 
+__version__: str
+
 class Scan:
     @property
     def label(self) -> str: ...
@@ -60,7 +62,6 @@ class ScanSet:
     ) -> Tuple[float, List[dict], str, List[str]]: ...
 
 def _load(path: _Path, threads: int) -> ScanSet: ...
-def _clean_help() -> str: ...
 
 # The slab steps (rangeloom.slabs): each returns (status, message, warnings,
 # slabs, reused, text).

@@ -21,7 +21,7 @@ import warnings
 from dataclasses import dataclass, field
 from typing import Callable, List, Optional, Sequence
 
-from . import _errors, slabs
+from . import __version__, _errors, slabs
 
 PROGRAM = "rangeloom.dask"
 
@@ -60,6 +60,7 @@ Options of the driver:
                            a task whose worker died is always run again, as the
                            scheduler allows)
   -h, --help               print this text and exit
+  -V, --version            print the version and exit
 
 Every other option is rangeloom-clean's (rangeloom-clean --help), with its
 meaning; its --threads is the threads of partitioning and writing here.
@@ -96,6 +97,7 @@ class Request:
     retries: int = 2
     quiet: bool = False
     help: bool = False
+    version: bool = False
 
 
 def _count(text: str, name: str, low: int, high: int) -> int:
@@ -126,6 +128,9 @@ def parse(argv: Sequence[str]) -> Request:
             break
         if word in ("-h", "--help"):
             r.help = True
+            continue
+        if word in ("-V", "--version"):
+            r.version = True
             continue
         if word.startswith("--"):
             name, has_value, value = word[2:].partition("=")
@@ -266,6 +271,9 @@ def main(argv: Optional[Sequence[str]] = None, *, client=None, analyse: Callable
         return 1
     if request.help:
         print(USAGE, end="")
+        return 0
+    if request.version:
+        print(f"{PROGRAM} {__version__}")
         return 0
     analyse = analyse or slabs.analyse_slab
     if request.quiet:
