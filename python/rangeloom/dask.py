@@ -253,6 +253,7 @@ def _cluster(request: Request):
         processes=True,
         host="127.0.0.1",
         dashboard_address=None,
+        memory_limit=0,  # a slab's size is bounded by --slab-memory, not by killing its worker
     )
     client = Client(cluster)
     return client, [client, cluster]
@@ -316,6 +317,9 @@ def main(argv: Optional[Sequence[str]] = None, *, client=None, analyse: Callable
         sys.stdout.flush()
         _error(e)
         return e.status
+    except KeyboardInterrupt:
+        _say("interrupted" + ("" if own_work else f"; the work done so far is kept in {work}"))
+        return 130
     finally:
         for thing in closing:
             thing.close()
