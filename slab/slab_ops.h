@@ -85,3 +85,13 @@ CleanStatus gatherAndWrite(const CleanOptions& options, const std::string& workD
 // failure), slabs analysed within memoryBytes. Messages on standard error.
 CleanStatus runCleanInSlabs(const CleanOptions& options, const std::string& workRoot,
                             std::uint64_t memoryBytes, const SlabPlan& plan);
+
+// Half the physical memory or 80% of what is available now, the less.
+std::uint64_t defaultMemoryLimit();
+
+// rangeloom-clean's run: in memory (runClean) when the campaign's estimate
+// fits options.memoryBytes (or the default limit), or when what is asked
+// needs the scans in memory (--register, --verbose, --merge, a PTX or E57
+// file as the configuration); otherwise, or with options.slabCells, in slabs
+// (runCleanInSlabs) under options.workDir.
+CleanStatus runCleanWithinMemory(const CleanOptions& options);
