@@ -7,7 +7,7 @@
 #   bench/dask_bench.sh BUILD CONF [--dir DIR] [--cores "1 2"] [-- OPTIONS...]
 # DIR (default BUILD/dask-bench) holds the outputs and work folders and is
 # emptied first and at the end. OPTIONS go to both programs (rangeloom-clean's),
-# DRIVER_ARGS (say "--slab-memory 512M") to the driver only; PYTHON picks the
+# DRIVER_ARGS (say "--memory 1G") to the driver only; PYTHON picks the
 # interpreter (default: the one the build's module is for).
 set -euo pipefail
 BUILD=$(cd "${1:?usage: bench/dask_bench.sh BUILD CONF [options] [-- OPTIONS...]}" && pwd)

@@ -1,7 +1,7 @@
 // The compiled part of the Python package rangeloom (rangeloom/_rangeloom):
 // ScanSet and Scan with numpy views of the scans' own storage, the analysis
-// and cleaning with the GIL released, the slab steps of an out-of-core clean
-// (when built with them), and BindingError raised as the package's
+// and cleaning with the GIL released, the slab steps of an out-of-core clean,
+// and BindingError raised as the package's
 // exceptions (rangeloom/_errors.py).
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -15,10 +15,8 @@
 #include <vector>
 
 #include "python/scan_set.h"
-#include "version/version.h"
-#ifdef RANGELOOM_SLAB_STEPS
 #include "python/slab_steps.h"
-#endif
+#include "version/version.h"
 
 namespace py = pybind11;
 
@@ -104,7 +102,6 @@ py::dict rowOf(const ScanReport& row) {
     return d;
 }
 
-#ifdef RANGELOOM_SLAB_STEPS
 // A step's end as (status, message, warnings, slabs, reused, text); the
 // package raises from it (rangeloom/slabs.py), so that the text of a gather
 // that failed to write a file still reaches the caller.
@@ -160,7 +157,6 @@ void defineSlabSteps(py::module_& m) {
         },
         py::arg("args"), py::arg("work_dir"));
 }
-#endif
 
 }  // namespace
 
@@ -285,9 +281,7 @@ long as any of them or the scan is referenced.)")
             py::arg("merge"), py::arg("keep_tossed"), py::arg("summary"), py::arg("histogram"),
             py::arg("plot"), py::arg("bins"), py::arg("plot_log"), py::arg("threads"));
 
-#ifdef RANGELOOM_SLAB_STEPS
     defineSlabSteps(m);
-#endif
 
     m.def(
         "_load",

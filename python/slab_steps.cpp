@@ -20,17 +20,34 @@ void take(const SlabOutcome& outcome, SlabStepResult* result) {
     result->reused = outcome.reused;
 }
 
+// The options of a clean in slabs. What needs every scan in memory at once
+// (rangeloom-clean runs it in memory whatever the limit) is refused rather
+// than left undone.
+CleanOptions slabOptions(const std::vector<std::string>& args) {
+    const CleanOptions o = parsedCommandLine(args);
+    const char* inMemory = o.registerFirst                     ? "--register"
+                           : !o.mergeFile.empty()              ? "--merge"
+                           : o.verbosity == Verbosity::Verbose ? "--verbose"
+                                                               : nullptr;
+    if (inMemory != nullptr)
+        throw BindingError(kBadUsage, std::string(inMemory) +
+                                          " needs every scan in memory: clean with "
+                                          "rangeloom-clean instead of in slabs");
+    return o;
+}
+
 }  // namespace
 
 SlabStepResult partitionStep(const std::vector<std::string>& args, const std::string& workDir,
                              std::uint64_t slabBytes, long long slabCells) {
-    const CleanOptions options = parsedCommandLine(args);
+    const CleanOptions options = slabOptions(args);
     if (slabCells < 0 || slabCells > std::numeric_limits<int>::max())
         throw BindingError(kBadUsage, "slab cells must be 0 to " +
                                           std::to_string(std::numeric_limits<int>::max()));
+    // As rangeloom-clean plans its slabs: --slab-cells, else half of --memory.
     SlabPlan plan;
-    plan.slabBytes = slabBytes;
-    plan.slabCells = static_cast<int>(slabCells);
+    plan.slabCells = slabCells > 0 ? static_cast<int>(slabCells) : options.slabCells;
+    plan.slabBytes = slabBytes > 0 ? slabBytes : options.memoryBytes / 2;
     return exclusive([&] {
         resetSceneState();
         setWorkerThreads(options.threads);
@@ -55,7 +72,7 @@ SlabStepResult analyseSlabStep(const std::string& workDir, long long slab, long 
 }
 
 SlabStepResult gatherStep(const std::vector<std::string>& args, const std::string& workDir) {
-    const CleanOptions options = parsedCommandLine(args);
+    const CleanOptions options = slabOptions(args);
     return exclusive([&] {
         resetSceneState();
         setWorkerThreads(options.threads);

@@ -25,8 +25,11 @@ struct SlabStepResult {
 // `args` are rangeloom-clean's arguments, the input among them; their
 // --threads is the threads of reading and bucketing. Slabs are slabCells
 // lattice layers thick when that is positive, else of an estimated working
-// set of at most slabBytes (0: one slab). Bad arguments throw BindingError
-// (kBadUsage); every other failure is in the result.
+// set of at most slabBytes when that is; else as the arguments' --slab-cells
+// or half their --memory say, as rangeloom-clean cuts them (neither: one
+// slab). Bad arguments throw BindingError (kBadUsage), and so do --register,
+// --merge and --verbose, which need every scan in memory; every other
+// failure is in the result.
 SlabStepResult partitionStep(const std::vector<std::string>& args, const std::string& workDir,
                              std::uint64_t slabBytes, long long slabCells);
 

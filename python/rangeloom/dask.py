@@ -50,10 +50,6 @@ Options of the driver:
                            configuration and options reuses the slabs and values
                            there (default: a new temporary folder, removed at
                            the end)
-      --slab-memory=SIZE   the estimated working set of one slab's task, in
-                           bytes or with K, M, G or T (powers of 1024; default
-                           256M)
-      --slab-cells=N       slabs N lattice layers thick instead
       --task-threads=N     threads of each task, 0 for one per processor of its
                            worker (default 1)
       --retries=N          how often a task that failed is run again (default 2;
@@ -63,7 +59,10 @@ Options of the driver:
   -V, --version            print the version and exit
 
 Every other option is rangeloom-clean's (rangeloom-clean --help), with its
-meaning; its --threads is the threads of partitioning and writing here.
+meaning; --threads is the threads of partitioning and writing here, --memory
+bounds each slab's task (default 512M) and --slab-cells makes slabs N lattice
+layers thick. --register, --merge and --verbose need every scan in memory and
+PTX and E57 files are cleaned in memory: for them, use rangeloom-clean.
 
 Exit status:
   0  success
@@ -78,7 +77,14 @@ Exit status:
 
 # rangeloom-clean's options that take a value, as separate words.
 _CLEAN_VALUE_SHORT = set("tsomj")
-_CLEAN_VALUE_LONG = {"threshold", "steps", "out", "merge", "threads", "histogram", "plot", "bins"}
+_CLEAN_VALUE_LONG = {
+    "threshold", "steps", "out", "merge", "threads", "histogram", "plot", "bins", "memory",
+    "slab-cells",
+}
+
+# The estimated working set of one slab when neither --memory nor --slab-cells
+# is given: half of a task's 512M, as rangeloom-clean cuts slabs.
+DEFAULT_SLAB_BYTES = 256 << 20
 
 
 class BadUsage(Exception):
@@ -91,8 +97,7 @@ class Request:
     scheduler: Optional[str] = None
     local: Optional[int] = None
     work: Optional[str] = None
-    slab_bytes: int = 256 << 20
-    slab_cells: int = 0
+    sized: bool = False  # --memory or --slab-cells was given
     task_threads: int = 1
     retries: int = 2
     quiet: bool = False
@@ -106,18 +111,11 @@ def _count(text: str, name: str, low: int, high: int) -> int:
     return int(text)
 
 
-def _size(text: str) -> int:
-    m = re.fullmatch(r"([0-9]+)([KMGT]?)", text, re.IGNORECASE)
-    if not m or int(m.group(1)) == 0:
-        raise BadUsage(f"--slab-memory must be a positive size such as 512M or 4G, not '{text}'")
-    return int(m.group(1)) << {"": 0, "k": 10, "m": 20, "g": 30, "t": 40}[m.group(2).lower()]
-
-
 def parse(argv: Sequence[str]) -> Request:
     """The driver's own options taken out of argv, the rest left for
     rangeloom-clean (judged by its parser when the campaign is partitioned)."""
     r = Request()
-    own = {"scheduler", "local", "work", "slab-memory", "slab-cells", "task-threads", "retries"}
+    own = {"scheduler", "local", "work", "task-threads", "retries"}
     words = list(argv)
     i = 0
     while i < len(words):
@@ -148,16 +146,13 @@ def parse(argv: Sequence[str]) -> Request:
                     if not value:
                         raise BadUsage("--work needs a folder")
                     r.work = value
-                elif name == "slab-memory":
-                    r.slab_bytes = _size(value)
-                elif name == "slab-cells":
-                    r.slab_cells = _count(value, name, 1, 1 << 30)
                 elif name == "task-threads":
                     r.task_threads = _count(value, name, 0, 1024)
                 else:
                     r.retries = _count(value, name, 0, 100)
                 continue
             r.quiet = r.quiet or name == "quiet"
+            r.sized = r.sized or name in ("memory", "slab-cells")
             r.clean_args.append(word)
             if name in _CLEAN_VALUE_LONG and not has_value and i < len(words):
                 r.clean_args.append(words[i])
@@ -253,7 +248,7 @@ def _cluster(request: Request):
         processes=True,
         host="127.0.0.1",
         dashboard_address=None,
-        memory_limit=0,  # a slab's size is bounded by --slab-memory, not by killing its worker
+        memory_limit=0,  # a slab's size is bounded by --memory, not by killing its worker
     )
     client = Client(cluster)
     return client, [client, cluster]
@@ -289,8 +284,7 @@ def main(argv: Optional[Sequence[str]] = None, *, client=None, analyse: Callable
             lambda: slabs.partition(
                 request.clean_args,
                 work,
-                slab_bytes=request.slab_bytes,
-                slab_cells=request.slab_cells,
+                slab_bytes=0 if request.sized else DEFAULT_SLAB_BYTES,
             ),
             request.quiet,
         )

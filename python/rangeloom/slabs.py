@@ -78,8 +78,10 @@ def partition(
     the input among them; or the input alone) into slabs in ``work_dir``
     (made when missing; its parent must exist) and returns their number.
     Slabs are ``slab_cells`` lattice layers thick when that is positive, else
-    as thick as an estimated working set of ``slab_bytes`` allows (0: one
-    slab). The options of the clean that change the slabs are recorded: a
+    as thick as an estimated working set of ``slab_bytes`` allows when that
+    is, else as rangeloom-clean cuts them from the arguments' --slab-cells or
+    --memory (neither: one slab). --register, --merge and --verbose, which
+    need every scan in memory, are refused (UsageError). The options of the clean that change the slabs are recorded: a
     work folder made from the same configuration, options and unchanged scans
     is reused as it is. ``--threads`` of ``args`` is the threads of reading.
     Raises UsageError for arguments rangeloom-clean refuses, UnreadableError

@@ -140,13 +140,16 @@ class DriverTest(unittest.TestCase):
         self.assertEqual(status, 2)
         self.assertEqual(sorted(os.listdir(damaged)), sorted(os.listdir(self.campaign)))
 
-        with self.assertRaises(rangeloom.UsageError) as caught:
-            slabs.partition(["--threshold", "-1", self.conf], self.folder("bad"))
-        self.assertEqual(caught.exception.status, 1)
+        unused = self.folder("unused")
+        for bad in (["--threshold", "nan"], ["--merge", os.path.join(self.dir, "all.ply")]):
+            with self.assertRaises(rangeloom.UsageError) as caught:
+                slabs.partition([*bad, self.conf], unused)
+            self.assertEqual(caught.exception.status, 1)
+            self.assertFalse(os.path.exists(unused))
 
         # A slab file damaged in the work folder (another machine's, say).
         work = self.folder("cut")
-        self.assertGreater(slabs.partition(self.conf, work, slab_cells=2), 1)
+        self.assertGreater(slabs.partition(["--slab-cells", "2", self.conf], work), 1)
         with open(os.path.join(work, "slab-00001.bin"), "r+b") as f:
             f.truncate(64)
         with self.assertRaises(rangeloom.UnreadableError):
