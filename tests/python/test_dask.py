@@ -69,6 +69,7 @@ class DriverTest(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
+        cls.client.wait_for_workers(2, timeout=60)  # the killed one back: a clean close
         cls.client.close()
         cls.cluster.close()
         shutil.rmtree(cls.dir)
