@@ -841,6 +841,8 @@ CleanStatus runCleanInSlabs(const CleanOptions& o, const std::string& workRoot,
     if (plan.slabCells <= 0 && plan.slabBytes == 0) plan.slabBytes = memoryBytes / 2;
     const SlabOutcome parts = partitionCampaign(o, folder, plan, threads);
     std::fputs(parts.message.c_str(), stderr);
+    if (parts.status == kNoRoom)
+        printCleanError("the work folder ran out of room: its spill is removed, nothing written");
     if (parts.status != kSuccess) return parts.status;
     ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
     for (int s = 0; s < parts.slabs; ++s) {
@@ -849,6 +851,9 @@ CleanStatus runCleanInSlabs(const CleanOptions& o, const std::string& workRoot,
         if (done.status != kSuccess) {
             bar.clear();
             std::fputs(done.message.c_str(), stderr);
+            if (done.status == kNoRoom)
+                printCleanError(
+                    "the work folder ran out of room: its spill is removed, nothing written");
             return done.status;
         }
     }
