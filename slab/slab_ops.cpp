@@ -319,7 +319,11 @@ void bucketScan(const PlyMesh& scan, std::uint32_t id, const Lattice& l, int axi
 }
 
 SlabOutcome partitionInner(const CleanOptions& o, const std::string& workDir, const SlabPlan& plan,
-                           int threads) {
+                           int threads, const PhaseReport& onPhase) {
+    auto report = [&](const char* phase, std::size_t done, std::size_t all) {
+        if (onPhase)
+            onPhase(phase, static_cast<std::int64_t>(done), static_cast<std::int64_t>(all));
+    };
     std::string error;
     if (!checkConfiguration(o.config, &error)) return failed(kUnreadable, error);
     if (formats::isStructuredScanFile(o.config))
@@ -380,6 +384,7 @@ SlabOutcome partitionInner(const CleanOptions& o, const std::string& workDir, co
     int unread = 0;
     for (std::size_t begin = 0; begin < n && unread == 0; begin += batch) {
         const std::size_t end = std::min(n, begin + batch);
+        report("Reading", begin, n);
         ScanConfigLoad load = quietLoad(subset(records, begin, end));
         if (begin == 0) {
             // As the whole configuration's load sets it: from the first scan
@@ -491,6 +496,7 @@ SlabOutcome partitionInner(const CleanOptions& o, const std::string& workDir, co
         }
         for (std::size_t begin = 0; begin < n && w.error == 0; begin += batch) {
             const std::size_t end = std::min(n, begin + batch);
+            report("Spilling", begin, n);
             ScanConfigLoad load = quietLoad(subset(records, begin, end));
             if (!load.failures.empty() || load.scans.size() != end - begin)
                 return failed(kUnreadable,
@@ -614,7 +620,13 @@ SlabOutcome guarded(const Step& step) {
 
 SlabOutcome partitionCampaign(const CleanOptions& options, const std::string& workDir,
                               const SlabPlan& plan, int threads) {
-    return guarded([&] { return partitionInner(options, workDir, plan, threads); });
+    return guarded([&] { return partitionInner(options, workDir, plan, threads, PhaseReport()); });
+}
+
+SlabOutcome partitionCampaignReporting(const CleanOptions& options, const std::string& workDir,
+                                       const SlabPlan& plan, int threads,
+                                       const PhaseReport& onPhase) {
+    return guarded([&] { return partitionInner(options, workDir, plan, threads, onPhase); });
 }
 
 SlabOutcome analyseSlab(const std::string& workDir, int slab, int threads) {
@@ -839,12 +851,16 @@ CleanStatus runCleanInSlabs(const CleanOptions& o, const std::string& workRoot,
     // Slabs analysed side by side share the limit, after the values of all
     // points (4 bytes each) that the gathering holds.
     if (plan.slabCells <= 0 && plan.slabBytes == 0) plan.slabBytes = memoryBytes / 2;
-    const SlabOutcome parts = partitionCampaign(o, folder, plan, threads);
+    ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
+    const SlabOutcome parts = partitionCampaignReporting(
+        o, folder, plan, threads, [&](const char* phase, std::int64_t done, std::int64_t all) {
+            bar.show(phase, done, all);
+        });
+    bar.clear();
     std::fputs(parts.message.c_str(), stderr);
     if (parts.status == kNoRoom)
         printCleanError("the work folder ran out of room: its spill is removed, nothing written");
     if (parts.status != kSuccess) return parts.status;
-    ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
     for (int s = 0; s < parts.slabs; ++s) {
         bar.show("Measuring slabs", s, parts.slabs);
         const SlabOutcome done = analyseSlab(folder, s, threads);

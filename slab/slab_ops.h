@@ -28,6 +28,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "clean/clean_options.h"
@@ -65,6 +66,14 @@ struct SlabPlan {
 // per processor.
 SlabOutcome partitionCampaign(const CleanOptions& options, const std::string& workDir,
                               const SlabPlan& plan, int threads = 0);
+
+// partitionCampaign, calling onPhase(phase, scans done, scans in all) on the
+// calling thread as it reads the scans ("Reading") and spills them into the
+// slabs ("Spilling").
+using PhaseReport = std::function<void(const char* phase, std::int64_t done, std::int64_t all)>;
+SlabOutcome partitionCampaignReporting(const CleanOptions& options, const std::string& workDir,
+                                       const SlabPlan& plan, int threads,
+                                       const PhaseReport& onPhase);
 
 // Reads workDir/slab-NNNNN.bin (NNNNN = slab, from 0) and the manifest,
 // measures every point of the slab exactly as the in-memory analysis does
