@@ -25,6 +25,7 @@
 #include "files/file_replacement.h"
 #include "files/printable_name.h"
 #include "files/regular_file.h"
+#include "files/temporary_files.h"
 #include "formats/structured_scan.h"
 #include "parallel/parallel_for.h"
 #include "picture/png_file.h"
@@ -146,7 +147,9 @@ std::vector<int> cutLayers(int layers, const std::vector<double>& perLayer, cons
         double total = 0;
         for (double v : perLayer) total += v;
         double budget = double(plan.slabBytes) / double(kSlabBytesPerPoint);
-        budget = std::max(budget, total / kMostSlabs);
+        // Two neighbouring slabs hold more than the budget together, so this
+        // keeps them fewer than kMostSlabs.
+        budget = std::max(budget, 2 * total / (kMostSlabs - 2));
         double held = 0;
         for (int at = 0; at < layers; ++at) {
             if (held > 0 && held + perLayer[static_cast<std::size_t>(at)] > budget) {
@@ -839,13 +842,23 @@ CleanStatus runCleanInSlabs(const CleanOptions& o, const std::string& workRoot,
         return writeStatus(why);
     }
     // The work folder goes at the end, also on failure.
+    // A signal removes it too: every name a finished file of it can have is
+    // tracked (files being written are tracked by their writers).
     struct RemoveAtEnd {
         std::string folder;
+        std::vector<files::TrackedFile*> tracked;
         ~RemoveAtEnd() {
             clearWorkFiles(folder);
             rmdir(folder.c_str());
+            for (files::TrackedFile* t : tracked) files::untrackTemporaryFile(t);
         }
-    } removeAtEnd{folder};
+    } removeAtEnd{folder, {}};
+    removeAtEnd.tracked.push_back(files::trackTemporaryFile(folder));
+    removeAtEnd.tracked.push_back(files::trackTemporaryFile(slab::manifestPath(folder)));
+    for (int s = 0; s < kMostSlabs; ++s) {
+        removeAtEnd.tracked.push_back(files::trackTemporaryFile(slab::slabPath(folder, s)));
+        removeAtEnd.tracked.push_back(files::trackTemporaryFile(slab::valuesPath(folder, s)));
+    }
     const int threads = o.threads > 0 ? o.threads : workerThreads();
     SlabPlan plan = given;
     // Slabs analysed side by side share the limit, after the values of all
