@@ -657,6 +657,11 @@ CleanStatus gatherInner(const CleanOptions& o, const std::string& workDir,
         say(error);
         return kUnreadable;
     }
+    if (digestOf(o.config) != m.configDigest) {
+        say(files::printableName(workDir) + " holds the slabs of another configuration than " +
+            files::printableName(o.config) + "; nothing written");
+        return kUnreadable;
+    }
     const std::size_t n = m.scans.size();
     std::vector<std::vector<float>> values(n);
     for (std::size_t i = 0; i < n; ++i)
