@@ -39,8 +39,9 @@
 // kUnreadable for input or work files that cannot be read or used,
 // kWriteFailed, kNoRoom when the work folder ran out of room); message holds
 // the lines rangeloom-clean would print on standard error for it, each
-// starting with "rangeloom-clean: " and ending in a line end (warnings too,
-// also on success; empty when there is nothing to say).
+// ending in a line end: errors and warnings start with "rangeloom-clean: ",
+// their details (the unreadable scans, say) are indented by two spaces.
+// Warnings come also on success; empty when there is nothing to say.
 struct SlabOutcome {
     CleanStatus status = kSuccess;
     std::string message;
@@ -50,7 +51,8 @@ struct SlabOutcome {
 
 // How finely to cut the lattice. slabBytes bounds the estimated working set
 // of one slab's analysis; slabCells > 0 instead makes every slab that many
-// lattice layers thick (tiny slabs for tests). Neither: one slab.
+// lattice layers thick (tiny slabs for tests). Neither: one slab. Either way
+// there are at most 512 slabs (thicker ones where needed).
 struct SlabPlan {
     std::uint64_t slabBytes = 0;
     int slabCells = 0;
@@ -59,9 +61,8 @@ struct SlabPlan {
 // Reads options.config and its scans and writes workDir/manifest.json and
 // workDir/slab-NNNNN.bin (workDir is created when missing; its parent must
 // exist). When workDir already holds a complete manifest made from the same
-// configuration text, the same options that change the slabs (the plan, the
-// threshold options) and unchanged scan files (size and modification time
-// are recorded), it is kept with its slabs and the call returns at once with
+// configuration text, the same plan and unchanged scan files (size and
+// modification time are recorded), it is kept with its slabs and the call returns at once with
 // reused set. threads: worker threads of reading and bucketing, 0 for one
 // per processor.
 SlabOutcome partitionCampaign(const CleanOptions& options, const std::string& workDir,
