@@ -39,7 +39,7 @@ void put(std::string* out, T v) {
 
 template <class T>
 void putArray(std::string* out, const T* v, std::size_t n) {
-    out->append(reinterpret_cast<const char*>(v), n * sizeof(T));
+    if (n > 0) out->append(reinterpret_cast<const char*>(v), n * sizeof(T));
 }
 
 // A reader over a file's bytes that refuses to pass its end.
@@ -47,6 +47,7 @@ struct Bytes {
     const std::string& data;
     std::size_t at = 0;
     bool take(void* out, std::size_t n) {
+        if (n == 0) return true;  // out may be null then
         if (n > data.size() - at) return false;
         std::memcpy(out, data.data() + at, n);
         at += n;

@@ -25,6 +25,7 @@
 #include "files/file_replacement.h"
 #include "files/printable_name.h"
 #include "files/regular_file.h"
+#include "files/temporary_files.h"
 #include "formats/structured_scan.h"
 #include "parallel/parallel_for.h"
 #include "picture/png_file.h"
@@ -146,7 +147,9 @@ std::vector<int> cutLayers(int layers, const std::vector<double>& perLayer, cons
         double total = 0;
         for (double v : perLayer) total += v;
         double budget = double(plan.slabBytes) / double(kSlabBytesPerPoint);
-        budget = std::max(budget, total / kMostSlabs);
+        // Two neighbouring slabs hold more than the budget together, so this
+        // keeps them fewer than kMostSlabs.
+        budget = std::max(budget, 2 * total / (kMostSlabs - 2));
         double held = 0;
         for (int at = 0; at < layers; ++at) {
             if (held > 0 && held + perLayer[static_cast<std::size_t>(at)] > budget) {
@@ -319,7 +322,11 @@ void bucketScan(const PlyMesh& scan, std::uint32_t id, const Lattice& l, int axi
 }
 
 SlabOutcome partitionInner(const CleanOptions& o, const std::string& workDir, const SlabPlan& plan,
-                           int threads) {
+                           int threads, const PhaseReport& onPhase) {
+    auto report = [&](const char* phase, std::size_t done, std::size_t all) {
+        if (onPhase)
+            onPhase(phase, static_cast<std::int64_t>(done), static_cast<std::int64_t>(all));
+    };
     std::string error;
     if (!checkConfiguration(o.config, &error)) return failed(kUnreadable, error);
     if (formats::isStructuredScanFile(o.config))
@@ -380,6 +387,7 @@ SlabOutcome partitionInner(const CleanOptions& o, const std::string& workDir, co
     int unread = 0;
     for (std::size_t begin = 0; begin < n && unread == 0; begin += batch) {
         const std::size_t end = std::min(n, begin + batch);
+        report("Reading", begin, n);
         ScanConfigLoad load = quietLoad(subset(records, begin, end));
         if (begin == 0) {
             // As the whole configuration's load sets it: from the first scan
@@ -491,6 +499,7 @@ SlabOutcome partitionInner(const CleanOptions& o, const std::string& workDir, co
         }
         for (std::size_t begin = 0; begin < n && w.error == 0; begin += batch) {
             const std::size_t end = std::min(n, begin + batch);
+            report("Spilling", begin, n);
             ScanConfigLoad load = quietLoad(subset(records, begin, end));
             if (!load.failures.empty() || load.scans.size() != end - begin)
                 return failed(kUnreadable,
@@ -614,7 +623,13 @@ SlabOutcome guarded(const Step& step) {
 
 SlabOutcome partitionCampaign(const CleanOptions& options, const std::string& workDir,
                               const SlabPlan& plan, int threads) {
-    return guarded([&] { return partitionInner(options, workDir, plan, threads); });
+    return guarded([&] { return partitionInner(options, workDir, plan, threads, PhaseReport()); });
+}
+
+SlabOutcome partitionCampaignReporting(const CleanOptions& options, const std::string& workDir,
+                                       const SlabPlan& plan, int threads,
+                                       const PhaseReport& onPhase) {
+    return guarded([&] { return partitionInner(options, workDir, plan, threads, onPhase); });
 }
 
 SlabOutcome analyseSlab(const std::string& workDir, int slab, int threads) {
@@ -640,6 +655,11 @@ CleanStatus gatherInner(const CleanOptions& o, const std::string& workDir,
     Manifest m;
     if (!slab::readManifest(workDir, &m, &error)) {
         say(error);
+        return kUnreadable;
+    }
+    if (digestOf(o.config) != m.configDigest) {
+        say(files::printableName(workDir) + " holds the slabs of another configuration than " +
+            files::printableName(o.config) + "; nothing written");
         return kUnreadable;
     }
     const std::size_t n = m.scans.size();
@@ -827,28 +847,47 @@ CleanStatus runCleanInSlabs(const CleanOptions& o, const std::string& workRoot,
         return writeStatus(why);
     }
     // The work folder goes at the end, also on failure.
+    // A signal removes it too: every name a finished file of it can have is
+    // tracked (files being written are tracked by their writers).
     struct RemoveAtEnd {
         std::string folder;
+        std::vector<files::TrackedFile*> tracked;
         ~RemoveAtEnd() {
             clearWorkFiles(folder);
             rmdir(folder.c_str());
+            for (files::TrackedFile* t : tracked) files::untrackTemporaryFile(t);
         }
-    } removeAtEnd{folder};
+    } removeAtEnd{folder, {}};
+    removeAtEnd.tracked.push_back(files::trackTemporaryFile(folder));
+    removeAtEnd.tracked.push_back(files::trackTemporaryFile(slab::manifestPath(folder)));
+    for (int s = 0; s < kMostSlabs; ++s) {
+        removeAtEnd.tracked.push_back(files::trackTemporaryFile(slab::slabPath(folder, s)));
+        removeAtEnd.tracked.push_back(files::trackTemporaryFile(slab::valuesPath(folder, s)));
+    }
     const int threads = o.threads > 0 ? o.threads : workerThreads();
     SlabPlan plan = given;
     // Slabs analysed side by side share the limit, after the values of all
     // points (4 bytes each) that the gathering holds.
     if (plan.slabCells <= 0 && plan.slabBytes == 0) plan.slabBytes = memoryBytes / 2;
-    const SlabOutcome parts = partitionCampaign(o, folder, plan, threads);
-    std::fputs(parts.message.c_str(), stderr);
-    if (parts.status != kSuccess) return parts.status;
     ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
+    const SlabOutcome parts = partitionCampaignReporting(
+        o, folder, plan, threads, [&](const char* phase, std::int64_t done, std::int64_t all) {
+            bar.show(phase, done, all);
+        });
+    bar.clear();
+    std::fputs(parts.message.c_str(), stderr);
+    if (parts.status == kNoRoom)
+        printCleanError("the work folder ran out of room: its spill is removed, nothing written");
+    if (parts.status != kSuccess) return parts.status;
     for (int s = 0; s < parts.slabs; ++s) {
         bar.show("Measuring slabs", s, parts.slabs);
         const SlabOutcome done = analyseSlab(folder, s, threads);
         if (done.status != kSuccess) {
             bar.clear();
             std::fputs(done.message.c_str(), stderr);
+            if (done.status == kNoRoom)
+                printCleanError(
+                    "the work folder ran out of room: its spill is removed, nothing written");
             return done.status;
         }
     }

@@ -28,6 +28,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "clean/clean_options.h"
@@ -38,8 +39,9 @@
 // kUnreadable for input or work files that cannot be read or used,
 // kWriteFailed, kNoRoom when the work folder ran out of room); message holds
 // the lines rangeloom-clean would print on standard error for it, each
-// starting with "rangeloom-clean: " and ending in a line end (warnings too,
-// also on success; empty when there is nothing to say).
+// ending in a line end: errors and warnings start with "rangeloom-clean: ",
+// their details (the unreadable scans, say) are indented by two spaces.
+// Warnings come also on success; empty when there is nothing to say.
 struct SlabOutcome {
     CleanStatus status = kSuccess;
     std::string message;
@@ -49,7 +51,8 @@ struct SlabOutcome {
 
 // How finely to cut the lattice. slabBytes bounds the estimated working set
 // of one slab's analysis; slabCells > 0 instead makes every slab that many
-// lattice layers thick (tiny slabs for tests). Neither: one slab.
+// lattice layers thick (tiny slabs for tests). Neither: one slab. Either way
+// there are at most 512 slabs (thicker ones where needed).
 struct SlabPlan {
     std::uint64_t slabBytes = 0;
     int slabCells = 0;
@@ -58,13 +61,20 @@ struct SlabPlan {
 // Reads options.config and its scans and writes workDir/manifest.json and
 // workDir/slab-NNNNN.bin (workDir is created when missing; its parent must
 // exist). When workDir already holds a complete manifest made from the same
-// configuration text, the same options that change the slabs (the plan, the
-// threshold options) and unchanged scan files (size and modification time
-// are recorded), it is kept with its slabs and the call returns at once with
+// configuration text, the same plan and unchanged scan files (size and
+// modification time are recorded), it is kept with its slabs and the call returns at once with
 // reused set. threads: worker threads of reading and bucketing, 0 for one
 // per processor.
 SlabOutcome partitionCampaign(const CleanOptions& options, const std::string& workDir,
                               const SlabPlan& plan, int threads = 0);
+
+// partitionCampaign, calling onPhase(phase, scans done, scans in all) on the
+// calling thread as it reads the scans ("Reading") and spills them into the
+// slabs ("Spilling").
+using PhaseReport = std::function<void(const char* phase, std::int64_t done, std::int64_t all)>;
+SlabOutcome partitionCampaignReporting(const CleanOptions& options, const std::string& workDir,
+                                       const SlabPlan& plan, int threads,
+                                       const PhaseReport& onPhase);
 
 // Reads workDir/slab-NNNNN.bin (NNNNN = slab, from 0) and the manifest,
 // measures every point of the slab exactly as the in-memory analysis does

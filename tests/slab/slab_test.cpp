@@ -171,6 +171,11 @@ TEST_F(Slabs, KeepFinishedWorkAndNameDamagedFiles) {
     EXPECT_GT(std::fread(said, 1, sizeof said - 1, console.err), 0u);
     EXPECT_NE(std::string(said).find("slab-00001.values is damaged"), std::string::npos) << said;
     EXPECT_EQ(std::ftell(console.out), 0);
+    // Another configuration's options with this folder: refused.
+    const std::string other = makeTempDir("slab-other") + "/other.conf";
+    writeFile(other, readFile(o.config) + "\n");
+    o.config = other;
+    EXPECT_EQ(gatherAndWrite(o, work, console), kUnreadable);
     std::fclose(console.out);
     std::fclose(console.err);
 }
