@@ -99,12 +99,19 @@ class DriverTest(unittest.TestCase):
         values = sorted(n for n in os.listdir(work) if n.endswith(".values"))
         self.assertGreater(len(values), 2)
 
-        # Again over the same work folder: nothing is measured again.
+        # Again over the same work folder at another threshold: nothing is
+        # measured again, and the files are those of that threshold.
         before = {n: os.stat(os.path.join(work, n)).st_mtime_ns for n in values}
-        shutil.rmtree(out)
-        status, stdout, _ = self.drive(*THIN, "--work", work, "--export", "-o", out, self.conf)
+        expected = self.folder("cl2")
+        done = subprocess.run([CLEAN, "-t", "0.0002", "-o", expected, self.conf],
+                              capture_output=True, text=True)
+        out = self.folder("ds2")
+        status, stdout, _ = self.drive(*THIN, "--work", work, "-t", "0.0002", "-o", out, self.conf)
         self.assertEqual(status, 0)
-        self.assert_as_command_line(out, stdout)
+        self.assertEqual(files_of(out), files_of(expected))
+        at_default = {n: b for n, b in files_of(self.expected).items() if n.endswith(".cln.ply")}
+        self.assertNotEqual(files_of(out), at_default)
+        self.assertEqual(stdout, done.stdout.replace(expected, out))
         self.assertEqual(before, {n: os.stat(os.path.join(work, n)).st_mtime_ns for n in values})
 
     def test_a_worker_that_dies_while_it_measures_a_slab_changes_nothing(self):
