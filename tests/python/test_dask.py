@@ -55,7 +55,7 @@ class DriverTest(unittest.TestCase):
         cls.conf = os.path.join(cls.campaign, "campaign.conf")
         cls.cluster = LocalCluster(
             n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
-            dashboard_address=None,
+            dashboard_address=None, local_directory=cls.dir,
         )
         cls.client = Client(cls.cluster)
         # What rangeloom-clean writes and prints, in a folder of the same
