@@ -25,11 +25,7 @@ void take(const SlabOutcome& outcome, SlabStepResult* result) {
 // than left undone.
 CleanOptions slabOptions(const std::vector<std::string>& args) {
     const CleanOptions o = parsedCommandLine(args);
-    const char* inMemory = o.registerFirst                     ? "--register"
-                           : !o.mergeFile.empty()              ? "--merge"
-                           : o.verbosity == Verbosity::Verbose ? "--verbose"
-                                                               : nullptr;
-    if (inMemory != nullptr)
+    if (const char* inMemory = optionNeedingMemory(o))
         throw BindingError(kBadUsage, std::string(inMemory) +
                                           " needs every scan in memory: clean with "
                                           "rangeloom-clean instead of in slabs");
