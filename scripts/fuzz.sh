@@ -12,7 +12,7 @@
 #   --work DIR    working folder (default BUILD/fuzz-work)
 #   --build-only  build the targets and stop
 #   TARGET        any of: ply_header ply_read m_reader scan_config ply_mesh ptx_reader
-#                 e57_reader scan_file config_rewrite (default: all)
+#                 e57_reader scan_file config_rewrite slab_file (default: all)
 #
 # Working corpus and findings: WORK/TARGET/{corpus,artifacts,log}.
 # A finding stops its target; it is a crash, leak, timeout or out-of-memory
@@ -30,7 +30,7 @@ BUILD_ONLY=0
 BUILD="$ROOT/build-fuzz"
 WORK=""
 ALL_TARGETS=(ply_header ply_read m_reader scan_config ply_mesh ptx_reader e57_reader scan_file
-             config_rewrite)
+             config_rewrite slab_file)
 TARGETS=()
 
 while [ $# -gt 0 ]; do
