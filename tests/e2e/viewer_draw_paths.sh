@@ -4,10 +4,10 @@
 # set and on a generated torus, every screenshot compared pixel for pixel:
 # every display mode, tossed points shown ('b') at a lower threshold ('t'),
 # coloured by distance ('m') in the other materials ('c'), the lattice mesh,
-# and the sparse points of a drag. (Flat and wireframe faces in their
-# material are drawn one call per vertex on every path: the renderer would
-# light a normal held for a whole polygon and the same normal given with each
-# vertex a colour level apart.)
+# and the sparse points of a drag. (Flat faces in their material are drawn
+# one call per vertex on every path: the renderer would light a normal held
+# for a whole polygon and the same normal given with each vertex a colour
+# level apart. Wireframe faces in their material come from arrays.)
 . "$(dirname "$0")/lib.sh"
 : "${RANGELOOM_SAMPLE:?}" "${RANGELOOM_TORUS:?}"
 e2e_init viewer-draw-paths
