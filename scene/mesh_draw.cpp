@@ -65,14 +65,16 @@ void Mesh::draw() {
 
     // The arrays once made for this state, or one call per vertex when the
     // immediate path is chosen or the arrays cannot be made.
-    // Flat faces in their material hold one normal for a whole polygon. The
-    // renderer lights such a normal, given between polygons, apart from the
-    // same normal given with each vertex by one colour level at a few pixels,
-    // and even the calls between the polygons count: a display list of the
-    // very calls gives the same pixels but draws slower than the calls
-    // themselves, and the calls without the repeated materials already
-    // differ. The picture binds, so those faces stay one call per vertex.
-    const bool polygonNormals = displayMode == Flat && colours == nullptr;
+    // Flat and wireframe faces in their material hold one normal for a whole
+    // polygon. The renderer lights such a normal, given between polygons,
+    // apart from the same normal given with each vertex by one colour level
+    // at a few pixels, and even the calls between the polygons count: a
+    // display list of the very calls gives the same pixels but draws no
+    // sooner than the calls themselves, and the calls without the repeated
+    // materials already differ. The picture binds, so those faces stay one
+    // call per vertex.
+    const bool polygonNormals =
+        (displayMode == Flat || displayMode == Wireframe) && colours == nullptr;
     const DrawPath path = polygonNormals ? DrawPath::Immediate : drawPath();
     MeshArrays* arrays = nullptr;
     if (path != DrawPath::Immediate && !arraysFailed_) {

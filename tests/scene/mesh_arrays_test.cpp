@@ -94,9 +94,9 @@ TEST_F(ArrayDrawing, EveryModeSendsTheImmediatePrimitivesWithoutPerVertexCalls) 
                                          std::to_string(variant);
                 EXPECT_GE(immediate.size(), 2u) << what;
                 EXPECT_TRUE(immediate == arrays) << what;
-                // Flat faces in their material stay immediate (their pixels
-                // would differ from per-vertex normals).
-                if (mode == Flat && !colourByDistance) {
+                // Faces of one normal each in their material stay immediate
+                // (their pixels would differ from per-vertex normals).
+                if ((mode == Flat || mode == Wireframe) && !colourByDistance) {
                     EXPECT_GT(callsTo("glVertex3f").size(), 1u) << what;
                     continue;
                 }
