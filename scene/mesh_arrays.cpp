@@ -103,7 +103,7 @@ template class GlArray<float>;
 template class GlArray<uint32_t>;
 template class GlArray<ColourRGBA>;
 
-bool MeshArrays::prepare(Mesh& mesh, const std::vector<ColourRGBA>* colours) {
+bool MeshArrays::prepare(Mesh& mesh, const std::vector<ColourRGBA>* colours, bool faces) {
     try {
         const std::vector<Point3>& positions = mesh.drawPositions();
         Stamp s;
@@ -129,7 +129,7 @@ bool MeshArrays::prepare(Mesh& mesh, const std::vector<ColourRGBA>* colours) {
                 colours_.stamp = s;
             }
         }
-        if (mesh.displayMode != Points && mesh.displayMode != SparsePoints &&
+        if (faces && mesh.displayMode != Points && mesh.displayMode != SparsePoints &&
             !prepareFaces(mesh, mesh.displayMode == Smooth, colours))
             return false;
         if (showTossedPoints) {
@@ -289,11 +289,12 @@ bool MeshArrays::prepareFaces(Mesh& mesh, bool smooth, const std::vector<ColourR
     return true;
 }
 
-void MeshArrays::drawGeometry(const Mesh& mesh, const std::vector<ColourRGBA>* colours) {
+void MeshArrays::drawGeometry(const Mesh& mesh, const std::vector<ColourRGBA>* colours,
+                              std::size_t pointStride) {
     const int mode = mesh.displayMode;
-    const bool points = mode == Points || mode == SparsePoints;
-    const bool smooth = mode == Smooth;
-    const bool wire = mode == Wireframe;
+    const bool points = pointStride != 0 || mode == Points || mode == SparsePoints;
+    const bool smooth = !points && mode == Smooth;
+    const bool wire = !points && mode == Wireframe;
 
     // The arrays of the mode: per position for points and Smooth, per corner
     // for the flat-shaded modes.
@@ -301,7 +302,7 @@ void MeshArrays::drawGeometry(const Mesh& mesh, const std::vector<ColourRGBA>* c
     const GlArray<ColourRGBA>& rgba = points || smooth ? colours_.array : cornerColours_.array;
     const GlArray<float>& normals = smooth ? normals_.array : cornerNormals_.array;
     // Sparse points: every 20th position, from the first.
-    const std::size_t every = mode == SparsePoints ? 20 : 1;
+    const std::size_t every = pointStride != 0 ? pointStride : mode == SparsePoints ? 20 : 1;
 
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, static_cast<GLsizei>(every * 3 * sizeof(float)),

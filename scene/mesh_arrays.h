@@ -72,10 +72,13 @@ public:
     // one per position while colouring by distance, else null. False when
     // the arrays cannot be made (out of memory); nothing has been drawn then
     // and the caller draws in immediate mode.
-    bool prepare(Mesh& mesh, const std::vector<ColourRGBA>* colours);
+    // `faces`: false when only points are drawn (while the camera moves).
+    bool prepare(Mesh& mesh, const std::vector<ColourRGBA>* colours, bool faces = true);
     // The mesh's points or faces in its display mode, as the immediate
-    // drawing sends them between its material and the tossed points.
-    void drawGeometry(const Mesh& mesh, const std::vector<ColourRGBA>* colours);
+    // drawing sends them between its material and the tossed points; with a
+    // `pointStride`, every pointStride-th point as the Points mode draws them.
+    void drawGeometry(const Mesh& mesh, const std::vector<ColourRGBA>* colours,
+                      std::size_t pointStride = 0);
     // The tossed points, as the immediate drawing sends them.
     void drawTossed();
 

@@ -72,15 +72,17 @@ void Mesh::draw() {
     // display list of the very calls gives the same pixels but draws no
     // sooner than the calls themselves, and the calls without the repeated
     // materials already differ. The picture binds, so those faces stay one
-    // call per vertex.
+    // call per vertex (points while the camera moves come from arrays).
+    const std::size_t pointStride =
+        movingPointStride * (displayMode == SparsePoints ? std::size_t{20} : std::size_t{1});
     const bool polygonNormals =
-        (displayMode == Flat || displayMode == Wireframe) && colours == nullptr;
+        (displayMode == Flat || displayMode == Wireframe) && colours == nullptr && pointStride == 0;
     const DrawPath path = polygonNormals ? DrawPath::Immediate : drawPath();
     MeshArrays* arrays = nullptr;
     if (path != DrawPath::Immediate && !arraysFailed_) {
         if (arrays_.get() == nullptr || arrays_.get()->path() != path)
             arrays_.reset(new MeshArrays(path));
-        if (arrays_.get()->prepare(*this, colours)) {
+        if (arrays_.get()->prepare(*this, colours, pointStride == 0)) {
             arrays = arrays_.get();
         } else {
             std::fprintf(stderr,
@@ -93,11 +95,13 @@ void Mesh::draw() {
     }
 
     if (arrays != nullptr) {
-        arrays->drawGeometry(*this, colours);
+        arrays->drawGeometry(*this, colours, pointStride);
     } else {
         drawColours_ = colours != nullptr ? colours->data() : nullptr;
         const std::vector<Point3>& positions = drawPositions();
-        if (displayMode == Points) {
+        if (pointStride != 0) {
+            drawPoints(positions, pointStride, drawColours_);
+        } else if (displayMode == Points) {
             drawPoints(positions, 1, drawColours_);
         } else if (displayMode == SparsePoints) {
             drawPoints(positions, 20, drawColours_);

@@ -37,11 +37,15 @@ constexpr float kInitialTossThreshold = 0.002f;
 
 extern std::vector<Mesh*> sceneList;  // every object, by scene index
 extern VisibilityFlags visibilityFlags;
-extern Mesh* gridMesh;            // the lattice mesh of a configuration, or null
-extern int nextScanId;            // id of the next scan of a configuration (from 1)
-extern float tossThreshold;       // removal threshold for overlap values (0.002)
-extern bool showTossedPoints;     // mark values above tossThreshold when drawing
-extern bool colourByDistance;     // scans drawn in the colours of their values, not their material
+extern Mesh* gridMesh;         // the lattice mesh of a configuration, or null
+extern int nextScanId;         // id of the next scan of a configuration (from 1)
+extern float tossThreshold;    // removal threshold for overlap values (0.002)
+extern bool showTossedPoints;  // mark values above tossThreshold when drawing
+extern bool colourByDistance;  // scans drawn in the colours of their values, not their material
+// While the camera moves over a large scene: every mesh draws every
+// movingPointStride-th of its points (times 20 in SparsePoints mode) as in
+// the Points mode, whatever its mode. 0: drawn as when still.
+extern std::size_t movingPointStride;
 extern float colourScaleMaximum;  // value at the colour map's end; 0: twice tossThreshold
 
 // The scale scans are coloured with now: the threshold, the maximum (twice the
