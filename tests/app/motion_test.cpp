@@ -17,18 +17,15 @@ namespace {
 Mesh* addGrid() {
     auto* m = new Mesh(1);
     for (int i = 0; i < 100; ++i) m->addVertex(Point3(float(i % 10), float(i / 10), 0.0f));
-    for (int r = 0; r < 9; ++r)
-        for (int c = 0; c < 9; ++c) {
-            const int a = r * 10 + c;
-            for (const std::vector<int32_t>& corners : {std::vector<int32_t>{a, a + 1, a + 11},
-                                                        std::vector<int32_t>{a, a + 11, a + 10}}) {
-                Face f(m, Vec4(0, 0, 1, 1));
-                for (int32_t k : corners) f.vertexIndices.push_back(k);
-                m->faces.push_back(f);
-            }
-        }
+    for (int a = 0; a < 89; ++a) {
+        if (a % 10 == 9) continue;
+        Face f(m, Vec4(0, 0, 1, 1)), g(m, Vec4(0, 0, 1, 1));
+        f.vertexIndices = {a, a + 1, a + 11};
+        g.vertexIndices = {a, a + 11, a + 10};
+        m->faces.push_back(f);
+        m->faces.push_back(g);
+    }
     m->computeNormals();
-    m->setDisplayMode(Smooth);
     sceneList.push_back(m);
     visibilityFlags.set(0, true);
     return m;
@@ -83,7 +80,6 @@ TEST_F(MotionTest, HeldKeyDrawsEveryKthPointUntilThePause) {
     decimateAbove = 40;  // 162 triangles, 100 points: every 3rd point
     for (DrawPath path : {DrawPath::Immediate, DrawPath::BufferObjects}) {
         resetMotion();
-        displayModeCounter = 3;  // the next 'e' gives Smooth
         setDrawPath(path);
         const std::vector<DrawnPrimitive> still = frame();
         ASSERT_EQ(still.size(), 162u);
@@ -95,22 +91,17 @@ TEST_F(MotionTest, HeldKeyDrawsEveryKthPointUntilThePause) {
         std::vector<int> expected;
         for (int i = 0; i < 100; i += 3) expected.push_back(i);
         EXPECT_EQ(pointsOf(frame()), expected) << drawPathName(path);
-        key('e', 1070);  // not a camera key (Smooth again): still moving
-        EXPECT_EQ(frame().size(), 34u);
         // The pause after the first repeat is stale; the last one redraws in full.
         ASSERT_EQ(fakeGlut().timers.size(), 2u);
         EXPECT_TRUE(firePauses());
         EXPECT_TRUE(frame() == still) << drawPathName(path);
     }
-    // Within the limit, or with no limit, motion changes nothing.
-    for (std::size_t limit : {std::size_t{162}, std::size_t{0}}) {
-        decimateAbove = limit;
-        const std::vector<DrawnPrimitive> still = frame();
-        key('w', 5000);
-        key('w', 5010);
-        EXPECT_TRUE(frame() == still) << limit;
-        firePauses();
-    }
+    // Within the limit, motion changes nothing.
+    decimateAbove = 162;
+    const std::vector<DrawnPrimitive> still = frame();
+    key('w', 5000);
+    key('w', 5010);
+    EXPECT_TRUE(frame() == still);
 }
 
 TEST_F(MotionTest, DragOverALargeSceneThinsTheSparsePointsUntilRelease) {
@@ -133,10 +124,7 @@ TEST_F(MotionTest, DragOverALargeSceneThinsTheSparsePointsUntilRelease) {
 
 TEST_F(MotionTest, LimitFromTheEnvironment) {
     std::size_t limit = 7;
-    EXPECT_TRUE(parseDecimateAbove("0", &limit));
-    EXPECT_EQ(limit, 0u);
-    EXPECT_TRUE(parseDecimateAbove("5000000", &limit));
-    EXPECT_EQ(limit, 5000000u);
+    EXPECT_TRUE(parseDecimateAbove("0", &limit) && limit == 0u);
     for (const char* bad : {"", "-1", "2e6", "1 000", "9999999999999999999"})
         EXPECT_FALSE(parseDecimateAbove(bad, &limit)) << bad;
     setenv(kDecimateVariable, "lots", 1);
