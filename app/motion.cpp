@@ -74,16 +74,14 @@ bool cameraMoving() {
 
 std::size_t movingStrideForScene() {
     if (!cameraMoving() || decimateAbove == 0) return 0;
-    std::size_t size = 0, points = 0;
+    std::size_t size = 0;
     for (std::size_t j = 0; j < sceneList.size(); ++j) {
         if (!visibilityFlags.isVisible(j)) continue;
         const Mesh& mesh = *sceneList[j];
         const bool pointModes = mesh.displayMode == Points || mesh.displayMode == SparsePoints;
         size += pointModes ? pointsDrawn(mesh) : mesh.faces.size();
-        points += pointsDrawn(mesh);
     }
-    if (size <= decimateAbove) return 0;
-    return points <= decimateAbove ? 1 : (points + decimateAbove - 1) / decimateAbove;
+    return size <= decimateAbove ? 0 : (size + decimateAbove - 1) / decimateAbove;
 }
 
 void resetMotion() {

@@ -1,11 +1,11 @@
 // Drawing while the camera moves. A held camera key (its repeats come less
 // than kMotionPauseMs apart) or a drag with the left button is motion; while
-// it lasts, a scene larger than decimateAbove (triangles drawn in the face
-// modes, points in the point modes, over the shown objects) is drawn as every
-// k-th point of each object, k the least that keeps the points within the
-// limit. The full picture comes back kMotionPauseMs after the last key
-// repeat (a GLUT timer) or when the button is released. Frames drawn for
-// anything else (picking, saving the window) are always full.
+// it lasts, a scene larger than decimateAbove (faces drawn in the face modes,
+// points in the point modes, over the shown objects) is drawn decimated:
+// every k-th face or point of each object, k the least that keeps them
+// within the limit. The full picture comes back kMotionPauseMs after the
+// last key repeat (a GLUT timer) or when the button is released. Frames
+// drawn for anything else (picking, saving the window) are always full.
 #pragma once
 
 #include <cstddef>
@@ -33,7 +33,7 @@ void noteDrag(bool down);
 // The timer's callback: the full picture once no motion came since `serial`.
 void onMotionPause(int serial);
 bool cameraMoving();
-// What the frame about to be drawn uses as movingPointStride: 0 when still
+// What the frame about to be drawn uses as movingStride: 0 when still
 // or when the shown objects are within the limit.
 std::size_t movingStrideForScene();
 // Forgets any motion (tests, resetViewerState).

@@ -132,9 +132,9 @@ void drawPickMark() {
 
 void onDisplay() {
     // Decimated while the camera moves over a large scene; full otherwise.
-    movingPointStride = movingStrideForScene();
+    movingStride = movingStrideForScene();
     drawFrame();
-    movingPointStride = 0;
+    movingStride = 0;
     glutSwapBuffers();
 }
 

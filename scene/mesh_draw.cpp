@@ -72,17 +72,17 @@ void Mesh::draw() {
     // display list of the very calls gives the same pixels but draws no
     // sooner than the calls themselves, and the calls without the repeated
     // materials already differ. The picture binds, so those faces stay one
-    // call per vertex (points while the camera moves come from arrays).
-    const std::size_t pointStride =
-        movingPointStride * (displayMode == SparsePoints ? std::size_t{20} : std::size_t{1});
+    // call per vertex.
     const bool polygonNormals =
-        (displayMode == Flat || displayMode == Wireframe) && colours == nullptr && pointStride == 0;
+        (displayMode == Flat || displayMode == Wireframe) && colours == nullptr;
+    // While the camera moves over a large scene: every k-th face or point.
+    const std::size_t stride = movingStride > 1 ? movingStride : 1;
     const DrawPath path = polygonNormals ? DrawPath::Immediate : drawPath();
     MeshArrays* arrays = nullptr;
     if (path != DrawPath::Immediate && !arraysFailed_) {
         if (arrays_.get() == nullptr || arrays_.get()->path() != path)
             arrays_.reset(new MeshArrays(path));
-        if (arrays_.get()->prepare(*this, colours, pointStride == 0)) {
+        if (arrays_.get()->prepare(*this, colours, stride)) {
             arrays = arrays_.get();
         } else {
             std::fprintf(stderr,
@@ -95,18 +95,16 @@ void Mesh::draw() {
     }
 
     if (arrays != nullptr) {
-        arrays->drawGeometry(*this, colours, pointStride);
+        arrays->drawGeometry(*this, colours, stride);
     } else {
         drawColours_ = colours != nullptr ? colours->data() : nullptr;
         const std::vector<Point3>& positions = drawPositions();
-        if (pointStride != 0) {
-            drawPoints(positions, pointStride, drawColours_);
-        } else if (displayMode == Points) {
-            drawPoints(positions, 1, drawColours_);
+        if (displayMode == Points) {
+            drawPoints(positions, stride, drawColours_);
         } else if (displayMode == SparsePoints) {
-            drawPoints(positions, 20, drawColours_);
+            drawPoints(positions, 20 * stride, drawColours_);
         } else {
-            for (Face& f : faces) f.draw();
+            for (std::size_t f = 0; f < faces.size(); f += stride) faces[f].draw();
         }
         drawColours_ = nullptr;
     }

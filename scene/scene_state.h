@@ -42,10 +42,10 @@ extern int nextScanId;         // id of the next scan of a configuration (from 1
 extern float tossThreshold;    // removal threshold for overlap values (0.002)
 extern bool showTossedPoints;  // mark values above tossThreshold when drawing
 extern bool colourByDistance;  // scans drawn in the colours of their values, not their material
-// While the camera moves over a large scene: every mesh draws every
-// movingPointStride-th of its points (times 20 in SparsePoints mode) as in
-// the Points mode, whatever its mode. 0: drawn as when still.
-extern std::size_t movingPointStride;
+// While the camera moves over a large scene, every mesh draws only every
+// movingStride-th face of its faces, or of its points in the point modes
+// (every 20 movingStride-th in SparsePoints). 0 or 1: everything.
+extern std::size_t movingStride;
 extern float colourScaleMaximum;  // value at the colour map's end; 0: twice tossThreshold
 
 // The scale scans are coloured with now: the threshold, the maximum (twice the

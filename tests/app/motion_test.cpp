@@ -1,5 +1,5 @@
 // Drawing while the camera moves, against the recording GL stand-in: a held
-// key or a drag over a scene above the limit draws every k-th point on every
+// key or a drag over a scene above the limit draws every k-th face or point on every
 // path, and the still picture comes back unchanged after the pause or the
 // release.
 #include "app/motion.h"
@@ -75,27 +75,35 @@ protected:
 
 }  // namespace
 
-TEST_F(MotionTest, HeldKeyDrawsEveryKthPointUntilThePause) {
-    addGrid();
-    decimateAbove = 40;  // 162 triangles, 100 points: every 3rd point
-    for (DrawPath path : {DrawPath::Immediate, DrawPath::BufferObjects}) {
-        resetMotion();
-        setDrawPath(path);
-        const std::vector<DrawnPrimitive> still = frame();
-        ASSERT_EQ(still.size(), 162u);
-        key('a', 1000);  // one press: the full picture
-        EXPECT_TRUE(frame() == still);
-        EXPECT_TRUE(fakeGlut().timers.empty());
-        key('a', 1030);  // its repeats
-        key('a', 1060);
-        std::vector<int> expected;
-        for (int i = 0; i < 100; i += 3) expected.push_back(i);
-        EXPECT_EQ(pointsOf(frame()), expected) << drawPathName(path);
-        // The pause after the first repeat is stale; the last one redraws in full.
-        ASSERT_EQ(fakeGlut().timers.size(), 2u);
-        EXPECT_TRUE(firePauses());
-        EXPECT_TRUE(frame() == still) << drawPathName(path);
-    }
+TEST_F(MotionTest, HeldKeyDrawsEveryKthFaceUntilThePause) {
+    Mesh* grid = addGrid();
+    decimateAbove = 40;  // 162 triangles: every 5th
+    std::vector<DrawnPrimitive> thinned[2];
+    for (int mode : {Smooth, Wireframe})
+        for (DrawPath path : {DrawPath::Immediate, DrawPath::BufferObjects}) {
+            const std::string what =
+                std::string(drawPathName(path)) + " mode " + std::to_string(mode);
+            resetMotion();
+            setDrawPath(path);
+            grid->setDisplayMode(mode);
+            const std::vector<DrawnPrimitive> still = frame();
+            key('a', 1000);  // one press: the full picture
+            EXPECT_TRUE(frame() == still) << what;
+            EXPECT_TRUE(fakeGlut().timers.empty());
+            key('a', 1030);  // its repeats
+            key('a', 1060);
+            // Faces 0, 5, ... 160, the same on both paths.
+            thinned[path == DrawPath::BufferObjects] = frame();
+            EXPECT_EQ(thinned[path == DrawPath::BufferObjects].size(), mode == Smooth ? 33u : 99u)
+                << what;
+            if (path == DrawPath::BufferObjects) {
+                EXPECT_TRUE(thinned[0] == thinned[1]) << what;
+            }
+            // The pause after the first repeat is stale; the last one redraws in full.
+            ASSERT_EQ(fakeGlut().timers.size(), 2u);
+            EXPECT_TRUE(firePauses());
+            EXPECT_TRUE(frame() == still) << what;
+        }
     // Within the limit, motion changes nothing.
     decimateAbove = 162;
     const std::vector<DrawnPrimitive> still = frame();
