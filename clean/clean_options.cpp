@@ -1,7 +1,9 @@
 #include "clean/clean_options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "cli/command_line.h"
@@ -10,9 +12,10 @@ namespace {
 
 // The options that take a value.
 // ('\0': no short name.)
-constexpr OptionName kValueOptions[] = {{"threshold", 't'}, {"steps", 's'}, {"out", 'o'},
-                                        {"threads", 'j'},   {"merge", 'm'}, {"histogram", '\0'},
-                                        {"plot", '\0'},     {"bins", '\0'}};
+constexpr OptionName kValueOptions[] = {
+    {"threshold", 't'}, {"steps", 's'},      {"out", 'o'},        {"threads", 'j'},
+    {"merge", 'm'},     {"histogram", '\0'}, {"plot", '\0'},      {"bins", '\0'},
+    {"memory", '\0'},   {"work", '\0'},      {"slab-cells", '\0'}};
 // The options without a value.
 constexpr OptionName kFlagOptions[] = {
     {"export", 'e'},  {"summary", 'n'},     {"quiet", 'q'},     {"verbose", 'v'},  {"help", 'h'},
@@ -35,6 +38,29 @@ bool parseInt(const std::string& text, int lo, int hi, int* out) {
     const long v = std::strtol(text.c_str(), &end, 10);
     if (*end != '\0' || errno == ERANGE || v < lo || v > hi) return false;
     *out = static_cast<int>(v);
+    return true;
+}
+
+// A size in bytes: a whole or decimal number, optionally followed by K, M,
+// G or T (powers of 1024, any letter case).
+bool parseSize(const std::string& text, std::uint64_t* out) {
+    if (text.empty() || !(text[0] >= '0' && text[0] <= '9')) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    double unit = 1;
+    const std::string rest = end;
+    if (rest.size() == 1) {
+        const std::string units = "KMGT";
+        const std::size_t at = units.find(static_cast<char>(std::toupper(rest[0])));
+        if (at == std::string::npos) return false;
+        unit = std::pow(1024.0, double(at + 1));
+    } else if (!rest.empty()) {
+        return false;
+    }
+    const double bytes = v * unit;
+    if (errno == ERANGE || !std::isfinite(bytes) || bytes < 1 || bytes > 1e18) return false;
+    *out = static_cast<std::uint64_t>(bytes);
     return true;
 }
 
@@ -75,6 +101,21 @@ bool applyValue(const std::string& name, const std::string& value, CleanOptions*
         }
         (name == "plot" ? o->plotFile : o->histogramFile) = value;
         return true;
+    }
+    if (name == "memory") {
+        const bool ok = parseSize(value, &o->memoryBytes);
+        if (!ok) *error = "--memory needs a size such as 4G, 512M or 1000000, not '" + value + "'";
+        return ok;
+    }
+    if (name == "work") {
+        o->workDir = value;
+        if (value.empty()) *error = "--work needs a folder name";
+        return !value.empty();
+    }
+    if (name == "slab-cells") {
+        const bool ok = parseInt(value, 1, 1 << 30, &o->slabCells);
+        if (!ok) *error = "--slab-cells needs a whole number from 1, not '" + value + "'";
+        return ok;
     }
     if (name == "merge") {
         o->mergeFile = value;
@@ -212,6 +253,15 @@ std::string cleanHelpText() {
            "      --bins=N          at most N bins of one round width from 0 to the\n"
            "                        largest measured value (default 50)\n"
            "      --plot-log        count axis of the plot in powers of ten\n"
+           "      --memory=SIZE     keep the run within SIZE bytes of memory (4G, 512M,\n"
+           "                        ...; default: half the physical memory or 80% of\n"
+           "                        what is available, the less); a campaign whose\n"
+           "                        estimate exceeds it is cleaned in slabs spilled to\n"
+           "                        the work folder, with the same values and files\n"
+           "      --work=DIR        make the work folder of the slabs in DIR (default:\n"
+           "                        TMPDIR or /tmp); it is removed at the end\n"
+           "      --slab-cells=N    clean in slabs N lattice cells thick, whatever the\n"
+           "                        memory (for tests)\n"
            "      --register        first refine the poses of the scans so that their\n"
            "                        overlapping surfaces meet (as rangeloom-register does),\n"
            "                        write the configuration with the refined poses as\n"
@@ -245,5 +295,7 @@ std::string cleanHelpText() {
            "     name or replace a scan (nothing is written); with --register also: a\n"
            "     record names a PTX or E57 file\n"
            "  3  a file could not be written (the others are still written; the failed\n"
-           "     ones are named on standard error)\n";
+           "     ones are named on standard error)\n"
+           "  4  the work folder of the slabs ran out of room (it is removed; nothing is\n"
+           "     written)\n";
 }

@@ -65,15 +65,20 @@ int distanceDecimals(const std::vector<const ScanReport*>& rows) {
 }  // namespace
 
 ScanReport reportScan(const Mesh& scan, float threshold) {
-    ScanReport r;
+    ScanReport r = reportValues(scan.vertexValues, scan.vertices.size(), threshold);
     r.file = scan.fileName;
-    r.points = scan.vertices.size();
-    for (std::size_t i = 0; i < scan.vertexValues.size() && i < r.points; ++i) {
-        const float v = scan.vertexValues[i];
+    return r;
+}
+
+ScanReport reportValues(const std::vector<float>& values, std::size_t points, float threshold) {
+    ScanReport r;
+    r.points = points;
+    for (std::size_t i = 0; i < values.size() && i < r.points; ++i) {
+        const float v = values[i];
         if (isMeasured(v)) ++r.measured;
         if (v > threshold) ++r.tossed;
     }
-    r.distances = summarizeDistances(measuredValues(scan.vertexValues, r.points));
+    r.distances = summarizeDistances(measuredValues(values, r.points));
     return r;
 }
 

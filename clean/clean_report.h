@@ -25,6 +25,8 @@ struct ScanReport {
 // The counts of one analysed scan at the threshold; written and exported
 // are left empty for the caller.
 ScanReport reportScan(const Mesh& scan, float threshold);
+// The same from a scan's values and point count alone (file left empty).
+ScanReport reportValues(const std::vector<float>& values, std::size_t points, float threshold);
 
 // The table, columns aligned, a header line first and, with more than one
 // scan, a line of totals last, whose median and 95th percentile are those of

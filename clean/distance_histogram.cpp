@@ -25,14 +25,21 @@ std::string csvField(const std::string& text) {
 }  // namespace
 
 ScanHistogram histogramOfScans(const std::vector<const Mesh*>& scans, int bins) {
+    std::vector<ScanValuesRef> values;
+    for (const Mesh* scan : scans)
+        values.push_back({scan->fileName, &scan->vertexValues, scan->vertices.size()});
+    return histogramOfValues(values, bins);
+}
+
+ScanHistogram histogramOfValues(const std::vector<ScanValuesRef>& scans, int bins) {
     ScanHistogram h;
     std::vector<std::vector<float>> series;
     float largest = 0.0f;
     bool any = false;
-    for (const Mesh* scan : scans) {
-        h.names.push_back(scan->fileName);
-        series.push_back(measuredValues(scan->vertexValues, scan->vertices.size()));
-        h.unmeasured += scan->vertices.size() - series.back().size();
+    for (const ScanValuesRef& scan : scans) {
+        h.names.push_back(scan.name);
+        series.push_back(measuredValues(*scan.values, scan.points));
+        h.unmeasured += scan.points - series.back().size();
         for (float v : series.back()) {
             largest = any ? std::max(largest, v) : v;
             any = true;

@@ -27,6 +27,15 @@ struct ScanHistogram {
 // 0 to the largest measured value.
 ScanHistogram histogramOfScans(const std::vector<const Mesh*>& scans, int bins);
 
+// One scan's name, values and point count, for histogramOfValues.
+struct ScanValuesRef {
+    std::string name;
+    const std::vector<float>* values;
+    std::size_t points;
+};
+// histogramOfScans over values held apart from their scans.
+ScanHistogram histogramOfValues(const std::vector<ScanValuesRef>& scans, int bins);
+
 // The CSV text (header row, then one row per bin).
 std::string histogramCsv(const ScanHistogram& h);
 

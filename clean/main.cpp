@@ -5,6 +5,7 @@
 #include "clean/clean_options.h"
 #include "clean/clean_run.h"
 #include "cli/command_line.h"
+#include "slab/slab_ops.h"
 #include "version/version.h"
 
 int main(int argc, char** argv) {
@@ -24,5 +25,5 @@ int main(int argc, char** argv) {
         case ParseOutcome::Run:
             break;
     }
-    return runClean(options);
+    return runCleanWithinMemory(options);
 }

@@ -32,6 +32,9 @@ void removeTrackedFiles(int sig) {
     const int savedErrno = errno;
     for (TrackedFile* t = registry.load(); t != nullptr; t = t->next)
         if (t->state.load() == kLive) unlink(t->path);
+    // Tracked folders go once the files in them are gone.
+    for (TrackedFile* t = registry.load(); t != nullptr; t = t->next)
+        if (t->state.load() == kLive) rmdir(t->path);
     // End as the signal would have ended the process without us.
     signal(sig, SIG_DFL);
     raise(sig);

@@ -14,7 +14,8 @@ namespace files {
 struct TrackedFile;  // a record of the registry; never freed, reused once released
 
 // Tracks path (as given: a relative name is relative to the current folder
-// at the signal) until untrackTemporaryFile. Never fails: without memory for
+// at the signal) until untrackTemporaryFile. A tracked empty folder is
+// removed too, after the tracked files. Never fails: without memory for
 // a record the file is simply not tracked (null).
 TrackedFile* trackTemporaryFile(const std::string& path);
 

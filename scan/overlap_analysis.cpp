@@ -53,13 +53,16 @@ struct PassOrder {
 // records are made cell by cell while measuring, from the same corners by the
 // same float operations, so that no record of a whole scan is held.
 struct ScanCells {
-    SparseCells points;               // point runs (indices into worldVertices)
-    SparseCells faces;                // face runs: ranges of records, or of raster codes
-    FilledArray<FaceRecord> records;  // the measurable faces that lie in a cell, in cell order
-    PolygonSource polygons;           // the scan's faces and world positions
-    bool implicit = false;            // faces.items holds raster triangle codes
-    RasterGrid raster;                // the raster, when implicit
-    const std::vector<Point3>* positions = nullptr;  // world positions, when implicit
+    SparseCells points;                  // point runs (indices into worldVertices)
+    SparseCells faces;                   // face runs: ranges of records, or of raster codes
+    FilledArray<FaceRecord> records;     // the measurable faces that lie in a cell, in cell order
+    PolygonSource polygons;              // the scan's faces and world positions
+    bool implicit = false;               // faces.items holds raster triangle codes, or indices
+                                         // into `triangles`
+    RasterGrid raster;                   // the raster, when implicit and triangles is null
+    const int32_t* triangles = nullptr;  // corners, three per triangle, when listed
+    const std::vector<Point3>* positions = nullptr;  // world positions
+    float* values = nullptr;                         // the points' values, one per position
 };
 
 // Fills the record of a measurable face in place.
@@ -95,8 +98,10 @@ void prepareRasterCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
 // Sorts a scan's points and measurable faces (by centroid) into cells, then
 // makes the face records in cell order: a second pass over the faces, in face
 // order, writes each record straight to its place.
-void prepareCells(const Lattice& l, const Mesh& scan, ScanCells* cells) {
+void prepareCells(const Lattice& l, Mesh& scan, ScanCells* cells) {
     sortPointsIntoCells(l, scan, &cells->points);
+    cells->positions = &scan.worldVertices;
+    cells->values = scan.vertexValues.data();
     if (trianglesInRaster(scan)) {
         prepareRasterCells(l, scan, cells);
         return;
@@ -220,7 +225,11 @@ struct alignas(64) MeasureWorker {
 void fillRasterRecord(const ScanCells& cells, uint32_t code, FaceRecord* r) {
     // Codes come from the walk over this very raster: their corners exist.
     int32_t c[3];
-    cells.raster.corners(gridTriangleSquare(code), gridTriangleShape(code), c);
+    if (cells.triangles != nullptr)
+        std::copy(cells.triangles + 3 * std::size_t(code),
+                  cells.triangles + 3 * std::size_t(code) + 3, c);
+    else
+        cells.raster.corners(gridTriangleSquare(code), gridTriangleShape(code), c);
     const std::vector<Point3>& w = *cells.positions;
     const Point3 &p0 = w[static_cast<std::size_t>(c[0])], &p1 = w[static_cast<std::size_t>(c[1])],
                  &p2 = w[static_cast<std::size_t>(c[2])];
@@ -228,8 +237,8 @@ void fillRasterRecord(const ScanCells& cells, uint32_t code, FaceRecord* r) {
 }
 
 // Every point of one cell against the polygons of the other scans present in it.
-void measureCell(const CellShare* first, const CellShare* last, const std::vector<Mesh*>& scans,
-                 const std::vector<ScanCells>& cells, MeasureWorker& m) {
+void measureCell(const CellShare* first, const CellShare* last, const std::vector<ScanCells>& cells,
+                 MeasureWorker& m) {
     std::size_t withPoints = 0;
     for (const CellShare* s = first; s != last; ++s) withPoints += s->pointBegin != s->pointEnd;
     // Records of raster triangles, made once for the cell, when some other
@@ -264,18 +273,19 @@ void measureCell(const CellShare* first, const CellShare* last, const std::vecto
         }
         if (m.baseRuns.empty()) continue;
         m.polygons.gather(m.baseRuns);
-        Mesh& t = *scans[target->scan];
-        const std::vector<int32_t>& items = cells[target->scan].points.items;
+        const ScanCells& t = cells[target->scan];
+        const std::vector<Point3>& world = *t.positions;
+        float* values = t.values;
+        const std::vector<int32_t>& items = t.points.items;
         for (uint32_t i = target->pointBegin; i < target->pointEnd; ++i) {
             // The points of a cell lie scattered in the scan's arrays.
             if (i + 4 < target->pointEnd) {
-                __builtin_prefetch(&t.worldVertices[static_cast<std::size_t>(items[i + 4])]);
-                __builtin_prefetch(&t.vertexValues[static_cast<std::size_t>(items[i + 4])]);
+                __builtin_prefetch(&world[static_cast<std::size_t>(items[i + 4])]);
+                __builtin_prefetch(&values[static_cast<std::size_t>(items[i + 4])]);
             }
-            const int32_t k = items[i];
-            const float d =
-                m.measure.measure(t.worldVertices[k], startingValue(t.vertexValues[k]), m.polygons);
-            if (d < kNothingYet) t.vertexValues[k] = d;
+            const auto k = static_cast<std::size_t>(items[i]);
+            const float d = m.measure.measure(world[k], startingValue(values[k]), m.polygons);
+            if (d < kNothingYet) values[k] = d;
         }
     }
 }
@@ -283,8 +293,8 @@ void measureCell(const CellShare* first, const CellShare* last, const std::vecto
 // Every point of every scan against the polygons of all other scans, cells
 // split between the threads (cells are independent: a point's final value
 // is the minimum over the polygons of its own cell).
-void measureCells(const std::vector<Mesh*>& scans, const std::vector<ScanCells>& cells,
-                  double absolute, int threads, const AnalysisOptions& o) {
+void measureCells(const std::vector<ScanCells>& cells, double absolute, int threads,
+                  const AnalysisOptions& o) {
     const CellTable table = cellTable(cells);
     const std::size_t n = table.cellCount();
     threads = std::max(1, std::min<int>(threads, static_cast<int>(n / 16) + 1));
@@ -294,19 +304,8 @@ void measureCells(const std::vector<Mesh*>& scans, const std::vector<ScanCells>&
         MeasureWorker& m = workers.at(static_cast<std::size_t>(worker));
         for (std::size_t c = begin; c < end; ++c)
             measureCell(table.shares.data() + table.cellStart[c],
-                        table.shares.data() + table.cellStart[c + 1], scans, cells, m);
+                        table.shares.data() + table.cellStart[c + 1], cells, m);
     });
-}
-
-// Largest absolute finite coordinate of all world positions: it bounds the
-// rounding of every difference the measurements take.
-float sceneMagnitude(const std::vector<Mesh*>& scans) {
-    float m = 0.0f;
-    for (const Mesh* s : scans)
-        for (const Point3& p : s->worldVertices)
-            for (float c : {p.x, p.y, p.z})
-                if (std::isfinite(c)) m = std::max(m, std::fabs(c));
-    return m;
 }
 
 // The passes compare ordered pairs of scans, (0 on 1), (1 on 0), (0 on 2), ...
@@ -324,10 +323,12 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
     inParts(n, threads, "Sorting", o, [&](std::size_t begin, std::size_t end, int) {
         for (std::size_t i = begin; i < end; ++i) prepareCells(l, *scans[i], &cells[i]);
     });
-    const double absolute = 1e-6 * double(sceneMagnitude(scans)) + 1e-30;
+    float magnitude = 0.0f;
+    for (const Mesh* s : scans) magnitude = std::max(magnitude, sceneMagnitude(s->worldVertices));
+    const double absolute = 1e-6 * double(magnitude) + 1e-30;
     const auto prepared = Clock::now();
 
-    measureCells(scans, cells, absolute, threads, o);
+    measureCells(cells, absolute, threads, o);
     // Every pass is done once every cell is measured: they are reported in
     // order, produced one at a time (never a list of all pairs of scans).
     if (o.progress || o.onPass) {
@@ -348,6 +349,48 @@ void analyzeFast(const std::vector<Mesh*>& scans, const Lattice& l, const Analys
 }
 
 }  // namespace
+
+float sceneMagnitude(const std::vector<Point3>& positions) {
+    float m = 0.0f;
+    for (const Point3& p : positions)
+        for (float c : {p.x, p.y, p.z})
+            if (std::isfinite(c)) m = std::max(m, std::fabs(c));
+    return m;
+}
+
+void measureListedScans(std::vector<ListedScan>& scans, const Lattice& lattice, float magnitude,
+                        int threads) {
+    if (threads <= 0) threads = workerThreads();
+    std::vector<ScanCells> cells(scans.size());
+    parallelFor(scans.size(), threads, [&](std::size_t begin, std::size_t end, int) {
+        for (std::size_t i = begin; i < end; ++i) {
+            ListedScan& s = scans[i];
+            ScanCells& c = cells[i];
+            s.values.assign(s.positions.size(), kUnmeasured);
+            c.positions = &s.positions;
+            c.values = s.values.data();
+            c.implicit = true;
+            c.triangles = s.triangles.data();
+            const std::size_t points = std::min(s.points, s.positions.size());
+            CellSorter pointSorter(lattice, points);
+            for (std::size_t k = 0; k < points; ++k)
+                pointSorter.add(s.positions[k], static_cast<uint32_t>(k));
+            pointSorter.sortInto(&c.points);
+            const std::size_t n = s.positions.size();
+            CellSorter faceSorter(lattice, s.triangles.size() / 3);
+            for (std::size_t t = 0; t + 2 < s.triangles.size(); t += 3) {
+                const int32_t* corners = s.triangles.data() + t;
+                // Callers check the corners; one out of range is left out all the same.
+                if (!inIndexRange(corners[0], n) || !inIndexRange(corners[1], n) ||
+                    !inIndexRange(corners[2], n))
+                    continue;
+                faceSorter.add(centroidOf(corners, 3, s.positions), static_cast<uint32_t>(t / 3));
+            }
+            faceSorter.sortInto(&c.faces);
+        }
+    });
+    measureCells(cells, 1e-6 * double(magnitude) + 1e-30, threads, AnalysisOptions());
+}
 
 std::int64_t analysisPassCount(std::size_t scans) {
     const auto n = static_cast<std::int64_t>(scans);

@@ -55,6 +55,29 @@ struct AnalysisOptions {
 void analyzeOverlap(std::vector<Mesh*> scans, Mesh** latticeOut,
                     const AnalysisOptions& options = AnalysisOptions());
 
+// Largest absolute finite coordinate of the positions: over all scans, it
+// bounds the rounding of every difference the measurements take.
+float sceneMagnitude(const std::vector<Point3>& positions);
+
+// A part of a scan given as a list: world positions (the first `points` are
+// measured, the others are only corners of its triangles), triangles as
+// three indices into them each, in corner order, and the values measured.
+struct ListedScan {
+    std::vector<Point3> positions;
+    std::size_t points = 0;
+    std::vector<int32_t> triangles;
+    std::vector<float> values;  // filled: one per position, kUnmeasured when not measured
+};
+
+// Measures the listed scans against each other on a given lattice, with the
+// rounding margin of a campaign whose sceneMagnitude is magnitude: a point's
+// value is what analyzeOverlap gives it when the triangles of every cell it
+// lies in are among the lists (as the raster's triangles, normals and
+// centroids by the same float operations). No output; threads 0: one per
+// processor.
+void measureListedScans(std::vector<ListedScan>& scans, const Lattice& lattice, float magnitude,
+                        int threads);
+
 // The number of passes over n scans, n x (n - 1) (each ordered pair of two
 // scans), which exceeds 32 bits from 46,342 scans on.
 std::int64_t analysisPassCount(std::size_t scans);

@@ -10,7 +10,7 @@
 #   --build DIR   build folder (default build-fuzz)
 #   --work DIR    working folder (default BUILD/fuzz-work)
 #   TARGET        any of: ply_header ply_read m_reader scan_config ply_mesh ptx_reader
-#                 e57_reader scan_file config_rewrite (default: all)
+#                 e57_reader scan_file config_rewrite slab_file (default: all)
 #
 # Working corpus and findings: WORK/TARGET/{corpus,artifacts,log}.
 # A finding stops its target; it is a crash, leak, timeout or out-of-memory
@@ -27,7 +27,7 @@ FRESH=0
 BUILD="$ROOT/build-fuzz"
 WORK=""
 ALL_TARGETS=(ply_header ply_read m_reader scan_config ply_mesh ptx_reader e57_reader scan_file
-             config_rewrite)
+             config_rewrite slab_file)
 TARGETS=()
 
 while [ $# -gt 0 ]; do

@@ -11,7 +11,7 @@ MODE=${1:-run}
 
 RUN_PKGS=(g++ cmake make freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libfast-float-dev libpugixml-dev
           libpng-dev libfreetype-dev fonts-dejavu-core libeigen3-dev libnanoflann-dev
-          libtbb-dev xvfb xauth xdotool imagemagick pybind11-dev python3-dev python3-numpy)
+          libtbb-dev nlohmann-json3-dev xvfb xauth xdotool imagemagick pybind11-dev python3-dev python3-numpy)
 TEST_PKGS=("${RUN_PKGS[@]}" libgtest-dev libgmock-dev libbenchmark-dev
            x11-utils assimp-utils cloudcompare clang clang-format libclang-rt-14-dev llvm python3
            dpkg-dev file man-db)

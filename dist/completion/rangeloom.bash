@@ -51,7 +51,7 @@ _rangeloom() {
 
   # The value of an option.
   case "$program:$option" in
-    rangeloom-clean:-o | rangeloom-clean:--out | rangeloom-scanconvert:-o | \
+    rangeloom-clean:-o | rangeloom-clean:--out | rangeloom-clean:--work | rangeloom-scanconvert:-o | \
     rangeloom-scanconvert:--out | rangeloom-sample:--out)
       _rangeloom_dirs "$cur"
       return ;;

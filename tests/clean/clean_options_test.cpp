@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "../app/app_fixture.h"
@@ -63,6 +64,20 @@ TEST(CleanOptions, HistogramAndPlotOptionsTakeTheirValuesInBothSpellings) {
     p = parse({"a.conf"});
     EXPECT_EQ(p.options.bins, 50);
     EXPECT_FALSE(p.options.plotLog);
+}
+
+TEST(CleanOptions, MemorySizesInUnitsOf1024) {
+    for (const auto& [text, bytes] : std::vector<std::pair<std::string, std::uint64_t>>{
+             {"4G", 4ull << 30}, {"512m", 512ull << 20}, {"1.5K", 1536}, {"1000000", 1000000}}) {
+        const Parsed p = parse({"--memory", text, "--work=w", "--slab-cells=3", "a.conf"});
+        ASSERT_EQ(p.outcome, ParseOutcome::Run) << p.error;
+        EXPECT_EQ(p.options.memoryBytes, bytes) << text;
+        EXPECT_EQ(p.options.workDir, "w");
+        EXPECT_EQ(p.options.slabCells, 3);
+    }
+    for (const std::string bad : {"4X", "-1G", "0", "G", "4GB", "1e30T", ""})
+        EXPECT_EQ(parse({"--memory=" + bad, "a.conf"}).error,
+                  "--memory needs a size such as 4G, 512M or 1000000, not '" + bad + "'");
 }
 
 TEST(CleanOptions, DefaultsNegativeStepsAndNamesThatLookLikeOptions) {

@@ -1,0 +1,367 @@
+#include "slab/slab_files.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <nlohmann/json.hpp>
+
+#include "files/printable_name.h"
+#include "files/regular_file.h"
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the work files are little-endian");
+
+namespace slab {
+
+namespace {
+
+constexpr char kSlabMagic[8] = {'R', 'L', 'S', 'L', 'A', 'B', 0, 0};
+constexpr char kValuesMagic[8] = {'R', 'L', 'V', 'A', 'L', 'S', 0, 0};
+constexpr std::size_t kSlabHeaderBytes = 32;
+constexpr std::size_t kSegmentHeaderBytes = 24;
+
+std::uint32_t bitsOf(float f) {
+    std::uint32_t b;
+    std::memcpy(&b, &f, 4);
+    return b;
+}
+
+float floatOf(std::uint32_t b) {
+    float f;
+    std::memcpy(&f, &b, 4);
+    return f;
+}
+
+template <class T>
+void put(std::string* out, T v) {
+    out->append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+template <class T>
+void putArray(std::string* out, const T* v, std::size_t n) {
+    if (n > 0) out->append(reinterpret_cast<const char*>(v), n * sizeof(T));
+}
+
+// A reader over a file's bytes that refuses to pass its end.
+struct Bytes {
+    const std::string& data;
+    std::size_t at = 0;
+    bool take(void* out, std::size_t n) {
+        if (n == 0) return true;  // out may be null then
+        if (n > data.size() - at) return false;
+        std::memcpy(out, data.data() + at, n);
+        at += n;
+        return true;
+    }
+    template <class T>
+    bool get(T* v) {
+        return take(v, sizeof(T));
+    }
+    // n items of T, when they lie within the file.
+    template <class T>
+    bool getArray(std::vector<T>* v, std::uint64_t n) {
+        if (n > (data.size() - at) / sizeof(T)) return false;
+        v->resize(static_cast<std::size_t>(n));
+        return take(v->data(), static_cast<std::size_t>(n) * sizeof(T));
+    }
+};
+
+// The whole file; false, with *error, when it cannot be read.
+bool readWhole(const std::string& path, std::string* out, std::string* error) {
+    std::string why;
+    FILE* f = files::openRegularFile(path, &why);
+    if (f == nullptr) {
+        *error = "cannot read " + files::printableName(path) + ": " + why;
+        return false;
+    }
+    out->clear();
+    char buffer[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out->append(buffer, n);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) *error = "cannot read " + files::printableName(path) + ": " + std::strerror(EIO);
+    return !failed;
+}
+
+std::string hexFloat(float f) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%a", double(f));
+    return text;
+}
+
+}  // namespace
+
+std::string manifestPath(const std::string& workDir) {
+    return workDir + "/manifest.json";
+}
+
+std::string slabPath(const std::string& workDir, int slab) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/slab-%05d.bin", slab);
+    return workDir + name;
+}
+
+std::string valuesPath(const std::string& workDir, int slab) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/slab-%05d.values", slab);
+    return workDir + name;
+}
+
+std::string manifestJson(const Manifest& m) {
+    using nlohmann::json;
+    json j;
+    j["format"] = "rangeloom-slabs";
+    j["version"] = kFormatVersion;
+    j["config"] = m.config;
+    j["configDigest"] = m.configDigest;
+    j["plan"] = m.planKey;
+    j["warnings"] = m.warnings;
+    j["thresholdNote"] = m.thresholdNote;
+    // Floats as their bits (exact) and in hexadecimal notation (readable).
+    j["defaultThreshold"] = {{"bits", bitsOf(m.defaultThreshold)},
+                             {"value", hexFloat(m.defaultThreshold)}};
+    j["analysed"] = m.analysed;
+    j["why"] = m.why;
+    const Lattice& l = m.lattice;
+    j["lattice"] = {{"minBits", {bitsOf(l.minX), bitsOf(l.minY), bitsOf(l.minZ)}},
+                    {"min", {hexFloat(l.minX), hexFloat(l.minY), hexFloat(l.minZ)}},
+                    {"cells", {l.nx, l.ny, l.nz}},
+                    {"cellSize", hexFloat(cellSize)}};
+    j["magnitude"] = {{"bits", bitsOf(m.magnitude)}, {"value", hexFloat(m.magnitude)}};
+    j["axis"] = m.axis;
+    json scans = json::array();
+    for (const ManifestScan& s : m.scans)
+        scans.push_back({{"name", s.name},
+                         {"path", s.path},
+                         {"label", s.label},
+                         {"output", s.output},
+                         {"size", s.size},
+                         {"mtimeNs", s.mtimeNs},
+                         {"points", s.points},
+                         {"triangles", s.triangles}});
+    j["scans"] = scans;
+    json slabs = json::array();
+    for (std::size_t i = 0; i < m.slabs.size(); ++i) {
+        const ManifestSlab& s = m.slabs[i];
+        char file[32];
+        std::snprintf(file, sizeof file, "slab-%05zu.bin", i);
+        slabs.push_back({{"file", file},
+                         {"layers", {s.firstLayer, s.endLayer}},
+                         {"bytes", s.bytes},
+                         {"segments", s.segments},
+                         {"points", s.points},
+                         {"triangles", s.triangles}});
+    }
+    j["slabs"] = slabs;
+    // Names need not be UTF-8: bytes that are not are replaced in the text.
+    return j.dump(1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+bool readManifest(const std::string& workDir, Manifest* m, std::string* error) {
+    const std::string path = manifestPath(workDir);
+    std::string text;
+    if (!readWhole(path, &text, error)) return false;
+    try {
+        const nlohmann::json j = nlohmann::json::parse(text);
+        if (j.at("format").get<std::string>() != "rangeloom-slabs" ||
+            j.at("version").get<std::uint32_t>() != kFormatVersion) {
+            *error = files::printableName(path) + " is not a slab manifest of version " +
+                     std::to_string(kFormatVersion);
+            return false;
+        }
+        Manifest r;
+        r.config = j.at("config").get<std::string>();
+        r.configDigest = j.at("configDigest").get<std::string>();
+        r.planKey = j.at("plan").get<std::string>();
+        r.warnings = j.at("warnings").get<std::vector<std::string>>();
+        r.thresholdNote = j.at("thresholdNote").get<std::string>();
+        r.defaultThreshold = floatOf(j.at("defaultThreshold").at("bits").get<std::uint32_t>());
+        r.analysed = j.at("analysed").get<bool>();
+        r.why = j.at("why").get<std::string>();
+        const auto& l = j.at("lattice");
+        const auto minBits = l.at("minBits").get<std::vector<std::uint32_t>>();
+        const auto cells = l.at("cells").get<std::vector<int>>();
+        if (minBits.size() != 3 || cells.size() != 3) throw std::out_of_range("lattice");
+        r.lattice.minX = floatOf(minBits[0]);
+        r.lattice.minY = floatOf(minBits[1]);
+        r.lattice.minZ = floatOf(minBits[2]);
+        r.lattice.nx = cells[0];
+        r.lattice.ny = cells[1];
+        r.lattice.nz = cells[2];
+        r.magnitude = floatOf(j.at("magnitude").at("bits").get<std::uint32_t>());
+        r.axis = j.at("axis").get<int>();
+        if (r.axis < 0 || r.axis > 2) throw std::out_of_range("axis");
+        for (const auto& s : j.at("scans")) {
+            ManifestScan scan;
+            scan.name = s.at("name").get<std::string>();
+            scan.path = s.at("path").get<std::string>();
+            scan.label = s.at("label").get<std::string>();
+            scan.output = s.at("output").get<std::string>();
+            scan.size = s.at("size").get<std::uint64_t>();
+            scan.mtimeNs = s.at("mtimeNs").get<std::int64_t>();
+            scan.points = s.at("points").get<std::uint64_t>();
+            scan.triangles = s.at("triangles").get<std::uint64_t>();
+            if (scan.points > UINT32_MAX) throw std::out_of_range("points");
+            r.scans.push_back(scan);
+        }
+        for (const auto& s : j.at("slabs")) {
+            ManifestSlab slab;
+            const auto layers = s.at("layers").get<std::vector<int>>();
+            if (layers.size() != 2) throw std::out_of_range("layers");
+            slab.firstLayer = layers[0];
+            slab.endLayer = layers[1];
+            slab.bytes = s.at("bytes").get<std::uint64_t>();
+            slab.segments = s.at("segments").get<std::uint32_t>();
+            slab.points = s.at("points").get<std::uint64_t>();
+            slab.triangles = s.at("triangles").get<std::uint64_t>();
+            r.slabs.push_back(slab);
+        }
+        *m = std::move(r);
+        return true;
+    } catch (const nlohmann::json::exception& e) {
+        *error = files::printableName(path) + " is damaged: " + e.what();
+    } catch (const std::out_of_range& e) {
+        *error = files::printableName(path) + " is damaged: bad " + e.what();
+    }
+    return false;
+}
+
+void appendSegment(const Segment& s, std::string* out) {
+    out->append("SCAN", 4);
+    const auto vertices = static_cast<std::uint32_t>(s.index.size());
+    put(out, s.scan);
+    put(out, vertices);
+    put(out, s.points);
+    put(out, static_cast<std::uint64_t>(s.corners.size() / 3));
+    putArray(out, s.index.data(), s.index.size());
+    for (int axis = 0; axis < 3; ++axis)
+        for (const Point3& p : s.positions) put(out, axis == 0 ? p.x : axis == 1 ? p.y : p.z);
+    putArray(out, s.corners.data(), s.corners.size() / 3 * 3);
+    out->append((8 - out->size() % 8) % 8, '\0');
+}
+
+std::string slabHeader(int slab, const ManifestSlab& s, int axis) {
+    std::string out(kSlabMagic, 8);
+    put(&out, kFormatVersion);
+    put(&out, static_cast<std::uint32_t>(slab));
+    put(&out, static_cast<std::int32_t>(s.firstLayer));
+    put(&out, static_cast<std::int32_t>(s.endLayer));
+    put(&out, static_cast<std::uint32_t>(axis));
+    put(&out, s.segments);
+    return out;
+}
+
+bool readSlab(const std::string& workDir, int slab, const Manifest& m,
+              std::vector<Segment>* segments, std::string* error) {
+    const std::string path = slabPath(workDir, slab);
+    const std::string name = files::printableName(path);
+    if (slab < 0 || static_cast<std::size_t>(slab) >= m.slabs.size()) {
+        *error = "the work folder has no slab " + std::to_string(slab);
+        return false;
+    }
+    const ManifestSlab& expected = m.slabs[static_cast<std::size_t>(slab)];
+    std::string data;
+    if (!readWhole(path, &data, error)) return false;
+    auto damaged = [&](const std::string& what) {
+        *error = name + " is damaged: " + what;
+        return false;
+    };
+    if (data.size() != expected.bytes)
+        return damaged(std::to_string(data.size()) + " bytes where the manifest has " +
+                       std::to_string(expected.bytes));
+    Bytes in{data};
+    char magic[8];
+    std::uint32_t version, number, axis, count;
+    std::int32_t first, end;
+    if (!in.take(magic, 8) || std::memcmp(magic, kSlabMagic, 8) != 0 || !in.get(&version) ||
+        !in.get(&number) || !in.get(&first) || !in.get(&end) || !in.get(&axis) || !in.get(&count))
+        return damaged("not a slab file");
+    if (version != kFormatVersion || number != static_cast<std::uint32_t>(slab) ||
+        first != expected.firstLayer || end != expected.endLayer ||
+        axis != static_cast<std::uint32_t>(m.axis) || count != expected.segments)
+        return damaged("its header does not match the manifest");
+    segments->clear();
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const std::string where = "segment " + std::to_string(k) + ": ";
+        char tag[4];
+        Segment s;
+        std::uint32_t vertices;
+        std::uint64_t triangles;
+        if (!in.take(tag, 4) || std::memcmp(tag, "SCAN", 4) != 0 || !in.get(&s.scan) ||
+            !in.get(&vertices) || !in.get(&s.points) || !in.get(&triangles))
+            return damaged(where + "its header is cut short or wrong");
+        if (s.scan >= m.scans.size() || s.points > vertices)
+            return damaged(where + "its scan or point count is out of range");
+        const std::uint64_t scanPoints = m.scans[s.scan].points;
+        std::vector<float> axes[3];
+        if (!in.getArray(&s.index, vertices) || !in.getArray(&axes[0], vertices) ||
+            !in.getArray(&axes[1], vertices) || !in.getArray(&axes[2], vertices) ||
+            triangles > UINT64_MAX / 3 || !in.getArray(&s.corners, 3 * triangles))
+            return damaged(where + "it is cut short");
+        for (std::uint32_t i : s.index)
+            if (i >= scanPoints) return damaged(where + "a vertex index is out of range");
+        for (std::int32_t c : s.corners)
+            if (c < 0 || static_cast<std::uint32_t>(c) >= vertices)
+                return damaged(where + "a corner is out of range");
+        s.positions.resize(vertices);
+        for (std::uint32_t i = 0; i < vertices; ++i)
+            s.positions[i] = Point3(axes[0][i], axes[1][i], axes[2][i]);
+        const std::size_t pad = (8 - in.at % 8) % 8;
+        char zeros[8];
+        if (!in.take(zeros, pad)) return damaged(where + "it is cut short");
+        segments->push_back(std::move(s));
+    }
+    if (in.at != data.size()) return damaged("bytes after its last segment");
+    return true;
+}
+
+std::string valuesBytes(int slab, const std::vector<SlabValues>& v) {
+    std::string out(kValuesMagic, 8);
+    put(&out, kFormatVersion);
+    put(&out, static_cast<std::uint32_t>(slab));
+    put(&out, static_cast<std::uint64_t>(v.size()));
+    for (const SlabValues& s : v) {
+        put(&out, s.scan);
+        put(&out, static_cast<std::uint32_t>(s.index.size()));
+        putArray(&out, s.index.data(), s.index.size());
+        putArray(&out, s.values.data(), s.index.size());
+    }
+    return out;
+}
+
+bool readValues(const std::string& workDir, int slab, const Manifest& m, std::vector<SlabValues>* v,
+                std::string* error) {
+    const std::string path = valuesPath(workDir, slab);
+    std::string data;
+    if (!readWhole(path, &data, error)) return false;
+    auto damaged = [&](const std::string& what) {
+        *error = files::printableName(path) + " is damaged: " + what;
+        return false;
+    };
+    Bytes in{data};
+    char magic[8];
+    std::uint32_t version, number;
+    std::uint64_t count;
+    if (!in.take(magic, 8) || std::memcmp(magic, kValuesMagic, 8) != 0 || !in.get(&version) ||
+        !in.get(&number) || !in.get(&count))
+        return damaged("not a values file");
+    if (version != kFormatVersion || number != static_cast<std::uint32_t>(slab))
+        return damaged("its header does not match the manifest");
+    v->clear();
+    for (std::uint64_t k = 0; k < count; ++k) {
+        SlabValues s;
+        std::uint32_t n;
+        if (!in.get(&s.scan) || !in.get(&n) || !in.getArray(&s.index, n) ||
+            !in.getArray(&s.values, n))
+            return damaged("it is cut short");
+        if (s.scan >= m.scans.size()) return damaged("a scan is out of range");
+        for (std::uint32_t i : s.index)
+            if (i >= m.scans[s.scan].points) return damaged("a point index is out of range");
+        v->push_back(std::move(s));
+    }
+    if (in.at != data.size()) return damaged("bytes after its last segment");
+    return true;
+}
+
+}  // namespace slab
