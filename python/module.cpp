@@ -1,7 +1,8 @@
 // The compiled part of the Python package rangeloom (rangeloom/_rangeloom):
 // ScanSet and Scan with numpy views of the scans' own storage, the analysis
-// and cleaning with the GIL released, and BindingError raised as the
-// package's exceptions (rangeloom/_errors.py).
+// and cleaning with the GIL released, the slab steps of an out-of-core clean,
+// and BindingError raised as the package's
+// exceptions (rangeloom/_errors.py).
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include "python/scan_set.h"
+#include "python/slab_steps.h"
+#include "version/version.h"
 
 namespace py = pybind11;
 
@@ -77,6 +80,7 @@ std::optional<std::string> pathText(const std::optional<std::filesystem::path>& 
 void raise(const BindingError& e) {
     const char* kind = e.status() == kBadUsage     ? "UsageError"
                        : e.status() == kUnreadable ? "UnreadableError"
+                       : e.status() == kNoRoom     ? "NoRoomError"
                                                    : "WriteError";
     const py::object type = py::module_::import("rangeloom._errors").attr(kind);
     PyErr_SetObject(type.ptr(), type(e.what()).ptr());
@@ -98,10 +102,67 @@ py::dict rowOf(const ScanReport& row) {
     return d;
 }
 
+// A step's end as (status, message, warnings, slabs, reused, text); the
+// package raises from it (rangeloom/slabs.py), so that the text of a gather
+// that failed to write a file still reaches the caller.
+py::tuple stepTuple(const SlabStepResult& r) {
+    return py::make_tuple(static_cast<int>(r.status), r.message, r.warnings, r.slabs, r.reused,
+                          r.text);
+}
+
+std::vector<std::string> words(const std::vector<std::filesystem::path>& args) {
+    std::vector<std::string> out;
+    for (const std::filesystem::path& a : args) out.push_back(a.string());
+    return out;
+}
+
+void defineSlabSteps(py::module_& m) {
+    m.def(
+        "_partition",
+        [](const std::vector<std::filesystem::path>& args, const std::filesystem::path& workDir,
+           std::uint64_t slabBytes, long long slabCells) {
+            const std::vector<std::string> a = words(args);
+            const std::string work = pathText(workDir);
+            SlabStepResult r;
+            {
+                const py::gil_scoped_release release;
+                r = partitionStep(a, work, slabBytes, slabCells);
+            }
+            return stepTuple(r);
+        },
+        py::arg("args"), py::arg("work_dir"), py::arg("slab_bytes"), py::arg("slab_cells"));
+    m.def(
+        "_analyse_slab",
+        [](const std::filesystem::path& workDir, long long slab, long long threads) {
+            const std::string work = pathText(workDir);
+            SlabStepResult r;
+            {
+                const py::gil_scoped_release release;
+                r = analyseSlabStep(work, slab, threads);
+            }
+            return stepTuple(r);
+        },
+        py::arg("work_dir"), py::arg("slab"), py::arg("threads"));
+    m.def(
+        "_gather",
+        [](const std::vector<std::filesystem::path>& args, const std::filesystem::path& workDir) {
+            const std::vector<std::string> a = words(args);
+            const std::string work = pathText(workDir);
+            SlabStepResult r;
+            {
+                const py::gil_scoped_release release;
+                r = gatherStep(a, work);
+            }
+            return stepTuple(r);
+        },
+        py::arg("args"), py::arg("work_dir"));
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_rangeloom, m) {
     m.doc() = "The compiled part of rangeloom; use the package rangeloom.";
+    m.attr("__version__") = RANGELOOM_VERSION;
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
@@ -219,6 +280,8 @@ long as any of them or the scan is referenced.)")
             py::arg("threshold"), py::arg("steps"), py::arg("out"), py::arg("export"),
             py::arg("merge"), py::arg("keep_tossed"), py::arg("summary"), py::arg("histogram"),
             py::arg("plot"), py::arg("bins"), py::arg("plot_log"), py::arg("threads"));
+
+    defineSlabSteps(m);
 
     m.def(
         "_load",

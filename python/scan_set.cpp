@@ -4,18 +4,14 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <mutex>
-#include <new>
 #include <utility>
 
 #include "clean/clean_run.h"
 #include "clean/scan_loading.h"
 #include "scan/distance_stats.h"
 #include "scan/overlap_analysis.h"
-#include "scan/ply_fatal_guard.h"
 #include "scene/console.h"
 #include "scene/plain_paths.h"
 #include "scene/scene_state.h"
@@ -23,74 +19,14 @@
 
 namespace {
 
-std::mutex& bindingLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-// The options as rangeloom-clean's parser takes them from its arguments, so
-// that a value is judged, converted (a threshold by strtof of the shortest
-// decimal of the double) and refused with the very words of the command line.
-CleanOptions parsed(std::vector<std::string> args, const std::string& input) {
-    args.push_back("--");
-    args.push_back(input);
-    CleanOptions options;
-    std::string error;
-    if (parseCleanOptions(args, &options, &error) != ParseOutcome::Run)
-        throw BindingError(kBadUsage, error);
-    return options;
-}
-
 bool hasPlyExtension(const std::string& path) {
     return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".ply") == 0;
 }
-
-// A stdio stream into memory (open_memstream), for the text a run prints.
-class MemoryStream {
-public:
-    MemoryStream() : file_(open_memstream(&data_, &size_)) {
-        if (file_ == nullptr) throw std::bad_alloc();
-    }
-    ~MemoryStream() {
-        if (file_ != nullptr) std::fclose(file_);
-        std::free(data_);
-    }
-    MemoryStream(const MemoryStream&) = delete;
-    MemoryStream& operator=(const MemoryStream&) = delete;
-
-    std::FILE* file() const { return file_; }
-    // Everything written (the stream ends).
-    std::string text() {
-        std::fclose(file_);
-        file_ = nullptr;
-        return std::string(data_ == nullptr ? "" : data_, size_);
-    }
-
-private:
-    char* data_ = nullptr;
-    std::size_t size_ = 0;
-    std::FILE* file_;
-};
 
 // The message rangeloom-clean prints for a failure with its detail lines.
 std::string withDetails(std::string message, const std::vector<std::string>& details) {
     for (const std::string& line : details) message += "\n  " + line;
     return message;
-}
-
-// Runs an operation with the process-wide state to itself and the PLY
-// library's fatal end turned into a failure on this thread (the loaders
-// guard their own threads).
-template <typename F>
-auto exclusive(F f) {
-    const std::lock_guard<std::mutex> lock(bindingLock());
-    try {
-        const PlyFatalGuard guard;
-        return f();
-    } catch (const PlyReadEnded& end) {
-        throw BindingError(kWriteFailed,
-                           "the PLY library ended with status " + std::to_string(end.status));
-    }
 }
 
 }  // namespace
@@ -105,7 +41,7 @@ void valuesWithNan(const PlyMesh& scan, float* out) {
 }
 
 std::shared_ptr<ScanSet> ScanSet::load(const std::string& path, long long threads) {
-    const CleanOptions options = parsed({"--threads", std::to_string(threads)}, path);
+    const CleanOptions options = parsedCleanOptions({"--threads", std::to_string(threads)}, path);
     return exclusive([&] {
         std::string error;
         if (!checkConfiguration(path, &error)) throw BindingError(kUnreadable, error);
@@ -127,7 +63,8 @@ std::shared_ptr<ScanSet> ScanSet::load(const std::string& path, long long thread
 }
 
 std::string ScanSet::analyze(long long threads) {
-    const CleanOptions options = parsed({"--threads", std::to_string(threads)}, source_);
+    const CleanOptions options =
+        parsedCleanOptions({"--threads", std::to_string(threads)}, source_);
     return exclusive([&] { return analyzeLocked(options.threads); });
 }
 
@@ -172,7 +109,7 @@ CleanResult ScanSet::clean(const CleanRequest& r) {
     if (r.bins) args.insert(args.end(), {"--bins", std::to_string(*r.bins)});
     if (r.plotLog) args.push_back("--plot-log");
     args.insert(args.end(), {"--threads", std::to_string(r.threads)});
-    const CleanOptions options = parsed(args, source_);
+    const CleanOptions options = parsedCleanOptions(args, source_);
     return exclusive([&] { return cleanLocked(options); });
 }
 
@@ -195,18 +132,8 @@ CleanResult ScanSet::cleanLocked(const CleanOptions& o) {
     if (!result.rows.empty()) analyzed_ = true;  // the rows come after the analysis
     result.threshold = tossThreshold;
     if (!o.hasThreshold && !thresholdNote_.empty()) result.warnings.push_back(thresholdNote_);
-    // The lines rangeloom-clean prints on standard error, without its name:
-    // warnings apart, the rest is the failure's message.
-    const std::string program = std::string(kCleanProgram) + ": ";
-    const std::string warning = "warning: ";
-    std::string message;
-    for (std::string line : linesOf(errors)) {
-        if (line.compare(0, program.size(), program) == 0) line.erase(0, program.size());
-        if (line.compare(0, warning.size(), warning) == 0)
-            result.warnings.push_back(line.substr(warning.size()));
-        else
-            message += (message.empty() ? "" : "\n") + line;
-    }
-    if (status != kSuccess) throw BindingError(status, message);
+    const ErrorLines said = splitErrorLines(errors);
+    result.warnings.insert(result.warnings.end(), said.warnings.begin(), said.warnings.end());
+    if (status != kSuccess) throw BindingError(status, said.message);
     return result;
 }

@@ -13,27 +13,14 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "clean/clean_options.h"
 #include "clean/clean_report.h"
 #include "clean/exit_status.h"
+#include "python/binding_common.h"
 #include "scan/ply_mesh.h"
-
-// A failure with the command line's exit status (kBadUsage, kUnreadable,
-// kWriteFailed) and its message: the lines rangeloom-clean prints on standard
-// error, without the program's name.
-class BindingError : public std::runtime_error {
-public:
-    BindingError(CleanStatus status, const std::string& message)
-        : std::runtime_error(message), status_(status) {}
-    CleanStatus status() const { return status_; }
-
-private:
-    CleanStatus status_;
-};
 
 // The options of a clean, as the keyword arguments of ScanSet.clean give them.
 struct CleanRequest {

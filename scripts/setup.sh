@@ -14,7 +14,7 @@ RUN_PKGS=(g++ cmake make freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libfast-
           libtbb-dev nlohmann-json3-dev xvfb xauth xdotool imagemagick pybind11-dev python3-dev python3-numpy)
 TEST_PKGS=("${RUN_PKGS[@]}" libgtest-dev libgmock-dev libbenchmark-dev
            x11-utils assimp-utils cloudcompare clang clang-format libclang-rt-14-dev llvm python3
-           dpkg-dev file man-db)
+           dpkg-dev file man-db python3-dask python3-distributed)
 
 case "$MODE" in
   run) PKGS=("${RUN_PKGS[@]}") ;;

@@ -651,6 +651,12 @@ CleanStatus gatherInner(const CleanOptions& o, const std::string& workDir,
     auto say = [&](const std::string& message) {
         std::fprintf(console.err, "%s: %s\n", kCleanProgram, message.c_str());
     };
+    if (const char* option = optionNeedingMemory(o)) {
+        say(std::string(option) +
+            " needs every scan in memory: clean with rangeloom-clean "
+            "instead of in slabs; nothing written");
+        return kBadUsage;
+    }
     std::string error;
     Manifest m;
     if (!slab::readManifest(workDir, &m, &error)) {
@@ -912,9 +918,16 @@ std::uint64_t defaultMemoryLimit() {
     return std::min(physical / 2, available / 5 * 4);
 }
 
+const char* optionNeedingMemory(const CleanOptions& o) {
+    if (o.registerFirst) return "--register";
+    if (!o.mergeFile.empty()) return "--merge";
+    if (o.verbosity == Verbosity::Verbose) return "--verbose";
+    return nullptr;
+}
+
 CleanStatus runCleanWithinMemory(const CleanOptions& o) {
-    const bool inMemoryOnly = o.registerFirst || o.verbosity == Verbosity::Verbose ||
-                              !o.mergeFile.empty() || formats::isStructuredScanFile(o.config);
+    const bool inMemoryOnly =
+        optionNeedingMemory(o) != nullptr || formats::isStructuredScanFile(o.config);
     if (inMemoryOnly) return runClean(o);
     const std::uint64_t memory = o.memoryBytes > 0 ? o.memoryBytes : defaultMemoryLimit();
     SlabPlan plan;

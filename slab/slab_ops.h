@@ -58,6 +58,11 @@ struct SlabPlan {
     int slabCells = 0;
 };
 
+// The option that needs every scan in memory at once (--register, --merge,
+// --verbose), or nullptr when options can be cleaned in slabs. The slab steps
+// refuse such options rather than leave their work undone.
+const char* optionNeedingMemory(const CleanOptions& options);
+
 // Reads options.config and its scans and writes workDir/manifest.json and
 // workDir/slab-NNNNN.bin (workDir is created when missing; its parent must
 // exist). When workDir already holds a complete manifest made from the same
@@ -86,7 +91,8 @@ SlabOutcome analyseSlab(const std::string& workDir, int slab, int threads = 0);
 // Reads the manifest and every values file (all must be there), sets the
 // threshold as rangeloom-clean does and writes what options ask for, reading
 // each scan from its source again. Says on console what runClean says
-// (threshold line, table, errors). Returns rangeloom-clean's exit status.
+// (threshold line, table, errors). Returns rangeloom-clean's exit status;
+// kBadUsage, writing nothing, for options that need the scans in memory.
 CleanStatus gatherAndWrite(const CleanOptions& options, const std::string& workDir,
                            const CleanConsole& console = CleanConsole());
 

@@ -11,6 +11,10 @@ rangeloom-clean with the same options, and failures raise the exceptions of
 this module with rangeloom-clean's messages. The scans' points, normals and
 rasters are read-only numpy views of the loaded scans (no copy).
 
+The slab steps of an out-of-core clean, for drivers that run slabs in
+other processes or on other machines, are in rangeloom.slabs; the Dask driver
+is ``python3 -m rangeloom.dask``.
+
 Calls into the library release the GIL while they run and take one
 process-wide lock, so Python threads may call them at any time; the work of
 one call is spread over ``threads`` threads (0: one per processor).
@@ -24,13 +28,22 @@ from dataclasses import dataclass
 from typing import Iterator, List, Optional, Union, overload
 
 from . import _rangeloom
-from ._errors import AnalysisWarning, Error, RunWarning, UnreadableError, UsageError, WriteError
+from ._errors import (
+    AnalysisWarning,
+    Error,
+    NoRoomError,
+    RunWarning,
+    UnreadableError,
+    UsageError,
+    WriteError,
+)
 from ._rangeloom import Scan
 
 __all__ = [
     "AnalysisWarning",
     "CleanReport",
     "Error",
+    "NoRoomError",
     "RunWarning",
     "Scan",
     "ScanReport",
@@ -40,6 +53,8 @@ __all__ = [
     "WriteError",
     "load",
 ]
+
+__version__ = _rangeloom.__version__
 
 PathLike = Union[str, "os.PathLike[str]"]
 

@@ -32,6 +32,13 @@ class WriteError(Error, OSError):
     status = 3
 
 
+class NoRoomError(Error, OSError):
+    """The work folder of an out-of-core clean ran out of room: nothing of the
+    clean is written."""
+
+    status = 4
+
+
 class RunWarning(UserWarning):
     """What rangeloom-clean warns of on standard error: words of a
     configuration that no record uses, a default threshold far from the scans'

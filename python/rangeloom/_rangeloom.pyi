@@ -1,12 +1,14 @@
 # Type hints of the compiled module (module.cpp); the package rangeloom is its
 # public face.
 import os
-from typing import List, Optional, Tuple, Union
+from typing import List, Optional, Sequence, Tuple, Union
 
 import numpy as np
 import numpy.typing as npt
 
 _Path = Union[str, os.PathLike[str]]
+
+__version__: str
 
 class Scan:
     @property
@@ -60,3 +62,13 @@ class ScanSet:
     ) -> Tuple[float, List[dict], str, List[str]]: ...
 
 def _load(path: _Path, threads: int) -> ScanSet: ...
+
+# The slab steps (rangeloom.slabs): each returns (status, message, warnings,
+# slabs, reused, text).
+_StepEnd = Tuple[int, str, List[str], int, bool, str]
+
+def _partition(
+    args: Sequence[_Path], work_dir: _Path, slab_bytes: int, slab_cells: int
+) -> _StepEnd: ...
+def _analyse_slab(work_dir: _Path, slab: int, threads: int) -> _StepEnd: ...
+def _gather(args: Sequence[_Path], work_dir: _Path) -> _StepEnd: ...

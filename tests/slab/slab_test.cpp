@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,10 @@ TEST_F(Slabs, KeepFinishedWorkAndNameDamagedFiles) {
     writeFile(other, readFile(o.config) + "\n");
     o.config = other;
     EXPECT_EQ(gatherAndWrite(o, work, console), kUnreadable);
+    // What needs every scan in memory is refused, not silently left out.
+    o.mergeFile = out + "/merged.ply";
+    EXPECT_EQ(gatherAndWrite(o, work, console), kBadUsage);
+    EXPECT_FALSE(std::ifstream(o.mergeFile).good());
     std::fclose(console.out);
     std::fclose(console.err);
 }
