@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/motion.h"
 #include "app/register_key.h"
 #include "app/snapshot.h"
 #include "app/value_histogram.h"
@@ -133,6 +134,10 @@ void onKeyboard(unsigned char key, int, int) {
         tossStep = tossThreshold / 10.0f;
         tossStepSet = true;
     }
+
+    // The camera keys move the view: held, they repeat.
+    for (char moving : {'a', 'A', 's', 'S', 'w', 'W', 'z', 'Z', 'd', 'D', 'x', 'X'})
+        if (key == moving) noteKeyMotion();
 
     switch (key) {
         case 'a':

@@ -23,6 +23,12 @@ const char* const kHelp =
     "\n"
     "In the window, 'h' prints the keys, 'q' quits.\n"
     "\n"
+    "Environment:\n"
+    "  RANGELOOM_DECIMATE_ABOVE=N  while a camera key is held or a drag goes on, a\n"
+    "                          scene of more than N faces or points is drawn as\n"
+    "                          every k-th of them (default 2000000; 0: never)\n"
+    "  RANGELOOM_DRAWING=immediate|arrays|buffers  how meshes reach the GL\n"
+    "\n"
     "Exit status: 0 after 'q' or when the window is closed; 1 when no window can\n"
     "be opened; when a scan's data is damaged, the PLY library's status: 255 for\n"
     "text data, 1 for binary data.\n";

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/keyboard.h"
+#include "app/motion.h"
 #include "app/view.h"
 #include "scene/scene_state.h"
 
@@ -68,6 +69,7 @@ Point3 planeProject(int px, int py) {
 void onMouse(int button, int state, int x, int y) {
     if (button == GLUT_MIDDLE_BUTTON) onMiddleButton(state, x, y);
     if (button != GLUT_LEFT_BUTTON) return;
+    noteDrag(state == GLUT_DOWN);
     if (state == GLUT_DOWN) {
         for (Mesh* object : sceneList) object->setDisplayMode(SparsePoints);
         return;

@@ -7,6 +7,7 @@
 
 #include "app/input.h"
 #include "app/keyboard.h"
+#include "app/motion.h"
 #include "app/mouse.h"
 #include "app/view.h"
 #include "scene/mesh.h"
@@ -87,6 +88,7 @@ void setUpLights() {
 int runStartup(int argc, char** argv) {
     openWindow(&argc, argv);
     resetViewAndScene();
+    readDecimateSetting();
 
     if (argc < 2) {
         std::cout << "format is: rangeloom filename" << std::endl;

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/legend.h"
+#include "app/motion.h"
 #include "app/mouse.h"
 #include "scene/materials.h"
 #include "scene/mesh.h"
@@ -130,7 +131,10 @@ void drawPickMark() {
 }  // namespace
 
 void onDisplay() {
+    // Decimated while the camera moves over a large scene; full otherwise.
+    movingStride = movingStrideForScene();
     drawFrame();
+    movingStride = 0;
     glutSwapBuffers();
 }
 

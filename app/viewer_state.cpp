@@ -1,6 +1,7 @@
 #include "app/viewer_state.h"
 
 #include "app/keyboard.h"
+#include "app/motion.h"
 #include "app/mouse.h"
 #include "app/register_key.h"
 #include "app/view.h"
@@ -22,6 +23,8 @@ void resetViewerState() {
     pickedPoint = PickHit();
     pickPressX = pickPressY = -1;
     sceneFrame = SceneFrame();
+    resetMotion();
+    decimateAbove = kDefaultDecimateAbove;
     rememberConfiguration("");
     resetSceneState();
 }

@@ -4,7 +4,9 @@
 // buffer objects), and a minimal reference drawing of the same primitives
 // from buffer objects, with the ratio of the viewer's time to the
 // reference's (the best of three turns each), all in the same run. With --scene FILE, the frame
-// times of that input (a configuration of real scans) the old way and now. Needs a display (run it
+// times of that input (a configuration of real scans) the old way and now. The last column, moving,
+// is the frame time while a camera key is held: decimated when the scene is larger than
+// RANGELOOM_DECIMATE_ABOVE (default 2000000), as in the viewer. Needs a display (run it
 // under Xvfb: bench/run_frame_bench.sh); reports milliseconds per frame.
 //   rangeloom-frame-bench [FRAMES] [TRIANGLES...]
 //   rangeloom-frame-bench --scene FILE [FRAMES]
@@ -24,6 +26,7 @@
 
 #include "app/input.h"
 #include "app/legend.h"
+#include "app/motion.h"
 #include "app/startup.h"
 #include "app/view.h"
 #include "scene/distance_colours.h"
@@ -163,6 +166,15 @@ struct Reference {
     }
 };
 
+// The frame time while a camera key is held, as the viewer draws it.
+double movingMsPerFrame(int frames) {
+    noteKeyMotion();
+    noteKeyMotion();
+    const double ms = msPerFrame(frames, onDisplay);
+    resetMotion();
+    return ms;
+}
+
 const char* const kModeNames[] = {"points", "sparse", "wire", "flat", "smooth"};
 
 // The frame times of the loaded scene in every mode, the old way and now.
@@ -177,7 +189,8 @@ int benchScene(const char* file, int frames) {
     const float n = static_cast<float>(sceneList.size());
     for (Mesh* object : sceneList) object->translate(Vec3(sum.x / n, sum.y / n, sum.z / n));
     frameVisibleObjects();
-    std::printf("%-8s %-8s %10s %10s %7s\n", "mode", "colour", "immediate", "ms/frame", "speedup");
+    std::printf("%-8s %-8s %10s %10s %7s %8s\n", "mode", "colour", "immediate", "ms/frame",
+                "speedup", "moving");
     for (int coloured = 0; coloured < 2; ++coloured) {
         colourByDistance = coloured != 0;
         for (int mode = 0; mode < 5; ++mode) {
@@ -187,8 +200,9 @@ int benchScene(const char* file, int frames) {
             const double before = msPerFrame(frames, onDisplay);
             setDrawPath(DrawPath::BufferObjects);
             const double after = msPerFrame(frames, onDisplay);
-            std::printf("%-8s %-8s %10.1f %10.1f %7.2f\n", kModeNames[mode],
-                        coloured ? "yes" : "no", before, after, before / after);
+            const double moving = movingMsPerFrame(frames);
+            std::printf("%-8s %-8s %10.1f %10.1f %7.2f %8.1f\n", kModeNames[mode],
+                        coloured ? "yes" : "no", before, after, before / after, moving);
             std::fflush(stdout);
         }
     }
@@ -199,6 +213,7 @@ int benchScene(const char* file, int frames) {
 
 int main(int argc, char** argv) {
     glutInit(&argc, argv);
+    readDecimateSetting();
     const bool scene = argc > 2 && std::strcmp(argv[1], "--scene") == 0;
     const int first = scene ? 3 : 1;
     const int frames = argc > first ? std::atoi(argv[first]) : 10;
@@ -217,8 +232,8 @@ int main(int argc, char** argv) {
     glutMainLoopEvent();
     if (scene) return benchScene(argv[2], frames);
 
-    std::printf("%-10s %-8s %-7s %10s %10s %10s %7s\n", "triangles", "mode", "colour", "immediate",
-                "ms/frame", "reference", "ratio");
+    std::printf("%-10s %-8s %-7s %10s %10s %10s %7s %8s\n", "triangles", "mode", "colour",
+                "immediate", "ms/frame", "reference", "ratio", "moving");
     for (int n : sizes) {
         Mesh* torus = makeTorus(n);
         resetSceneState();
@@ -245,9 +260,10 @@ int main(int argc, char** argv) {
                     least = std::min(least,
                                      msPerFrame(frames, [&] { reference.frame(mode, coloured); }));
                 }
-                std::printf("%-10zu %-8s %-7s %10.1f %10.1f %10.1f %7.2f\n", torus->faces.size(),
-                            kModeNames[mode], coloured ? "yes" : "no", before, now, least,
-                            now / least);
+                const double moving = movingMsPerFrame(frames);
+                std::printf("%-10zu %-8s %-7s %10.1f %10.1f %10.1f %7.2f %8.1f\n",
+                            torus->faces.size(), kModeNames[mode], coloured ? "yes" : "no", before,
+                            now, least, now / least, moving);
                 std::fflush(stdout);
             }
         }

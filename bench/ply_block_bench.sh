@@ -13,6 +13,7 @@ if [ $# -gt 0 ] && [ "$1" != -- ]; then SET=$1; shift; fi
 OPTIONS=("$@")
 DATA=$BUILD/bench-data/campaign-1000x1000-4
 if [ ! -f "$DATA/campaign.conf" ]; then
+  mkdir -p "$(dirname "$DATA")"
   "$BUILD/tools/campaign/rangeloom-campaign" "$DATA" --stations 4 --raster 1000x1000 >/dev/null
 fi
 echo "== generated campaign scans: $DATA"

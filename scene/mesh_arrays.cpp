@@ -103,7 +103,7 @@ template class GlArray<float>;
 template class GlArray<uint32_t>;
 template class GlArray<ColourRGBA>;
 
-bool MeshArrays::prepare(Mesh& mesh, const std::vector<ColourRGBA>* colours) {
+bool MeshArrays::prepare(Mesh& mesh, const std::vector<ColourRGBA>* colours, std::size_t stride) {
     try {
         const std::vector<Point3>& positions = mesh.drawPositions();
         Stamp s;
@@ -130,7 +130,8 @@ bool MeshArrays::prepare(Mesh& mesh, const std::vector<ColourRGBA>* colours) {
             }
         }
         if (mesh.displayMode != Points && mesh.displayMode != SparsePoints &&
-            !prepareFaces(mesh, mesh.displayMode == Smooth, colours))
+            (!prepareFaces(mesh, mesh.displayMode == Smooth, colours) ||
+             (stride > 1 && !prepareThinned(mesh, stride))))
             return false;
         if (showTossedPoints) {
             s.versions = {mesh.valuesVersion(), mesh.geometryVersion(), 0};
@@ -289,11 +290,58 @@ bool MeshArrays::prepareFaces(Mesh& mesh, bool smooth, const std::vector<ColourR
     return true;
 }
 
-void MeshArrays::drawGeometry(const Mesh& mesh, const std::vector<ColourRGBA>* colours) {
+bool MeshArrays::prepareThinned(const Mesh& mesh, std::size_t stride) {
+    Stamp s = facesStamp(mesh);
+    s.versions[2] = stride;
+    s.numbers[1] = static_cast<uint32_t>(mesh.displayMode);
+    if (thinned_.stamp == s) return true;
+    const bool smooth = mesh.displayMode == Smooth, wire = mesh.displayMode == Wireframe;
+    const std::size_t n = mesh.drawPositions().size();
+    std::vector<uint32_t> list;
+    std::vector<Run> runs;
+    uint32_t base = 0;  // the face's first corner in the per-corner arrays
+    for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+        const Face& face = mesh.faces[f];
+        if (runs.empty() || !sameMaterial(face.material, mesh.faces[runs.back().face].material))
+            runs.push_back({f, list.size(), 0, list.size(), 0});
+        if (!drawn(face, n)) continue;
+        const IndexList& c = face.vertexIndices;
+        const auto corners = static_cast<uint32_t>(c.size());
+        // The index list of the mode, as prepareFaces makes it, for this face.
+        const auto corner = [&](uint32_t i) {
+            return smooth ? static_cast<uint32_t>(c[i]) : base + i;
+        };
+        if (f % stride == 0) {
+            const std::size_t before = list.size();
+            if (wire && corners >= 2) {
+                for (uint32_t i = 0; i < corners; ++i) {
+                    list.push_back(corner(i));
+                    list.push_back(corner((i + 1) % corners));
+                }
+            } else if (!wire) {
+                for (uint32_t i = 2; i < corners; ++i) {
+                    list.push_back(corner(i - 1));
+                    list.push_back(corner(i));
+                    list.push_back(corner(0));
+                }
+            }
+            (wire ? runs.back().lineCount : runs.back().triangleCount) += list.size() - before;
+        }
+        base += corners;
+    }
+    if (!thinned_.array.store(std::move(list), GL_ELEMENT_ARRAY_BUFFER, buffers())) return false;
+    thinned_.stamp = s;
+    thinnedRuns_ = std::move(runs);
+    return true;
+}
+
+void MeshArrays::drawGeometry(const Mesh& mesh, const std::vector<ColourRGBA>* colours,
+                              std::size_t stride) {
     const int mode = mesh.displayMode;
     const bool points = mode == Points || mode == SparsePoints;
     const bool smooth = mode == Smooth;
     const bool wire = mode == Wireframe;
+    const bool thin = stride > 1 && !points;
 
     // The arrays of the mode: per position for points and Smooth, per corner
     // for the flat-shaded modes.
@@ -301,7 +349,8 @@ void MeshArrays::drawGeometry(const Mesh& mesh, const std::vector<ColourRGBA>* c
     const GlArray<ColourRGBA>& rgba = points || smooth ? colours_.array : cornerColours_.array;
     const GlArray<float>& normals = smooth ? normals_.array : cornerNormals_.array;
     // Sparse points: every 20th position, from the first.
-    const std::size_t every = mode == SparsePoints ? 20 : 1;
+    const std::size_t every =
+        points ? (mode == SparsePoints ? 20 : 1) * (stride > 1 ? stride : 1) : 1;
 
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, static_cast<GLsizei>(every * 3 * sizeof(float)),
@@ -333,10 +382,11 @@ void MeshArrays::drawGeometry(const Mesh& mesh, const std::vector<ColourRGBA>* c
             glShadeModel(smooth ? GL_SMOOTH : GL_FLAT);
             if (wire) glLineWidth(1.0f);
         }
-        const GlArray<uint32_t>& indices = smooth ? smoothTriangles_.array
-                                           : wire ? outlines_.array
-                                                  : flatTriangles_.array;
-        for (const Run& run : layout_.runs) {
+        const GlArray<uint32_t>& indices = thin     ? thinned_.array
+                                           : smooth ? smoothTriangles_.array
+                                           : wire   ? outlines_.array
+                                                    : flatTriangles_.array;
+        for (const Run& run : thin ? thinnedRuns_ : layout_.runs) {
             applyMaterial(mesh.faces[run.face].material);
             const std::size_t first = wire ? run.lineFirst : run.triangleFirst;
             const std::size_t count = wire ? run.lineCount : run.triangleCount;

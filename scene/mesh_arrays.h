@@ -72,10 +72,15 @@ public:
     // one per position while colouring by distance, else null. False when
     // the arrays cannot be made (out of memory); nothing has been drawn then
     // and the caller draws in immediate mode.
-    bool prepare(Mesh& mesh, const std::vector<ColourRGBA>* colours);
+    // `stride` k above 1: while the camera moves, only every k-th face (or
+    // point) is drawn, and the index lists of those faces are made too.
+    bool prepare(Mesh& mesh, const std::vector<ColourRGBA>* colours, std::size_t stride = 1);
     // The mesh's points or faces in its display mode, as the immediate
-    // drawing sends them between its material and the tossed points.
-    void drawGeometry(const Mesh& mesh, const std::vector<ColourRGBA>* colours);
+    // drawing sends them between its material and the tossed points; with a
+    // `stride` k above 1, only every k-th face or point, as the immediate
+    // drawing's loops with that step send them.
+    void drawGeometry(const Mesh& mesh, const std::vector<ColourRGBA>* colours,
+                      std::size_t stride = 1);
     // The tossed points, as the immediate drawing sends them.
     void drawTossed();
 
@@ -124,6 +129,7 @@ private:
     };
 
     bool prepareFaces(Mesh& mesh, bool smooth, const std::vector<ColourRGBA>* colours);
+    bool prepareThinned(const Mesh& mesh, std::size_t stride);
     bool buffers() const { return path_ == DrawPath::BufferObjects; }
 
     DrawPath path_;
@@ -137,5 +143,7 @@ private:
     Cached<uint32_t> flatTriangles_;    // fans over the corners
     Cached<uint32_t> outlines_;         // the faces' sides over the corners
     Cached<uint32_t> tossed_;           // positions whose value is above the threshold
+    Cached<uint32_t> thinned_;          // the mode's index list of every k-th face only
+    std::vector<Run> thinnedRuns_;      // its runs of one material
     Layout layout_;
 };

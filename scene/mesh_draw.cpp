@@ -66,17 +66,23 @@ void Mesh::draw() {
     // The arrays once made for this state, or one call per vertex when the
     // immediate path is chosen or the arrays cannot be made.
     // Flat and wireframe faces in their material hold one normal for a whole
-    // polygon; the renderer rounds its lighting differently from the same
-    // normal given with each vertex (an array), one colour level at a few
-    // pixels. The picture binds, so those stay one call per vertex.
+    // polygon. The renderer lights such a normal, given between polygons,
+    // apart from the same normal given with each vertex by one colour level
+    // at a few pixels, and even the calls between the polygons count: a
+    // display list of the very calls gives the same pixels but draws no
+    // sooner than the calls themselves, and the calls without the repeated
+    // materials already differ. The picture binds, so those faces stay one
+    // call per vertex.
     const bool polygonNormals =
         (displayMode == Flat || displayMode == Wireframe) && colours == nullptr;
+    // While the camera moves over a large scene: every k-th face or point.
+    const std::size_t stride = movingStride > 1 ? movingStride : 1;
     const DrawPath path = polygonNormals ? DrawPath::Immediate : drawPath();
     MeshArrays* arrays = nullptr;
     if (path != DrawPath::Immediate && !arraysFailed_) {
         if (arrays_.get() == nullptr || arrays_.get()->path() != path)
             arrays_.reset(new MeshArrays(path));
-        if (arrays_.get()->prepare(*this, colours)) {
+        if (arrays_.get()->prepare(*this, colours, stride)) {
             arrays = arrays_.get();
         } else {
             std::fprintf(stderr,
@@ -89,16 +95,16 @@ void Mesh::draw() {
     }
 
     if (arrays != nullptr) {
-        arrays->drawGeometry(*this, colours);
+        arrays->drawGeometry(*this, colours, stride);
     } else {
         drawColours_ = colours != nullptr ? colours->data() : nullptr;
         const std::vector<Point3>& positions = drawPositions();
         if (displayMode == Points) {
-            drawPoints(positions, 1, drawColours_);
+            drawPoints(positions, stride, drawColours_);
         } else if (displayMode == SparsePoints) {
-            drawPoints(positions, 20, drawColours_);
+            drawPoints(positions, 20 * stride, drawColours_);
         } else {
-            for (Face& f : faces) f.draw();
+            for (std::size_t f = 0; f < faces.size(); f += stride) faces[f].draw();
         }
         drawColours_ = nullptr;
     }

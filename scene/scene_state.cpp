@@ -7,6 +7,7 @@ int nextScanId = 1;
 float tossThreshold = kInitialTossThreshold;
 bool showTossedPoints = true;
 bool colourByDistance = false;
+std::size_t movingStride = 0;
 float colourScaleMaximum = 0.0f;
 
 DistanceScale currentDistanceScale() {
@@ -31,5 +32,6 @@ void resetSceneState() {
     tossThreshold = kInitialTossThreshold;
     showTossedPoints = true;
     colourByDistance = false;
+    movingStride = 0;
     colourScaleMaximum = 0.0f;
 }

@@ -37,11 +37,15 @@ constexpr float kInitialTossThreshold = 0.002f;
 
 extern std::vector<Mesh*> sceneList;  // every object, by scene index
 extern VisibilityFlags visibilityFlags;
-extern Mesh* gridMesh;            // the lattice mesh of a configuration, or null
-extern int nextScanId;            // id of the next scan of a configuration (from 1)
-extern float tossThreshold;       // removal threshold for overlap values (0.002)
-extern bool showTossedPoints;     // mark values above tossThreshold when drawing
-extern bool colourByDistance;     // scans drawn in the colours of their values, not their material
+extern Mesh* gridMesh;         // the lattice mesh of a configuration, or null
+extern int nextScanId;         // id of the next scan of a configuration (from 1)
+extern float tossThreshold;    // removal threshold for overlap values (0.002)
+extern bool showTossedPoints;  // mark values above tossThreshold when drawing
+extern bool colourByDistance;  // scans drawn in the colours of their values, not their material
+// While the camera moves over a large scene, every mesh draws only every
+// movingStride-th face of its faces, or of its points in the point modes
+// (every 20 movingStride-th in SparsePoints). 0 or 1: everything.
+extern std::size_t movingStride;
 extern float colourScaleMaximum;  // value at the colour map's end; 0: twice tossThreshold
 
 // The scale scans are coloured with now: the threshold, the maximum (twice the

@@ -570,7 +570,11 @@ int FGAPIENTRY glutBitmapWidth(void* font, int character) {
 }
 int FGAPIENTRY glutGet(GLenum query) {
     rec("glutGet", {double(query)});
-    return 0;
+    return query == GLUT_ELAPSED_TIME ? fakeGlut().elapsedMs : 0;
+}
+void FGAPIENTRY glutTimerFunc(unsigned int ms, void (*f)(int), int value) {
+    fakeGlut().timers.emplace_back(f, value);
+    rec("glutTimerFunc", {double(ms), double(value)});
 }
 
 }  // extern "C"

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct GLCall {
@@ -69,5 +70,9 @@ struct FakeGlutCallbacks {
     void (*mouse)(int, int, int, int) = nullptr;
     void (*motion)(int, int) = nullptr;
     void (*menu)(int) = nullptr;
+    // glutTimerFunc: the callbacks asked for, with their values, in order;
+    // a test fires them.
+    std::vector<std::pair<void (*)(int), int>> timers;
+    int elapsedMs = 0;  // what glutGet(GLUT_ELAPSED_TIME) answers
 };
 FakeGlutCallbacks& fakeGlut();
