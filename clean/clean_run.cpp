@@ -356,10 +356,9 @@ CleanStatus runClean(const CleanOptions& o) {
     ProgressBar bar(stderr, isatty(2) != 0 && o.verbosity != Verbosity::Quiet);
     bar.show("Loading " + files::printableName(baseName(o.config)) + " ...", 0, 0);
     // The loader's transcript, which counts every scan's faces and edges, is
-    // only shown when verbose: otherwise range images are loaded lean. The
-    // registration reads the scans' triangles as faces, so --register loads
-    // them whole.
-    const bool lean = o.verbosity != Verbosity::Verbose && !o.registerFirst;
+    // only shown when verbose: otherwise range images are loaded lean (the
+    // registration then reads their triangles from their rasters).
+    const bool lean = o.verbosity != Verbosity::Verbose;
     const CleanInput input =
         scanFile ? loadForCleaning(o.config, lean) : loadForCleaning(records, lean);
     bar.clear();

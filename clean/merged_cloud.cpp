@@ -11,6 +11,7 @@
 #include <limits>
 #include <vector>
 
+#include "clean/ply_properties.h"
 #include "files/file_replacement.h"
 #include "libply/plyfile.h"
 #include "scan/ply_fatal_guard.h"
@@ -26,30 +27,20 @@ struct MergedRecord {
     uint8_t tossed;    // 1: value greater than the threshold
 };
 
-ply_property_def property(const char* name, int diskType, int memoryType, std::size_t offset) {
-    ply_property_def p{};
-    p.name = name;
-    p.disk_type = diskType;
-    p.memory_type = memoryType;
-    p.memory_offset = static_cast<int>(offset);
-    p.is_list = PLY_SCALAR;
-    return p;
-}
-
 std::vector<ply_property_def> properties(bool wideIndex, bool keepTossed) {
     std::vector<ply_property_def> p = {
-        property("x", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, x)),
-        property("y", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, y)),
-        property("z", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, z)),
-        property("nx", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, nx)),
-        property("ny", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, ny)),
-        property("nz", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, nz)),
-        property("scan", wideIndex ? PLY_USHORT : PLY_UCHAR, PLY_USHORT,
-                 offsetof(MergedRecord, scan)),
-        property("value", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, value)),
+        scalarProperty("x", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, x)),
+        scalarProperty("y", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, y)),
+        scalarProperty("z", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, z)),
+        scalarProperty("nx", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, nx)),
+        scalarProperty("ny", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, ny)),
+        scalarProperty("nz", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, nz)),
+        scalarProperty("scan", wideIndex ? PLY_USHORT : PLY_UCHAR, PLY_USHORT,
+                       offsetof(MergedRecord, scan)),
+        scalarProperty("value", PLY_FLOAT, PLY_FLOAT, offsetof(MergedRecord, value)),
     };
     if (keepTossed)
-        p.push_back(property("tossed", PLY_UCHAR, PLY_UCHAR, offsetof(MergedRecord, tossed)));
+        p.push_back(scalarProperty("tossed", PLY_UCHAR, PLY_UCHAR, offsetof(MergedRecord, tossed)));
     return p;
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "clean/ply_properties.h"
 #include "files/file_replacement.h"
 #include "files/printable_name.h"
 #include "libply/plyfile.h"
@@ -21,21 +22,11 @@ struct ExportRecord {
     float value;    // overlap value; nan when not measured
 };
 
-ply_property_def floatProperty(const char* name, std::size_t offset) {
-    ply_property_def p{};
-    p.name = name;
-    p.disk_type = PLY_FLOAT;
-    p.memory_type = PLY_FLOAT;
-    p.memory_offset = static_cast<int>(offset);
-    p.is_list = PLY_SCALAR;
-    return p;
-}
-
 const ply_property_def kExportProperties[] = {
-    floatProperty("x", offsetof(ExportRecord, x)),
-    floatProperty("y", offsetof(ExportRecord, y)),
-    floatProperty("z", offsetof(ExportRecord, z)),
-    floatProperty("value", offsetof(ExportRecord, value)),
+    scalarProperty("x", PLY_FLOAT, PLY_FLOAT, offsetof(ExportRecord, x)),
+    scalarProperty("y", PLY_FLOAT, PLY_FLOAT, offsetof(ExportRecord, y)),
+    scalarProperty("z", PLY_FLOAT, PLY_FLOAT, offsetof(ExportRecord, z)),
+    scalarProperty("value", PLY_FLOAT, PLY_FLOAT, offsetof(ExportRecord, value)),
 };
 
 // The scan's file name, fit for a one-line header comment.

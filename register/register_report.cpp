@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "scan/scan_config.h"
+
 namespace {
 
 std::string format(const char* f, double v) {
@@ -98,5 +100,7 @@ std::vector<std::string> registrationWarnings(const std::vector<std::string>& na
 std::string registrationHeader(const std::string& fixedName) {
     // Eight words, none a number: the configuration reader takes them as
     // four records of other keywords, and the records after them unchanged.
-    return "# rangeloom-register: poses refined with " + fixedName + " held fixed";
+    // The reader does not name the words of this first line as unused.
+    return std::string("# ") + kRefinedConfigMarker + " poses refined with " + fixedName +
+           " held fixed";
 }

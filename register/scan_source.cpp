@@ -6,6 +6,7 @@
 #include "parallel/parallel_for.h"
 #include "scan/scan_config.h"
 #include "scene/console.h"
+#include "scene/range_grid.h"
 
 static_assert(sizeof(Point3) == 3 * sizeof(float), "points are read as packed floats");
 
@@ -36,8 +37,19 @@ ConfigPose recordOfPose(const registration::Pose& pose, const float given[7]) {
 namespace {
 
 // The faces as triangles: polygons of more corners as fans from their first.
+// A lean range image's triangles are those of its raster, the very ones (in
+// the same order, corners in the same order) its faces would be.
 std::vector<uint32_t> trianglesOf(const Mesh& scan) {
     std::vector<uint32_t> triangles;
+    if (trianglesInRaster(scan)) {
+        triangles.reserve(6 * scan.vertices.size());
+        forEachGridTriangle(rasterOf(scan, scan.gridStep), scan.vertices.data(), scan.maxEdgeLength,
+                            [&](uint64_t, int, int32_t a, int32_t b, int32_t c) {
+                                for (int32_t corner : {a, b, c})
+                                    triangles.push_back(static_cast<uint32_t>(corner));
+                            });
+        return triangles;
+    }
     std::size_t count = 0;
     for (const Face& face : scan.faces)
         count += face.vertexIndices.size() >= 3 ? face.vertexIndices.size() - 2 : 0;
@@ -182,5 +194,7 @@ void placeByRecord(PlyMesh& scan, const float values[7]) {
     scan.resetTransform();
     scan.rotate(Quaternion(values[3], values[4], values[5], values[6]));
     scan.translate(values[0], values[1], values[2]);
-    scan.bakeWorldPositions();
+    // A lean range image (loaded without normals) stays lean: its normals
+    // are made when needed.
+    scan.bakeWorldPositions(!(trianglesInRaster(scan) && scan.vertexNormals.empty()));
 }

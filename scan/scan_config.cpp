@@ -526,7 +526,8 @@ ScanConfigRecords readScanRecords(const std::string& fileName) {
     UnusedWords unused(fileName);
     Record r;
     bool tooLong = false;
-    while (readRecord(f, &r, &tooLong)) {
+    bool header = false;  // the records so far are those of a refined configuration's first line
+    for (bool first = true; readRecord(f, &r, &tooLong); first = false) {
         const std::vector<WordLines::Word> words = lines.upTo(std::ftell(f));
         if (tooLong) {
             const long long line = words.empty() ? lines.line() : words.back().line;
@@ -537,6 +538,12 @@ ScanConfigRecords readScanRecords(const std::string& fileName) {
                              0};
             break;
         }
+        if (first)
+            header = words.size() >= 2 && words[0].line == 1 && words[0].text == "#" &&
+                     words[1].text == kRefinedConfigMarker;
+        header = header && !isKeyword(r.keyword, "bmesh") && !isKeyword(r.keyword, "camera") &&
+                 !words.empty() && words.back().line == 1;
+        if (header) continue;
         for (const WordLines::Word& w : words)
             if (isKeyword(w.text, "bmesh")) ++result.bmeshWords;
         if (isKeyword(r.keyword, "camera")) continue;

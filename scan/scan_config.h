@@ -44,6 +44,10 @@ struct ScanRecord {
     std::string poseProblem;
 };
 
+// The second word of the comment line that rangeloom-register writes first
+// into a refined configuration ("# rangeloom-register: poses refined ...").
+constexpr const char* kRefinedConfigMarker = "rangeloom-register:";
+
 // What a configuration file holds, read without loading a scan.
 struct ScanConfigRecords {
     std::string fileName;
@@ -56,6 +60,9 @@ struct ScanConfigRecords {
     // no record uses (an extra number on a line, a "# comment"): one line
     // each, "CONF, line 3: words not used by any record: # first scan", at
     // most 20 lines and one that counts the rest.
+    // The first line of a configuration rangeloom-register wrote,
+    // "# rangeloom-register: ...", is not named as long as its records end
+    // on it (the records after it are then read as without it).
     std::vector<std::string> unusedWords;
     int bmeshWords = 0;  // words "bmesh" (any letter case), whether they start a record or not
 };

@@ -2,13 +2,15 @@
 # Builds the libFuzzer targets (clang) and runs each for a while on its
 # committed seed corpus plus a working corpus that grows between runs.
 #
-#   scripts/fuzz.sh [--seconds N] [--jobs N] [--fresh] [--build DIR] [--work DIR] [TARGET...]
+#   scripts/fuzz.sh [--seconds N] [--jobs N] [--fresh] [--build DIR] [--work DIR]
+#                   [--build-only] [TARGET...]
 #
 #   --seconds N   run time per target (default 1800)
 #   --jobs N      targets run side by side (default 1); each runs under nice -n 19
 #   --fresh       start from the seeds alone (the working corpus is emptied)
 #   --build DIR   build folder (default build-fuzz)
 #   --work DIR    working folder (default BUILD/fuzz-work)
+#   --build-only  build the targets and stop
 #   TARGET        any of: ply_header ply_read m_reader scan_config ply_mesh ptx_reader
 #                 e57_reader scan_file config_rewrite slab_file (default: all)
 #
@@ -24,6 +26,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 SECONDS_PER_TARGET=1800
 JOBS=1
 FRESH=0
+BUILD_ONLY=0
 BUILD="$ROOT/build-fuzz"
 WORK=""
 ALL_TARGETS=(ply_header ply_read m_reader scan_config ply_mesh ptx_reader e57_reader scan_file
@@ -37,7 +40,8 @@ while [ $# -gt 0 ]; do
     --fresh) FRESH=1; shift ;;
     --build) BUILD=$(realpath -m "$2"); shift 2 ;;
     --work) WORK=$(realpath -m "$2"); shift 2 ;;
-    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
+    --build-only) BUILD_ONLY=1; shift ;;
+    -h|--help) sed -n '2,23p' "$0"; exit 0 ;;
     *) TARGETS+=("$1"); shift ;;
   esac
 done
@@ -62,6 +66,7 @@ if [ ! -f "$BUILD/CMakeCache.txt" ]; then
     -DRANGELOOM_BENCH=OFF >/dev/null
 fi
 cmake --build "$BUILD" -j "$(nproc)" --target fuzz_targets -- --no-print-directory >/dev/null
+[ "$BUILD_ONLY" = 0 ] || exit 0
 
 # run_target NAME: fuzzes one target; its summary goes to its log.
 run_target() {

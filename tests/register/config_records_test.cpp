@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "register/register_report.h"
+
 namespace {
 
 ConfigPose pose(float tx, float ty, float tz, float qx, float qy, float qz, float qw) {
@@ -74,6 +76,9 @@ TEST(ConfigRewrite, AHeaderReplacesTheOneAnEarlierRunWrote) {
                         "# rangeloom-register: poses refined with b.ply held fixed"),
               "# rangeloom-register: poses refined with b.ply held fixed\n"
               "bmesh a.ply 1 0 0 0 0 0 1\n");
+    // The header the program writes, whose words the reader does not name.
+    EXPECT_EQ(registrationHeader("b.ply"),
+              "# rangeloom-register: poses refined with b.ply held fixed");
     // A header that would change what the reader reads is refused.
     std::string out, error;
     EXPECT_FALSE(rewriteConfig(text, {pose(1, 0, 0, 0, 0, 0, 1)}, "# three words", &out, &error));

@@ -90,7 +90,8 @@ TEST_F(ScanConfigInput, MissingFieldsAndMissingScans) {
 
 // The record grammar stays, but no word goes unnoticed: an extra number or a
 // "# comment" after a record shifts the records after it, and every word
-// that no record used is named with its line. A word longer than any file
+// that no record used is named with its line (but those of the line that
+// rangeloom-register writes first, while they hide nothing). A word longer than any file
 // name ends the reading instead of growing without bound.
 TEST_F(ScanConfigInput, WordsThatNoRecordUsesAreNamedWithTheirLines) {
     const std::string out = read(
@@ -104,6 +105,16 @@ TEST_F(ScanConfigInput, WordsThatNoRecordUsesAreNamedWithTheirLines) {
         0u)
         << out;
     EXPECT_EQ(sceneList.size(), 2u);
+
+    // The first line of a refined configuration hides no record: not named.
+    // Another comment, or the same line elsewhere or swallowing the next
+    // record's keyword, is.
+    const std::string header = "# rangeloom-register: poses refined with a.ply held fixed\n";
+    const std::string record = "bmesh a.ply 0 0 0 0 0 0 1\n";
+    EXPECT_EQ(read(header + record).find("words not used"), std::string::npos);
+    EXPECT_TRUE(has(read(record + header + record), ", line 2: words not used by any record: # "));
+    EXPECT_TRUE(has(read("# rangeloom-register: poses refined with a.ply held\n" + record),
+                    ", line 1: words not used by any record: held\n"));
 
     EXPECT_EQ(read("\n bmesh " + std::string(5000, 'n') + " 0 0 0 0 0 0 1\n"),
               "Could not read file " + conf +

@@ -19,7 +19,6 @@
 
 #include <sys/stat.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -28,10 +27,11 @@
 #include <cstring>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "files/file_replacement.h"
+#include "parallel/parallel_for.h"
 #include "tools/campaign/scan_file.h"
 #include "tools/campaign/survey.h"
 #include "version/version.h"
@@ -157,24 +157,11 @@ struct Written {
     std::vector<Candidate> strays;
 };
 
-// Runs work(i) for i in [0, n) on `threads` threads.
+// Runs work(i) for i in [0, n) on at most `threads` threads.
 template <class Work>
 void forEach(int n, int threads, Work work) {
-    std::atomic<int> next{0};
-    auto run = [&] {
-        for (int i = next++; i < n; i = next++) work(i);
-    };
-    std::vector<std::thread> pool;
-    for (int t = 1; t < std::min(threads, n); ++t) pool.emplace_back(run);
-    run();
-    for (std::thread& t : pool) t.join();
-}
-
-bool writeText(const std::string& path, const std::string& text) {
-    FILE* f = std::fopen(path.c_str(), "w");
-    if (f == nullptr) return false;
-    const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    return (std::fclose(f) == 0) && ok;
+    parallelForEach(static_cast<std::size_t>(n), threads,
+                    [&](std::size_t i) { work(static_cast<int>(i)); });
 }
 
 }  // namespace
@@ -202,8 +189,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const campaign::Survey survey(o.plan);
     const int n = o.plan.stations;
-    const int threads =
-        o.threads > 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+    const int threads = threadsOrAll(o.threads);
     std::vector<Written> written(static_cast<std::size_t>(n));
     std::vector<std::string> parts(static_cast<std::size_t>(n));
     std::mutex failures;
@@ -281,8 +267,9 @@ int main(int argc, char** argv) {
                                                                    {"campaign.conf", &conf}};
     for (const auto& [file, text] : listings) {
         const std::string path = o.outDir + "/" + file;
-        if (failed.empty() && !writeText(path, *text))
-            fail("cannot write " + path + ": " + std::strerror(errno));
+        std::string error;
+        if (failed.empty() && !files::replaceFileWith(path, *text, &error))
+            fail("cannot write " + path + ": " + error);
     }
     if (!failed.empty()) {
         for (const std::string& part : parts) std::remove(part.c_str());
