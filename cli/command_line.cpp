@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "cli/exit_status.h"
+#include "version/version.h"
+
 bool OptionScanner::fail(const std::string& why) {
     error_ = why;
     return false;
@@ -85,4 +88,22 @@ void printProgramError(const char* program, const std::string& message) {
 void printUsageError(const char* program, const std::string& message) {
     printProgramError(program, message);
     std::fprintf(stderr, "Try '%s --help' for more information.\n", program);
+}
+
+int answerCommandLine(ParseOutcome outcome, const char* program, const std::string& helpText,
+                      const std::string& error) {
+    switch (outcome) {
+        case ParseOutcome::Help:
+            std::fputs(helpText.c_str(), stdout);
+            return kSuccess;
+        case ParseOutcome::Version:
+            std::printf("%s %s\n", program, RANGELOOM_VERSION);
+            return kSuccess;
+        case ParseOutcome::BadUsage:
+            printUsageError(program, error);
+            return kBadUsage;
+        case ParseOutcome::Run:
+            break;
+    }
+    return -1;
 }

@@ -72,3 +72,9 @@ void printProgramError(const char* program, const std::string& message);
 
 // The same, then "Try 'PROGRAM --help' for more information.".
 void printUsageError(const char* program, const std::string& message);
+
+// What a batch program does with a command line that does not ask for its
+// work: the help text on standard output, "PROGRAM VERSION", or the parser's
+// error with the hint to --help. Returns the exit status, or -1 for Run.
+int answerCommandLine(ParseOutcome outcome, const char* program, const std::string& helpText,
+                      const std::string& error);

@@ -16,7 +16,6 @@
 #include "register/register_options.h"
 #include "register/register_report.h"
 #include "register/scan_source.h"
-#include "version/version.h"
 
 namespace {
 
@@ -132,18 +131,8 @@ int main(int argc, char** argv) {
     RegisterOptions options;
     std::string error;
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    switch (parseRegisterOptions(args, &options, &error)) {
-        case ParseOutcome::Help:
-            std::fputs(registerHelpText().c_str(), stdout);
-            return kSuccess;
-        case ParseOutcome::Version:
-            std::printf("%s %s\n", kProgram, RANGELOOM_VERSION);
-            return kSuccess;
-        case ParseOutcome::BadUsage:
-            printUsageError(kProgram, error);
-            return kBadUsage;
-        case ParseOutcome::Run:
-            break;
-    }
+    const ParseOutcome outcome = parseRegisterOptions(args, &options, &error);
+    if (outcome != ParseOutcome::Run)
+        return answerCommandLine(outcome, kProgram, registerHelpText(), error);
     return run(options);
 }

@@ -15,22 +15,19 @@
 //   scanNN.ply        ASCII PLY range images (obj_info num_cols / num_rows,
 //                     vertex x y z, range_grid lists "0" or "1 k")
 //   sample.strays     one line per scan: the file name and its stray vertex indices
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "files/file_replacement.h"
 #include "files/printable_name.h"
+#include "tools/common/generator_main.h"
 #include "tools/common/simulation.h"
-#include "version/version.h"
 
 namespace {
 
@@ -175,7 +172,7 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 success, 1 bad usage or a file cannot be written.\n";
 
-enum class Parsed { Run, Help, Version, BadUsage };
+using sim::Parsed;
 
 Parsed parseOptions(int argc, char** argv, Options* o) {
     for (int i = 1; i < argc; ++i) {
@@ -210,24 +207,10 @@ Parsed parseOptions(int argc, char** argv, Options* o) {
 
 int main(int argc, char** argv) {
     Options o;
-    switch (parseOptions(argc, argv, &o)) {
-        case Parsed::Help:
-            std::fputs(kUsage, stdout);
-            return 0;
-        case Parsed::Version:
-            std::printf("rangeloom-sample %s\n", RANGELOOM_VERSION);
-            return 0;
-        case Parsed::BadUsage:
-            std::fputs(kUsage, stderr);
-            return 1;
-        case Parsed::Run:
-            break;
-    }
-    if (mkdir(o.outDir.c_str(), 0777) != 0 && errno != EEXIST) {
-        std::fprintf(stderr, "rangeloom-sample: cannot make %s: %s\n", o.outDir.c_str(),
-                     std::strerror(errno));
-        return 1;
-    }
+    const int answered =
+        sim::answerParsed(parseOptions(argc, argv, &o), "rangeloom-sample", kUsage);
+    if (answered >= 0) return answered;
+    if (!sim::makeOutputFolder("rangeloom-sample", o.outDir)) return 1;
     Random random(o.seed);
     // Every file is written beside its target and renamed into place only
     // when all of them are complete: a failed run leaves no partial file and

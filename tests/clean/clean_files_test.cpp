@@ -1,7 +1,6 @@
 // The files the batch cleaner writes: cleaned scans in another folder (the
 // same bytes the viewer writes beside the scan) and the export of points and
 // values, read back through the PLY library and through assimp.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -22,6 +21,7 @@
 
 namespace {
 
+using testing_support::filesIn;
 using testing_support::readFile;
 using testing_support::writeFile;
 
@@ -40,17 +40,6 @@ const char kRangeImage[] =
     "end_header\n"
     "0 0 0\n0.001 0 0\n0 0.001 0\n0.001 0.001 0.0005\n"
     "1 0\n1 1\n1 2\n1 3\n";
-
-std::vector<std::string> filesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.push_back(e->d_name);
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 class CleanFiles : public testing::Test {
 protected:

@@ -2,7 +2,6 @@
 // scans straddle many slab borders gives the same values (the exports hold
 // them as float bits), the same cleaned files and the same table, on one
 // thread and on two; damaged work files are named, never trusted.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,20 +19,10 @@
 
 namespace {
 
+using testing_support::filesIn;
 using testing_support::makeTempDir;
 using testing_support::readFile;
 using testing_support::writeFile;
-
-std::vector<std::string> filesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.push_back(e->d_name);
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
     for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())

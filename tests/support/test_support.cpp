@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -37,6 +38,16 @@ std::string testDataPath(const std::string& relative) {
 #else
     return "tests/" + relative;
 #endif
+}
+
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code missing;  // a missing folder lists nothing
+    for (const auto& entry : std::filesystem::directory_iterator(folder, missing))
+        if (entry.path().filename().string()[0] != '.')
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace testing_support

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -23,5 +24,7 @@ void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
 // Path of a file under the source tree's tests/ folder.
 std::string testDataPath(const std::string& relative);
+// The names in a folder, without those starting with '.', sorted.
+std::vector<std::string> filesIn(const std::string& folder);
 
 }  // namespace testing_support

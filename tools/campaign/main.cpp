@@ -17,8 +17,6 @@
 // Exit status: 0 done, 1 bad usage, 3 a file could not be written (files
 // already complete are kept; no .part file is left).
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -34,7 +32,7 @@
 #include "parallel/parallel_for.h"
 #include "tools/campaign/scan_file.h"
 #include "tools/campaign/survey.h"
-#include "version/version.h"
+#include "tools/common/generator_main.h"
 
 namespace {
 
@@ -63,7 +61,7 @@ const char kUsage[] =
     "  -V, --version      print the version and exit\n"
     "Exit status: 0 success, 1 bad usage, 3 a file could not be written.\n";
 
-enum class Parsed { Run, Help, Version, BadUsage };
+using sim::Parsed;
 
 bool parseInt(const char* text, long min, long max, long* out) {
     char* end;
@@ -168,24 +166,10 @@ void forEach(int n, int threads, Work work) {
 
 int main(int argc, char** argv) {
     Options o;
-    switch (parseOptions(argc, argv, &o)) {
-        case Parsed::Help:
-            std::fputs(kUsage, stdout);
-            return 0;
-        case Parsed::Version:
-            std::printf("rangeloom-campaign %s\n", RANGELOOM_VERSION);
-            return 0;
-        case Parsed::BadUsage:
-            std::fputs(kUsage, stderr);
-            return 1;
-        case Parsed::Run:
-            break;
-    }
-    if (mkdir(o.outDir.c_str(), 0777) != 0 && errno != EEXIST) {
-        std::fprintf(stderr, "rangeloom-campaign: cannot make %s: %s\n", o.outDir.c_str(),
-                     std::strerror(errno));
-        return 3;
-    }
+    const int answered =
+        sim::answerParsed(parseOptions(argc, argv, &o), "rangeloom-campaign", kUsage);
+    if (answered >= 0) return answered;
+    if (!sim::makeOutputFolder("rangeloom-campaign", o.outDir)) return 3;
     const auto start = std::chrono::steady_clock::now();
     const campaign::Survey survey(o.plan);
     const int n = o.plan.stations;
