@@ -70,9 +70,9 @@ void sendVertex(const Point3& p) {
 // The immediate drawing sends, per face, the material and the face's normal
 // before glBegin. Mesa's renderer keeps attributes given between primitives
 // in the vertices that follow only once a vertex has been stored since its
-// last flush: the first face after a flush (the matrix calls before a mesh
-// flush) is drawn with its normal and material as constants, and every later
-// face with them as attributes of each vertex. The two are lit in different
+// last flush: the first face after a flush (the matrix calls that start
+// each mesh flush) is drawn with its normal and material as constants, and
+// every later face with them as attributes of each vertex. The two are lit in different
 // programs, whose results differ by one colour level at a few pixels, so
 // neither arrays (the material a constant for every face) nor a list of the
 // very calls (replayed one face at a time, each with constants, and slower
