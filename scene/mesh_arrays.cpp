@@ -52,7 +52,130 @@ MeshArrays::Stamp facesStamp(const Mesh& mesh) {
     return s;
 }
 
+// Whether faces are drawn with one normal and one material each: Flat and
+// Wireframe (and any mode outside 0..4, drawn as Flat) without distance
+// colours.
+bool facesOfOneNormal(const Mesh& mesh, const std::vector<ColourRGBA>* colours) {
+    const int mode = mesh.displayMode;
+    return colours == nullptr && mode != Points && mode != SparsePoints && mode != Smooth;
+}
+
+void sendVertex(const Point3& p) {
+    glVertex3f(p.x, p.y, p.z);
+}
+
+// Every `stride`-th face of a Flat or Wireframe mesh in its material, as the
+// content of a display list that gives the immediate drawing's pixels.
+//
+// The immediate drawing sends, per face, the material and the face's normal
+// before glBegin. Mesa's renderer keeps attributes given between primitives
+// in the vertices that follow only once a vertex has been stored since its
+// last flush: the first face after a flush (the matrix calls that start
+// each mesh flush) is drawn with its normal and material as constants, and
+// every later face with them as attributes of each vertex. The two are lit in different
+// programs, whose results differ by one colour level at a few pixels, so
+// neither arrays (the material a constant for every face) nor a list of the
+// very calls (replayed one face at a time, each with constants, and slower
+// than the calls) reproduce the picture. This list does: the first face as
+// the immediate drawing sends it (normal and material before its glBegin),
+// then all the others as one GL_TRIANGLES or GL_LINES primitive with the
+// material and normal given inside it (stored per vertex, replayed in one
+// draw). A face of no or more than eight corners lets the next one start
+// over with constants (the renderer then clears the attributes it holds
+// before taking new ones), so it is sent the same way. The triangles of a
+// polygon are (c[i-1], c[i], c0) and a line loop its sides, as the
+// renderer cuts them; faces naming a missing position are left out, their
+// material being sent only where it would be current after the mesh.
+void sendFaceList(const Mesh& mesh, std::size_t stride) {
+    const std::vector<Point3>& positions = mesh.drawPositions();
+    const std::size_t n = positions.size();
+    const bool wire = mesh.displayMode == Wireframe;
+    const float normalScale = mesh.scaleFactors.x;
+    bool anyDrawn = false;
+    bool constants = true;           // the next face gives its normal and material before glBegin
+    bool open = false;               // inside the GL_TRIANGLES or GL_LINES of the later faces
+    const Material* sent = nullptr;  // the material last given inside it
+    const Face* last = nullptr;      // the last face visited
+    for (std::size_t f = 0; f < mesh.faces.size(); f += stride) {
+        const Face& face = mesh.faces[f];
+        last = &face;
+        if (!drawn(face, n)) continue;
+        const IndexList& c = face.vertexIndices;
+        const Vec3 normal = face.normal.scaled(normalScale);
+        const auto corner = [&](std::size_t i) { sendVertex(positions[std::size_t(c[i])]); };
+        if (!anyDrawn) {
+            glShadeModel(GL_FLAT);
+            if (wire) glLineWidth(1.0f);
+            anyDrawn = true;
+        }
+        if (constants) {
+            if (open) glEnd();
+            open = false;
+            applyMaterial(face.material);
+            glNormal3f(normal.x, normal.y, normal.z);
+            glBegin(wire ? GL_LINE_LOOP : GL_POLYGON);
+            for (std::size_t i = 0; i < c.size(); ++i) corner(i);
+            glEnd();
+            constants = c.empty() || c.size() > 8;
+            continue;
+        }
+        if (!open) {
+            glBegin(wire ? GL_LINES : GL_TRIANGLES);
+            open = true;
+            sent = nullptr;
+        }
+        if (sent == nullptr || !sameMaterial(*sent, face.material)) {
+            applyMaterial(face.material);
+            sent = &face.material;
+        }
+        glNormal3f(normal.x, normal.y, normal.z);
+        if (wire && c.size() >= 2) {
+            for (std::size_t i = 0; i < c.size(); ++i) {
+                corner(i);
+                corner((i + 1) % c.size());
+            }
+        } else if (!wire) {
+            for (std::size_t i = 2; i < c.size(); ++i) {
+                corner(i - 1);
+                corner(i);
+                corner(0);
+            }
+        }
+    }
+    if (open) glEnd();
+    // The immediate drawing applies the material of a face it leaves out too.
+    if (last != nullptr && !drawn(*last, n)) applyMaterial(last->material);
+}
+
 }  // namespace
+
+bool GlList::begin() {
+    clear();
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    name_ = glGenLists(1);
+    if (name_ == 0) return false;
+    glNewList(name_, GL_COMPILE);
+    return true;
+}
+
+bool GlList::end() {
+    glEndList();
+    if (glGetError() == GL_OUT_OF_MEMORY) {
+        clear();
+        return false;
+    }
+    return true;
+}
+
+void GlList::call() const {
+    if (name_ != 0) glCallList(name_);
+}
+
+void GlList::clear() {
+    if (name_ != 0) glDeleteLists(name_, 1);
+    name_ = 0;
+}
 
 template <class T>
 bool GlArray<T>::store(std::vector<T>&& data, unsigned target, bool buffers) {
@@ -129,10 +252,14 @@ bool MeshArrays::prepare(Mesh& mesh, const std::vector<ColourRGBA>* colours, std
                 colours_.stamp = s;
             }
         }
-        if (mesh.displayMode != Points && mesh.displayMode != SparsePoints &&
-            (!prepareFaces(mesh, mesh.displayMode == Smooth, colours) ||
-             (stride > 1 && !prepareThinned(mesh, stride))))
+        if (facesOfOneNormal(mesh, colours)) {
+            if (!prepareFaceList(mesh, 1) || (stride > 1 && !prepareFaceList(mesh, stride)))
+                return false;
+        } else if (mesh.displayMode != Points && mesh.displayMode != SparsePoints &&
+                   (!prepareFaces(mesh, mesh.displayMode == Smooth, colours) ||
+                    (stride > 1 && !prepareThinned(mesh, stride)))) {
             return false;
+        }
         if (showTossedPoints) {
             s.versions = {mesh.valuesVersion(), mesh.geometryVersion(), 0};
             s.addresses = {mesh.vertexValues.data(), mesh.worldVertices.data(), nullptr};
@@ -290,6 +417,18 @@ bool MeshArrays::prepareFaces(Mesh& mesh, bool smooth, const std::vector<ColourR
     return true;
 }
 
+bool MeshArrays::prepareFaceList(const Mesh& mesh, std::size_t stride) {
+    Stamp s = facesStamp(mesh);
+    s.versions[2] = stride;
+    s.numbers[1] = static_cast<uint32_t>(mesh.displayMode);
+    CachedList& cached = stride > 1 ? thinnedFaceList_ : faceList_;
+    if (cached.stamp == s) return true;
+    cached.stamp = Stamp();
+    if (!cached.list.compile([&] { sendFaceList(mesh, stride); })) return false;
+    cached.stamp = s;
+    return true;
+}
+
 bool MeshArrays::prepareThinned(const Mesh& mesh, std::size_t stride) {
     Stamp s = facesStamp(mesh);
     s.versions[2] = stride;
@@ -337,6 +476,10 @@ bool MeshArrays::prepareThinned(const Mesh& mesh, std::size_t stride) {
 
 void MeshArrays::drawGeometry(const Mesh& mesh, const std::vector<ColourRGBA>* colours,
                               std::size_t stride) {
+    if (facesOfOneNormal(mesh, colours)) {
+        (stride > 1 ? thinnedFaceList_ : faceList_).list.call();
+        return;
+    }
     const int mode = mesh.displayMode;
     const bool points = mode == Points || mode == SparsePoints;
     const bool smooth = mode == Smooth;

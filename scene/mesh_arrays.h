@@ -16,8 +16,13 @@
 // vertex sent in immediate mode would have left, so that whatever is drawn
 // next is lit the same.
 //
-// Owned by its Mesh; deleting it deletes its buffer objects, so the GL
-// context must still be current if any were made.
+// Flat and Wireframe faces in their material (one normal and one material
+// per face, no distance colours) are a display list instead, compiled once
+// per change and replayed as one primitive: see sendFaceList in
+// mesh_arrays.cpp for why arrays would not give their pixels.
+//
+// Owned by its Mesh; deleting it deletes its buffer objects and display
+// lists, so the GL context must still be current if any were made.
 #pragma once
 
 #include <array>
@@ -57,6 +62,31 @@ private:
     unsigned buffer_ = 0;    // buffer object name, 0 on the client path
     std::vector<T> client_;  // the data on the client path
     std::size_t size_ = 0;   // elements stored
+};
+
+// One display list, deleted with its owner.
+class GlList {
+public:
+    GlList() = default;
+    GlList(const GlList&) = delete;
+    GlList& operator=(const GlList&) = delete;
+    ~GlList() { clear(); }
+
+    // Compiles what `send` issues (GL_COMPILE: nothing is drawn). False when
+    // the context is out of memory (the list is then empty).
+    template <class Send>
+    bool compile(Send send) {
+        if (!begin()) return false;
+        send();
+        return end();
+    }
+    void call() const;
+    void clear();
+
+private:
+    bool begin();
+    bool end();
+    unsigned name_ = 0;  // 0: none
 };
 
 class MeshArrays {
@@ -128,7 +158,13 @@ private:
         Stamp stamp;
     };
 
+    struct CachedList {
+        GlList list;
+        Stamp stamp;
+    };
+
     bool prepareFaces(Mesh& mesh, bool smooth, const std::vector<ColourRGBA>* colours);
+    bool prepareFaceList(const Mesh& mesh, std::size_t stride);
     bool prepareThinned(const Mesh& mesh, std::size_t stride);
     bool buffers() const { return path_ == DrawPath::BufferObjects; }
 
@@ -145,5 +181,7 @@ private:
     Cached<uint32_t> tossed_;           // positions whose value is above the threshold
     Cached<uint32_t> thinned_;          // the mode's index list of every k-th face only
     std::vector<Run> thinnedRuns_;      // its runs of one material
+    CachedList faceList_;               // Flat or Wireframe faces in their material
+    CachedList thinnedFaceList_;        // the same of every k-th face only
     Layout layout_;
 };

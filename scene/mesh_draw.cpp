@@ -64,20 +64,15 @@ void Mesh::draw() {
     }
 
     // The arrays once made for this state, or one call per vertex when the
-    // immediate path is chosen or the arrays cannot be made.
-    // Flat and wireframe faces in their material hold one normal for a whole
-    // polygon. The renderer lights such a normal, given between polygons,
-    // apart from the same normal given with each vertex by one colour level
-    // at a few pixels, and even the calls between the polygons count: a
-    // display list of the very calls gives the same pixels but draws no
-    // sooner than the calls themselves, and the calls without the repeated
-    // materials already differ. The picture binds, so those faces stay one
-    // call per vertex.
-    const bool polygonNormals =
-        (displayMode == Flat || displayMode == Wireframe) && colours == nullptr;
+    // immediate path is chosen or the arrays cannot be made. Flat and
+    // wireframe faces in their material (one normal and one material per
+    // face) are a display list on the array paths: the renderer lights the
+    // first face after a flush from constants and the later ones from
+    // per-vertex attributes, a level apart at a few pixels, and only a list
+    // shaped after that gives these pixels (MeshArrays, sendFaceList).
     // While the camera moves over a large scene: every k-th face or point.
     const std::size_t stride = movingStride > 1 ? movingStride : 1;
-    const DrawPath path = polygonNormals ? DrawPath::Immediate : drawPath();
+    const DrawPath path = drawPath();
     MeshArrays* arrays = nullptr;
     if (path != DrawPath::Immediate && !arraysFailed_) {
         if (arrays_.get() == nullptr || arrays_.get()->path() != path)

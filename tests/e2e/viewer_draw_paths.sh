@@ -5,10 +5,8 @@
 # every display mode, tossed points shown ('b') at a lower threshold ('t'),
 # coloured by distance ('m') in the other materials ('c'), the lattice mesh,
 # and the sparse points of a drag; the torus also after moving the camera
-# while decimated drawing is on. (Flat and wireframe faces in their
-# material are drawn one call per vertex on every path: the renderer would
-# light a normal held for a whole polygon and the same normal given with each
-# vertex a colour level apart.)
+# while decimated drawing is on. Flat and wireframe faces in their material
+# (a display list on the new paths) are shown on both inputs.
 . "$(dirname "$0")/lib.sh"
 : "${RANGELOOM_SAMPLE:?}" "${RANGELOOM_TORUS:?}"
 e2e_init viewer-draw-paths
@@ -27,7 +25,7 @@ SAMPLE_STEPS=(
 )
 # The torus is shown (key 1) and seen from further away ('d'); lit white, its
 # flat and smooth pictures are the same.
-TORUS_STEPS=(smooth "1$(printf ' d%.0s' $(seq 20))" same  wireframe "e e e e" same)
+TORUS_STEPS=(smooth "1$(printf ' d%.0s' $(seq 20))" same  wireframe "e e e e" same  flat e same)
 
 # Screenshots as raw RGB bytes: quick to take and to compare.
 shot() { import -window "$WID" -depth 8 "rgb:$1" 2>/dev/null; }

@@ -66,11 +66,16 @@ struct DrawState {
     bool pointSmooth = false;
     GLenum beginMode = 0;
     bool inBegin = false;
-    std::vector<DrawnVertex> begun;  // vertices since glBegin
+    std::vector<DrawnVertex> begun;                  // vertices since glBegin
+    std::vector<std::array<float, 4>> begunDiffuse;  // and the material of each
     ArrayPointer vertexArray, normalArray, colourArray;
     GLuint arrayBuffer = 0, elementBuffer = 0, nextBuffer = 1;
     std::map<GLuint, std::vector<unsigned char>> buffers;
     std::vector<DrawnPrimitive> drawn;
+    std::map<GLuint, std::vector<GLCall>> lists;  // display lists by name
+    GLuint nextList = 1;
+    GLuint compiling = 0;  // the list glNewList opened, or 0
+    int replaying = 0;     // inside glCallList: calls are not recorded
 };
 
 DrawState& draw() {
@@ -79,13 +84,17 @@ DrawState& draw() {
 }
 
 // Cuts the vertices of one glBegin/glEnd or array draw into primitives.
-void assemble(GLenum mode, const std::vector<DrawnVertex>& v) {
+// `diffuse`: the material of each vertex sent between glBegin and glEnd
+// (glMaterial may come between its vertices), else null: the current one.
+void assemble(GLenum mode, const std::vector<DrawnVertex>& v,
+              const std::vector<std::array<float, 4>>* diffuse = nullptr) {
     DrawState& d = draw();
     const auto add = [&](GLenum kind, std::initializer_list<std::size_t> corners) {
         DrawnPrimitive p;
         p.kind = kind;
         for (std::size_t c : corners) p.vertices.push_back(v[c]);
-        p.diffuse = d.diffuse;
+        // The provoking vertex's: the last of the corners as listed.
+        p.diffuse = diffuse != nullptr ? (*diffuse)[*(corners.end() - 1)] : d.diffuse;
         p.pointSize = d.pointSize;
         p.lineWidth = d.lineWidth;
         p.shadeModel = d.shadeModel;
@@ -184,7 +193,18 @@ void setEnabled(GLenum cap, bool on) {
 }
 
 void rec(const char* fn, std::vector<double> args = {}, std::string text = {}) {
-    glCalls().push_back({fn, std::move(args), std::move(text)});
+    if (draw().compiling != 0)
+        misuse((std::string(fn) + " while a display list is compiled").c_str());
+    if (draw().replaying == 0) glCalls().push_back({fn, std::move(args), std::move(text)});
+}
+
+// While a display list is compiled, a call that may go into one is kept in
+// it instead of taking effect: true then.
+bool keptInList(const char* fn, std::vector<double> args) {
+    DrawState& d = draw();
+    if (d.compiling == 0) return false;
+    d.lists[d.compiling].push_back({fn, std::move(args), {}});
+    return true;
 }
 
 }  // namespace
@@ -204,6 +224,10 @@ void clearDrawnPrimitives() {
 
 std::size_t liveBufferObjects() {
     return draw().buffers.size();
+}
+
+std::size_t liveDisplayLists() {
+    return draw().lists.size();
 }
 
 void resetFakeGL() {
@@ -235,21 +259,29 @@ extern "C" {
 
 // ---- GL ----
 void GLAPIENTRY glBegin(GLenum mode) {
+    if (keptInList("glBegin", {double(mode)})) return;
     draw().beginMode = mode;
     draw().inBegin = true;
     draw().begun.clear();
+    draw().begunDiffuse.clear();
     rec("glBegin", {double(mode)});
 }
 void GLAPIENTRY glEnd() {
-    if (draw().inBegin) assemble(draw().beginMode, draw().begun);
+    if (keptInList("glEnd", {})) return;
+    if (draw().inBegin) assemble(draw().beginMode, draw().begun, &draw().begunDiffuse);
     draw().inBegin = false;
     rec("glEnd");
 }
 void GLAPIENTRY glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
-    if (draw().inBegin) draw().begun.push_back({{x, y, z}, draw().normal, draw().colour});
+    if (keptInList("glVertex3f", {x, y, z})) return;
+    if (draw().inBegin) {
+        draw().begun.push_back({{x, y, z}, draw().normal, draw().colour});
+        draw().begunDiffuse.push_back(draw().diffuse);
+    }
     rec("glVertex3f", {x, y, z});
 }
 void GLAPIENTRY glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
+    if (keptInList("glNormal3f", {x, y, z})) return;
     draw().normal = {x, y, z};
     rec("glNormal3f", {x, y, z});
 }
@@ -266,10 +298,12 @@ void GLAPIENTRY glPointSize(GLfloat size) {
     rec("glPointSize", {size});
 }
 void GLAPIENTRY glLineWidth(GLfloat width) {
+    if (keptInList("glLineWidth", {width})) return;
     draw().lineWidth = width;
     rec("glLineWidth", {width});
 }
 void GLAPIENTRY glShadeModel(GLenum mode) {
+    if (keptInList("glShadeModel", {double(mode)})) return;
     draw().shadeModel = mode;
     rec("glShadeModel", {double(mode)});
 }
@@ -354,6 +388,10 @@ void GLAPIENTRY glFinish() {
     rec("glFinish");
 }
 void GLAPIENTRY glMaterialfv(GLenum face, GLenum pname, const GLfloat* v) {
+    if (pname == GL_SHININESS
+            ? keptInList("glMaterialfv", {double(face), double(pname), v[0]})
+            : keptInList("glMaterialfv", {double(face), double(pname), v[0], v[1], v[2], v[3]}))
+        return;
     if (pname == GL_DIFFUSE || pname == GL_AMBIENT_AND_DIFFUSE)
         draw().diffuse = {v[0], v[1], v[2], v[3]};
     if (pname == GL_SHININESS)
@@ -362,6 +400,7 @@ void GLAPIENTRY glMaterialfv(GLenum face, GLenum pname, const GLfloat* v) {
         rec("glMaterialfv", {double(face), double(pname), v[0], v[1], v[2], v[3]});
 }
 void GLAPIENTRY glMaterialf(GLenum face, GLenum pname, GLfloat v) {
+    if (keptInList("glMaterialf", {double(face), double(pname), v})) return;
     rec("glMaterialf", {double(face), double(pname), v});
 }
 void GLAPIENTRY glLightfv(GLenum light, GLenum pname, const GLfloat* v) {
@@ -449,7 +488,10 @@ void GLAPIENTRY glColorMaterial(GLenum face, GLenum mode) {
     rec("glColorMaterial", {double(face), double(mode)});
 }
 void GLAPIENTRY glVertex2f(GLfloat x, GLfloat y) {
-    if (draw().inBegin) draw().begun.push_back({{x, y, 0.0f}, draw().normal, draw().colour});
+    if (draw().inBegin) {
+        draw().begun.push_back({{x, y, 0.0f}, draw().normal, draw().colour});
+        draw().begunDiffuse.push_back(draw().diffuse);
+    }
     rec("glVertex2f", {x, y});
 }
 void GLAPIENTRY glRasterPos2f(GLfloat x, GLfloat y) {
@@ -483,6 +525,57 @@ const GLubyte* GLAPIENTRY glGetString(GLenum name) {
 }
 GLenum GLAPIENTRY glGetError() {
     return GL_NO_ERROR;
+}
+GLuint GLAPIENTRY glGenLists(GLsizei range) {
+    rec("glGenLists", {double(range)});
+    const GLuint first = draw().nextList;
+    for (GLsizei i = 0; i < range; ++i) draw().lists[first + GLuint(i)];
+    draw().nextList += GLuint(range);
+    return first;
+}
+void GLAPIENTRY glDeleteLists(GLuint list, GLsizei range) {
+    rec("glDeleteLists", {double(list), double(range)});
+    for (GLsizei i = 0; i < range; ++i) draw().lists.erase(list + GLuint(i));
+}
+void GLAPIENTRY glNewList(GLuint list, GLenum mode) {
+    rec("glNewList", {double(list), double(mode)});
+    if (mode != GL_COMPILE) misuse("glNewList: only GL_COMPILE is kept");
+    draw().lists[list].clear();
+    draw().compiling = list;
+}
+void GLAPIENTRY glEndList() {
+    draw().compiling = 0;
+    rec("glEndList");
+}
+void GLAPIENTRY glCallList(GLuint list) {
+    rec("glCallList", {double(list)});
+    const auto found = draw().lists.find(list);
+    if (found == draw().lists.end()) return;
+    const std::vector<GLCall> calls = found->second;
+    ++draw().replaying;
+    for (const GLCall& c : calls) {
+        const std::vector<double>& a = c.args;
+        if (c.fn == "glBegin") {
+            glBegin(GLenum(a[0]));
+        } else if (c.fn == "glEnd") {
+            glEnd();
+        } else if (c.fn == "glVertex3f") {
+            glVertex3f(GLfloat(a[0]), GLfloat(a[1]), GLfloat(a[2]));
+        } else if (c.fn == "glNormal3f") {
+            glNormal3f(GLfloat(a[0]), GLfloat(a[1]), GLfloat(a[2]));
+        } else if (c.fn == "glMaterialfv") {
+            GLfloat v[4] = {};
+            for (std::size_t i = 2; i < a.size(); ++i) v[i - 2] = GLfloat(a[i]);
+            glMaterialfv(GLenum(a[0]), GLenum(a[1]), v);
+        } else if (c.fn == "glMaterialf") {
+            glMaterialf(GLenum(a[0]), GLenum(a[1]), GLfloat(a[2]));
+        } else if (c.fn == "glShadeModel") {
+            glShadeModel(GLenum(a[0]));
+        } else if (c.fn == "glLineWidth") {
+            glLineWidth(GLfloat(a[0]));
+        }
+    }
+    --draw().replaying;
 }
 
 // ---- GLU ----

@@ -43,7 +43,7 @@ struct DrawnVertex {
 struct DrawnPrimitive {
     unsigned kind = 0;  // GL_POINTS, GL_LINES, GL_TRIANGLES (others: as sent)
     std::vector<DrawnVertex> vertices;
-    std::array<float, 4> diffuse{};  // front diffuse material at the time
+    std::array<float, 4> diffuse{};  // front diffuse material of its provoking vertex
     float pointSize = 1.0f;
     float lineWidth = 1.0f;
     unsigned shadeModel = 0;      // GL_SMOOTH or GL_FLAT
@@ -61,6 +61,12 @@ const std::vector<DrawnPrimitive>& drawnPrimitives();
 void clearDrawnPrimitives();
 // Buffer objects that exist (made and not deleted).
 std::size_t liveBufferObjects();
+// Display lists: glNewList(GL_COMPILE) keeps the calls that may go into a
+// list (glBegin, glEnd, glVertex3f, glNormal3f, glMaterialfv, glMaterialf,
+// glShadeModel, glLineWidth) without effect or record, any other call then
+// ends the test program with a message; glCallList records itself and
+// replays them, drawn as if sent. The lists that exist:
+std::size_t liveDisplayLists();
 
 // GLUT callbacks as registered by the program (null until registered).
 struct FakeGlutCallbacks {
