@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     }
     std::string written, error;
     if (!rewriteConfig(text, poses, "# perturbed by rangeloom-perturb", &written, &error) ||
-        !toolWrite(out, written)) {
+        !toolWrite(out, written, &error)) {
         std::fprintf(stderr, "rangeloom-perturb: cannot write %s %s\n", out.c_str(), error.c_str());
         return 3;
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "files/file_replacement.h"
 #include "register/config_records.h"
 #include "register/scan_source.h"
 
@@ -43,9 +44,9 @@ inline Eigen::Vector3d modelCentroid(const registration::ScanPoints& scan) {
     return count > 0 ? Eigen::Vector3d(sum / static_cast<double>(count)) : sum;
 }
 
-inline bool toolWrite(const std::string& path, const std::string& text) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    return std::fclose(f) == 0 && ok;
+// Writes text to path whole or not at all: through a temporary file renamed
+// over the target, so a full disk or a failed write leaves an earlier file
+// as it was. *error says why when it fails.
+inline bool toolWrite(const std::string& path, const std::string& text, std::string* error) {
+    return files::replaceFileWith(path, text, error);
 }
