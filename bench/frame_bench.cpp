@@ -89,9 +89,14 @@ GLuint upload(GLenum target, const void* data, std::size_t bytes) {
 // The least a program must do to draw the torus's primitives in each mode:
 // positions, vertex normals and colours in buffer objects, the triangles and
 // their sides as index lists, one draw call a frame, in the same frame as
-// the viewer's (cleared, camera, lights, material).
+// the viewer's (cleared, camera, lights, material). Flat faces are lit by
+// their face normal and take the colour of their first corner, which a
+// shared vertex cannot carry: the flat drawing adds one vertex per triangle
+// (its last corner, the one flat shading reads, with the face's normal and
+// first corner's colour) to the shared ones.
 struct Reference {
     GLuint positions = 0, normals = 0, colours = 0, triangles = 0, sides = 0;
+    GLuint flatPositions = 0, flatNormals = 0, flatColours = 0, flatTriangles = 0;
     GLsizei triangleCount = 0, sideCount = 0, pointCount = 0;
 
     explicit Reference(Mesh& m) {
@@ -109,13 +114,33 @@ struct Reference {
         colours = upload(GL_ARRAY_BUFFER, rgba.data(), rgba.size() * sizeof(ColourRGBA));
         triangles = upload(GL_ELEMENT_ARRAY_BUFFER, tri.data(), tri.size() * sizeof(uint32_t));
         sides = upload(GL_ELEMENT_ARRAY_BUFFER, side.data(), side.size() * sizeof(uint32_t));
+        std::vector<Point3> flatP(m.vertices);
+        std::vector<Vec3> flatN(m.vertexNormals);
+        std::vector<ColourRGBA> flatC(rgba);
+        std::vector<uint32_t> flatTri;
+        for (const Face& f : m.faces) {
+            const std::size_t a = std::size_t(f.vertexIndices[0]);
+            const std::size_t c = std::size_t(f.vertexIndices[2]);
+            flatTri.push_back(uint32_t(a));
+            flatTri.push_back(uint32_t(f.vertexIndices[1]));
+            flatTri.push_back(uint32_t(flatP.size()));
+            flatP.push_back(m.vertices[c]);
+            flatN.push_back(f.normal.scaled(m.scaleFactors.x));
+            flatC.push_back(rgba[a]);
+        }
+        flatPositions = upload(GL_ARRAY_BUFFER, flatP.data(), flatP.size() * sizeof(Point3));
+        flatNormals = upload(GL_ARRAY_BUFFER, flatN.data(), flatN.size() * sizeof(Vec3));
+        flatColours = upload(GL_ARRAY_BUFFER, flatC.data(), flatC.size() * sizeof(ColourRGBA));
+        flatTriangles =
+            upload(GL_ELEMENT_ARRAY_BUFFER, flatTri.data(), flatTri.size() * sizeof(uint32_t));
         triangleCount = GLsizei(tri.size());
         sideCount = GLsizei(side.size());
         pointCount = GLsizei(m.vertices.size());
     }
     ~Reference() {
-        const GLuint names[] = {positions, normals, colours, triangles, sides};
-        glDeleteBuffers(5, names);
+        const GLuint names[] = {positions,     normals,     colours,     triangles,    sides,
+                                flatPositions, flatNormals, flatColours, flatTriangles};
+        glDeleteBuffers(9, names);
     }
 
     void frame(int mode, bool coloured) const {
@@ -128,18 +153,19 @@ struct Reference {
         glEnableClientState(GL_VERTEX_ARRAY);
         const bool points = mode == Points || mode == SparsePoints;
         const GLsizei every = mode == SparsePoints ? 20 : 1;
-        glBindBuffer(GL_ARRAY_BUFFER, positions);
+        const bool flat = mode == Flat;
+        glBindBuffer(GL_ARRAY_BUFFER, flat ? flatPositions : positions);
         glVertexPointer(3, GL_FLOAT, every * GLsizei(sizeof(Point3)), nullptr);
         if (!points) {
             glEnableClientState(GL_NORMAL_ARRAY);
-            glBindBuffer(GL_ARRAY_BUFFER, normals);
+            glBindBuffer(GL_ARRAY_BUFFER, flat ? flatNormals : normals);
             glNormalPointer(GL_FLOAT, 0, nullptr);
         }
         if (coloured) {
             glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
             glEnable(GL_COLOR_MATERIAL);
             glEnableClientState(GL_COLOR_ARRAY);
-            glBindBuffer(GL_ARRAY_BUFFER, colours);
+            glBindBuffer(GL_ARRAY_BUFFER, flat ? flatColours : colours);
             glColorPointer(4, GL_UNSIGNED_BYTE, every * GLsizei(sizeof(ColourRGBA)), nullptr);
         }
         if (points) {
@@ -149,7 +175,7 @@ struct Reference {
         } else {
             glShadeModel(mode == Smooth ? GL_SMOOTH : GL_FLAT);
             const bool wire = mode == Wireframe;
-            glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, wire ? sides : triangles);
+            glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, wire ? sides : flat ? flatTriangles : triangles);
             glDrawElements(wire ? GL_LINES : GL_TRIANGLES, wire ? sideCount : triangleCount,
                            GL_UNSIGNED_INT, nullptr);
         }
