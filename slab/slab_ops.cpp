@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -765,10 +766,17 @@ CleanStatus gatherInner(const CleanOptions& o, const std::string& workDir,
         files::ProtectedFiles keep;
         for (const ManifestScan& s : m.scans)
             keep.add(s.path, "scan " + files::printableName(s.path));
+        // With two threads or more the next scan is read while this one is
+        // written (the in-memory run reads its scans side by side too).
+        const bool ahead = (o.threads > 0 ? o.threads : workerThreads()) >= 2;
+        auto readAgain = [&records](std::size_t i) {
+            return i < records.records.size() ? reload(records, i) : nullptr;
+        };
+        std::future<std::unique_ptr<PlyMesh>> next;
         for (std::size_t i = 0; i < n; ++i) {
             bar.show("Writing", static_cast<std::int64_t>(i), static_cast<std::int64_t>(n));
-            std::unique_ptr<PlyMesh> scan =
-                i < records.records.size() ? reload(records, i) : nullptr;
+            std::unique_ptr<PlyMesh> scan = next.valid() ? next.get() : readAgain(i);
+            if (ahead && i + 1 < n) next = std::async(std::launch::async, readAgain, i + 1);
             if (scan == nullptr || scan->worldVertices.size() != values[i].size()) {
                 bar.clear();
                 std::fprintf(console.err,
