@@ -1,5 +1,7 @@
 #include "slab/slab_files.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -42,14 +44,21 @@ void putArray(std::string* out, const T* v, std::size_t n) {
     if (n > 0) out->append(reinterpret_cast<const char*>(v), n * sizeof(T));
 }
 
-// A reader over a file's bytes that refuses to pass its end.
+// A reader of an open file of known size that refuses to pass its end:
+// arrays are read straight into their vectors, without a copy of the whole
+// file (a slab file is as large as the slab).
 struct Bytes {
-    const std::string& data;
-    std::size_t at = 0;
+    FILE* file;
+    std::uint64_t size;  // of the file, when it was opened
+    std::uint64_t at = 0;
+    bool failed = false;  // a read failed within the size (an error, or the file shrank)
     bool take(void* out, std::size_t n) {
         if (n == 0) return true;  // out may be null then
-        if (n > data.size() - at) return false;
-        std::memcpy(out, data.data() + at, n);
+        if (n > size - at) return false;
+        if (std::fread(out, 1, n, file) != n) {
+            failed = true;
+            return false;
+        }
         at += n;
         return true;
     }
@@ -60,9 +69,31 @@ struct Bytes {
     // n items of T, when they lie within the file.
     template <class T>
     bool getArray(std::vector<T>* v, std::uint64_t n) {
-        if (n > (data.size() - at) / sizeof(T)) return false;
+        if (n > (size - at) / sizeof(T)) return false;
         v->resize(static_cast<std::size_t>(n));
         return take(v->data(), static_cast<std::size_t>(n) * sizeof(T));
+    }
+};
+
+// An open work file and its size; closed at the end of the scope.
+struct OpenFile {
+    FILE* file = nullptr;
+    std::uint64_t size = 0;
+    ~OpenFile() {
+        if (file != nullptr) std::fclose(file);
+    }
+    // False, with *error, when the file cannot be opened.
+    bool open(const std::string& path, std::string* error) {
+        std::string why;
+        file = files::openRegularFile(path, &why);
+        struct stat st;
+        if (file != nullptr && fstat(fileno(file), &st) == 0) {
+            size = static_cast<std::uint64_t>(st.st_size);
+            return true;
+        }
+        if (file != nullptr) why = std::strerror(errno);
+        *error = "cannot read " + files::printableName(path) + ": " + why;
+        return false;
     }
 };
 
@@ -228,17 +259,35 @@ bool readManifest(const std::string& workDir, Manifest* m, std::string* error) {
 }
 
 void appendSegment(const Segment& s, std::string* out) {
-    out->append("SCAN", 4);
-    const auto vertices = static_cast<std::uint32_t>(s.index.size());
-    put(out, s.scan);
-    put(out, vertices);
-    put(out, s.points);
-    put(out, static_cast<std::uint64_t>(s.corners.size() / 3));
-    putArray(out, s.index.data(), s.index.size());
-    for (int axis = 0; axis < 3; ++axis)
-        for (const Point3& p : s.positions) put(out, axis == 0 ? p.x : axis == 1 ? p.y : p.z);
-    putArray(out, s.corners.data(), s.corners.size() / 3 * 3);
-    out->append((8 - out->size() % 8) % 8, '\0');
+    const std::size_t vertices = s.index.size(), corners = s.corners.size() / 3 * 3;
+    const std::size_t start = out->size();
+    const std::size_t end = start + kSegmentHeaderBytes + 16 * vertices + 4 * corners;
+    // One resize and then each array in place: a segment holds up to a
+    // whole scan.
+    out->resize(end + (8 - end % 8) % 8, '\0');
+    char* at = out->data() + start;
+    auto place = [&at](const void* from, std::size_t bytes) {
+        if (bytes > 0) std::memcpy(at, from, bytes);
+        at += bytes;
+    };
+    const auto count = static_cast<std::uint32_t>(vertices);
+    const auto triangles = static_cast<std::uint64_t>(corners / 3);
+    place("SCAN", 4);
+    place(&s.scan, 4);
+    place(&count, 4);
+    place(&s.points, 4);
+    place(&triangles, 8);
+    place(s.index.data(), 4 * vertices);
+    for (int axis = 0; axis < 3; ++axis) {
+        float* column = reinterpret_cast<float*>(at);
+        for (std::size_t i = 0; i < vertices; ++i) {
+            const Point3& p = s.positions[i];
+            const float v = axis == 0 ? p.x : axis == 1 ? p.y : p.z;
+            std::memcpy(column + i, &v, 4);
+        }
+        at += 4 * vertices;
+    }
+    place(s.corners.data(), 4 * corners);
 }
 
 std::string slabHeader(int slab, const ManifestSlab& s, int axis) {
@@ -261,16 +310,17 @@ bool readSlab(const std::string& workDir, int slab, const Manifest& m,
         return false;
     }
     const ManifestSlab& expected = m.slabs[static_cast<std::size_t>(slab)];
-    std::string data;
-    if (!readWhole(path, &data, error)) return false;
+    OpenFile file;
+    if (!file.open(path, error)) return false;
+    Bytes in{file.file, file.size};
     auto damaged = [&](const std::string& what) {
-        *error = name + " is damaged: " + what;
+        *error = in.failed ? "cannot read " + name + ": " + std::strerror(EIO)
+                           : name + " is damaged: " + what;
         return false;
     };
-    if (data.size() != expected.bytes)
-        return damaged(std::to_string(data.size()) + " bytes where the manifest has " +
+    if (file.size != expected.bytes)
+        return damaged(std::to_string(file.size) + " bytes where the manifest has " +
                        std::to_string(expected.bytes));
-    Bytes in{data};
     char magic[8];
     std::uint32_t version, number, axis, count;
     std::int32_t first, end;
@@ -282,6 +332,7 @@ bool readSlab(const std::string& workDir, int slab, const Manifest& m,
         axis != static_cast<std::uint32_t>(m.axis) || count != expected.segments)
         return damaged("its header does not match the manifest");
     segments->clear();
+    std::vector<float> axes;  // the x, y and z columns of a segment
     for (std::uint32_t k = 0; k < count; ++k) {
         const std::string where = "segment " + std::to_string(k) + ": ";
         char tag[4];
@@ -294,9 +345,7 @@ bool readSlab(const std::string& workDir, int slab, const Manifest& m,
         if (s.scan >= m.scans.size() || s.points > vertices)
             return damaged(where + "its scan or point count is out of range");
         const std::uint64_t scanPoints = m.scans[s.scan].points;
-        std::vector<float> axes[3];
-        if (!in.getArray(&s.index, vertices) || !in.getArray(&axes[0], vertices) ||
-            !in.getArray(&axes[1], vertices) || !in.getArray(&axes[2], vertices) ||
+        if (!in.getArray(&s.index, vertices) || !in.getArray(&axes, 3 * std::uint64_t(vertices)) ||
             triangles > UINT64_MAX / 3 || !in.getArray(&s.corners, 3 * triangles))
             return damaged(where + "it is cut short");
         for (std::uint32_t i : s.index)
@@ -305,14 +354,15 @@ bool readSlab(const std::string& workDir, int slab, const Manifest& m,
             if (c < 0 || static_cast<std::uint32_t>(c) >= vertices)
                 return damaged(where + "a corner is out of range");
         s.positions.resize(vertices);
+        const float* x = axes.data();
         for (std::uint32_t i = 0; i < vertices; ++i)
-            s.positions[i] = Point3(axes[0][i], axes[1][i], axes[2][i]);
+            s.positions[i] = Point3(x[i], x[vertices + i], x[2 * std::size_t(vertices) + i]);
         const std::size_t pad = (8 - in.at % 8) % 8;
         char zeros[8];
         if (!in.take(zeros, pad)) return damaged(where + "it is cut short");
         segments->push_back(std::move(s));
     }
-    if (in.at != data.size()) return damaged("bytes after its last segment");
+    if (in.at != file.size) return damaged("bytes after its last segment");
     return true;
 }
 
@@ -333,13 +383,14 @@ std::string valuesBytes(int slab, const std::vector<SlabValues>& v) {
 bool readValues(const std::string& workDir, int slab, const Manifest& m, std::vector<SlabValues>* v,
                 std::string* error) {
     const std::string path = valuesPath(workDir, slab);
-    std::string data;
-    if (!readWhole(path, &data, error)) return false;
+    OpenFile file;
+    if (!file.open(path, error)) return false;
+    Bytes in{file.file, file.size};
     auto damaged = [&](const std::string& what) {
-        *error = files::printableName(path) + " is damaged: " + what;
+        *error = in.failed ? "cannot read " + files::printableName(path) + ": " + std::strerror(EIO)
+                           : files::printableName(path) + " is damaged: " + what;
         return false;
     };
-    Bytes in{data};
     char magic[8];
     std::uint32_t version, number;
     std::uint64_t count;
@@ -360,7 +411,7 @@ bool readValues(const std::string& workDir, int slab, const Manifest& m, std::ve
             if (i >= m.scans[s.scan].points) return damaged("a point index is out of range");
         v->push_back(std::move(s));
     }
-    if (in.at != data.size()) return damaged("bytes after its last segment");
+    if (in.at != file.size) return damaged("bytes after its last segment");
     return true;
 }
 

@@ -21,6 +21,12 @@ of a slab whose values exist returns at once. Steps on different slabs may
 run at the same time in different processes; within one process the calls of
 the module run one at a time (they release the GIL meanwhile).
 
+The first step called sets the process's malloc (glibc) to keep what it
+frees, up to 1 GB, and to give threads started after it one shared arena:
+the steps free and allocate arrays of about the same size scan after scan
+and slab after slab, and fresh pages cost a page fault each. The process then
+holds its peak memory until it ends.
+
 Failures raise the package's exceptions with rangeloom-clean's messages and
 exit status (UsageError, UnreadableError, WriteError, NoRoomError); warnings
 are RunWarnings.

@@ -164,6 +164,16 @@ class DriverTest(unittest.TestCase):
             slabs.analyse_slab(work, 1)
         self.assertFalse(os.path.exists(os.path.join(work, "slab-00001.values")))
 
+    def test_the_local_workers_share_one_malloc_arena(self):
+        # A slab task's thread would otherwise take fresh pages for every slab.
+        client, closing = driver._cluster(driver.parse(["--local", "1", self.conf]))
+        try:
+            seen = client.run(lambda: os.environ.get("MALLOC_ARENA_MAX"))
+            self.assertEqual(list(seen.values()), ["1"])
+        finally:
+            for thing in closing:
+                thing.close()
+
     def test_the_command_line(self):
         def run(*args):
             return subprocess.run(
