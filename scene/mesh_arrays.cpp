@@ -52,6 +52,15 @@ MeshArrays::Stamp facesStamp(const Mesh& mesh) {
     return s;
 }
 
+// The stamp of what is made from every `stride`-th face in the mesh's
+// display mode.
+MeshArrays::Stamp facesStamp(const Mesh& mesh, std::size_t stride) {
+    MeshArrays::Stamp s = facesStamp(mesh);
+    s.versions[2] = stride;
+    s.numbers[1] = static_cast<uint32_t>(mesh.displayMode);
+    return s;
+}
+
 // Whether faces are drawn with one normal and one material each: Flat and
 // Wireframe (and any mode outside 0..4, drawn as Flat) without distance
 // colours.
@@ -418,9 +427,7 @@ bool MeshArrays::prepareFaces(Mesh& mesh, bool smooth, const std::vector<ColourR
 }
 
 bool MeshArrays::prepareFaceList(const Mesh& mesh, std::size_t stride) {
-    Stamp s = facesStamp(mesh);
-    s.versions[2] = stride;
-    s.numbers[1] = static_cast<uint32_t>(mesh.displayMode);
+    const Stamp s = facesStamp(mesh, stride);
     CachedList& cached = stride > 1 ? thinnedFaceList_ : faceList_;
     if (cached.stamp == s) return true;
     cached.stamp = Stamp();
@@ -430,9 +437,7 @@ bool MeshArrays::prepareFaceList(const Mesh& mesh, std::size_t stride) {
 }
 
 bool MeshArrays::prepareThinned(const Mesh& mesh, std::size_t stride) {
-    Stamp s = facesStamp(mesh);
-    s.versions[2] = stride;
-    s.numbers[1] = static_cast<uint32_t>(mesh.displayMode);
+    const Stamp s = facesStamp(mesh, stride);
     if (thinned_.stamp == s) return true;
     const bool smooth = mesh.displayMode == Smooth, wire = mesh.displayMode == Wireframe;
     const std::size_t n = mesh.drawPositions().size();
