@@ -80,31 +80,42 @@ void sendVertex(const Point3& p) {
 // before glBegin. Mesa's renderer keeps attributes given between primitives
 // in the vertices that follow only once a vertex has been stored since its
 // last flush: the first face after a flush (the matrix calls that start
-// each mesh flush) is drawn with its normal and material as constants, and
-// every later face with them as attributes of each vertex. The two are lit in different
+// each mesh flush) is drawn with its normal as a constant, and every later
+// face with it as an attribute of each vertex. The two are lit in different
 // programs, whose results differ by one colour level at a few pixels, so
-// neither arrays (the material a constant for every face) nor a list of the
-// very calls (replayed one face at a time, each with constants, and slower
-// than the calls) reproduce the picture. This list does: the first face as
-// the immediate drawing sends it (normal and material before its glBegin),
-// then all the others as one GL_TRIANGLES or GL_LINES primitive with the
-// material and normal given inside it (stored per vertex, replayed in one
-// draw). A face of no or more than eight corners lets the next one start
-// over with constants (the renderer then clears the attributes it holds
-// before taking new ones), so it is sent the same way. The triangles of a
-// polygon are (c[i-1], c[i], c0) and a line loop its sides, as the
-// renderer cuts them; faces naming a missing position are left out, their
-// material being sent only where it would be current after the mesh.
+// neither arrays (the normal an attribute of the first face too) nor a list
+// of the very calls (replayed one face at a time, each with constants, and
+// slower than the calls) reproduce the picture. This list does: the first
+// face as the immediate drawing sends it (normal and material before its
+// glBegin), then all the others as one GL_TRIANGLES or GL_LINES primitive
+// with the normal given inside it (stored per vertex, replayed in one draw).
+// The material is given inside only where a face's differs from the one
+// current: a mesh in one material stores 24 bytes per corner, not 76 (the
+// renderer lights a material held as a constant and one repeated in every
+// vertex to the same pixels). A face of no or more than eight corners lets
+// the next one start over with constants (the renderer then clears the
+// attributes it holds before taking new ones), so it is sent the same way.
+// The triangles of a polygon are (c[i-1], c[i], c0) and a line loop its
+// sides, as the renderer cuts them; faces naming a missing position are
+// left out, their material being sent only where it would be current after
+// the mesh.
+//
+// Each corner stays a vertex of its own, though corners shared between
+// faces could be stored once with any normal (flat shading reads the last
+// corner only): after the smooth-shaded corner markers, drawn as smooth
+// points, the renderer interpolates the colours of the faces a list draws
+// as if they were smooth, so the picture is the immediate one only while
+// every corner of a face carries the face's colour.
 void sendFaceList(const Mesh& mesh, std::size_t stride) {
     const std::vector<Point3>& positions = mesh.drawPositions();
     const std::size_t n = positions.size();
     const bool wire = mesh.displayMode == Wireframe;
     const float normalScale = mesh.scaleFactors.x;
     bool anyDrawn = false;
-    bool constants = true;           // the next face gives its normal and material before glBegin
-    bool open = false;               // inside the GL_TRIANGLES or GL_LINES of the later faces
-    const Material* sent = nullptr;  // the material last given inside it
-    const Face* last = nullptr;      // the last face visited
+    bool constants = true;  // the next face gives its normal and material before glBegin
+    bool open = false;      // inside the GL_TRIANGLES or GL_LINES of the later faces
+    const Material* current = nullptr;  // the material last given
+    const Face* last = nullptr;         // the last face visited
     for (std::size_t f = 0; f < mesh.faces.size(); f += stride) {
         const Face& face = mesh.faces[f];
         last = &face;
@@ -121,6 +132,7 @@ void sendFaceList(const Mesh& mesh, std::size_t stride) {
             if (open) glEnd();
             open = false;
             applyMaterial(face.material);
+            current = &face.material;
             glNormal3f(normal.x, normal.y, normal.z);
             glBegin(wire ? GL_LINE_LOOP : GL_POLYGON);
             for (std::size_t i = 0; i < c.size(); ++i) corner(i);
@@ -131,11 +143,10 @@ void sendFaceList(const Mesh& mesh, std::size_t stride) {
         if (!open) {
             glBegin(wire ? GL_LINES : GL_TRIANGLES);
             open = true;
-            sent = nullptr;
         }
-        if (sent == nullptr || !sameMaterial(*sent, face.material)) {
+        if (!sameMaterial(*current, face.material)) {
             applyMaterial(face.material);
-            sent = &face.material;
+            current = &face.material;
         }
         glNormal3f(normal.x, normal.y, normal.z);
         if (wire && c.size() >= 2) {
