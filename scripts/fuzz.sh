@@ -19,7 +19,7 @@
 # input in artifacts/, reproducible with: BUILD/tests/fuzz/fuzz_TARGET FILE
 # (set RANGELOOM_FUZZ_VERBOSE=1 to see the loaders' output). Once fixed, copy
 # it into tests/fuzz/corpus/TARGET/ as a regression test.
-# Exit status: 0 when no target found anything.
+# Exit status: 0 when every target ran and none found anything.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -74,11 +74,11 @@ run_target() {
   local work="$WORK/$t"
   [ "$FRESH" = 1 ] && rm -rf "$work/corpus"
   mkdir -p "$work/corpus" "$work/artifacts"
-  local dict=()
-  case "$t" in
-    ply_*) dict=(-dict="$ROOT/tests/fuzz/ply.dict") ;;
-    *) dict=(-dict="$ROOT/tests/fuzz/$t.dict") ;;
-  esac
+  # A dictionary where the target has one: libFuzzer refuses to start on a
+  # dictionary file that does not exist.
+  local dict=() file="$ROOT/tests/fuzz/$t.dict"
+  case "$t" in ply_*) file="$ROOT/tests/fuzz/ply.dict" ;; esac
+  [ -f "$file" ] && dict=(-dict="$file")
   # New inputs go to the first folder; the seeds are only read. Paths are
   # absolute: the scan_config target changes its folder.
   local start
@@ -104,10 +104,17 @@ summary() {
   local result="no findings"
   if grep -qE '^(==[0-9]+==ERROR|SUMMARY: |fuzz target: )|ERROR: libFuzzer' "$log"; then
     result="FINDING: $(ls -t "$WORK/$t/artifacts" | head -1)"
+  elif [ -z "$runs" ]; then
+    # No input ran (the fuzzer refused its options or did not start): a
+    # failure, not a clean run.
+    result="DID NOT RUN"
   fi
   printf '%-14s %6ss %12s executions  %-10s  %s\n' "$t" "$seconds" "${runs:-?}" "${cov:-}" "$result"
   echo "$(date -Is) ${seconds}s ${runs:-?} executions ${cov:-} $result" >>"$WORK/$t/history"
-  if [ "$result" != "no findings" ]; then
+  if [ "$result" = "DID NOT RUN" ]; then
+    head -5 "$log" | sed 's/^/    /'
+    return 1
+  elif [ "$result" != "no findings" ]; then
     grep -E 'ERROR|SUMMARY|fuzz target:' "$log" | head -5 | sed 's/^/    /'
     return 1
   fi
