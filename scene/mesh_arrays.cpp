@@ -111,10 +111,9 @@ void sendFaceList(const Mesh& mesh, std::size_t stride) {
     const std::size_t n = positions.size();
     const bool wire = mesh.displayMode == Wireframe;
     const float normalScale = mesh.scaleFactors.x;
-    bool anyDrawn = false;
     bool constants = true;  // the next face gives its normal and material before glBegin
     bool open = false;      // inside the GL_TRIANGLES or GL_LINES of the later faces
-    const Material* current = nullptr;  // the material last given
+    const Material* current = nullptr;  // the material last given; none before the first face drawn
     const Face* last = nullptr;         // the last face visited
     for (std::size_t f = 0; f < mesh.faces.size(); f += stride) {
         const Face& face = mesh.faces[f];
@@ -123,10 +122,9 @@ void sendFaceList(const Mesh& mesh, std::size_t stride) {
         const IndexList& c = face.vertexIndices;
         const Vec3 normal = face.normal.scaled(normalScale);
         const auto corner = [&](std::size_t i) { sendVertex(positions[std::size_t(c[i])]); };
-        if (!anyDrawn) {
+        if (current == nullptr) {
             glShadeModel(GL_FLAT);
             if (wire) glLineWidth(1.0f);
-            anyDrawn = true;
         }
         if (constants) {
             if (open) glEnd();
