@@ -6,7 +6,11 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <type_traits>
+#include <vector>
 
 #include "files/printable_name.h"
 #include "files/regular_file.h"
@@ -32,6 +36,41 @@ float floatOf(std::uint32_t b) {
     float f;
     std::memcpy(&f, &b, 4);
     return f;
+}
+
+// An integer field of the manifest, exactly: a JSON number written without a
+// fraction that fits T. The library's own conversion casts a fraction or an
+// out-of-range number to T unchecked (undefined for a float beyond T's range),
+// so a manifest from another machine or a damaged one is checked here.
+template <class T>
+T integerOf(const nlohmann::json& v, const char* what) {
+    static_assert(std::is_integral<T>::value && sizeof(T) <= 8, "an integer field");
+    if (v.is_number_unsigned()) {
+        const std::uint64_t u = v.get<std::uint64_t>();
+        if (u > static_cast<std::uint64_t>(std::numeric_limits<T>::max()))
+            throw std::out_of_range(what);
+        return static_cast<T>(u);
+    }
+    if (v.is_number_integer()) {
+        const std::int64_t i = v.get<std::int64_t>();
+        if (std::is_unsigned<T>::value
+                ? i < 0
+                : i < static_cast<std::int64_t>(std::numeric_limits<T>::min()))
+            throw std::out_of_range(what);
+        if (!std::is_unsigned<T>::value &&
+            i > static_cast<std::int64_t>(std::numeric_limits<T>::max()))
+            throw std::out_of_range(what);
+        return static_cast<T>(i);
+    }
+    throw std::out_of_range(what);
+}
+
+template <class T>
+std::vector<T> integersOf(const nlohmann::json& v, const char* what) {
+    if (!v.is_array()) throw std::out_of_range(what);
+    std::vector<T> r;
+    for (const auto& e : v) r.push_back(integerOf<T>(e, what));
+    return r;
 }
 
 template <class T>
@@ -196,7 +235,7 @@ bool readManifest(const std::string& workDir, Manifest* m, std::string* error) {
     try {
         const nlohmann::json j = nlohmann::json::parse(text);
         if (j.at("format").get<std::string>() != "rangeloom-slabs" ||
-            j.at("version").get<std::uint32_t>() != kFormatVersion) {
+            integerOf<std::uint32_t>(j.at("version"), "version") != kFormatVersion) {
             *error = files::printableName(path) + " is not a slab manifest of version " +
                      std::to_string(kFormatVersion);
             return false;
@@ -207,12 +246,13 @@ bool readManifest(const std::string& workDir, Manifest* m, std::string* error) {
         r.planKey = j.at("plan").get<std::string>();
         r.warnings = j.at("warnings").get<std::vector<std::string>>();
         r.thresholdNote = j.at("thresholdNote").get<std::string>();
-        r.defaultThreshold = floatOf(j.at("defaultThreshold").at("bits").get<std::uint32_t>());
+        r.defaultThreshold =
+            floatOf(integerOf<std::uint32_t>(j.at("defaultThreshold").at("bits"), "threshold"));
         r.analysed = j.at("analysed").get<bool>();
         r.why = j.at("why").get<std::string>();
         const auto& l = j.at("lattice");
-        const auto minBits = l.at("minBits").get<std::vector<std::uint32_t>>();
-        const auto cells = l.at("cells").get<std::vector<int>>();
+        const auto minBits = integersOf<std::uint32_t>(l.at("minBits"), "lattice");
+        const auto cells = integersOf<int>(l.at("cells"), "lattice");
         if (minBits.size() != 3 || cells.size() != 3) throw std::out_of_range("lattice");
         r.lattice.minX = floatOf(minBits[0]);
         r.lattice.minY = floatOf(minBits[1]);
@@ -220,8 +260,8 @@ bool readManifest(const std::string& workDir, Manifest* m, std::string* error) {
         r.lattice.nx = cells[0];
         r.lattice.ny = cells[1];
         r.lattice.nz = cells[2];
-        r.magnitude = floatOf(j.at("magnitude").at("bits").get<std::uint32_t>());
-        r.axis = j.at("axis").get<int>();
+        r.magnitude = floatOf(integerOf<std::uint32_t>(j.at("magnitude").at("bits"), "magnitude"));
+        r.axis = integerOf<int>(j.at("axis"), "axis");
         if (r.axis < 0 || r.axis > 2) throw std::out_of_range("axis");
         for (const auto& s : j.at("scans")) {
             ManifestScan scan;
@@ -229,23 +269,23 @@ bool readManifest(const std::string& workDir, Manifest* m, std::string* error) {
             scan.path = s.at("path").get<std::string>();
             scan.label = s.at("label").get<std::string>();
             scan.output = s.at("output").get<std::string>();
-            scan.size = s.at("size").get<std::uint64_t>();
-            scan.mtimeNs = s.at("mtimeNs").get<std::int64_t>();
-            scan.points = s.at("points").get<std::uint64_t>();
-            scan.triangles = s.at("triangles").get<std::uint64_t>();
+            scan.size = integerOf<std::uint64_t>(s.at("size"), "size");
+            scan.mtimeNs = integerOf<std::int64_t>(s.at("mtimeNs"), "mtimeNs");
+            scan.points = integerOf<std::uint64_t>(s.at("points"), "points");
+            scan.triangles = integerOf<std::uint64_t>(s.at("triangles"), "triangles");
             if (scan.points > UINT32_MAX) throw std::out_of_range("points");
             r.scans.push_back(scan);
         }
         for (const auto& s : j.at("slabs")) {
             ManifestSlab slab;
-            const auto layers = s.at("layers").get<std::vector<int>>();
+            const auto layers = integersOf<int>(s.at("layers"), "layers");
             if (layers.size() != 2) throw std::out_of_range("layers");
             slab.firstLayer = layers[0];
             slab.endLayer = layers[1];
-            slab.bytes = s.at("bytes").get<std::uint64_t>();
-            slab.segments = s.at("segments").get<std::uint32_t>();
-            slab.points = s.at("points").get<std::uint64_t>();
-            slab.triangles = s.at("triangles").get<std::uint64_t>();
+            slab.bytes = integerOf<std::uint64_t>(s.at("bytes"), "bytes");
+            slab.segments = integerOf<std::uint32_t>(s.at("segments"), "segments");
+            slab.points = integerOf<std::uint64_t>(s.at("points"), "points");
+            slab.triangles = integerOf<std::uint64_t>(s.at("triangles"), "triangles");
             r.slabs.push_back(slab);
         }
         *m = std::move(r);

@@ -130,6 +130,26 @@ TEST_F(Slabs, KeepFinishedWorkAndNameDamagedFiles) {
     EXPECT_TRUE(again.reused);
     EXPECT_EQ(again.slabs, first.slabs);
 
+    // A manifest whose numbers are fractions, too large or negative where a
+    // count belongs: damaged, not cast into a count.
+    const std::string manifestFile = work + "/manifest.json";
+    const std::string manifest = readFile(manifestFile);
+    for (const auto& [field, bad] : {std::pair<std::string, std::string>{"\"axis\": ", "1e300"},
+                                     {"\"segments\": ", "-1"},
+                                     {"\"points\": ", "2.5"}}) {
+        std::string text = manifest;
+        const std::size_t at = text.find(field);
+        ASSERT_NE(at, std::string::npos) << field;
+        const std::size_t from = at + field.size();
+        text.replace(from, text.find_first_of(",\n}", from) - from, bad);
+        writeFile(manifestFile, text);
+        slab::Manifest m;
+        std::string error;
+        EXPECT_FALSE(slab::readManifest(work, &m, &error)) << field << bad;
+        EXPECT_NE(error.find("manifest.json is damaged"), std::string::npos) << error;
+    }
+    writeFile(manifestFile, manifest);
+
     // A slab whose first segment claims more vertices than the file holds,
     // and one cut short: named, not measured.
     const std::string slab0 = slab::slabPath(work, 0);
