@@ -23,7 +23,6 @@ namespace {
 
 constexpr char kSlabMagic[8] = {'R', 'L', 'S', 'L', 'A', 'B', 0, 0};
 constexpr char kValuesMagic[8] = {'R', 'L', 'V', 'A', 'L', 'S', 0, 0};
-constexpr std::size_t kSlabHeaderBytes = 32;
 constexpr std::size_t kSegmentHeaderBytes = 24;
 
 std::uint32_t bitsOf(float f) {
