@@ -72,6 +72,25 @@ std::vector<T> integersOf(const nlohmann::json& v, const char* what) {
     return r;
 }
 
+// Whether OUTPUT is a name the scan at PATH writes under: the path itself, or
+// for the Nth scan of a file of several, its stem followed by "-NN.ply". The
+// cleaned files are written beside the output name when no folder is given,
+// so a manifest may not name another place.
+bool outputOfPath(const std::string& output, const std::string& path) {
+    if (output == path) return true;
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    const std::size_t stemEnd = dot == std::string::npos || dot < nameStart ? path.size() : dot;
+    const std::string stem = path.substr(0, stemEnd) + "-";
+    if (output.size() < stem.size() + 6 || output.compare(0, stem.size(), stem) != 0 ||
+        output.compare(output.size() - 4, 4, ".ply") != 0)
+        return false;
+    for (std::size_t i = stem.size(); i < output.size() - 4; ++i)
+        if (output[i] < '0' || output[i] > '9') return false;
+    return true;
+}
+
 template <class T>
 void put(std::string* out, T v) {
     out->append(reinterpret_cast<const char*>(&v), sizeof v);
@@ -273,6 +292,7 @@ bool readManifest(const std::string& workDir, Manifest* m, std::string* error) {
             scan.points = integerOf<std::uint64_t>(s.at("points"), "points");
             scan.triangles = integerOf<std::uint64_t>(s.at("triangles"), "triangles");
             if (scan.points > UINT32_MAX) throw std::out_of_range("points");
+            if (!outputOfPath(scan.output, scan.path)) throw std::out_of_range("output");
             r.scans.push_back(scan);
         }
         for (const auto& s : j.at("slabs")) {

@@ -148,6 +148,15 @@ TEST_F(Slabs, KeepFinishedWorkAndNameDamagedFiles) {
         EXPECT_FALSE(slab::readManifest(work, &m, &error)) << field << bad;
         EXPECT_NE(error.find("manifest.json is damaged"), std::string::npos) << error;
     }
+    // Nor may it have a scan written under another name than its own.
+    std::string elsewhere = manifest;
+    const std::size_t output = elsewhere.find("\"output\": \"") + 11;
+    elsewhere.replace(output, elsewhere.find('"', output) - output, "/tmp/elsewhere.ply");
+    writeFile(manifestFile, elsewhere);
+    slab::Manifest m;
+    std::string error;
+    EXPECT_FALSE(slab::readManifest(work, &m, &error));
+    EXPECT_NE(error.find("damaged: bad output"), std::string::npos) << error;
     writeFile(manifestFile, manifest);
 
     // A slab whose first segment claims more vertices than the file holds,
