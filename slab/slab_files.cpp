@@ -91,6 +91,52 @@ bool outputOfPath(const std::string& output, const std::string& path) {
     return true;
 }
 
+// Text fields. JSON text is UTF-8 and file names need not be: a text that is
+// not is written readable (the library replaces its bad bytes) and exactly, as
+// hexadecimal bytes under KEY + "Bytes", which the reader prefers.
+bool isUtf8(const std::string& text) {
+    try {
+        (void)nlohmann::json(text).dump();
+        return true;
+    } catch (const nlohmann::json::type_error&) {
+        return false;
+    }
+}
+
+std::string hexOf(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char c : bytes) {
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    return hex;
+}
+
+std::string bytesOfHex(const std::string& hex, const char* what) {
+    auto nibble = [&](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        throw std::out_of_range(what);
+    };
+    if (hex.size() % 2 != 0) throw std::out_of_range(what);
+    std::string bytes;
+    for (std::size_t i = 0; i < hex.size(); i += 2)
+        bytes += static_cast<char>(nibble(hex[i]) * 16 + nibble(hex[i + 1]));
+    return bytes;
+}
+
+void putText(nlohmann::json& o, const std::string& key, const std::string& text) {
+    o[key] = text;
+    if (!isUtf8(text)) o[key + "Bytes"] = hexOf(text);
+}
+
+std::string textOf(const nlohmann::json& o, const std::string& key) {
+    const auto exact = o.find(key + "Bytes");
+    if (exact != o.end()) return bytesOfHex(exact->get<std::string>(), key.c_str());
+    return o.at(key).get<std::string>();
+}
+
 template <class T>
 void put(std::string* out, T v) {
     out->append(reinterpret_cast<const char*>(&v), sizeof v);
@@ -201,16 +247,23 @@ std::string manifestJson(const Manifest& m) {
     json j;
     j["format"] = "rangeloom-slabs";
     j["version"] = kFormatVersion;
-    j["config"] = m.config;
+    putText(j, "config", m.config);
     j["configDigest"] = m.configDigest;
     j["plan"] = m.planKey;
     j["warnings"] = m.warnings;
-    j["thresholdNote"] = m.thresholdNote;
+    json exactWarnings = json::array();
+    bool warningsExact = true;
+    for (const std::string& w : m.warnings) {
+        exactWarnings.push_back(hexOf(w));
+        warningsExact = warningsExact && isUtf8(w);
+    }
+    if (!warningsExact) j["warningsBytes"] = exactWarnings;
+    putText(j, "thresholdNote", m.thresholdNote);
     // Floats as their bits (exact) and in hexadecimal notation (readable).
     j["defaultThreshold"] = {{"bits", bitsOf(m.defaultThreshold)},
                              {"value", hexFloat(m.defaultThreshold)}};
     j["analysed"] = m.analysed;
-    j["why"] = m.why;
+    putText(j, "why", m.why);
     const Lattice& l = m.lattice;
     j["lattice"] = {{"minBits", {bitsOf(l.minX), bitsOf(l.minY), bitsOf(l.minZ)}},
                     {"min", {hexFloat(l.minX), hexFloat(l.minY), hexFloat(l.minZ)}},
@@ -219,15 +272,18 @@ std::string manifestJson(const Manifest& m) {
     j["magnitude"] = {{"bits", bitsOf(m.magnitude)}, {"value", hexFloat(m.magnitude)}};
     j["axis"] = m.axis;
     json scans = json::array();
-    for (const ManifestScan& s : m.scans)
-        scans.push_back({{"name", s.name},
-                         {"path", s.path},
-                         {"label", s.label},
-                         {"output", s.output},
-                         {"size", s.size},
-                         {"mtimeNs", s.mtimeNs},
-                         {"points", s.points},
-                         {"triangles", s.triangles}});
+    for (const ManifestScan& s : m.scans) {
+        json scan;
+        putText(scan, "name", s.name);
+        putText(scan, "path", s.path);
+        putText(scan, "label", s.label);
+        putText(scan, "output", s.output);
+        scan["size"] = s.size;
+        scan["mtimeNs"] = s.mtimeNs;
+        scan["points"] = s.points;
+        scan["triangles"] = s.triangles;
+        scans.push_back(scan);
+    }
     j["scans"] = scans;
     json slabs = json::array();
     for (std::size_t i = 0; i < m.slabs.size(); ++i) {
@@ -242,7 +298,8 @@ std::string manifestJson(const Manifest& m) {
                          {"triangles", s.triangles}});
     }
     j["slabs"] = slabs;
-    // Names need not be UTF-8: bytes that are not are replaced in the text.
+    // Bytes of a text that are not UTF-8 are replaced in it; its exact bytes are
+    // beside it (putText).
     return j.dump(1, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
@@ -259,15 +316,22 @@ bool readManifest(const std::string& workDir, Manifest* m, std::string* error) {
             return false;
         }
         Manifest r;
-        r.config = j.at("config").get<std::string>();
+        r.config = textOf(j, "config");
         r.configDigest = j.at("configDigest").get<std::string>();
         r.planKey = j.at("plan").get<std::string>();
         r.warnings = j.at("warnings").get<std::vector<std::string>>();
-        r.thresholdNote = j.at("thresholdNote").get<std::string>();
+        const auto exactWarnings = j.find("warningsBytes");
+        if (exactWarnings != j.end()) {
+            const auto hex = exactWarnings->get<std::vector<std::string>>();
+            if (hex.size() != r.warnings.size()) throw std::out_of_range("warnings");
+            for (std::size_t i = 0; i < hex.size(); ++i)
+                r.warnings[i] = bytesOfHex(hex[i], "warnings");
+        }
+        r.thresholdNote = textOf(j, "thresholdNote");
         r.defaultThreshold =
             floatOf(integerOf<std::uint32_t>(j.at("defaultThreshold").at("bits"), "threshold"));
         r.analysed = j.at("analysed").get<bool>();
-        r.why = j.at("why").get<std::string>();
+        r.why = textOf(j, "why");
         const auto& l = j.at("lattice");
         const auto minBits = integersOf<std::uint32_t>(l.at("minBits"), "lattice");
         const auto cells = integersOf<int>(l.at("cells"), "lattice");
@@ -283,10 +347,10 @@ bool readManifest(const std::string& workDir, Manifest* m, std::string* error) {
         if (r.axis < 0 || r.axis > 2) throw std::out_of_range("axis");
         for (const auto& s : j.at("scans")) {
             ManifestScan scan;
-            scan.name = s.at("name").get<std::string>();
-            scan.path = s.at("path").get<std::string>();
-            scan.label = s.at("label").get<std::string>();
-            scan.output = s.at("output").get<std::string>();
+            scan.name = textOf(s, "name");
+            scan.path = textOf(s, "path");
+            scan.label = textOf(s, "label");
+            scan.output = textOf(s, "output");
             scan.size = integerOf<std::uint64_t>(s.at("size"), "size");
             scan.mtimeNs = integerOf<std::int64_t>(s.at("mtimeNs"), "mtimeNs");
             scan.points = integerOf<std::uint64_t>(s.at("points"), "points");

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # rangeloom-clean in slabs from the command line: the same files and table
-# as in memory, the work folder removed after; a work folder that runs out of
-# room ends with status 4, removes its spill and writes nothing (on a tiny
-# tmpfs in a private mount namespace, where user namespaces are allowed).
+# as in memory (a scan's name not UTF-8 among them), the work folder removed
+# after; a work folder that runs out of room ends with status 4, removes its
+# spill and writes nothing (on a tiny tmpfs in a private mount namespace,
+# where user namespaces are allowed).
 set -u
 : "${RANGELOOM_CAMPAIGN:?RANGELOOM_CAMPAIGN must name the campaign generator}"
 : "${RANGELOOM_CLEAN:?RANGELOOM_CLEAN must name rangeloom-clean}"
@@ -13,6 +14,9 @@ mkdir -p "$OUT/work" "$OUT/tiny"
 
 "$RANGELOOM_CAMPAIGN" "$OUT/set" --stations 3 --raster 40x40 --threads 1 >/dev/null ||
   fail "rangeloom-campaign failed"
+# A file name that is not UTF-8 goes through the work folder's manifest exactly.
+mv "$OUT/set/scan0001.ply" "$OUT/set/scan"$'\xff'"01.ply"
+sed -i "s/scan0001.ply/scan"$'\xff'"01.ply/" "$OUT/set/campaign.conf"
 "$RANGELOOM_CLEAN" --export --out "$OUT/mem" "$OUT/set/campaign.conf" >"$OUT/mem.txt" 2>&1 ||
   fail "the in-memory run failed"
 "$RANGELOOM_CLEAN" --export --out "$OUT/slb" --slab-cells 2 --work "$OUT/work" -j 2 \
