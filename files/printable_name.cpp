@@ -38,6 +38,19 @@ std::size_t utf8Length(const std::string& s, std::size_t i) {
 
 }  // namespace
 
+bool isUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t n = utf8Length(text, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
 std::string printableName(const std::string& name) {
     std::string out;
     out.reserve(name.size());

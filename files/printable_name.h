@@ -13,4 +13,8 @@ namespace files {
 // are, so an ordinary name is returned unchanged.
 std::string printableName(const std::string& name);
 
+// Whether the text is valid UTF-8 throughout (no overlong forms, surrogates or
+// code points past U+10FFFF): what JSON text may hold as it is.
+bool isUtf8(const std::string& text);
+
 }  // namespace files

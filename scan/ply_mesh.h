@@ -72,6 +72,8 @@ public:
     // fileName for a PLY file; DIR/STEM-NN.ply for scan N of DIR/STEM.ptx or
     // DIR/STEM.e57, the name rangeloom-scanconvert gives the scan's PLY form.
     std::string outputSource() const;
+    // outputSource of scan N (0: the only scan) of the file at PATH.
+    static std::string outputSourceOf(const std::string& path, std::size_t scanNumber);
 
     // Places a scan made by fromScan: the file's own pose first, then the
     // configuration record's (rotation as the record writes it, translation;

@@ -132,12 +132,16 @@ std::string PlyMesh::label() const {
 }
 
 std::string PlyMesh::outputSource() const {
-    if (scanNumber_ == 0) return fileName;
-    const std::size_t slash = fileName.rfind('/');
+    return outputSourceOf(fileName, scanNumber_);
+}
+
+std::string PlyMesh::outputSourceOf(const std::string& path, std::size_t scanNumber) {
+    if (scanNumber == 0) return path;
+    const std::size_t slash = path.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::size_t dot = fileName.rfind('.');
-    const std::size_t stemEnd = dot == std::string::npos || dot < nameStart ? fileName.size() : dot;
-    char number[24];
-    std::snprintf(number, sizeof number, "-%02zu.ply", scanNumber_);
-    return fileName.substr(0, stemEnd) + number;
+    const std::size_t dot = path.rfind('.');
+    const std::size_t stemEnd = dot == std::string::npos || dot < nameStart ? path.size() : dot;
+    char number[32];
+    std::snprintf(number, sizeof number, "-%02zu.ply", scanNumber);
+    return path.substr(0, stemEnd) + number;
 }

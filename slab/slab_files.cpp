@@ -2,9 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -14,6 +16,7 @@
 
 #include "files/printable_name.h"
 #include "files/regular_file.h"
+#include "scan/ply_mesh.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the work files are little-endian");
 
@@ -40,26 +43,17 @@ float floatOf(std::uint32_t b) {
 // An integer field of the manifest, exactly: a JSON number written without a
 // fraction that fits T. The library's own conversion casts a fraction or an
 // out-of-range number to T unchecked (undefined for a float beyond T's range),
-// so a manifest from another machine or a damaged one is checked here.
+// so a manifest from another machine or a damaged one is checked here. The
+// parser keeps every integer that is not negative unsigned.
 template <class T>
 T integerOf(const nlohmann::json& v, const char* what) {
-    static_assert(std::is_integral<T>::value && sizeof(T) <= 8, "an integer field");
+    using Limits = std::numeric_limits<T>;
     if (v.is_number_unsigned()) {
         const std::uint64_t u = v.get<std::uint64_t>();
-        if (u > static_cast<std::uint64_t>(std::numeric_limits<T>::max()))
-            throw std::out_of_range(what);
-        return static_cast<T>(u);
-    }
-    if (v.is_number_integer()) {
+        if (u <= static_cast<std::uint64_t>(Limits::max())) return static_cast<T>(u);
+    } else if (v.is_number_integer() && Limits::is_signed) {
         const std::int64_t i = v.get<std::int64_t>();
-        if (std::is_unsigned<T>::value
-                ? i < 0
-                : i < static_cast<std::int64_t>(std::numeric_limits<T>::min()))
-            throw std::out_of_range(what);
-        if (!std::is_unsigned<T>::value &&
-            i > static_cast<std::int64_t>(std::numeric_limits<T>::max()))
-            throw std::out_of_range(what);
-        return static_cast<T>(i);
+        if (i >= static_cast<std::int64_t>(Limits::min())) return static_cast<T>(i);
     }
     throw std::out_of_range(what);
 }
@@ -72,37 +66,20 @@ std::vector<T> integersOf(const nlohmann::json& v, const char* what) {
     return r;
 }
 
-// Whether OUTPUT is a name the scan at PATH writes under: the path itself, or
-// for the Nth scan of a file of several, its stem followed by "-NN.ply". The
-// cleaned files are written beside the output name when no folder is given,
-// so a manifest may not name another place.
+// Whether OUTPUT is a name the scan at PATH writes under (PlyMesh::outputSource
+// of one of its scans). The cleaned files are written beside the output name
+// when no folder is given, so a manifest may not name another place.
 bool outputOfPath(const std::string& output, const std::string& path) {
     if (output == path) return true;
-    const std::size_t slash = path.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::size_t dot = path.rfind('.');
-    const std::size_t stemEnd = dot == std::string::npos || dot < nameStart ? path.size() : dot;
-    const std::string stem = path.substr(0, stemEnd) + "-";
-    if (output.size() < stem.size() + 6 || output.compare(0, stem.size(), stem) != 0 ||
-        output.compare(output.size() - 4, 4, ".ply") != 0)
-        return false;
-    for (std::size_t i = stem.size(); i < output.size() - 4; ++i)
-        if (output[i] < '0' || output[i] > '9') return false;
-    return true;
+    const std::size_t dash = output.rfind('-');
+    return dash != std::string::npos &&
+           output == PlyMesh::outputSourceOf(path, std::strtoull(&output[dash + 1], nullptr, 10));
 }
 
-// Text fields. JSON text is UTF-8 and file names need not be: a text that is
-// not is written readable (the library replaces its bad bytes) and exactly, as
-// hexadecimal bytes under KEY + "Bytes", which the reader prefers.
-bool isUtf8(const std::string& text) {
-    try {
-        (void)nlohmann::json(text).dump();
-        return true;
-    } catch (const nlohmann::json::type_error&) {
-        return false;
-    }
-}
-
+// Texts: JSON text is UTF-8 and file names need not be. A text that is not
+// is written readable (the library replaces its bad bytes) and exactly, as
+// hexadecimal bytes under KEY + "Bytes", which the reader prefers. A list of
+// texts has a list of exact ones when any of them is not UTF-8.
 std::string hexOf(const std::string& bytes) {
     static const char digits[] = "0123456789abcdef";
     std::string hex;
@@ -128,13 +105,27 @@ std::string bytesOfHex(const std::string& hex, const char* what) {
 
 void putText(nlohmann::json& o, const std::string& key, const std::string& text) {
     o[key] = text;
-    if (!isUtf8(text)) o[key + "Bytes"] = hexOf(text);
+    if (!files::isUtf8(text)) o[key + "Bytes"] = hexOf(text);
 }
 
-std::string textOf(const nlohmann::json& o, const std::string& key) {
+void putText(nlohmann::json& o, const std::string& key, const std::vector<std::string>& texts) {
+    o[key] = texts;
+    if (std::all_of(texts.begin(), texts.end(), files::isUtf8)) return;
+    nlohmann::json& hex = o[key + "Bytes"] = nlohmann::json::array();
+    for (const std::string& t : texts) hex.push_back(hexOf(t));
+}
+
+template <class Text>
+Text textOf(const nlohmann::json& o, const std::string& key) {
     const auto exact = o.find(key + "Bytes");
-    if (exact != o.end()) return bytesOfHex(exact->get<std::string>(), key.c_str());
-    return o.at(key).get<std::string>();
+    if (exact == o.end()) return o.at(key).get<Text>();
+    if constexpr (std::is_same<Text, std::string>::value) {
+        return bytesOfHex(exact->get<std::string>(), key.c_str());
+    } else {
+        Text texts;
+        for (const auto& h : *exact) texts.push_back(bytesOfHex(h.get<std::string>(), key.c_str()));
+        return texts;
+    }
 }
 
 template <class T>
@@ -250,14 +241,7 @@ std::string manifestJson(const Manifest& m) {
     putText(j, "config", m.config);
     j["configDigest"] = m.configDigest;
     j["plan"] = m.planKey;
-    j["warnings"] = m.warnings;
-    json exactWarnings = json::array();
-    bool warningsExact = true;
-    for (const std::string& w : m.warnings) {
-        exactWarnings.push_back(hexOf(w));
-        warningsExact = warningsExact && isUtf8(w);
-    }
-    if (!warningsExact) j["warningsBytes"] = exactWarnings;
+    putText(j, "warnings", m.warnings);
     putText(j, "thresholdNote", m.thresholdNote);
     // Floats as their bits (exact) and in hexadecimal notation (readable).
     j["defaultThreshold"] = {{"bits", bitsOf(m.defaultThreshold)},
@@ -316,22 +300,15 @@ bool readManifest(const std::string& workDir, Manifest* m, std::string* error) {
             return false;
         }
         Manifest r;
-        r.config = textOf(j, "config");
+        r.config = textOf<std::string>(j, "config");
         r.configDigest = j.at("configDigest").get<std::string>();
         r.planKey = j.at("plan").get<std::string>();
-        r.warnings = j.at("warnings").get<std::vector<std::string>>();
-        const auto exactWarnings = j.find("warningsBytes");
-        if (exactWarnings != j.end()) {
-            const auto hex = exactWarnings->get<std::vector<std::string>>();
-            if (hex.size() != r.warnings.size()) throw std::out_of_range("warnings");
-            for (std::size_t i = 0; i < hex.size(); ++i)
-                r.warnings[i] = bytesOfHex(hex[i], "warnings");
-        }
-        r.thresholdNote = textOf(j, "thresholdNote");
+        r.warnings = textOf<std::vector<std::string>>(j, "warnings");
+        r.thresholdNote = textOf<std::string>(j, "thresholdNote");
         r.defaultThreshold =
             floatOf(integerOf<std::uint32_t>(j.at("defaultThreshold").at("bits"), "threshold"));
         r.analysed = j.at("analysed").get<bool>();
-        r.why = textOf(j, "why");
+        r.why = textOf<std::string>(j, "why");
         const auto& l = j.at("lattice");
         const auto minBits = integersOf<std::uint32_t>(l.at("minBits"), "lattice");
         const auto cells = integersOf<int>(l.at("cells"), "lattice");
@@ -347,10 +324,10 @@ bool readManifest(const std::string& workDir, Manifest* m, std::string* error) {
         if (r.axis < 0 || r.axis > 2) throw std::out_of_range("axis");
         for (const auto& s : j.at("scans")) {
             ManifestScan scan;
-            scan.name = textOf(s, "name");
-            scan.path = textOf(s, "path");
-            scan.label = textOf(s, "label");
-            scan.output = textOf(s, "output");
+            scan.name = textOf<std::string>(s, "name");
+            scan.path = textOf<std::string>(s, "path");
+            scan.label = textOf<std::string>(s, "label");
+            scan.output = textOf<std::string>(s, "output");
             scan.size = integerOf<std::uint64_t>(s.at("size"), "size");
             scan.mtimeNs = integerOf<std::int64_t>(s.at("mtimeNs"), "mtimeNs");
             scan.points = integerOf<std::uint64_t>(s.at("points"), "points");

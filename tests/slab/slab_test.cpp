@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "clean/clean_run.h"
+#include "scan/ply_mesh.h"
 #include "scene/scene_state.h"
 #include "slab/slab_files.h"
 #include "slab/slab_ops.h"
@@ -201,6 +203,46 @@ TEST_F(Slabs, KeepFinishedWorkAndNameDamagedFiles) {
     EXPECT_FALSE(std::ifstream(o.mergeFile).good());
     std::fclose(console.out);
     std::fclose(console.err);
+}
+
+// Names may be any bytes and counts span their whole type: the manifest gives
+// back exactly what it was given, whether the JSON text can hold it or not.
+TEST(SlabManifest, GivesBackEveryTextAndCountExactly) {
+    const std::vector<std::string> texts = {"plain",
+                                            "caf\xc3\xa9",
+                                            "bad\xff",
+                                            "overlong\xc0\xaf",
+                                            "surrogate\xed\xa0\x80",
+                                            std::string("nul\0", 4)};
+    slab::Manifest m;
+    m.config = texts[2];
+    m.warnings = texts;
+    m.why = texts[4];
+    for (const std::string& t : texts) {
+        slab::ManifestScan s;
+        s.name = s.label = t;
+        s.path = "dir/" + t + ".ptx";
+        s.output = PlyMesh::outputSourceOf(s.path, 7);
+        s.size = UINT64_MAX;
+        s.mtimeNs = INT64_MIN;
+        m.scans.push_back(s);
+    }
+    const std::string work = makeTempDir("slab-manifest");
+    writeFile(slab::manifestPath(work), slab::manifestJson(m));
+    slab::Manifest back;
+    std::string error;
+    ASSERT_TRUE(slab::readManifest(work, &back, &error)) << error;
+    EXPECT_EQ(back.config, m.config);
+    EXPECT_EQ(back.warnings, texts);
+    EXPECT_EQ(back.why, m.why);
+    ASSERT_EQ(back.scans.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(back.scans[i].name, texts[i]);
+        EXPECT_EQ(back.scans[i].path, m.scans[i].path);
+        EXPECT_EQ(back.scans[i].output, m.scans[i].output);
+        EXPECT_EQ(back.scans[i].size, UINT64_MAX);
+        EXPECT_EQ(back.scans[i].mtimeNs, INT64_MIN);
+    }
 }
 
 }  // namespace
